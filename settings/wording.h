@@ -1,0 +1,41 @@
+// The two wordings of the system's shared messages: the engine writes its messages into the
+// report file, the front end shows the same failures in message boxes. Code shared by both
+// programs takes the wording of its caller and never picks one itself.
+#pragma once
+
+namespace tarnell {
+
+struct Wording {
+    // A structure file that cannot be opened (argument: its path).
+    const char* structureFileNotFound;
+    // A data file named by the settings, or the parameter table, that cannot be opened (path).
+    const char* dataFileNotFound;
+    // A key or marker line that a search did not find before the end of its file (the key).
+    const char* keyNotFound;
+    // More sites than a structure can hold (argument: the capacity).
+    const char* speciesExceeds;
+    // A structure file that ends before all the lines it announces (argument: its path).
+    const char* fileIncomplete;
+    // A reader mode that names no format.
+    const char* unknownFormat;
+};
+
+inline constexpr Wording EngineWording{
+    "  Error !!!  %s file not found.\n",
+    "  Error !!!   %s file not found.\n",
+    "  Error !!!   %s not found.\n",
+    "  Error !!!  Number of species exceeds over %d.",
+    "  Error !!!  %s file ends before its last line.\n",
+    "  Error !!!  Unknown structure file format.\n",
+};
+
+inline constexpr Wording FrontEndWording{
+    "  %s file not found !!!\n",
+    "  %s file not found !!!\n",
+    "%s not found !!!\n",
+    "  Number of species exceeds over %d !!!",
+    "  %s file ends before its last line !!!\n",
+    "  Unknown structure file format !!!\n",
+};
+
+}  // namespace tarnell
