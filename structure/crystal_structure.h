@@ -1,0 +1,43 @@
+// The one data model of a crystal structure: what the readers fill, what the space-group lookup
+// completes, what the engine's phases consume and what the front end shows and edits.
+// Units: cell edges and distances in Å, angles in degrees, coordinates and their uncertainties
+// as fractions of the cell edges, charges in elementary charges. An uncertainty of 0 means that
+// none was given.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tarnell {
+
+// The user's word for a site is "species".
+inline constexpr int MaxSites = 80;
+
+struct Site {
+    std::string name;  // label: element symbol followed, as a rule, by a number (Na1, O2)
+    double g = 1.0;    // occupancy; kept for the front end, the engine does not use it
+    double x = 0.0, y = 0.0, z = 0.0;
+    double sx = 0.0, sy = 0.0, sz = 0.0;
+    double charge = 0.0;  // formal charge ("Valence" in the front end)
+    double dLimit = 0.0;  // upper limit of the distances searched around this site
+};
+
+struct CrystalStructure {
+    std::string title;
+    std::string sgName;  // Hermann–Mauguin symbol with blanks between its parts: P 1 21/c 1
+    int sgNumber = 0;
+    int sgSetting = 1;
+    int crystalSystem = 0;  // 1 triclinic .. 7 cubic; set by the space-group lookup only
+    std::array<double, 6> cell{};       // a, b, c, alpha, beta, gamma
+    std::array<double, 6> cellSigma{};  // same order
+    std::string uniqueAxis;             // "a", "b", "c" for a monoclinic cell, or empty
+    std::vector<Site> sites;            // at most MaxSites, in file order
+
+    int siteCount() const { return static_cast<int>(sites.size()); }
+};
+
+// Selects the one structure reader; the values are those of the engine's options -b, -r, -i.
+enum class ReaderMode { NativeFile = 0, MorvekListing = 1, IcsdText = 2 };
+
+}  // namespace tarnell
