@@ -1,0 +1,86 @@
+#include "engine/run_sequence.h"
+
+#include <system_error>
+
+#include "settings/settings_file.h"
+#include "settings/wording.h"
+#include "structure/structure_reader.h"
+#include "valence/report.h"
+
+namespace tarnell {
+namespace {
+
+// The neighbour search leaves its results in two scratch files; they must not outlive the run,
+// whichever way it ends.
+class ScratchFiles {
+public:
+    explicit ScratchFiles(const EnginePaths& paths) : paths_(paths) {}
+    ~ScratchFiles() {
+        std::error_code ignored;  // a file that was never made is no error
+        std::filesystem::remove(paths_.distances, ignored);
+        std::filesystem::remove(paths_.parameters, ignored);
+    }
+    ScratchFiles(const ScratchFiles&) = delete;
+    ScratchFiles& operator=(const ScratchFiles&) = delete;
+
+private:
+    const EnginePaths& paths_;
+};
+
+// A relative path in the settings file is taken relative to the working directory.
+std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std::string& path) {
+    return path.empty() ? std::filesystem::path() : workDir / path;
+}
+
+}  // namespace
+
+EnginePaths enginePaths(const std::filesystem::path& workDir) {
+    return {workDir / "Tarnell.ini", workDir / "BVTable", workDir / "ftemp1.$$$",
+            workDir / "ftemp2.$$$"};
+}
+
+std::optional<ReaderMode> readerModeForOption(const std::string& option) {
+    if (option == "-b") return ReaderMode::NativeFile;
+    if (option == "-r") return ReaderMode::MorvekListing;
+    if (option == "-i") return ReaderMode::IcsdText;
+    return std::nullopt;
+}
+
+int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+              std::ostream& console) {
+    const std::optional<ReaderMode> mode =
+        args.size() >= 4 ? readerModeForOption(args[1]) : std::nullopt;
+    if (!mode) {
+        console << UsageText << "Ok?\n";
+        return -1;
+    }
+    console << "!!! Now calculating .... \n";
+
+    const EnginePaths paths = enginePaths(workDir);
+    Settings settings;
+    std::string message;
+    if (readSettings(paths.settings, settings, message) != 0) {
+        // Whatever failed, the user is pointed at the settings file as a whole.
+        console << "  Error !!! Tarnell.ini file not found.\n" << "Ok?\n";
+        return -1;
+    }
+
+    {
+        const ScratchFiles scratch(paths);
+        const std::filesystem::path inputPath = args[2];
+        const std::filesystem::path outputPath = args[3];
+        const ReaderContext context{EngineWording, settings.dMax,
+                                    inWorkDir(workDir, settings.sgTransFile)};
+
+        CrystalStructure structure;
+        message.clear();
+        const int status = readStructure(*mode, inputPath, structure, context, message);
+
+        writeReport(status, outputPath, structure, message, console);
+    }
+
+    console << "\n  Calculation completed !\n" << "\n";
+    return 0;
+}
+
+}  // namespace tarnell
