@@ -1,0 +1,31 @@
+// Helpers for tests that work on real files: a scratch folder per test, whole-file reads and
+// writes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tarnell::test {
+
+// A fresh folder under the system's temporary directory, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& text);
+
+// The settings file as the project ships it.
+std::string shippedSettings();
+
+}  // namespace tarnell::test
