@@ -18,6 +18,12 @@ struct Wording {
     const char* fileIncomplete;
     // A reader mode that names no format.
     const char* unknownFormat;
+    // A setting transformation whose matrix cannot be inverted.
+    const char* matrixNotPositive;
+    // A cell with an edge that is not positive, which no metric can be formed of.
+    const char* cellNotPositive;
+    // A space group that a lookup did not find (argument: the symbol).
+    const char* spaceGroupNotFound;
 };
 
 inline constexpr Wording EngineWording{
@@ -27,6 +33,9 @@ inline constexpr Wording EngineWording{
     "  Error !!!  Number of species exceeds over %d.",
     "  Error !!!  %s file ends before its last line.\n",
     "  Error !!!  Unknown structure file format.\n",
+    "  Error !!!   Matrix not positive defined.\n",
+    "  Error !!!   Cell edges must be positive.\n",
+    "  %s space group not found !!!\n",
 };
 
 inline constexpr Wording FrontEndWording{
@@ -36,6 +45,9 @@ inline constexpr Wording FrontEndWording{
     "  Number of species exceeds over %d !!!",
     "  %s file ends before its last line !!!\n",
     "  Unknown structure file format !!!\n",
+    "  Matrix not positive defined !!!\n",
+    "  Cell edges must be positive !!!\n",
+    "  %s space group not found !!!\n",
 };
 
 }  // namespace tarnell
