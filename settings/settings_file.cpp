@@ -12,7 +12,7 @@
 namespace tarnell {
 namespace {
 
-enum class Field { SpgraFile, SGTransFile, BvB, EntryNum, DMax, DMin, HMax, HMin, Editor };
+using Field = SettingsKey;
 
 struct Key {
     const char* text;
@@ -67,7 +67,9 @@ int readSettings(const std::filesystem::path& path, Settings& settings, std::str
 }
 
 bool readSettings(const std::filesystem::path& path, Settings& settings,
-                  const MessageSink& showMessage) {
+                  const MessageSink& showMessage, int* keysRead) {
+    int found = 0;
+    if (keysRead) *keysRead = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         showMessage(path.string() + " not found !!!");
@@ -81,6 +83,7 @@ bool readSettings(const std::filesystem::path& path, Settings& settings,
             return false;
         }
         store(settings, key.field, trimBlanks(valueOf(line)));
+        if (keysRead) *keysRead = ++found;
     }
     return true;
 }

@@ -27,11 +27,17 @@ struct Settings {
 // kept). 0 on success; -1 with one message line naming the missing file or key.
 int readSettings(const std::filesystem::path& path, Settings& settings, std::string& message);
 
+// The keys in the order in which they must stand in the file.
+enum class SettingsKey { SpgraFile, SGTransFile, BvB, EntryNum, DMax, DMin, HMax, HMin, Editor };
+inline constexpr int SettingsKeyCount = 9;
+
 // Front end: reads all nine keys, every value trimmed of blanks. On failure `showMessage` gets
 // the one message to put in front of the user, and the values read so far stay stored.
+// `keysRead`, when given, receives how many keys were found, in their order: a key was read
+// exactly when static_cast<int>(key) < *keysRead.
 using MessageSink = std::function<void(const std::string&)>;
 bool readSettings(const std::filesystem::path& path, Settings& settings,
-                  const MessageSink& showMessage);
+                  const MessageSink& showMessage, int* keysRead = nullptr);
 
 // Front end: rewrites the five calculation conditions on lines 6 and 8 to 11 and keeps every
 // other line as it was. A file that cannot be read or has fewer than 14 lines is left exactly

@@ -35,12 +35,14 @@ struct FrontEndRead {
     Settings settings;
     std::vector<std::string> messages;
     bool ok = false;
+    int keysRead = -1;
 };
 
 FrontEndRead readAsFrontEnd(const std::filesystem::path& path) {
     FrontEndRead result;
-    result.ok = readSettings(path, result.settings,
-                             [&](const std::string& m) { result.messages.push_back(m); });
+    result.ok = readSettings(
+        path, result.settings, [&](const std::string& m) { result.messages.push_back(m); },
+        &result.keysRead);
     return result;
 }
 
@@ -70,6 +72,7 @@ TEST(SettingsFile, BothProgramsReadTheSameValuesThroughCommentsAndBlankLines) {
     EXPECT_EQ(front.settings.editor, "gedit --new-window");
     EXPECT_DOUBLE_EQ(front.settings.bvB, 0.37);
     EXPECT_EQ(front.settings.hMin, -1);
+    EXPECT_EQ(front.keysRead, SettingsKeyCount);
 }
 
 TEST(SettingsFile, TheShippedFileIsCompleteForBothPrograms) {
@@ -125,6 +128,7 @@ TEST(SettingsFile, KeysOutOfOrderCountAsMissing) {
     EXPECT_FALSE(front.ok);
     ASSERT_EQ(front.messages.size(), 1u);
     EXPECT_EQ(front.messages[0], "D-min not found !!!\n");
+    EXPECT_EQ(front.keysRead, static_cast<int>(SettingsKey::DMin));
     // What was read before the failure stays stored.
     EXPECT_DOUBLE_EQ(front.settings.dMax, 3.0);
     EXPECT_EQ(front.settings.entryNum, 42);
