@@ -1,0 +1,27 @@
+// The one-line box that a grid lays over the cell being edited.
+#pragma once
+
+#include <QLineEdit>
+
+namespace tarnell {
+
+class CCellEdit : public QLineEdit {
+    Q_OBJECT
+
+public:
+    // `grid` gets Enter and Escape, so that the grid alone decides what they do to its cell.
+    CCellEdit(QWidget* grid, QWidget* parent);
+
+signals:
+    // The keyboard focus went elsewhere: another cell, another control or another window.
+    void focusLost();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    QWidget* m_grid;
+};
+
+}  // namespace tarnell

@@ -1,0 +1,169 @@
+#include "frontend/main_frame.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "frontend/about_dialog.h"
+#include "frontend/kestrin_view.h"
+
+namespace tarnell {
+namespace {
+
+// The lock keys' bits in the key state that X11 reports with every key event.
+constexpr quint32 X11CapsLock = 0x02;
+constexpr quint32 X11NumLock = 0x10;
+
+}  // namespace
+
+CMainFrame::CMainFrame(const std::filesystem::path& workDir, MessageSink showMessage)
+    : m_readsLockKeys(QGuiApplication::platformName() == QLatin1String("xcb")) {
+    // A caption with its window menu and close button, and no way to resize or maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kestrin.xpm")));
+
+    m_view = new CKestrinView(workDir, std::move(showMessage), this);
+    setCentralWidget(m_view);
+    CreateCommands();
+    CreateStatusBar();
+    // The window follows the form's size, also when the tool bar or status bar is hidden.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_view, &CKestrinView::loadedChanged, this, &CMainFrame::EnableLoadedCommands);
+    EnableLoadedCommands(m_view->IsLoaded());
+    if (m_readsLockKeys) qApp->installEventFilter(this);
+}
+
+QAction* CMainFrame::AddCommand(const char* id, const char* text, const char* prompt,
+                                const char* icon) {
+    auto* action = new QAction(QString::fromLatin1(text), this);
+    action->setObjectName(QString::fromLatin1(id));
+    // The prompt is the status bar's text, then after a line break the tool tip.
+    const QStringList parts = QString::fromLatin1(prompt).split(QLatin1Char('\n'));
+    action->setStatusTip(parts.value(0));
+    action->setToolTip(parts.value(1));
+    if (icon) action->setIcon(QIcon(QStringLiteral(":/icons/%1.xpm").arg(QLatin1String(icon))));
+    return action;
+}
+
+void CMainFrame::CreateCommands() {
+    QAction* fileNew = AddCommand("ID_FILE_NEW", "New(&N)", "Open new file\nNew file", "new");
+    fileNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    QAction* fileOpen = AddCommand("ID_FILE_OPEN", "Open(&O)...", "Open data file\nOpen", "open");
+    fileOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* saveAs = AddCommand("ID_FILE_SAVE_AS", "Save as (&A)...",
+                                 "Save file as new name\nSave as", "save_as");
+    QAction* exit = AddCommand("ID_APP_EXIT", "Exit(&X)", "Exit application\nExit", "exit");
+    QAction* calculation = AddCommand("ID_EXECUTE_CALCULATION", "Calculation(&C)",
+                                      "Calculate bond valence sum\nCalculate", "calculation");
+    QAction* showResults = AddCommand("ID_VIEW_RESULTS", "Show Results(&R)",
+                                      "Display calculation results\nShow results", "results");
+    QAction* helpHtml = AddCommand("ID_HELP_HTML", "Help by HTML (&H)",
+                                   "Help documennt written by html file\nHelp by HTML");
+    QAction* about = AddCommand("ID_APP_ABOUT", "Kestrin Version(&A)...",
+                                "show Kestrin version\nKestrin Version", "version");
+    QAction* statusBarShown =
+        AddCommand("ID_VIEW_STATUS_BAR", "Status bar(&S)",
+                   "Show/hide status bar\nShow/hide status bar\nOn/off tool bar");
+    statusBarShown->setCheckable(true);
+    statusBarShown->setChecked(true);
+
+    connect(fileNew, &QAction::triggered, m_view, &CKestrinView::OnFileNew);
+    connect(fileOpen, &QAction::triggered, m_view, &CKestrinView::OnFileOpen);
+    connect(saveAs, &QAction::triggered, m_view, &CKestrinView::OnFileSaveAs);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(calculation, &QAction::triggered, m_view, &CKestrinView::OnCalculation);
+    connect(showResults, &QAction::triggered, m_view, &CKestrinView::OnShowResults);
+    connect(helpHtml, &QAction::triggered, m_view, &CKestrinView::OnHelpHtml);
+    connect(about, &QAction::triggered, this, &CMainFrame::OnAppAbout);
+    connect(statusBarShown, &QAction::toggled, this,
+            [this](bool shown) { statusBar()->setVisible(shown); });
+    m_loadedCommands = {saveAs, calculation, showResults};
+
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("toolBar"));
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->addActions({fileNew, fileOpen, saveAs});
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(calculation);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(showResults);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(about);
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(exit);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    QAction* toolBarShown = m_toolBar->toggleViewAction();
+    toolBarShown->setText(QStringLiteral("Tool bar(&T)"));
+    toolBarShown->setObjectName(QStringLiteral("ID_VIEW_TOOLBAR"));
+    toolBarShown->setStatusTip(QStringLiteral("Show/hide tool bar"));
+    toolBarShown->setToolTip(QStringLiteral("On/off tool bar"));
+
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("File(&F)"));
+    fileMenu->addActions({fileNew, fileOpen, saveAs});
+    fileMenu->addSeparator();
+    fileMenu->addAction(exit);
+    menuBar()->addMenu(QStringLiteral("Execute(&E)"))->addAction(calculation);
+    menuBar()
+        ->addMenu(QStringLiteral("View(&V)"))
+        ->addActions({showResults, toolBarShown, statusBarShown});
+    menuBar()->addMenu(QStringLiteral("Help(&H)"))->addActions({helpHtml, about});
+}
+
+void CMainFrame::CreateStatusBar() {
+    // The window has one size only, so nothing in its corner may suggest dragging it.
+    statusBar()->setSizeGripEnabled(false);
+    // The idle text; a command's prompt covers it while the command is highlighted.
+    auto* idle = new QLabel(QStringLiteral(u"ﾚﾃﾞｨ"));
+    idle->setIndent(2);
+    statusBar()->addWidget(idle, 1);
+    auto indicator = [this](const QString& text) {
+        auto* pane = new QLabel(text);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(pane->sizeHint().width() + 8);
+        pane->setEnabled(false);  // shown greyed while its key is off or cannot be known
+        statusBar()->addPermanentWidget(pane);
+        return pane;
+    };
+    indicator(QStringLiteral(u"ｶﾅ"));
+    m_capsIndicator = indicator(QStringLiteral("CAP"));
+    m_numIndicator = indicator(QStringLiteral("NUM"));
+    indicator(QStringLiteral("SCRL"));
+}
+
+void CMainFrame::EnableLoadedCommands(bool loaded) {
+    for (QAction* command : m_loadedCommands) command->setEnabled(loaded);
+}
+
+void CMainFrame::OnAppAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // A key event carries the state from before it. A lock key's press always turns its
+        // lock over, while its release may or may not, so a lock key's own state is taken at
+        // its press alone.
+        auto follow = [key](QLabel* indicator, int lockKey, quint32 bit) {
+            const bool on = key->nativeModifiers() & bit;
+            if (key->key() != lockKey) {
+                indicator->setEnabled(on);
+            } else if (key->type() == QEvent::KeyPress && !key->isAutoRepeat()) {
+                indicator->setEnabled(!on);
+            }
+        };
+        follow(m_capsIndicator, Qt::Key_CapsLock, X11CapsLock);
+        follow(m_numIndicator, Qt::Key_NumLock, X11NumLock);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace tarnell
