@@ -1,0 +1,40 @@
+// The distance between two positions in fractional coordinates of a general cell, and its
+// standard uncertainty propagated to first order from the six cell parameters and the six
+// coordinates, all taken as independent. Distances and their uncertainties in Å.
+#pragma once
+
+#include <array>
+
+namespace tarnell {
+
+// What every distance in one cell needs: the cell, its uncertainties, and the cosines and sines
+// of its angles. Made once, it serves any number of distances; the results are bit for bit those
+// of distanceWithSigma.
+struct CellGeometry {
+    std::array<double, 6> cell{};       // a, b, c, alpha, beta, gamma
+    std::array<double, 6> cellSigma{};  // same order; angle uncertainties in degrees
+    std::array<double, 3> cosines{};    // of alpha, beta, gamma
+    std::array<double, 3> sines{};
+};
+
+CellGeometry makeCellGeometry(const std::array<double, 6>& cell,
+                              const std::array<double, 6>& cellSigma);
+
+// The distance from p1 to p2.
+double distanceIn(const CellGeometry& geometry, const std::array<double, 3>& p1,
+                  const std::array<double, 3>& p2);
+
+// The standard uncertainty of the distance d = distanceIn(geometry, p1, p2), with s1 and s2 the
+// coordinate uncertainties of p1 and p2. A distance of 0 (coinciding positions) has nothing to
+// propagate and gives 0.
+double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& p1,
+                     const std::array<double, 3>& p2, const std::array<double, 3>& s1,
+                     const std::array<double, 3>& s2, double d);
+
+// Both values at once, for a single pair.
+void distanceWithSigma(const std::array<double, 3>& p1, const std::array<double, 3>& p2,
+                       const std::array<double, 3>& s1, const std::array<double, 3>& s2,
+                       const std::array<double, 6>& cell, const std::array<double, 6>& cellSigma,
+                       double& d, double& sd);
+
+}  // namespace tarnell
