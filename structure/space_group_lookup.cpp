@@ -1,0 +1,207 @@
+#include "structure/space_group_lookup.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "geometry/operator_expansion.h"
+#include "geometry/setting_transformation.h"
+#include "settings/line_search.h"
+#include "settings/text.h"
+
+namespace tarnell {
+namespace {
+
+constexpr int SymbolWidth = 10;
+
+// The integer of a fixed-width field, blank or missing fields giving 0.
+int fieldValue(const std::string& line, std::size_t begin, std::size_t width) {
+    if (begin >= line.size()) return 0;
+    return std::atoi(line.substr(begin, width).c_str());
+}
+
+// The 10-character symbol field that begins in 1-based `column`.
+std::string symbolField(const std::string& line, int column) {
+    const std::size_t begin = static_cast<std::size_t>(column - 1);
+    return begin < line.size() ? line.substr(begin, SymbolWidth) : std::string();
+}
+
+// The symbol as it is compared: the older ICSD layout's 10-character cut can take in the
+// opening parenthesis of the group number, and trailing blanks are padding.
+std::string comparableSymbol(const std::string& sgName) {
+    std::string symbol = sgName.substr(0, sgName.find('('));
+    while (!symbol.empty() && (symbol.back() == ' ' || symbol.back() == '\t')) symbol.pop_back();
+    return symbol;
+}
+
+// A symbol matches a field when it is a prefix of it; an empty symbol names nothing.
+bool symbolMatches(const std::string& symbol, const std::string& field) {
+    return !symbol.empty() && symbol.size() <= field.size() &&
+           field.compare(0, symbol.size(), symbol) == 0;
+}
+
+bool hasLeadingNumber(const std::string& line, int number) {
+    int value = 0;
+    return std::sscanf(line.c_str(), "%d", &value) == 1 && value == number;
+}
+
+// Monoclinic setting numbers of the shipped data file: cell choices 1..3 on unique axis b, then
+// the same on c and on a.
+int uniqueAxisOffset(const std::string& uniqueAxis) {
+    if (uniqueAxis == "b") return 0;
+    if (uniqueAxis == "c") return 3;
+    if (uniqueAxis == "a") return 6;
+    return -1;
+}
+
+int uniqueAxisColumn(int offset) {
+    constexpr int Columns[] = {22, 44, 66};
+    return Columns[offset / 3];
+}
+
+bool hasCellChoices(int sgNumber) {
+    switch (sgNumber) {
+        case 5: case 7: case 8: case 9: case 12: case 13: case 14: case 15: return true;
+        default: return false;
+    }
+}
+
+void resolveMonoclinic(std::istream& in, const std::string& foundLine,
+                       CrystalStructure& structure) {
+    const int offset = uniqueAxisOffset(structure.uniqueAxis);
+    if (offset < 0) return;
+    if (!hasCellChoices(structure.sgNumber)) {
+        structure.sgSetting = 1 + offset;
+        return;
+    }
+    const std::string symbol = comparableSymbol(structure.sgName);
+    const int column = uniqueAxisColumn(offset);
+    int cellChoice = symbolMatches(symbol, symbolField(foundLine, column)) ? 1 : 0;
+    // A match on the line of cell choice 2 or 3 overrides one on the first line.
+    std::string line;
+    for (int choice = 2; choice <= 3 && readLine(in, line); ++choice) {
+        if (symbolMatches(symbol, symbolField(line, column))) {
+            cellChoice = choice;
+            break;
+        }
+    }
+    if (cellChoice > 0) structure.sgSetting = cellChoice + offset;
+}
+
+int matchingOrthorhombicSetting(const std::string& foundLine, const std::string& sgName) {
+    constexpr int Columns[] = {11, 22, 33, 44, 55, 66};
+    const std::string symbol = comparableSymbol(sgName);
+    for (int k = 0; k < 6; ++k) {
+        if (symbolMatches(symbol, symbolField(foundLine, Columns[k]))) return k + 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int crystalSystemOfLaueIndex(int laueIndex) {
+    if (laueIndex == 1) return 1;
+    if (laueIndex >= 2 && laueIndex <= 4) return 2;
+    if (laueIndex == 5) return 3;
+    if (laueIndex == 6 || laueIndex == 7) return 4;
+    if (laueIndex >= 8 && laueIndex <= 11) return 5;
+    if (laueIndex == 12 || laueIndex == 13) return 6;
+    if (laueIndex == 14 || laueIndex == 15) return 7;
+    // Without a known system no uncertainty is copied between cell parameters.
+    return 1;
+}
+
+int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
+                         SpaceGroupRecord& record, std::string& message) {
+    std::ifstream in(spgraFile, std::ios::binary);
+    if (!in) {
+        message = formatText(EngineWording.dataFileNotFound, spgraFile.string().c_str());
+        return -1;
+    }
+    std::string header;
+    std::string line;
+    for (int examined = 0; examined < MaxSpaceGroupRecords && readLine(in, header); ++examined) {
+        const int number = fieldValue(header, 0, 3);
+        const int setting = fieldValue(header, 3, 3);
+        const int lineCount = std::max(0, fieldValue(header, 12, 3));
+        if (number != structure.sgNumber || setting != structure.sgSetting) {
+            for (int skip = 0; skip <= lineCount && readLine(in, line); ++skip) {
+            }
+            continue;
+        }
+
+        SpaceGroupRecord found;
+        found.laueIndex = fieldValue(header, 6, 3);
+        found.centrosymmetricFlag = fieldValue(header, 9, 3);
+        found.operatorLineCount = lineCount;
+        bool complete = readLine(in, line);
+        for (std::size_t i = 0; complete && i < found.groupCodes.size(); ++i) {
+            found.groupCodes[i] = fieldValue(line, 2 * i, 2);
+        }
+        for (int i = 0; complete && i < lineCount; ++i) {
+            complete = readLine(in, line);
+            found.operatorTexts.push_back(line);
+        }
+        if (!complete) {
+            message = formatText(EngineWording.fileIncomplete, spgraFile.string().c_str());
+            return -1;
+        }
+        const int expanded = expandedOperatorCount(lineCount, found.centrosymmetricFlag,
+                                                   found.centringCode());
+        if (expanded < 0) {
+            message = formatText("  Error !!!   Space group %d setting %d has an unknown centring "
+                                 "code %d.\n",
+                                 number, setting, found.centringCode());
+            return -1;
+        }
+        if (expanded > MaxOperators) {
+            message = formatText("  Error !!!   Space group %d setting %d expands to %d "
+                                 "operators, more than %d.\n",
+                                 number, setting, expanded, MaxOperators);
+            return -1;
+        }
+
+        structure.sgName = header.size() > 18 ? header.substr(18) : std::string();
+        structure.crystalSystem = crystalSystemOfLaueIndex(found.laueIndex);
+        record = std::move(found);
+        return 0;
+    }
+    message = formatText(EngineWording.spaceGroupNotFound, structure.sgName.c_str());
+    return -1;
+}
+
+int resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
+                             const std::filesystem::path& sgTransFile, const Wording& wording,
+                             std::string& message) {
+    std::ifstream in(sgTransFile, std::ios::binary);
+    if (!in) {
+        message = formatText(wording.dataFileNotFound, sgTransFile.string().c_str());
+        return -1;
+    }
+    const char* section = lookup == SettingLookup::Monoclinic ? "Monoclinic" : "Orthorhombic";
+    std::string line;
+    if (findKeyLine(in, section, line, message, wording) != 0) return -1;
+    readLine(in, line);  // the section's heading
+
+    // The search for the number does not stop at the end of the section.
+    bool found = false;
+    while (!found && readLine(in, line)) found = hasLeadingNumber(line, structure.sgNumber);
+    if (!found) {
+        message = formatText(wording.spaceGroupNotFound, structure.sgName.c_str());
+        return -1;
+    }
+
+    if (lookup == SettingLookup::Monoclinic) {
+        resolveMonoclinic(in, line, structure);
+        return 0;
+    }
+    const int setting = matchingOrthorhombicSetting(line, structure.sgName);
+    in.close();
+    if (setting <= 1) return 0;
+    // The converted structure keeps its setting number: the data file lists only the standard
+    // axes of orthorhombic groups.
+    return transformToStandardSetting(setting, structure, wording, message);
+}
+
+}  // namespace tarnell
