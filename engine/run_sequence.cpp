@@ -2,8 +2,10 @@
 
 #include <system_error>
 
+#include "geometry/operator_expansion.h"
 #include "settings/settings_file.h"
 #include "settings/wording.h"
+#include "structure/space_group_lookup.h"
 #include "structure/structure_reader.h"
 #include "valence/report.h"
 
@@ -37,6 +39,30 @@ std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std:
 EnginePaths enginePaths(const std::filesystem::path& workDir) {
     return {workDir / "Tarnell.ini", workDir / "BVTable", workDir / "ftemp1.$$$",
             workDir / "ftemp2.$$$"};
+}
+
+void copyCellUncertainties(CrystalStructure& structure) {
+    auto& sigma = structure.cellSigma;
+    switch (structure.crystalSystem) {
+        case 4:  // tetragonal
+        case 6:  // hexagonal
+            sigma[1] = sigma[0];
+            break;
+        case 5:  // trigonal: hexagonal axes in setting 1, rhombohedral axes otherwise
+            sigma[1] = sigma[0];
+            if (structure.sgSetting != 1) {
+                sigma[2] = sigma[0];
+                sigma[4] = sigma[3];
+                sigma[5] = sigma[3];
+            }
+            break;
+        case 7:  // cubic
+            sigma[1] = sigma[0];
+            sigma[2] = sigma[0];
+            break;
+        default:  // triclinic, monoclinic, orthorhombic: every parameter is independent
+            break;
+    }
 }
 
 std::optional<ReaderMode> readerModeForOption(const std::string& option) {
@@ -73,10 +99,22 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
                                     inWorkDir(workDir, settings.sgTransFile)};
 
         CrystalStructure structure;
+        SpaceGroupRecord record;
+        OperatorTable operators;
         message.clear();
-        const int status = readStructure(*mode, inputPath, structure, context, message);
+        int status = readStructure(*mode, inputPath, structure, context, message);
+        if (status == 0) {
+            status = readSpaceGroupRecord(inWorkDir(workDir, settings.spgraFile), structure,
+                                          record, message);
+        }
+        if (status == 0) {
+            copyCellUncertainties(structure);
+            expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
+                                    record.operatorTexts, record.groupCodes, operators);
+        }
 
-        writeReport(status, outputPath, structure, message, console);
+        writeReport(status, outputPath, structure, record.operatorTexts, 0, paths.distances, message,
+                    console);
     }
 
     console << "\n  Calculation completed !\n" << "\n";

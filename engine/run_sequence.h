@@ -31,6 +31,11 @@ EnginePaths enginePaths(const std::filesystem::path& workDir);
 // The reader of an engine option ("-b", "-r", "-i"), compared exactly; none for anything else.
 std::optional<ReaderMode> readerModeForOption(const std::string& option);
 
+// Files of higher symmetry often give an uncertainty only for the independent cell parameter;
+// this copies it onto the parameters that the crystal system makes equal to it. The values
+// themselves are left alone.
+void copyCellUncertainties(CrystalStructure& structure);
+
 // Runs one calculation. `args` is the whole command line, program name first; console lines go
 // to `console`. Returns -1 after the usage text or a settings failure, 0 on every other path,
 // also when a phase failed and its message stands in the report. Waiting for the user's key is

@@ -17,8 +17,9 @@ TEST(Report, FailedRunLeavesOnlyItsMessageAndReplacesAnOldReport) {
     TempDir dir;
     writeFile(dir / "out.txt", "an old report\nwith lines\n");
     std::ostringstream console;
-    const std::string message = "  Error !!!  No distance entry within less then 2.500.\n";
-    EXPECT_EQ(writeReport(-1, dir / "out.txt", CrystalStructure{}, message, console), -1);
+    std::string message = "  Error !!!  No distance entry within less then 2.500.\n";
+    EXPECT_EQ(writeReport(-1, dir / "out.txt", CrystalStructure{}, {}, 0, {}, message, console),
+              -1);
     EXPECT_EQ(readFile(dir / "out.txt"), message + "\n");
     EXPECT_EQ(console.str(), "");
 }
@@ -26,7 +27,10 @@ TEST(Report, FailedRunLeavesOnlyItsMessageAndReplacesAnOldReport) {
 TEST(Report, ReportThatCannotBeCreatedIsAnnouncedOnTheConsole) {
     TempDir dir;
     std::ostringstream console;
-    EXPECT_EQ(writeReport(0, dir / "missing" / "out.txt", CrystalStructure{}, "", console), -1);
+    std::string message;
+    EXPECT_EQ(writeReport(0, dir / "missing" / "out.txt", CrystalStructure{}, {}, 0, {}, message,
+                          console),
+              -1);
     EXPECT_EQ(console.str(), "  Error !!! Output file not found.\n");
 }
 
@@ -41,7 +45,8 @@ TEST(Report, CrystalDataKeepTheirColumnsForLongNamesAndNegativeValues) {
     s.cellSigma = {0.001, 0.002, 0.003, 0, 0.01, 0};
     s.sites = {Site{"Mn1", 1, -0.125, 0.5, 0.25, 0.0001, 0, 0.0002, 2, 3}};
     std::ostringstream console;
-    ASSERT_EQ(writeReport(0, dir / "out.txt", s, "", console), 0);
+    std::string message;
+    ASSERT_EQ(writeReport(0, dir / "out.txt", s, {}, 0, {}, message, console), 0);
     const std::string report = readFile(dir / "out.txt");
     EXPECT_EQ(report.substr(0, report.find("  Atom")),
               "  Title      : Test\n"
@@ -61,7 +66,7 @@ TEST(Report, CrystalDataKeepTheirColumnsForLongNamesAndNegativeValues) {
               std::string::npos);
 
     s.sgName = "P n m a";
-    ASSERT_EQ(writeReport(0, dir / "out.txt", s, "", console), 0);
+    ASSERT_EQ(writeReport(0, dir / "out.txt", s, {}, 0, {}, message, console), 0);
     EXPECT_NE(readFile(dir / "out.txt").find("  SG Name    :    P n m a\n"), std::string::npos);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 
 #include "tests/test_files.h"
@@ -15,10 +16,15 @@ using test::writeFile;
 
 const std::filesystem::path Examples = std::filesystem::path(TARNELL_SOURCE_DIR) / "examples";
 
-// A working directory with the shipped settings file.
+// A working directory with the shipped settings and space-group files.
 struct WorkDir {
     TempDir dir;
-    WorkDir() { writeFile(dir / "Tarnell.ini", test::shippedSettings()); }
+    WorkDir() {
+        const std::filesystem::path data = std::filesystem::path(TARNELL_SOURCE_DIR) / "data";
+        for (const char* name : {"Tarnell.ini", "spgra.dat", "sgtrans.dat"}) {
+            std::filesystem::copy_file(data / name, dir / name);
+        }
+    }
     std::filesystem::path operator/(const std::string& name) const { return dir / name; }
 
     int run(std::vector<std::string> args, std::string& console) const {
@@ -97,7 +103,33 @@ TEST(RunSequence, ReportThatCannotBeCreatedStillCompletesTheRun) {
               "\n  Calculation completed !\n\n");
 }
 
-TEST(RunSequence, NativeFileReachesTheReport) {
+TEST(RunSequence, CellUncertaintiesAreCopiedAsTheCrystalSystemMakesParametersEqual) {
+    struct Case {
+        int crystalSystem;
+        int setting;
+        std::array<double, 6> expected;
+    };
+    const Case cases[] = {
+        {3, 1, {0.0002, 0, 0, 0.01, 0, 0}},                  // orthorhombic: nothing
+        {4, 1, {0.0002, 0.0002, 0, 0.01, 0, 0}},             // tetragonal
+        {5, 1, {0.0002, 0.0002, 0, 0.01, 0, 0}},             // trigonal, hexagonal axes
+        {5, 2, {0.0002, 0.0002, 0.0002, 0.01, 0.01, 0.01}},  // rhombohedral axes
+        {6, 1, {0.0002, 0.0002, 0, 0.01, 0, 0}},             // hexagonal
+        {7, 2, {0.0002, 0.0002, 0.0002, 0.01, 0, 0}},        // cubic
+    };
+    for (const Case& c : cases) {
+        CrystalStructure s;
+        s.crystalSystem = c.crystalSystem;
+        s.sgSetting = c.setting;
+        s.cell = {5, 5, 5, 80, 80, 80};
+        s.cellSigma = {0.0002, 0, 0, 0.01, 0, 0};
+        copyCellUncertainties(s);
+        EXPECT_EQ(s.cellSigma, c.expected) << "system " << c.crystalSystem;
+        EXPECT_EQ(s.cell, (std::array<double, 6>{5, 5, 5, 80, 80, 80}));
+    }
+}
+
+TEST(RunSequence, NativeFileReachesTheReportWithTheDataFileSymmetry) {
     WorkDir work;
     std::string console;
     ASSERT_EQ(work.run({"-b", (Examples / "NaCl.inp").string(), (work / "out.txt").string()},
@@ -107,6 +139,23 @@ TEST(RunSequence, NativeFileReachesTheReport) {
     EXPECT_EQ(report.substr(0, report.find('\n') + 1), "  Title      : Sodium chloride, rock salt\n");
     EXPECT_NE(report.find("  Cl1     -1.000000    0.500000    0.500000    0.500000\n"),
               std::string::npos);
+    // Cubic: sigma(a) stands for b and c too.
+    EXPECT_NE(report.find("    0.000100   0.000100   0.000100   0.000000"), std::string::npos);
+    // 24 listed operators, the inverted half and the three F centring copies.
+    EXPECT_NE(report.find("  Symmetry code:\n    1   x,y,z\n"), std::string::npos);
+    EXPECT_NE(report.find("  192   "), std::string::npos);
+    EXPECT_EQ(report.find("  193   "), std::string::npos);
+}
+
+TEST(RunSequence, SpaceGroupMissingFromTheDataFileEndsInTheReport) {
+    WorkDir work;
+    std::string text = readFile(Examples / "NaCl.inp");
+    text.replace(text.find("225   1"), 7, "225   3");
+    writeFile(work / "in.inp", text);
+    std::string console;
+    ASSERT_EQ(work.run({"-b", (work / "in.inp").string(), (work / "out.txt").string()}, console),
+              0);
+    EXPECT_EQ(readFile(work / "out.txt"), "  F m -3 m space group not found !!!\n\n");
 }
 
 }  // namespace

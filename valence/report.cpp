@@ -7,8 +7,9 @@
 namespace tarnell {
 
 int writeReport(int status, const std::filesystem::path& outputPath,
-                const CrystalStructure& structure, const std::string& message,
-                std::ostream& console) {
+                const CrystalStructure& structure, const std::vector<std::string>& operatorTexts,
+                int distanceCount, const std::filesystem::path& distanceList,
+                std::string& message, std::ostream& console) {
     std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
     if (!out) {
         console << "  Error !!! Output file not found.\n";
@@ -35,6 +36,23 @@ int writeReport(int status, const std::filesystem::path& outputPath,
                           site.charge, site.x, site.y, site.z);
         out << formatText("                     % 10.6lf  % 10.6lf  % 10.6lf\n", site.sx, site.sy,
                           site.sz);
+    }
+    out << "\n  Symmetry code:\n";
+    for (std::size_t k = 0; k < operatorTexts.size(); ++k) {
+        out << formatText("  %3d   %s\n", static_cast<int>(k + 1), operatorTexts[k].c_str());
+    }
+    out << "\n  Searched distance:\n"
+           "    No  atom1    x        y        z      atom2 site       x        y        z  "
+           "      d    sigma(d)\n";
+    std::ifstream distances(distanceList, std::ios::binary);
+    std::string line;
+    for (int n = 0; n < distanceCount; ++n) {
+        if (!distances || !readLine(distances, line)) {
+            message = "  Error !!! The distance list cannot be read back.\n";
+            out << message << '\n';
+            return -1;
+        }
+        out << "  " << line << '\n';
     }
     out << "\n";
     return 0;

@@ -5,16 +5,20 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "structure/crystal_structure.h"
 
 namespace tarnell {
 
 // Creates the report. With a non-zero `status` writes `message` and an empty line, nothing else,
-// and returns -1; otherwise writes the crystal data and returns 0. A report that cannot be
-// created is announced on `console` and gives -1.
+// and returns -1. Otherwise writes the crystal data, the symmetry operators (numbered from 1, as
+// the symmetry codes of the distance list number them) and the first `distanceCount` lines of
+// the distance list, and returns 0. A report that cannot be created is announced on `console`;
+// a distance list that cannot be read back ends the report with the message put in `message`.
 int writeReport(int status, const std::filesystem::path& outputPath,
-                const CrystalStructure& structure, const std::string& message,
-                std::ostream& console);
+                const CrystalStructure& structure, const std::vector<std::string>& operatorTexts,
+                int distanceCount, const std::filesystem::path& distanceList,
+                std::string& message, std::ostream& console);
 
 }  // namespace tarnell
