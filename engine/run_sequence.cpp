@@ -2,12 +2,17 @@
 
 #include <system_error>
 
+#include <fstream>
+
+#include "geometry/neighbour_search.h"
 #include "geometry/operator_expansion.h"
 #include "settings/settings_file.h"
+#include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/space_group_lookup.h"
 #include "structure/structure_reader.h"
 #include "valence/report.h"
+#include "valence/valence_sums.h"
 
 namespace tarnell {
 namespace {
@@ -28,6 +33,15 @@ public:
 private:
     const EnginePaths& paths_;
 };
+
+// When the sums fail, the report ends after its distance list; the message says why its last
+// section is missing, in the report and on the console.
+void reportLateFailure(const std::filesystem::path& outputPath, const std::string& message,
+                       std::ostream& console) {
+    console << message;
+    std::ofstream out(outputPath, std::ios::binary | std::ios::app);
+    if (out) out << message << '\n';
+}
 
 // A relative path in the settings file is taken relative to the working directory.
 std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std::string& path) {
@@ -107,14 +121,27 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
             status = readSpaceGroupRecord(inWorkDir(workDir, settings.spgraFile), structure,
                                           record, message);
         }
+        int distanceCount = 0;
+        const DistanceListFiles scratchFiles{paths.distances, paths.parameters};
         if (status == 0) {
             copyCellUncertainties(structure);
             expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
                                     record.operatorTexts, record.groupCodes, operators);
+            status = searchDistances(structure, operators, settings, paths.bvTable, scratchFiles,
+                                     distanceCount, message);
+            if (status == 0 && distanceCount == 0) {
+                message = formatText("  Error !!!  No distance entry within less then %5.3lf.\n",
+                                     settings.dMax);
+                status = -1;
+            }
         }
 
-        writeReport(status, outputPath, structure, record.operatorTexts, 0, paths.distances, message,
-                    console);
+        if (writeReport(status, outputPath, structure, record.operatorTexts, distanceCount,
+                        paths.distances, message, console) == 0 &&
+            computeValenceSums(structure, distanceCount, scratchFiles, paths.bvTable, settings,
+                               outputPath, message) != 0) {
+            reportLateFailure(outputPath, message, console);
+        }
     }
 
     console << "\n  Calculation completed !\n" << "\n";

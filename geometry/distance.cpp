@@ -37,7 +37,7 @@ double distanceIn(const CellGeometry& geometry, const std::array<double, 3>& p1,
 
 double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& p1,
                      const std::array<double, 3>& p2, const std::array<double, 3>& s1,
-                     const std::array<double, 3>& s2, double d) {
+                     const std::array<double, 3>& s2, double d, const Rotation* imageRotation) {
     if (d == 0.0) return 0.0;
     const double u = p2[0] - p1[0];
     const double v = p2[1] - p1[1];
@@ -64,9 +64,20 @@ double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& 
     const double dX1 = -(u * a * a + w * c * a * cosBeta + v * a * b * cosGamma);
     const double dY1 = -(v * b * b + w * b * c * cosAlpha + u * a * b * cosGamma);
     const double dZ1 = -(w * c * c + v * b * c * cosAlpha + u * c * a * cosBeta);
-    const double dX2 = -dX1;
-    const double dY2 = -dY1;
-    const double dZ2 = -dZ1;
+    double dX2 = -dX1;
+    double dY2 = -dY1;
+    double dZ2 = -dZ1;
+    if (imageRotation != nullptr) {
+        const Rotation& r = *imageRotation;
+        const double byImage[3] = {dX2, dY2, dZ2};
+        double bySite[3];
+        for (int j = 0; j < 3; ++j) {
+            bySite[j] = byImage[0] * r[0][j] + byImage[1] * r[1][j] + byImage[2] * r[2][j];
+        }
+        dX2 = bySite[0];
+        dY2 = bySite[1];
+        dZ2 = bySite[2];
+    }
 
     const double s = dA * dA * sc[0] * sc[0] + dB * dB * sc[1] * sc[1] + dC * dC * sc[2] * sc[2] +
                      (dAlpha * dAlpha * sc[3] * sc[3] + dBeta * dBeta * sc[4] * sc[4] +

@@ -27,9 +27,15 @@ double distanceIn(const CellGeometry& geometry, const std::array<double, 3>& p1,
 // The standard uncertainty of the distance d = distanceIn(geometry, p1, p2), with s1 and s2 the
 // coordinate uncertainties of p1 and p2. A distance of 0 (coinciding positions) has nothing to
 // propagate and gives 0.
+//
+// When p2 is the image R·x + t of a site x whose own uncertainties are s2, `imageRotation` is R:
+// the derivatives by the image's coordinates are then carried back to the site's own, so that
+// bonds that symmetry makes equal get equal uncertainties.
+using Rotation = std::array<std::array<double, 3>, 3>;
 double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& p1,
                      const std::array<double, 3>& p2, const std::array<double, 3>& s1,
-                     const std::array<double, 3>& s2, double d);
+                     const std::array<double, 3>& s2, double d,
+                     const Rotation* imageRotation = nullptr);
 
 // Both values at once, for a single pair.
 void distanceWithSigma(const std::array<double, 3>& p1, const std::array<double, 3>& p2,

@@ -24,6 +24,10 @@ struct WorkDir {
         for (const char* name : {"Tarnell.ini", "spgra.dat", "sgtrans.dat"}) {
             std::filesystem::copy_file(data / name, dir / name);
         }
+        writeFile(dir / "BVTable",
+                  "Na 1 Cl 1 2.15 b\n"
+                  ";************************* REFERENCES ****************************\n"
+                  ";\n");
     }
     std::filesystem::path operator/(const std::string& name) const { return dir / name; }
 

@@ -1,0 +1,102 @@
+#include "valence/parameter_table.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "settings/line_search.h"
+#include "settings/text.h"
+#include "settings/wording.h"
+
+namespace tarnell {
+namespace {
+
+bool readsAsNumber(const std::string& text, double& value) {
+    return std::sscanf(text.c_str(), "%lf", &value) == 1;
+}
+
+}  // namespace
+
+int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
+                       std::string& message) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        message = formatText(EngineWording.dataFileNotFound, path.string().c_str());
+        return -1;
+    }
+    table.lines.clear();
+    std::string line;
+    while (readLine(in, line)) {
+        // Lines are found by the element symbol at their very start: an indented line is
+        // never a data line.
+        if (line.empty() || line[0] == ' ' || line[0] == '\t') continue;
+        std::size_t pos = 0;
+        ParameterLine entry;
+        entry.cation = nextToken(line, pos);
+        entry.cationValence = nextToken(line, pos);
+        entry.anion = nextToken(line, pos);
+        entry.anionValence = nextToken(line, pos);
+        const std::string r0 = nextToken(line, pos);
+        entry.reference = nextToken(line, pos);
+        // The reference identifier closes every alternative in the parameter list file, which
+        // is read back field by field: a line without one is not a data line.
+        if (entry.reference.empty() || !readsAsNumber(r0, entry.r0)) continue;
+        table.lines.push_back(std::move(entry));
+    }
+    return 0;
+}
+
+bool hasBondParameters(const ParameterTable& table, const std::string& cation,
+                       const std::string& anion) {
+    for (const ParameterLine& line : table.lines) {
+        if (line.cation == cation && line.anion == anion) return true;
+    }
+    return false;
+}
+
+std::vector<BondParameter> lookupBondParameters(const ParameterTable& table,
+                                                const std::string& cation,
+                                                const std::string& anion) {
+    std::vector<BondParameter> parameters;
+    for (const ParameterLine& line : table.lines) {
+        if (line.cation != cation || line.anion != anion) continue;
+        parameters.push_back({line.cation + line.cationValence + "+",
+                              line.anion + line.anionValence + "-", line.r0, line.reference});
+    }
+    return parameters;
+}
+
+std::string bondParameterText(const std::vector<BondParameter>& parameters) {
+    std::string text;
+    for (const BondParameter& p : parameters) {
+        text += formatText("  %-4s %-4s %6.4lf %s", p.cationKey.c_str(), p.anionKey.c_str(), p.r0,
+                           p.reference.c_str());
+    }
+    return text;
+}
+
+int readReferenceList(const std::filesystem::path& path, int entryNum,
+                      std::vector<std::string>& references, std::string& message) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        message = formatText(EngineWording.dataFileNotFound, path.string().c_str());
+        return -1;
+    }
+    if (entryNum > MaxReferences) {
+        message = formatText("  Error !!! EntryNum %d is more than %d references.\n", entryNum,
+                             MaxReferences);
+        return -1;
+    }
+    std::string line;
+    if (findLine(in, ReferenceHeader, line) != 0) {
+        message = "  Error !!! No reference section.\n";
+        return -1;
+    }
+    readLine(in, line);
+    references.clear();
+    for (int i = 0; i < entryNum && readLine(in, line); ++i) {
+        references.push_back(line.size() > 3 ? line.substr(3) : std::string());
+    }
+    return 0;
+}
+
+}  // namespace tarnell

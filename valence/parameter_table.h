@@ -1,0 +1,62 @@
+// The bond valence parameter table BVTable: r0 for cation–anion pairs, each line with a short
+// reference identifier, followed by a reference section. The table is read once per run and
+// searched in memory; a pair matches by the exact element symbols of its first and third fields.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tarnell {
+
+inline constexpr int MaxParameterSets = 20;
+inline constexpr int MaxReferences = 193;
+inline constexpr const char* ReferenceHeader =
+    ";************************* REFERENCES ****************************";
+
+// One data line: "Fe 3 O 2 1.759 a" — cation, its valence, anion, its valence (no sign), r0 in Å,
+// reference identifier.
+struct ParameterLine {
+    std::string cation;
+    std::string cationValence;
+    std::string anion;
+    std::string anionValence;
+    double r0 = 0.0;
+    std::string reference;
+};
+
+// One parameter alternative of a bond: its ion keys (Fe3+, O2-), r0 and reference identifier.
+struct BondParameter {
+    std::string cationKey;
+    std::string anionKey;
+    double r0 = 0.0;
+    std::string reference;
+};
+
+struct ParameterTable {
+    std::vector<ParameterLine> lines;  // the data lines, in file order
+};
+
+// Reads the data lines: lines that begin with a field in the first column, have six fields and
+// whose fifth field reads as a number. 0, or -1 with the engine's message when the table cannot be opened.
+int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
+                       std::string& message);
+
+// Whether some data line has `cation` as its first field and `anion` as its third.
+bool hasBondParameters(const ParameterTable& table, const std::string& cation,
+                       const std::string& anion);
+
+// Every alternative for the pair, in file order.
+std::vector<BondParameter> lookupBondParameters(const ParameterTable& table,
+                                                const std::string& cation,
+                                                const std::string& anion);
+
+// The alternatives as they stand in the parameter list file: each "  %-4s %-4s %6.4lf %s".
+std::string bondParameterText(const std::vector<BondParameter>& parameters);
+
+// Reads the `entryNum` reference lines after the reference header (and the line that follows
+// it), each without its first three characters. A table with fewer lines gives those present.
+int readReferenceList(const std::filesystem::path& path, int entryNum,
+                      std::vector<std::string>& references, std::string& message);
+
+}  // namespace tarnell
