@@ -46,7 +46,7 @@ struct Fraction {
 };
 
 // Tried in this order; the first that matches gives the text.
-constexpr std::array<Fraction, 9> Fractions{{
+constexpr std::array<Fraction, 11> Fractions{{
     {0.25, "+1/4", "-1/4"},
     {0.5, "+1/2", "-1/2"},
     {0.75, "+3/4", "-3/4"},
@@ -56,6 +56,10 @@ constexpr std::array<Fraction, 9> Fractions{{
     {0.375, "+3/8", "-3/8"},
     {0.625, "+5/8", "-5/8"},
     {0.875, "+7/8", "-7/8"},
+    // Sixths arise from rhombohedral centring on top of a listed translation (1/2 + 1/3); without
+    // a text the report would list an operator other than the one the search applied.
+    {0.16667, "+1/6", "-1/6"},
+    {0.83333, "+5/6", "-5/6"},
 }};
 
 bool isOperatorDigit(char c) {

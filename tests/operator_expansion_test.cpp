@@ -48,10 +48,10 @@ TEST(OperatorExpansion, CentringSumsAreReducedOnceWithSixDigitRhombohedralValues
 TEST(OperatorExpansion, TextsAreNormalisedAndInversionKeepsTranslations) {
     Texts texts = {"1/2+X,y,-Z", "-1/2+x,-x+1/2,z+1/6", "x-y,x,z", " x, y+1/2 ,-z;"};
     const OperatorTable table = expand(texts, 1, 0);
-    EXPECT_EQ(texts, (Texts{"x+1/2,y,-z", "x-1/2,-x+1/2,z", "x-y,x,z", "x,y+1/2,-z", "-x+1/2,-y,z",
-                            "-x-1/2,x+1/2,-z", "-x+y,-x,-z", "-x,-y+1/2,z"}));
+    EXPECT_EQ(texts, (Texts{"x+1/2,y,-z", "x-1/2,-x+1/2,z+1/6", "x-y,x,z", "x,y+1/2,-z",
+                            "-x+1/2,-y,z", "-x-1/2,x+1/2,-z+1/6", "-x+y,-x,-z", "-x,-y+1/2,z"}));
     EXPECT_EQ(table[1].r[1], (std::array<double, 3>{-1, 0, 0}));
-    EXPECT_EQ(table[1].t, (std::array<double, 3>{-0.5, 0.5, 1.0 / 6}));  // 1/6 has no text
+    EXPECT_EQ(table[1].t, (std::array<double, 3>{-0.5, 0.5, 1.0 / 6}));
     EXPECT_EQ(table[5].t, table[1].t);
 }
 
