@@ -1,5 +1,6 @@
 #include "geometry/neighbour_search.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <fstream>
@@ -32,7 +33,38 @@ struct Metric {
     double squared(double u, double v, double w) const {
         return u * u * aa + v * v * bb + w * w * cc + v * w * bc2 + w * u * ca2 + u * v * ab2;
     }
+
+    // The smallest eigenvalue of the metric tensor: no difference vector u is shorter than
+    // sqrt(smallestEigenvalue()·|u|²) Å.
+    double smallestEigenvalue() const {
+        const double a11 = aa, a22 = bb, a33 = cc;
+        const double a12 = ab2 / 2, a13 = ca2 / 2, a23 = bc2 / 2;
+        const double offDiagonal = a12 * a12 + a13 * a13 + a23 * a23;
+        const double q = (a11 + a22 + a33) / 3;
+        const double p = std::sqrt(((a11 - q) * (a11 - q) + (a22 - q) * (a22 - q) +
+                                    (a33 - q) * (a33 - q) + 2 * offDiagonal) / 6);
+        if (p == 0.0) return q;
+        const double b11 = (a11 - q) / p, b22 = (a22 - q) / p, b33 = (a33 - q) / p;
+        const double b12 = a12 / p, b13 = a13 / p, b23 = a23 / p;
+        const double half = (b11 * (b22 * b33 - b23 * b23) - b12 * (b12 * b33 - b23 * b13) +
+                             b13 * (b12 * b23 - b22 * b13)) / 2;
+        const double phi = std::acos(std::clamp(half, -1.0, 1.0)) / 3;
+        constexpr double TwoPiOverThree = 2.0943951023931957;
+        return q + 2 * p * std::cos(phi + TwoPiOverThree);
+    }
 };
+
+// The squared length of the shortest vector u + t that a translation t of the box can give, in
+// fractions of the cell edges along each axis.
+double nearestSquared(const Position& u, int hMin, int hMax) {
+    double sum = 0;
+    for (double component : u) {
+        const double t = std::clamp(std::round(-component), static_cast<double>(hMin),
+                                    static_cast<double>(hMax));
+        sum += (component + t) * (component + t);
+    }
+    return sum;
+}
 
 // Far wider than any rounding difference between the two ways of computing a distance.
 constexpr double PrefilterMargin = 1e-9;
@@ -138,6 +170,7 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
 
     const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
     const Metric metric(geometry);
+    const double smallestEigenvalue = metric.smallestEigenvalue() * (1.0 - 1e-6);
 
     // Every image of every site under every operator, before any cell translation.
     std::vector<std::vector<Position>> images(sites.size());
@@ -164,6 +197,13 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
             const Position sb{neighbour.sx, neighbour.sy, neighbour.sz};
             for (std::size_t k = 0; k < operators.size(); ++k) {
                 const Position& v = images[j][k];
+                // Most images lie far outside the window whatever the translation.
+                const Position u{v[0] - a[0], v[1] - a[1], v[2] - a[2]};
+                if (settings.hMin <= settings.hMax &&
+                    smallestEigenvalue * nearestSquared(u, settings.hMin, settings.hMax) >
+                        highest) {
+                    continue;
+                }
                 for (int t1 = settings.hMin; t1 <= settings.hMax; ++t1) {
                     for (int t2 = settings.hMin; t2 <= settings.hMax; ++t2) {
                         for (int t3 = settings.hMin; t3 <= settings.hMax; ++t3) {
