@@ -24,6 +24,10 @@ struct Wording {
     const char* cellNotPositive;
     // A space group that a lookup did not find (argument: the symbol).
     const char* spaceGroupNotFound;
+    // A token of a site that must be a number and is not (arguments: the token, the site label).
+    const char* badSiteNumber;
+    // A token of the unit cell that must be a number and is not (argument: the token).
+    const char* badCellNumber;
 };
 
 inline constexpr Wording EngineWording{
@@ -36,6 +40,8 @@ inline constexpr Wording EngineWording{
     "  Error !!!   Matrix not positive defined.\n",
     "  Error !!!   Cell edges must be positive.\n",
     "  %s space group not found !!!\n",
+    "  Error !!!  \"%s\" of species %s is not a number.\n",
+    "  Error !!!  \"%s\" of the unit cell is not a number.\n",
 };
 
 inline constexpr Wording FrontEndWording{
@@ -48,6 +54,8 @@ inline constexpr Wording FrontEndWording{
     "  Matrix not positive defined !!!\n",
     "  Cell edges must be positive !!!\n",
     "  %s space group not found !!!\n",
+    "  \"%s\" of species %s is not a number !!!\n",
+    "  \"%s\" of the unit cell is not a number !!!\n",
 };
 
 }  // namespace tarnell

@@ -3,6 +3,8 @@
 #include <fstream>
 
 #include "settings/text.h"
+#include "structure/icsd_text.h"
+#include "structure/morvek_listing.h"
 #include "structure/native_file.h"
 
 namespace tarnell {
@@ -18,6 +20,10 @@ int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStr
     switch (mode) {
         case ReaderMode::NativeFile:
             return readNativeFile(in, path, structure, context.wording, message);
+        case ReaderMode::MorvekListing:
+            return readMorvekListing(in, path, structure, context, message);
+        case ReaderMode::IcsdText:
+            return readIcsdText(in, path, structure, context, message);
         default:
             message = context.wording.unknownFormat;
             return -1;

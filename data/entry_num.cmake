@@ -1,0 +1,50 @@
+# cmake -DTABLE=<BVTable> -DSETTINGS=<Tarnell.ini> -DOUTPUT=<work Tarnell.ini> -P entry_num.cmake
+#
+# Writes the settings file with the EntryNum of the table: the number of lines after the
+# reference header and the line that follows it, which is what the engine reads as references.
+# Every other byte of the settings file stays as it is.
+cmake_minimum_required(VERSION 3.25)
+
+foreach(name TABLE SETTINGS OUTPUT)
+    if(NOT DEFINED ${name})
+        message(FATAL_ERROR "entry_num.cmake needs -D${name}=...")
+    endif()
+endforeach()
+
+set(header ";************************* REFERENCES ****************************")
+file(READ "${TABLE}" table)
+string(FIND "${table}" "\n${header}" at)
+if(at EQUAL -1)
+    message(FATAL_ERROR "${TABLE}: no reference section")
+endif()
+math(EXPR at "${at} + 1")
+string(SUBSTRING "${table}" ${at} -1 section)
+# The header line and the line after it.
+foreach(skip 1 2)
+    string(FIND "${section}" "\n" end)
+    if(end EQUAL -1)
+        set(section "")
+    else()
+        math(EXPR end "${end} + 1")
+        string(SUBSTRING "${section}" ${end} -1 section)
+    endif()
+endforeach()
+string(REGEX MATCHALL "\n" breaks "${section}")
+list(LENGTH breaks entryNum)
+string(LENGTH "${section}" length)
+if(length GREATER 0 AND NOT "${section}" MATCHES "\n$")
+    math(EXPR entryNum "${entryNum} + 1")
+endif()
+if(entryNum GREATER 193)
+    message(FATAL_ERROR "${TABLE}: ${entryNum} references; the engine lists at most 193")
+endif()
+
+file(READ "${SETTINGS}" settings)
+string(REGEX MATCHALL "\nEntryNum   =[^\r\n]*" lines "${settings}")
+list(LENGTH lines count)
+if(NOT count EQUAL 1)
+    message(FATAL_ERROR "${SETTINGS}: expected one line \"EntryNum   =\", found ${count}")
+endif()
+string(REGEX REPLACE "\nEntryNum   =[^\r\n]*" "\nEntryNum   =${entryNum}" settings "${settings}")
+file(WRITE "${OUTPUT}" "${settings}")
+message(STATUS "Tarnell.ini: EntryNum ${entryNum}")

@@ -1,0 +1,237 @@
+#include "structure/icsd_text.h"
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "settings/line_search.h"
+#include "settings/text.h"
+#include "structure/space_group_lookup.h"
+#include "structure/uncertain_number.h"
+
+namespace tarnell {
+namespace {
+
+constexpr const char* NotIcsdFormat = "  Not ICSD file format !!!\n";
+constexpr std::size_t OlderSymbolLength = 10;
+
+// Where the two layouts put their parts. Text columns are 0-based.
+struct Layout {
+    bool older;
+    const char* titleMarker;
+    std::size_t titleColumn;
+    const char* cellMarker;
+    int cellWords;  // words of the marker before the six values
+    const char* spaceGroupMarker;
+    std::size_t symbolColumn;
+    std::size_t settingLettersColumn;
+    const char* atomMarker;
+    int skippedAtomTokens;  // tokens between the oxidation state and x
+};
+
+constexpr Layout OlderLayout{.older = true,
+                             .titleMarker = " FORM",
+                             .titleColumn = 6,
+                             .cellMarker = " CELL",
+                             .cellWords = 1,
+                             .spaceGroupMarker = " SGR",
+                             .symbolColumn = 6,
+                             .settingLettersColumn = 13,
+                             .atomMarker = " PARM ",
+                             .skippedAtomTokens = 1};
+constexpr Layout StructuredLayout{.older = false,
+                                  .titleMarker = "Structured",
+                                  .titleColumn = 12,
+                                  .cellMarker = "Unit Cell",
+                                  .cellWords = 2,
+                                  .spaceGroupMarker = "Space Group",
+                                  .symbolColumn = 12,
+                                  .settingLettersColumn = 26,
+                                  .atomMarker = "Atom  #",
+                                  .skippedAtomTokens = 2};
+
+std::string from(const std::string& line, std::size_t column) {
+    return column < line.size() ? line.substr(column) : std::string();
+}
+
+bool endsAtomList(const Layout& layout, const std::string& line) {
+    if (layout.older) return startsWith(line, " WYCK ");
+    return startsWith(line, "*end for") || startsWith(line, "Lbl");
+}
+
+// Origin choice 2 ("Z") and rhombohedral axes ("R") give setting 2, hexagonal axes ("H") setting
+// 1; "H" is tested last and wins.
+int settingFromLetters(const std::string& part) {
+    int setting = 1;
+    if (part.find('Z') != std::string::npos) setting = 2;
+    if (part.find('R') != std::string::npos) setting = 2;
+    if (part.find('H') != std::string::npos) setting = 1;
+    return setting;
+}
+
+// The older layout writes the group number as "(62)"; a line without it gives 0, which no
+// space-group record carries.
+int numberInParentheses(const std::string& part) {
+    const std::size_t open = part.find('(');
+    if (open == std::string::npos) return 0;
+    const std::size_t close = part.find(')', open);
+    if (close == std::string::npos) return 0;
+    return readInteger(part.substr(open + 1, close - open - 1)).value_or(0);
+}
+
+// Cell tokens of the older layout are written "a=5.4321(12)" and "β=90."; the Greek letter takes
+// one or two bytes depending on the export's encoding, so the value starts after the "=".
+std::string_view cellValueText(const Layout& layout, std::string_view token) {
+    if (!layout.older) return token;
+    const std::size_t equals = token.find('=');
+    return equals == std::string_view::npos ? token : token.substr(equals + 1);
+}
+
+int readCellLine(const Layout& layout, const std::string& line, CrystalStructure& structure,
+                 const Wording& wording, std::string& message) {
+    std::size_t pos = 0;
+    for (int word = 0; word < layout.cellWords; ++word) nextToken(line, pos);
+    for (int i = 0; i < 6; ++i) {
+        const std::string token = nextToken(line, pos);
+        const std::optional<UncertainNumber> number =
+            readUncertainNumber(cellValueText(layout, token));
+        if (!number) {
+            message = formatText(wording.badCellNumber, token.c_str());
+            return -1;
+        }
+        structure.cell[i] = number->value;
+        structure.cellSigma[i] = number->sigma;
+        // Authors refine the one free angle of a monoclinic cell: it names the unique axis.
+        if (i >= 3 && number->sigma > 0.0) structure.uniqueAxis.assign(1, "abc"[i - 3]);
+    }
+    return 0;
+}
+
+void readSpaceGroupLine(const Layout& layout, std::istream& in, const std::string& line,
+                        CrystalStructure& structure) {
+    structure.sgSetting = settingFromLetters(from(line, layout.settingLettersColumn));
+    if (layout.older) {
+        structure.sgName = from(line, layout.symbolColumn).substr(0, OlderSymbolLength);
+        structure.sgNumber = numberInParentheses(from(line, layout.settingLettersColumn));
+        return;
+    }
+    structure.sgName = from(line, layout.symbolColumn);
+    structure.sgNumber = 0;
+    std::string numberLine;
+    if (!readLine(in, numberLine)) return;
+    std::size_t pos = 0;
+    nextToken(numberLine, pos);
+    nextToken(numberLine, pos);
+    structure.sgNumber = readInteger(nextToken(numberLine, pos)).value_or(0);
+}
+
+// Without refined angles the unique axis of a monoclinic cell is the one whose angle is not 90°.
+void uniqueAxisFromAngles(CrystalStructure& structure) {
+    if (structure.sgNumber < 3 || structure.sgNumber > 15 || !structure.uniqueAxis.empty()) return;
+    char axis = '\0';
+    if (structure.cell[3] != 90.0) axis = 'a';
+    if (structure.cell[4] != 90.0) axis = 'b';
+    if (structure.cell[5] != 90.0) axis = 'c';
+    if (axis != '\0') structure.uniqueAxis.assign(1, axis);
+}
+
+int readAtomLine(const Layout& layout, const std::string& line, double dMax, const Wording& wording,
+                 Site& site, std::string& message) {
+    std::size_t pos = 0;
+    const std::string element = nextToken(line, pos);
+    site.name = element + nextToken(line, pos);
+    const std::string oxidationToken = nextToken(line, pos);
+    for (int skipped = 0; skipped < layout.skippedAtomTokens; ++skipped) nextToken(line, pos);
+    const std::string coordinateTokens[] = {nextToken(line, pos), nextToken(line, pos),
+                                            nextToken(line, pos)};
+    const std::string occupancyToken = nextToken(line, pos);
+
+    const auto fail = [&](const std::string& token) {
+        message = formatText(wording.badSiteNumber, token.c_str(), site.name.c_str());
+        return -1;
+    };
+    const std::optional<double> oxidationState = readReal(oxidationToken);
+    if (!oxidationState) return fail(oxidationToken);
+    double* coordinates[] = {&site.x, &site.y, &site.z};
+    double* sigmas[] = {&site.sx, &site.sy, &site.sz};
+    for (int i = 0; i < 3; ++i) {
+        const std::optional<UncertainNumber> number =
+            readUncertainNumber(coordinateTokens[i], true);
+        if (!number) return fail(coordinateTokens[i]);
+        *coordinates[i] = number->value;
+        *sigmas[i] = number->sigma;
+    }
+    site.g = 1.0;
+    site.charge = *oxidationState;
+    if (!occupancyToken.empty()) {
+        const std::optional<UncertainNumber> occupancy = readUncertainNumber(occupancyToken);
+        if (!occupancy) return fail(occupancyToken);
+        site.g = occupancy->value;
+        // A partly occupied site contributes its share of the charge.
+        if (site.g < 1.0) site.charge = site.g * *oxidationState;
+    }
+    site.dLimit = dMax;
+    return 0;
+}
+
+}  // namespace
+
+int readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
+                 CrystalStructure& structure, const ReaderContext& context, std::string& message) {
+    const Wording& wording = context.wording;
+    std::string line;
+    const auto rewind = [&]() {
+        in.clear();
+        in.seekg(0);
+    };
+
+    const Layout* layout = nullptr;
+    if (findLine(in, " COL ", line) == 0) {
+        layout = &OlderLayout;
+    } else {
+        rewind();
+        if (findLine(in, "*data", line) == 0) layout = &StructuredLayout;
+    }
+    if (layout == nullptr) {
+        message = NotIcsdFormat;
+        return -1;
+    }
+    rewind();
+
+    if (findKeyLine(in, layout->titleMarker, line, message, wording) != 0) return -1;
+    structure.title = from(line, layout->titleColumn);
+
+    if (findKeyLine(in, layout->cellMarker, line, message, wording) != 0) return -1;
+    if (readCellLine(*layout, line, structure, wording, message) != 0) return -1;
+
+    if (findKeyLine(in, layout->spaceGroupMarker, line, message, wording) != 0) return -1;
+    readSpaceGroupLine(*layout, in, line, structure);
+    uniqueAxisFromAngles(structure);
+
+    if (findKeyLine(in, layout->atomMarker, line, message, wording) != 0) return -1;
+    std::vector<Site> sites;
+    // An export cut short ends its atom list at the end of the file.
+    while (readLine(in, line) && !endsAtomList(*layout, line)) {
+        if (trimBlanks(line).empty()) continue;  // a blank line holds no atom
+        if (static_cast<int>(sites.size()) == MaxSites) {
+            message = formatText(wording.speciesExceeds, MaxSites);
+            return -1;
+        }
+        Site site;
+        if (readAtomLine(*layout, line, context.dMax, wording, site, message) != 0) return -1;
+        sites.push_back(std::move(site));
+    }
+    structure.sites = std::move(sites);
+
+    if (structure.sgNumber >= 3 && structure.sgNumber <= 15) {
+        return resolveSpaceGroupSetting(SettingLookup::Monoclinic, structure, context.sgTransFile,
+                                        wording, message);
+    }
+    if (structure.sgNumber >= 16 && structure.sgNumber <= 74) {
+        return resolveSpaceGroupSetting(SettingLookup::Orthorhombic, structure, context.sgTransFile,
+                                        wording, message);
+    }
+    return 0;
+}
+
+}  // namespace tarnell

@@ -1,0 +1,161 @@
+#include "structure/morvek_listing.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "settings/line_search.h"
+#include "settings/text.h"
+#include "structure/uncertain_number.h"
+
+namespace tarnell {
+namespace {
+
+// The markers' leading blanks are part of them: the listing's columns are fixed.
+constexpr const char* PhaseMarker = "           Phase";
+constexpr const char* SpaceGroupMarker = "           Space group";
+constexpr const char* CellMarker = "                 a         b         c";
+constexpr const char* SiteMarker = "                        neq  *   g    =   n";
+
+constexpr std::size_t SymbolLength = 10;
+
+// The text after the last colon, without the one blank that follows it.
+std::string afterLastColon(const std::string& line) {
+    const std::size_t colon = line.rfind(':');
+    if (colon == std::string::npos) return {};
+    std::size_t begin = colon + 1;
+    if (begin < line.size() && line[begin] == ' ') ++begin;
+    return line.substr(begin);
+}
+
+// The integer at the start of `text`, as a formatted scan reads it: "62)" gives 62.
+std::optional<int> leadingInteger(const std::string& text) {
+    std::size_t end = 0;
+    if (end < text.size() && (text[end] == '+' || text[end] == '-')) ++end;
+    const std::size_t digits = end;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end == digits) return std::nullopt;
+    return readInteger(text.substr(0, end));
+}
+
+// "Space group: P n m a    (Pnma, 62)" gives 62 in setting 1; "(R-3c #2, 167)" gives 167 in
+// setting 2. A line without the parentheses or the comma that the number needs gives 0, which no
+// space-group record carries.
+void readSpaceGroupLine(const std::string& line, CrystalStructure& structure) {
+    structure.sgName = afterLastColon(line).substr(0, SymbolLength);
+    structure.sgNumber = 0;
+    const std::size_t hash = line.rfind('#');
+    if (hash == std::string::npos) {
+        structure.sgSetting = 1;
+        const std::size_t comma = line.rfind(',');
+        const std::size_t close = line.rfind(')');
+        if (comma != std::string::npos && close != std::string::npos && close > comma) {
+            structure.sgNumber = readInteger(line.substr(comma + 1, close - comma - 1)).value_or(0);
+        }
+        return;
+    }
+    structure.sgSetting = leadingInteger(line.substr(hash + 1)).value_or(0);
+    const std::size_t open = line.rfind('(');
+    if (open == std::string::npos) return;
+    const std::string part = line.substr(open);
+    std::size_t pos = 0;
+    nextToken(part, pos);
+    nextToken(part, pos);
+    structure.sgNumber = leadingInteger(nextToken(part, pos)).value_or(0);
+}
+
+// An uncertainty token: "-" marks a parameter that was not refined.
+std::optional<double> readSigma(const std::string& token) {
+    if (token == "-") return 0.0;
+    return readReal(token);
+}
+
+}  // namespace
+
+int readMorvekListing(std::istream& in, const std::filesystem::path& path,
+                      CrystalStructure& structure, const ReaderContext& context,
+                      std::string& message) {
+    const Wording& wording = context.wording;
+    std::string line;
+    const auto nextLine = [&]() {
+        if (readLine(in, line)) return true;
+        message = formatText(wording.fileIncomplete, path.string().c_str());
+        return false;
+    };
+
+    if (findKeyLine(in, PhaseMarker, line, message, wording) != 0) return -1;
+    structure.title = afterLastColon(line);
+
+    if (findKeyLine(in, SpaceGroupMarker, line, message, wording) != 0) return -1;
+    readSpaceGroupLine(line, structure);
+
+    if (findKeyLine(in, CellMarker, line, message, wording) != 0) return -1;
+    if (!nextLine()) return -1;
+    std::array<double, 6> cell{};
+    std::size_t pos = 0;
+    for (double& value : cell) {
+        const std::string token = nextToken(line, pos);
+        const std::optional<double> read = readReal(token);
+        if (!read) {
+            message = formatText(wording.badCellNumber, token.c_str());
+            return -1;
+        }
+        value = *read;
+    }
+    if (!nextLine()) return -1;
+    std::array<double, 6> cellSigma{};
+    pos = 0;
+    for (double& sigma : cellSigma) {
+        const std::string token = nextToken(line, pos);
+        const std::optional<double> read = readSigma(token);
+        if (!read) {
+            message = formatText(wording.badCellNumber, token.c_str());
+            return -1;
+        }
+        sigma = *read;
+    }
+    structure.cell = cell;
+    structure.cellSigma = cellSigma;
+
+    if (findKeyLine(in, SiteMarker, line, message, wording) != 0) return -1;
+    std::vector<Site> sites;
+    // The site list ends at the first empty line; a listing may end right after its last site.
+    while (readLine(in, line) && !trimBlanks(line).empty()) {
+        if (static_cast<int>(sites.size()) == MaxSites) {
+            message = formatText(wording.speciesExceeds, MaxSites);
+            return -1;
+        }
+        Site site;
+        pos = 0;
+        site.name = nextToken(line, pos);
+        const auto readNumber = [&](const std::string& token, double& value, auto read) -> bool {
+            const std::optional<double> number = read(token);
+            if (number) {
+                value = *number;
+                return true;
+            }
+            message = formatText(wording.badSiteNumber, token.c_str(), site.name.c_str());
+            return false;
+        };
+        nextToken(line, pos);  // number of equivalent positions
+        if (!readNumber(nextToken(line, pos), site.g, readReal)) return -1;
+        nextToken(line, pos);  // multiplicity times occupancy
+        for (double* coordinate : {&site.x, &site.y, &site.z}) {
+            if (!readNumber(nextToken(line, pos), *coordinate, readReal)) return -1;
+        }
+
+        if (!nextLine()) return -1;
+        pos = 0;
+        for (int skipped = 0; skipped < 3; ++skipped) nextToken(line, pos);
+        for (double* sigma : {&site.sx, &site.sy, &site.sz}) {
+            if (!readNumber(nextToken(line, pos), *sigma, readSigma)) return -1;
+        }
+        site.charge = 0.0;
+        site.dLimit = context.dMax;
+        sites.push_back(std::move(site));
+    }
+    structure.sites = std::move(sites);
+    return 0;
+}
+
+}  // namespace tarnell

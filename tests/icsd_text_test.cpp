@@ -1,0 +1,155 @@
+#include "structure/icsd_text.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/text.h"
+#include "structure/native_file.h"
+#include "structure/uncertain_number.h"
+#include "tests/test_files.h"
+
+namespace tarnell {
+namespace {
+
+const std::filesystem::path Source = TARNELL_SOURCE_DIR;
+
+struct Read {
+    int status = 0;
+    CrystalStructure structure;
+    std::string message;
+};
+
+Read readText(const std::string& text, const Wording& wording = EngineWording) {
+    test::TempDir dir;
+    test::writeFile(dir / "in.txt", text);
+    Read r;
+    const ReaderContext context{wording, 2.5, Source / "data" / "sgtrans.dat"};
+    r.status = readStructure(ReaderMode::IcsdText, dir / "in.txt", r.structure, context, r.message);
+    return r;
+}
+
+// An older-layout export; atom lines are "El No OxStat Wyck x y z [SOF]".
+std::string older(const std::string& cell, const std::string& group, const std::string& atoms,
+                  const std::string& end = " WYCK e2\n RVAL 0.03\n") {
+    return "*data\n COL  ICSD 1\n FORM Ca (C O3)\n CELL " + cell + "\n SGR  " + group +
+           "\n PARM Atom__No OxStat Wyck -----X----- -----Y----- -----Z----- -SOF-\n" + atoms + end;
+}
+
+const std::string Atoms = "  Ca 1 2.000 4e 0.1234(5) 1/4 -1/3 0.5(1)\n  O 2 -2.000 4e 0.5 0 0\n";
+const char* const Cubic = "a=5 b=5 c=5 α=90 β=90 γ=90";
+
+TEST(UncertainNumber, TokenGivesValueAndUncertaintyOrNothing) {
+    // clang-format off
+    const std::tuple<const char*, double, double> cases[] = {
+        {"5.4321(12)", 5.4321, 0.0012}, {"0.1234(5)", 0.1234, 0.0005}, {"90.", 90, 0},
+        {"12(3)", 12, 3}, {"1/3", 1.0 / 3, 0}, {"-1/4", -0.25, 0}, {"+2", 2, 0}};
+    // clang-format on
+    for (const auto& [token, value, sigma] : cases) {
+        const auto number = readUncertainNumber(token, true);
+        ASSERT_TRUE(number) << token;
+        EXPECT_DOUBLE_EQ(number->value, value) << token;
+        EXPECT_DOUBLE_EQ(number->sigma, sigma) << token;
+    }
+    for (const char* bad : {"1/0", "1/x", "/3", "0.25abc", "0.1(", "0.1()", "nan", ""}) {
+        EXPECT_FALSE(readUncertainNumber(bad, true)) << bad;
+    }
+    EXPECT_FALSE(readUncertainNumber("1/4")) << "fractions are for coordinates only";
+}
+
+TEST(IcsdText, OlderLayoutComesFirstAndGivesEveryField) {
+    // Cut short after its last atom, with a blank line in the list: no atom made up or repeated.
+    const Read r = readText(older("a=5.4321(12) b=6 c=7 α=90. β=103.2(1) γ=90.",
+                                  "P 1 21/n 1 (14) - monoclinic", "\n" + Atoms, ""));
+    ASSERT_EQ(r.status, 0) << r.message;
+    const CrystalStructure& s = r.structure;
+    EXPECT_EQ(s.title, "Ca (C O3)");
+    EXPECT_EQ(s.uniqueAxis, "b");
+    EXPECT_EQ(s.sgSetting, 2);  // cell choice 2 on unique axis b
+    EXPECT_DOUBLE_EQ(s.cellSigma[0], 0.0012);
+    ASSERT_EQ(s.siteCount(), 2);
+    const Site& ca = s.sites[0];
+    EXPECT_EQ(ca.name, "Ca1");
+    EXPECT_DOUBLE_EQ(ca.sx, 0.0005);
+    EXPECT_DOUBLE_EQ(ca.z, -1.0 / 3);
+    EXPECT_DOUBLE_EQ(ca.g, 0.5);
+    EXPECT_DOUBLE_EQ(ca.charge, 1.0);  // half an occupied Ca2+
+    EXPECT_DOUBLE_EQ(ca.dLimit, 2.5);
+    EXPECT_DOUBLE_EQ(s.sites[1].g, 1.0);  // no occupancy given
+    EXPECT_DOUBLE_EQ(s.sites[1].charge, -2.0);
+}
+
+// The setting comes from the letters after the symbol, and for a monoclinic group from the unique
+// axis: the refined angle, else the angle that is not 90°.
+TEST(IcsdText, CellAndSpaceGroupLinesGiveNumberAndSetting) {
+    const std::tuple<const char*, const char*, const char*, int, int> cases[] = {
+        {Cubic, "F d -3 m Z (227) - cubic", "F d -3 m Z", 227, 2},
+        {Cubic, "R -3 c R (167)", "R -3 c R (", 167, 2},
+        {Cubic, "R -3 c R H (167)", "R -3 c R H", 167, 1},
+        {Cubic, "P 63/m m c 194", "P 63/m m c", 0, 1},
+        {"a=5 b=6 c=7 \xe1=90. \xe2=103.2 \xe3=90.", "P 1 21/n 1 (14)", "P 1 21/n 1", 14, 2},
+        {"a=5 b=6 c=7 α=90. β=90. γ=103.2", "P 1 1 21/n (14)", "P 1 1 21/n", 14, 5},
+        {"a=5 b=6 c=7 α=90.(1) β=103.2 γ=90.", "P 21/n 1 1 (14)", "P 21/n 1 1", 14, 8},
+        {"5 6 7 α=90. β=90. γ=90.", "P 1 21/n 1 (14)", "P 1 21/n 1", 14, 1}};
+    for (const auto& [cell, group, name, number, setting] : cases) {
+        const Read r = readText(older(cell, group, Atoms));
+        ASSERT_EQ(r.status, 0) << group << r.message;
+        EXPECT_EQ(r.structure.sgName, name);
+        EXPECT_EQ(r.structure.sgNumber, number) << group;
+        EXPECT_EQ(r.structure.sgSetting, setting) << cell << " " << group;
+        EXPECT_DOUBLE_EQ(r.structure.cell[0], 5.0) << cell;  // with or without "a="
+    }
+}
+
+TEST(IcsdText, RefusesWhatItCannotReadWhole) {
+    std::string eighty;
+    for (int i = 1; i <= 80; ++i) eighty += formatText("  O %d -2 4e 0.1 0.2 0.3\n", i);
+    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", eighty)).structure.siteCount(), 80);
+    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", eighty + "  O 81 -2 4e 0 0 0\n")).message,
+              "  Error !!!  Number of species exceeds over 80.");
+
+    EXPECT_EQ(readText("Coll Code 1\n").message, "  Not ICSD file format !!!\n");
+    EXPECT_EQ(readText(" COL  1\n FORM X\n").message, "  Error !!!    CELL not found.\n");
+    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", "  Ca 1 2 1a 1/0 0 0\n")).message,
+              "  Error !!!  \"1/0\" of species Ca1 is not a number.\n");
+    EXPECT_EQ(readText(older("a=5.4.3 b=5 c=5", "P 1 (1)", Atoms), FrontEndWording).message,
+              "  \"a=5.4.3\" of the unit cell is not a number !!!\n");
+}
+
+// The bundled examples give one structure in several forms and settings, also with Windows line
+// ends: read, each must be its native file's record (title, charges of a listing and g aside).
+TEST(IcsdText, ExamplesInEveryFormGiveTheRecordOfTheirNativeFile) {
+    const std::pair<ReaderMode, std::string> forms[] = {
+        {ReaderMode::IcsdText, "forsterite_pbnm_older.txt"},
+        {ReaderMode::IcsdText, "forsterite_pbnm_structured.txt"},
+        {ReaderMode::MorvekListing, "forsterite.lst"},
+        {ReaderMode::IcsdText, "monazite_older.txt"},
+        {ReaderMode::IcsdText, "monazite_structured.txt"},
+        {ReaderMode::MorvekListing, "monazite.lst"}};
+    test::TempDir dir;
+    const ReaderContext context{EngineWording, 3.0, Source / "data" / "sgtrans.dat"};
+    const auto nativeText = [&](ReaderMode mode, const std::filesystem::path& path, bool charges) {
+        CrystalStructure s;
+        std::string message;
+        EXPECT_EQ(readStructure(mode, path, s, context, message), 0) << path << message;
+        s.title.clear();
+        s.sgName.clear();
+        for (Site& site : s.sites) site.charge = charges ? site.charge : 0.0;
+        EXPECT_EQ(writeStructureFile(s, dir / "out.inp", message), 0);
+        return test::readFile(dir / "out.inp");
+    };
+    for (const auto& [mode, name] : forms) {
+        const std::filesystem::path example = Source / "examples" / name;
+        const std::string native = name.substr(0, name.find_first_of("_.")) + ".inp";
+        const bool charges = mode == ReaderMode::IcsdText;
+        const std::string expected =
+            nativeText(ReaderMode::NativeFile, example.parent_path() / native, charges);
+        EXPECT_EQ(nativeText(mode, example, charges), expected) << name;
+        std::string crlf;
+        for (char c : test::readFile(example))
+            crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        test::writeFile(dir / "crlf", crlf);
+        EXPECT_EQ(nativeText(mode, dir / "crlf", charges), expected) << name << " with CR LF";
+    }
+}
+
+}  // namespace
+}  // namespace tarnell
