@@ -61,20 +61,46 @@ TEST(TarnellProgram, FailedReadEndsWithStatusZeroAndTheMessageInTheReport) {
 // NaCl has six Na–Cl bonds of a/2 = 2.8201 Å, 6·exp((2.15 - 2.8201)/0.37) = 0.9809; rutile Ti has
 // four bonds of 1.9485 Å and two of 1.9801 Å, 4.0686; hematite Fe has three bonds of 1.9443 Å and
 // three of 2.1140 Å, 2.9675 with r0 = 1.759 and 2.7736 with r0 = 1.734.
+const std::filesystem::path Source(TARNELL_SOURCE_DIR);
+const std::filesystem::path Expected = Source / "tests" / "data" / "reports";
+
+// The report of `input` read with `option`, in a working directory with the parameters of the
+// checked reports.
+std::string reportOf(const std::string& option, const std::filesystem::path& input) {
+    TempDir dir;
+    for (const auto& file : {Expected / "Tarnell.ini", Expected / "BVTable",
+                             Source / "data" / "spgra.dat", Source / "data" / "sgtrans.dat"}) {
+        std::filesystem::copy_file(file, dir / file.filename().string());
+    }
+    const Outcome outcome = runTarnell(dir, option + " '" + input.string() + "' out.txt");
+    EXPECT_EQ(outcome.exitStatus, 0);
+    return readFile(dir / "out.txt");
+}
+
 TEST(TarnellProgram, BundledExamplesGiveTheirCheckedReports) {
-    const std::filesystem::path source(TARNELL_SOURCE_DIR);
-    const std::filesystem::path expected = source / "tests" / "data" / "reports";
     for (const char* name : {"NaCl", "TiO2-rutile", "Fe2O3-hematite"}) {
-        TempDir dir;
-        for (const auto& file : {expected / "Tarnell.ini", expected / "BVTable",
-                                 source / "data" / "spgra.dat", source / "data" / "sgtrans.dat"}) {
-            std::filesystem::copy_file(file, dir / file.filename().string());
+        const std::string report = reportOf("-b", Source / "examples" / (std::string(name) + ".inp"));
+        EXPECT_TRUE(report == readFile(Expected / (std::string(name) + ".out"))) << name;
+    }
+}
+
+// One structure in every format: the ICSD exports in P b n m axes and in cell choice 2 of
+// P 1 21/c 1, and the Morvek listings, give the distances and sums of the native files.
+TEST(TarnellProgram, EveryFormatOfOneStructureGivesTheSameSums) {
+    const auto fromDistances = [](const std::string& report) {
+        const std::size_t start = report.find("  Searched distance:");
+        return start == std::string::npos ? std::string("no distances in:\n" + report)
+                                          : report.substr(start);
+    };
+    const std::filesystem::path examples = Source / "examples";
+    for (const char* name : {"forsterite", "monazite"}) {
+        const std::string native = fromDistances(reportOf("-b", examples / (std::string(name) + ".inp")));
+        EXPECT_NE(native.find("  Bond valence sum:"), std::string::npos) << native;
+        EXPECT_EQ(fromDistances(reportOf("-r", examples / (std::string(name) + ".lst"))), native);
+        for (const std::string& icsd : {std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_older.txt",
+                                        std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_structured.txt"}) {
+            EXPECT_EQ(fromDistances(reportOf("-i", examples / icsd)), native) << icsd;
         }
-        const std::string input = (source / "examples" / name).string() + ".inp";
-        const Outcome outcome = runTarnell(dir, "-b '" + input + "' out.txt");
-        EXPECT_EQ(outcome.exitStatus, 0);
-        EXPECT_TRUE(readFile(dir / "out.txt") == readFile(expected / (std::string(name) + ".out")))
-            << name;
     }
 }
 
