@@ -81,20 +81,6 @@ TEST(RunSequence, SettingsFailureOfAnyKindGivesOneFixedMessage) {
     EXPECT_FALSE(std::filesystem::exists(work / "out.txt"));
 }
 
-TEST(RunSequence, ReaderFailureEndsInTheReportAndRemovesTheScratchFiles) {
-    WorkDir work;
-    // Left behind by an earlier run that was killed.
-    writeFile(work / "ftemp1.$$$", "stale");
-    writeFile(work / "ftemp2.$$$", "stale");
-    const std::string missing = (work / "missing.inp").string();
-    std::string console;
-    EXPECT_EQ(work.run({"-b", missing, (work / "out.txt").string()}, console), 0);
-    EXPECT_EQ(console, "!!! Now calculating .... \n\n  Calculation completed !\n\n");
-    EXPECT_EQ(readFile(work / "out.txt"), "  Error !!!  " + missing + " file not found.\n\n");
-    EXPECT_FALSE(std::filesystem::exists(work / "ftemp1.$$$"));
-    EXPECT_FALSE(std::filesystem::exists(work / "ftemp2.$$$"));
-}
-
 TEST(RunSequence, ReportThatCannotBeCreatedStillCompletesTheRun) {
     WorkDir work;
     std::string console;

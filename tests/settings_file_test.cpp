@@ -46,69 +46,45 @@ FrontEndRead readAsFrontEnd(const std::filesystem::path& path) {
     return result;
 }
 
-TEST(SettingsFile, BothProgramsReadTheSameValuesThroughCommentsAndBlankLines) {
-    TempDir dir;
-    writeFile(dir / "Tarnell.ini", SettingsText);
-
-    Settings engine;
-    std::string message;
-    ASSERT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0) << message;
-    // The engine keeps what follows the "=" verbatim; the front end trims it.
-    EXPECT_EQ(engine.spgraFile, " data/spgra.dat");
-    EXPECT_EQ(engine.sgTransFile, " data/sgtrans.dat");
-    EXPECT_DOUBLE_EQ(engine.bvB, 0.37);
-    EXPECT_EQ(engine.entryNum, 42);
-    EXPECT_DOUBLE_EQ(engine.dMax, 3.0);
-    EXPECT_DOUBLE_EQ(engine.dMin, 0.5);
-    EXPECT_EQ(engine.hMax, 1);
-    EXPECT_EQ(engine.hMin, -1);
-    EXPECT_EQ(engine.editor, "");
-
-    const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-    ASSERT_TRUE(front.ok);
-    EXPECT_TRUE(front.messages.empty());
-    EXPECT_EQ(front.settings.spgraFile, "data/spgra.dat");
-    EXPECT_EQ(front.settings.sgTransFile, "data/sgtrans.dat");
-    EXPECT_EQ(front.settings.editor, "gedit --new-window");
-    EXPECT_DOUBLE_EQ(front.settings.bvB, 0.37);
-    EXPECT_EQ(front.settings.hMin, -1);
-    EXPECT_EQ(front.keysRead, SettingsKeyCount);
-}
-
-TEST(SettingsFile, TheShippedFileIsCompleteForBothPrograms) {
-    TempDir dir;
-    writeFile(dir / "Tarnell.ini", test::shippedSettings());
-    Settings engine;
-    std::string message;
-    EXPECT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0) << message;
-    const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-    EXPECT_TRUE(front.ok);
-    EXPECT_EQ(front.settings.editor, "xdg-open");
-    EXPECT_DOUBLE_EQ(front.settings.bvB, 0.37);
-    EXPECT_DOUBLE_EQ(front.settings.dMax, 3.0);
-}
-
-TEST(SettingsFile, WindowsLineEndsAndAMissingFinalLineBreakReadTheSame) {
-    TempDir dir;
-    std::string text = SettingsText;
+// The file as written here, and as written on Windows without a final line break: the last
+// line keeps all its characters.
+std::vector<std::string> bothLineEnds() {
     std::string crlf;
-    for (char c : text) {
+    for (char c : std::string(SettingsText)) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    // The editor line is the last one here, without a line break.
     crlf.erase(crlf.rfind("; end"));
     crlf.erase(crlf.size() - 2);
-    writeFile(dir / "Tarnell.ini", crlf);
+    return {SettingsText, crlf};
+}
 
-    Settings engine;
-    std::string message;
-    ASSERT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0) << message;
-    EXPECT_EQ(engine.spgraFile, " data/spgra.dat");
-    EXPECT_EQ(engine.hMin, -1);
-    const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-    ASSERT_TRUE(front.ok);
-    EXPECT_EQ(front.settings.editor, "gedit --new-window");
+TEST(SettingsFile, BothProgramsReadTheSameValuesThroughCommentsAndBlankLines) {
+    for (const std::string& text : bothLineEnds()) {
+        TempDir dir;
+        writeFile(dir / "Tarnell.ini", text);
+        Settings engine;
+        std::string message;
+        ASSERT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0) << message;
+        // The engine keeps what follows the "=" verbatim; the front end trims it.
+        EXPECT_EQ(engine.spgraFile, " data/spgra.dat");
+        EXPECT_EQ(engine.sgTransFile, " data/sgtrans.dat");
+        EXPECT_DOUBLE_EQ(engine.bvB, 0.37);
+        EXPECT_EQ(engine.entryNum, 42);
+        EXPECT_DOUBLE_EQ(engine.dMax, 3.0);
+        EXPECT_DOUBLE_EQ(engine.dMin, 0.5);
+        EXPECT_EQ(engine.hMax, 1);
+        EXPECT_EQ(engine.hMin, -1);
+
+        const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
+        ASSERT_TRUE(front.ok);
+        EXPECT_TRUE(front.messages.empty());
+        EXPECT_EQ(front.keysRead, SettingsKeyCount);
+        EXPECT_EQ(front.settings.spgraFile, "data/spgra.dat");
+        EXPECT_EQ(front.settings.editor, "gedit --new-window");
+        EXPECT_DOUBLE_EQ(front.settings.bvB, 0.37);
+        EXPECT_EQ(front.settings.hMin, -1);
+    }
 }
 
 TEST(SettingsFile, KeysOutOfOrderCountAsMissing) {

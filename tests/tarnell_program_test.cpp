@@ -47,6 +47,9 @@ TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaiting) {
 TEST(TarnellProgram, FailedReadEndsWithStatusZeroAndTheMessageInTheReport) {
     TempDir dir;
     writeFile(dir / "Tarnell.ini", test::shippedSettings());
+    // Left behind by an earlier run that was killed: gone after this one.
+    writeFile(dir / "ftemp1.$$$", "stale");
+    writeFile(dir / "ftemp2.$$$", "stale");
     const Outcome outcome = runTarnell(dir, "-b 'no such file.inp' out.txt");
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_EQ(outcome.console, "!!! Now calculating .... \n\n  Calculation completed !\n\n");
