@@ -148,5 +148,34 @@ TEST(RunSequence, SpaceGroupMissingFromTheDataFileEndsInTheReport) {
     EXPECT_EQ(readFile(work / "out.txt"), "  F m -3 m space group not found !!!\n\n");
 }
 
+TEST(RunSequence, FailedSumsSayWhyTheReportEndsAfterItsDistances) {
+    WorkDir work;
+    std::string settings = readFile(work / "Tarnell.ini");
+    settings.replace(settings.find("BV-B       =0.370"), 17, "BV-B       =0.000");
+    writeFile(work / "Tarnell.ini", settings);
+    std::string console;
+    ASSERT_EQ(work.run({"-b", (Examples / "NaCl.inp").string(), (work / "out.txt").string()},
+                       console),
+              0);
+    const std::string message = "  Error !!! BV-B must be positive, not 0.\n";
+    EXPECT_NE(console.find(message), std::string::npos);
+    const std::string report = readFile(work / "out.txt");
+    EXPECT_NE(report.find("  2.82010  0.00005\n\n" + message + "\n"), std::string::npos);
+    EXPECT_EQ(report.find("Bond valence sum"), std::string::npos);
+}
+
+TEST(RunSequence, MoreParameterSetsThanAPairMayHaveEndTheSearch) {
+    WorkDir work;
+    std::string table;
+    for (int i = 0; i < 21; ++i) table += "Na 1 Cl 1 2.15 b\n";
+    writeFile(work / "BVTable", table);
+    std::string console;
+    ASSERT_EQ(work.run({"-b", (Examples / "NaCl.inp").string(), (work / "out.txt").string()},
+                       console),
+              0);
+    EXPECT_EQ(readFile(work / "out.txt"),
+              "  Error !!!   More than 20 parameter sets for Na - Cl.\n\n");
+}
+
 }  // namespace
 }  // namespace tarnell
