@@ -83,6 +83,7 @@ std::optional<ReaderMode> readerModeForOption(const std::string& option) {
     if (option == "-b") return ReaderMode::NativeFile;
     if (option == "-r") return ReaderMode::MorvekListing;
     if (option == "-i") return ReaderMode::IcsdText;
+    if (option == "-c") return ReaderMode::CifFile;
     return std::nullopt;
 }
 

@@ -16,7 +16,8 @@ inline constexpr const char* UsageText =
     "Invalid usage !!!\n"
     " ex. <Tarnell -b inpfile outfile> for Tarnell file\n"
     "     <Tarnell -r inpfile outfile> for Morvek lst file\n"
-    "     <Tarnell -i inpfile outfile> for ICSD file\n";
+    "     <Tarnell -i inpfile outfile> for ICSD file\n"
+    "     <Tarnell -c inpfile outfile> for CIF file\n";
 
 // The files of the working directory that a run reads and writes besides its two arguments.
 struct EnginePaths {
@@ -28,7 +29,7 @@ struct EnginePaths {
 
 EnginePaths enginePaths(const std::filesystem::path& workDir);
 
-// The reader of an engine option ("-b", "-r", "-i"), compared exactly; none for anything else.
+// The reader of an engine option ("-b", "-r", "-i", "-c"), compared exactly; none for anything else.
 std::optional<ReaderMode> readerModeForOption(const std::string& option);
 
 // Files of higher symmetry often give an uncertainty only for the independent cell parameter;

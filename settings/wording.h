@@ -28,6 +28,14 @@ struct Wording {
     const char* badSiteNumber;
     // A token of the unit cell that must be a number and is not (argument: the token).
     const char* badCellNumber;
+    // CIF input (arguments: the file, a block, a label or a symbol as each message says).
+    const char* notCif;                  // the path
+    const char* noAtomSites;             // the path
+    const char* noUnitCell;              // the block
+    const char* siteWithoutCoordinates;  // the label
+    const char* labelTwice;              // the label
+    const char* spaceGroupUnknown;       // the symbol, or what the file gives instead
+    const char* settingNotHeld;          // the symbol
 };
 
 inline constexpr Wording EngineWording{
@@ -42,6 +50,13 @@ inline constexpr Wording EngineWording{
     "  %s space group not found !!!\n",
     "  Error !!!  \"%s\" of species %s is not a number.\n",
     "  Error !!!  \"%s\" of the unit cell is not a number.\n",
+    "  Error !!!  %s is not a CIF file.\n",
+    "  Error !!!  %s has no block with atom sites.\n",
+    "  Error !!!  Block %s gives no complete unit cell.\n",
+    "  Error !!!  Species %s has no fractional coordinates.\n",
+    "  Error !!!  Species label %s is used twice.\n",
+    "  Error !!!  Space group %s is not known.\n",
+    "  Error !!!  Space group %s is in a setting that the space-group file does not hold.\n",
 };
 
 inline constexpr Wording FrontEndWording{
@@ -56,6 +71,13 @@ inline constexpr Wording FrontEndWording{
     "  %s space group not found !!!\n",
     "  \"%s\" of species %s is not a number !!!\n",
     "  \"%s\" of the unit cell is not a number !!!\n",
+    "  %s is not a CIF file !!!\n",
+    "  %s has no block with atom sites !!!\n",
+    "  Block %s gives no complete unit cell !!!\n",
+    "  Species %s has no fractional coordinates !!!\n",
+    "  Species label %s is used twice !!!\n",
+    "  Space group %s is not known !!!\n",
+    "  Space group %s is in a setting that the space-group file does not hold !!!\n",
 };
 
 }  // namespace tarnell

@@ -37,7 +37,7 @@ struct CrystalStructure {
     int siteCount() const { return static_cast<int>(sites.size()); }
 };
 
-// Selects the one structure reader; the values are those of the engine's options -b, -r, -i.
-enum class ReaderMode { NativeFile = 0, MorvekListing = 1, IcsdText = 2 };
+// Selects the one structure reader; the values are those of the engine's options -b, -r, -i, -c.
+enum class ReaderMode { NativeFile = 0, MorvekListing = 1, IcsdText = 2, CifFile = 3 };
 
 }  // namespace tarnell

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "settings/text.h"
+#include "structure/cif_file.h"
 #include "structure/icsd_text.h"
 #include "structure/morvek_listing.h"
 #include "structure/native_file.h"
@@ -24,6 +25,8 @@ int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStr
             return readMorvekListing(in, path, structure, context, message);
         case ReaderMode::IcsdText:
             return readIcsdText(in, path, structure, context, message);
+        case ReaderMode::CifFile:
+            return readCifFile(in, path, structure, context, message);
         default:
             message = context.wording.unknownFormat;
             return -1;

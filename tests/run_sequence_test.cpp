@@ -48,6 +48,7 @@ TEST(RunSequence, UsageErrorsStopBeforeAnythingIsTouched) {
         " ex. <Tarnell -b inpfile outfile> for Tarnell file\n"
         "     <Tarnell -r inpfile outfile> for Morvek lst file\n"
         "     <Tarnell -i inpfile outfile> for ICSD file\n"
+        "     <Tarnell -c inpfile outfile> for CIF file\n"
         "Ok?\n";
     const std::string input = (Examples / "NaCl.inp").string();
     const std::string output = (work / "out.txt").string();

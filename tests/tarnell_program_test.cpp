@@ -87,8 +87,9 @@ TEST(TarnellProgram, BundledExamplesGiveTheirCheckedReports) {
     }
 }
 
-// One structure in every format: the ICSD exports in P b n m axes and in cell choice 2 of
-// P 1 21/c 1, and the Morvek listings, give the distances and sums of the native files.
+// One structure in every format: the ICSD exports and CIF files in P b n m axes and in cell
+// choice 2 of P 1 21/c 1, and the Morvek listings, give the distances and sums of the native
+// files.
 TEST(TarnellProgram, EveryFormatOfOneStructureGivesTheSameSums) {
     const auto fromDistances = [](const std::string& report) {
         const std::size_t start = report.find("  Searched distance:");
@@ -100,6 +101,10 @@ TEST(TarnellProgram, EveryFormatOfOneStructureGivesTheSameSums) {
         const std::string native = fromDistances(reportOf("-b", examples / (std::string(name) + ".inp")));
         EXPECT_NE(native.find("  Bond valence sum:"), std::string::npos) << native;
         EXPECT_EQ(fromDistances(reportOf("-r", examples / (std::string(name) + ".lst"))), native);
+        const std::filesystem::path cif = name[0] == 'f'
+                                              ? examples / "forsterite.cif"
+                                              : Source / "tests/data/cif/monazite_operators_only.cif";
+        EXPECT_EQ(fromDistances(reportOf("-c", cif)), native);
         for (const std::string& icsd : {std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_older.txt",
                                         std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_structured.txt"}) {
             EXPECT_EQ(fromDistances(reportOf("-i", examples / icsd)), native) << icsd;
