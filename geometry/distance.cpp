@@ -19,17 +19,32 @@ CellGeometry makeCellGeometry(const std::array<double, 6>& cell,
 // The expressions below are the only ones that compute a distance or its uncertainty, so every
 // caller gets the same digits whichever route it takes.
 
+namespace {
+
+// The coordinate differences of the pair and the cell terms that every formula below uses.
+struct PairTerms {
+    double u, v, w;
+    double a, b, c;
+    double cosAlpha, cosBeta, cosGamma;
+
+    PairTerms(const CellGeometry& geometry, const std::array<double, 3>& p1,
+              const std::array<double, 3>& p2)
+        : u(p2[0] - p1[0]),
+          v(p2[1] - p1[1]),
+          w(p2[2] - p1[2]),
+          a(geometry.cell[0]),
+          b(geometry.cell[1]),
+          c(geometry.cell[2]),
+          cosAlpha(geometry.cosines[0]),
+          cosBeta(geometry.cosines[1]),
+          cosGamma(geometry.cosines[2]) {}
+};
+
+}  // namespace
+
 double distanceIn(const CellGeometry& geometry, const std::array<double, 3>& p1,
                   const std::array<double, 3>& p2) {
-    const double u = p2[0] - p1[0];
-    const double v = p2[1] - p1[1];
-    const double w = p2[2] - p1[2];
-    const double a = geometry.cell[0];
-    const double b = geometry.cell[1];
-    const double c = geometry.cell[2];
-    const double cosAlpha = geometry.cosines[0];
-    const double cosBeta = geometry.cosines[1];
-    const double cosGamma = geometry.cosines[2];
+    const auto [u, v, w, a, b, c, cosAlpha, cosBeta, cosGamma] = PairTerms(geometry, p1, p2);
     const double d2 = u * u * a * a + v * v * b * b + w * w * c * c + 2 * v * w * b * c * cosAlpha +
                       2 * w * u * c * a * cosBeta + 2 * u * v * a * b * cosGamma;
     return std::sqrt(d2);
@@ -39,15 +54,7 @@ double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& 
                      const std::array<double, 3>& p2, const std::array<double, 3>& s1,
                      const std::array<double, 3>& s2, double d, const Rotation* imageRotation) {
     if (d == 0.0) return 0.0;
-    const double u = p2[0] - p1[0];
-    const double v = p2[1] - p1[1];
-    const double w = p2[2] - p1[2];
-    const double a = geometry.cell[0];
-    const double b = geometry.cell[1];
-    const double c = geometry.cell[2];
-    const double cosAlpha = geometry.cosines[0];
-    const double cosBeta = geometry.cosines[1];
-    const double cosGamma = geometry.cosines[2];
+    const auto [u, v, w, a, b, c, cosAlpha, cosBeta, cosGamma] = PairTerms(geometry, p1, p2);
     const double sinAlpha = geometry.sines[0];
     const double sinBeta = geometry.sines[1];
     const double sinGamma = geometry.sines[2];
