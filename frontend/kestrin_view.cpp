@@ -8,12 +8,16 @@
 #include <QMessageBox>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <span>
 #include <system_error>
 
 #include "frontend/dialog_units.h"
 #include "frontend/grid_list_ctrl.h"
 #include "settings/text.h"
+#include "settings/wording.h"
 
 namespace tarnell {
 namespace {
@@ -54,6 +58,25 @@ QString displayText(const std::string& bytes) {
     return text;
 }
 
+// The number at the start of a text, after blanks, as a formatted scan reads it: "0.25(3)"
+// gives 0.25. A text that does not begin with a number, or one out of range, leaves the value
+// as it was. Always read with a decimal point, whatever the desktop's locale.
+template <typename Number>
+void scanLeadingNumber(const QString& text, Number& value) {
+    const std::string bytes = text.toStdString();
+    const char* first = bytes.data();
+    const char* last = first + bytes.size();
+    while (first != last && std::isspace(static_cast<unsigned char>(*first))) ++first;
+    if (first != last && *first == '+') ++first;
+    Number number{};
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end == first) return;
+    if constexpr (std::is_floating_point_v<Number>) {
+        if (!std::isfinite(number)) return;
+    }
+    value = number;
+}
+
 // Shows the start of the text, as a freshly filled box should, rather than its end.
 void setBoxText(QLineEdit* box, const QString& text) {
     box->setText(text);
@@ -88,6 +111,7 @@ CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink sho
     m_settingsPath = m_workDir / "Tarnell.ini";
     m_inputPath = m_workDir / "Tarnell.$$$";
     m_outputPath = m_workDir / "Tarnell.out";
+    m_lastFolder = m_workDir;
     SetLoaded(false);
     int keysRead = 0;
     readSettings(
@@ -96,7 +120,6 @@ CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink sho
 
     LayOutGrids();
     ShowConditions(keysRead);
-    // A structure named on the program's command line is loaded here, once the form is ready.
 }
 
 CKestrinView::~CKestrinView() {
@@ -266,17 +289,63 @@ void CKestrinView::ClearForm() {
     SetLoaded(false);
 }
 
+bool CKestrinView::ReadForm() {
+    // Tool bar buttons and shortcuts leave the focus, and an open cell, where they were.
+    m_latticeList->CommitCellEdit();
+    m_siteList->CommitCellEdit();
+
+    CrystalStructure structure = m_structure;
+    Settings conditions = m_settings;
+    structure.title = m_titleEdit->text().toStdString();
+    structure.sgName = m_sgNameEdit->text().toStdString();
+    scanLeadingNumber(m_sgNumberEdit->text(), structure.sgNumber);
+    scanLeadingNumber(m_settingNumberEdit->text(), structure.sgSetting);
+
+    scanLeadingNumber(m_bvBEdit->text(), conditions.bvB);
+    scanLeadingNumber(m_dMaxEdit->text(), conditions.dMax);
+    scanLeadingNumber(m_dMinEdit->text(), conditions.dMin);
+    scanLeadingNumber(m_hMaxEdit->text(), conditions.hMax);
+    scanLeadingNumber(m_hMinEdit->text(), conditions.hMin);
+
+    for (int i = 0; i < 6; ++i) {
+        scanLeadingNumber(m_latticeList->CellText(i, 1), structure.cell[i]);
+        scanLeadingNumber(m_latticeList->CellText(i, 2), structure.cellSigma[i]);
+    }
+
+    std::vector<Site> sites;
+    for (int row = 0; row < m_siteList->rowCount(); ++row) {
+        std::string name = trimBlanks(m_siteList->CellText(row, 1).toStdString());
+        if (name.empty()) break;
+        if (row == MaxSites) {
+            ShowMessage(formatText(FrontEndWording.speciesExceeds, MaxSites));
+            return false;
+        }
+        // A row typed below the sites that were read starts from no uncertainties, full
+        // occupancy and the distance limit of the conditions.
+        Site site;
+        if (row < structure.siteCount()) {
+            site = structure.sites[row];
+        } else {
+            site.dLimit = conditions.dMax;
+        }
+        site.name = std::move(name);
+        scanLeadingNumber(m_siteList->CellText(row, 2), site.charge);
+        scanLeadingNumber(m_siteList->CellText(row, 3), site.g);
+        scanLeadingNumber(m_siteList->CellText(row, 4), site.x);
+        scanLeadingNumber(m_siteList->CellText(row, 5), site.y);
+        scanLeadingNumber(m_siteList->CellText(row, 6), site.z);
+        scanLeadingNumber(m_siteList->CellText(row, 7), site.dLimit);
+        sites.push_back(std::move(site));
+    }
+    structure.sites = std::move(sites);
+    m_structure = std::move(structure);
+    m_settings = conditions;
+    return true;
+}
+
 void CKestrinView::OnFileNew() {
     ClearForm();
 }
-
-// The commands below come with opening structure files, running the engine and its report;
-// until then they do nothing, and the ones that need a structure stay disabled without one.
-void CKestrinView::OnFileOpen() {}
-void CKestrinView::OnFileSaveAs() {}
-void CKestrinView::OnCalculation() {}
-void CKestrinView::OnShowResults() {}
-void CKestrinView::OnHelpHtml() {}
 
 void CKestrinView::SetLoaded(bool loaded) {
     m_loaded = loaded;

@@ -3,6 +3,7 @@
 // files exchanged with the engine, and whether the form shows a structure read successfully.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <filesystem>
 
@@ -31,6 +32,18 @@ public:
     // the caption names the file and the commands that need a structure are enabled. A record
     // with more sites than the form takes is refused, and nothing changes.
     bool LoadStructure(const CrystalStructure& structure, const std::filesystem::path& file);
+    // The start-up load: a switch "-b", "-r" or "-i" among the program's arguments, followed by
+    // the structure file to read in that format. Without such a switch nothing is loaded.
+    void LoadCommandLine(const QStringList& arguments);
+    // Empties the form and reads `file` in `mode` into it; a failure is shown and leaves the
+    // form empty, with the caption as it was.
+    bool OpenStructureFile(ReaderMode mode, const std::filesystem::path& file);
+
+    // Copies the controls back into the structure record and the five conditions, each text
+    // scanned for a leading number; a text that does not begin with one keeps the old value.
+    // The sites run down to the first empty Species cell. False, with a message and nothing
+    // changed, when that makes more than MaxSites sites.
+    bool ReadForm();
 
     // Copies the structure record into the controls.
     void FillForm();
@@ -38,6 +51,8 @@ public:
     void ClearForm();
 
     bool IsLoaded() const { return m_loaded; }
+    const CrystalStructure& Structure() const { return m_structure; }
+    const Settings& CurrentSettings() const { return m_settings; }
 
 public slots:
     void OnFileNew();
@@ -49,6 +64,8 @@ public slots:
 
 signals:
     void loadedChanged(bool loaded);
+    // A line for the status bar: what the engine prints while it runs.
+    void statusMessage(const QString& text);
 
 private:
     void CreateControls();
@@ -57,6 +74,13 @@ private:
     void SetLoaded(bool loaded);
     void SetCaption(const QString& fileName);
     void ShowMessage(const std::string& message);
+    // Runs the engine on the files just written; true once it has written a new report.
+    bool RunEngine();
+    std::filesystem::path EnginePath() const;
+    // Opens the report with the settings' editor, or the desktop's viewer for text files.
+    void ShowResults();
+    // Where the open and save dialogs start: the folder of the last file chosen.
+    QString DialogFolder() const;
 
     QLineEdit* m_titleEdit = nullptr;
     QLineEdit* m_sgNameEdit = nullptr;
@@ -78,6 +102,8 @@ private:
     std::filesystem::path m_settingsPath;  // "Tarnell.ini"
     bool m_loaded = false;
     MessageSink m_showMessage;
+    std::filesystem::path m_lastFolder;  // of the last file opened or saved
+    bool m_calculating = false;
 };
 
 }  // namespace tarnell

@@ -4,13 +4,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "frontend/kestrin_app.h"
+#include "frontend/kestrin_view.h"
 #include "frontend/main_frame.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
-    QCoreApplication::setApplicationName(QStringLiteral("Kestrin"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+    tarnell::setUpApplication();
 
     // Every file the program exchanges with the engine lies in the directory it was started in.
     std::error_code error;
@@ -24,5 +24,7 @@ int main(int argc, char* argv[]) {
 
     tarnell::CMainFrame frame(workDir);
     frame.show();
+    // After show, so that a message about the file stands over the window it concerns.
+    frame.View()->LoadCommandLine(QCoreApplication::arguments());
     return application.exec();
 }

@@ -35,6 +35,8 @@ CMainFrame::CMainFrame(const std::filesystem::path& workDir, MessageSink showMes
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_view, &CKestrinView::loadedChanged, this, &CMainFrame::EnableLoadedCommands);
+    connect(m_view, &CKestrinView::statusMessage, statusBar(),
+            [this](const QString& text) { statusBar()->showMessage(text); });
     EnableLoadedCommands(m_view->IsLoaded());
     if (m_readsLockKeys) qApp->installEventFilter(this);
 }

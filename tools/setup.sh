@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config
-  # tests
-  googletest libgtest-dev
+  # tests (locales: Kestrin's tests build a decimal-comma locale with localedef)
+  googletest libgtest-dev locales
   # space-group tables and CIF reading (headers only; the CIF parser needs PEGTL, stb for its helpers)
   gemmi-dev tao-pegtl-dev libstb-dev
   # Kestrin

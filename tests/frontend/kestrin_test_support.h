@@ -2,6 +2,7 @@
 // with a given number of sites.
 #pragma once
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -22,9 +23,13 @@ inline std::string shippedSettings() {
     return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
-// A fresh working directory with the shipped settings file.
+// A fresh working directory with the shipped settings file; `name` is a template for its
+// folder's name, such as "kestrin work XXXXXX".
 struct WorkDir {
-    WorkDir() { writeTextFile(path() / "Tarnell.ini", shippedSettings()); }
+    explicit WorkDir(const QString& name = QStringLiteral("kestrin-XXXXXX"))
+        : dir(QDir::tempPath() + QLatin1Char('/') + name) {
+        writeTextFile(path() / "Tarnell.ini", shippedSettings());
+    }
     std::filesystem::path path() const { return dir.path().toStdString(); }
     QTemporaryDir dir;
 };

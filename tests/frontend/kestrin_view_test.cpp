@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "frontend/grid_list_ctrl.h"
+#include "frontend/kestrin_app.h"
 #include "tests/frontend/kestrin_test_support.h"
 
 namespace tarnell {
@@ -16,6 +17,7 @@ class KestrinViewTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { setUpApplication(); }  // numbers in the C format, as in Kestrin
     void init();
     void startsEmptyWithTheConditionsAndTheTemplateLayout();
     void conditionsNotReadStayEmpty();

@@ -7,6 +7,7 @@
 #include <QToolBar>
 
 #include "frontend/kestrin_view.h"
+#include "frontend/kestrin_app.h"
 #include "tests/frontend/kestrin_test_support.h"
 
 namespace tarnell {
@@ -15,6 +16,7 @@ class MainFrameTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { setUpApplication(); }  // numbers in the C format, as in Kestrin
     void init();
     void cleanup() { m_frame.reset(); }
     void commandsThatNeedAStructureFollowTheLoadedFlag();

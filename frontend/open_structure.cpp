@@ -1,0 +1,86 @@
+// Opening a structure file into the form: from the Open dialog, where the file's extension
+// chooses the reader, and from the program's command line, where a switch in the engine's own
+// style chooses it.
+#include <QFileDialog>
+#include <QFileInfo>
+#include <optional>
+
+#include "frontend/kestrin_view.h"
+#include "frontend/path_text.h"
+#include "settings/wording.h"
+#include "structure/structure_reader.h"
+
+namespace tarnell {
+namespace {
+
+std::optional<ReaderMode> readerModeForExtension(const QString& extension) {
+    const QString lower = extension.toLower();
+    if (lower == QLatin1String("inp")) return ReaderMode::NativeFile;
+    if (lower == QLatin1String("lst")) return ReaderMode::MorvekListing;
+    if (lower == QLatin1String("txt")) return ReaderMode::IcsdText;
+    return std::nullopt;
+}
+
+std::optional<ReaderMode> readerModeForSwitch(const QString& argument) {
+    if (argument == QLatin1String("-b")) return ReaderMode::NativeFile;
+    if (argument == QLatin1String("-r")) return ReaderMode::MorvekListing;
+    if (argument == QLatin1String("-i")) return ReaderMode::IcsdText;
+    return std::nullopt;
+}
+
+}  // namespace
+
+void CKestrinView::OnFileOpen() {
+    QFileDialog dialog(this, QString(), DialogFolder());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("Input File (*.inp)"),
+                           QStringLiteral("Morvek Lst File (*.lst)"),
+                           QStringLiteral("ICSD File (*.txt)")});
+    dialog.setDefaultSuffix(QStringLiteral("inp"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+
+    const QString chosen = dialog.selectedFiles().first();
+    const std::filesystem::path file = pathOf(QFileInfo(chosen).absoluteFilePath());
+    m_lastFolder = file.parent_path();
+    const std::optional<ReaderMode> mode = readerModeForExtension(QFileInfo(chosen).suffix());
+    if (!mode) {
+        // No reader is guessed for a file that names none of the three formats.
+        ClearForm();
+        ShowMessage(FrontEndWording.unknownFormat);
+        return;
+    }
+    OpenStructureFile(*mode, file);
+}
+
+void CKestrinView::LoadCommandLine(const QStringList& arguments) {
+    for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+        if (const std::optional<ReaderMode> mode = readerModeForSwitch(arguments[i])) {
+            OpenStructureFile(*mode, pathOf(arguments[i + 1]));
+            return;
+        }
+    }
+}
+
+bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::path& file) {
+    ClearForm();
+    // A relative path in the settings file is taken from the working directory.
+    const std::filesystem::path sgTransFile = m_settings.sgTransFile.empty()
+                                                  ? std::filesystem::path()
+                                                  : m_workDir / m_settings.sgTransFile;
+    const ReaderContext context{FrontEndWording, m_settings.dMax, sgTransFile};
+    CrystalStructure structure;
+    std::string message;
+    if (readStructure(mode, file, structure, context, message) != 0) {
+        ShowMessage(message);
+        return false;
+    }
+    return LoadStructure(structure, file);
+}
+
+QString CKestrinView::DialogFolder() const {
+    std::error_code error;
+    return pathText(std::filesystem::is_directory(m_lastFolder, error) ? m_lastFolder : m_workDir);
+}
+
+}  // namespace tarnell
