@@ -79,14 +79,6 @@ void copyCellUncertainties(CrystalStructure& structure) {
     }
 }
 
-std::optional<ReaderMode> readerModeForOption(const std::string& option) {
-    if (option == "-b") return ReaderMode::NativeFile;
-    if (option == "-r") return ReaderMode::MorvekListing;
-    if (option == "-i") return ReaderMode::IcsdText;
-    if (option == "-c") return ReaderMode::CifFile;
-    return std::nullopt;
-}
-
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
               std::ostream& console) {
     const std::optional<ReaderMode> mode =

@@ -29,9 +29,6 @@ struct EnginePaths {
 
 EnginePaths enginePaths(const std::filesystem::path& workDir);
 
-// The reader of an engine option ("-b", "-r", "-i", "-c"), compared exactly; none for anything else.
-std::optional<ReaderMode> readerModeForOption(const std::string& option);
-
 // Files of higher symmetry often give an uncertainty only for the independent cell parameter;
 // this copies it onto the parameters that the crystal system makes equal to it. The values
 // themselves are left alone.

@@ -32,7 +32,7 @@ public:
     // the caption names the file and the commands that need a structure are enabled. A record
     // with more sites than the form takes is refused, and nothing changes.
     bool LoadStructure(const CrystalStructure& structure, const std::filesystem::path& file);
-    // The start-up load: a switch "-b", "-r" or "-i" among the program's arguments, followed by
+    // The start-up load: a switch "-b", "-r", "-i" or "-c" among the program's arguments, followed by
     // the structure file to read in that format. Without such a switch nothing is loaded.
     void LoadCommandLine(const QStringList& arguments);
     // Empties the form and reads `file` in `mode` into it; a failure is shown and leaves the

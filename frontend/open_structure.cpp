@@ -11,39 +11,21 @@
 #include "structure/structure_reader.h"
 
 namespace tarnell {
-namespace {
-
-std::optional<ReaderMode> readerModeForExtension(const QString& extension) {
-    const QString lower = extension.toLower();
-    if (lower == QLatin1String("inp")) return ReaderMode::NativeFile;
-    if (lower == QLatin1String("lst")) return ReaderMode::MorvekListing;
-    if (lower == QLatin1String("txt")) return ReaderMode::IcsdText;
-    return std::nullopt;
-}
-
-std::optional<ReaderMode> readerModeForSwitch(const QString& argument) {
-    if (argument == QLatin1String("-b")) return ReaderMode::NativeFile;
-    if (argument == QLatin1String("-r")) return ReaderMode::MorvekListing;
-    if (argument == QLatin1String("-i")) return ReaderMode::IcsdText;
-    return std::nullopt;
-}
-
-}  // namespace
-
 void CKestrinView::OnFileOpen() {
     QFileDialog dialog(this, QString(), DialogFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({QStringLiteral("Input File (*.inp)"),
                            QStringLiteral("Morvek Lst File (*.lst)"),
-                           QStringLiteral("ICSD File (*.txt)")});
+                           QStringLiteral("ICSD File (*.txt)"),
+                           QStringLiteral("CIF File (*.cif)")});
     dialog.setDefaultSuffix(QStringLiteral("inp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
 
     const QString chosen = dialog.selectedFiles().first();
     const std::filesystem::path file = pathOf(QFileInfo(chosen).absoluteFilePath());
     m_lastFolder = file.parent_path();
-    const std::optional<ReaderMode> mode = readerModeForExtension(QFileInfo(chosen).suffix());
+    const std::optional<ReaderMode> mode = readerModeForExtension(QFileInfo(chosen).suffix().toStdString());
     if (!mode) {
         // No reader is guessed for a file that names none of the three formats.
         ClearForm();
@@ -55,7 +37,7 @@ void CKestrinView::OnFileOpen() {
 
 void CKestrinView::LoadCommandLine(const QStringList& arguments) {
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
-        if (const std::optional<ReaderMode> mode = readerModeForSwitch(arguments[i])) {
+        if (const std::optional<ReaderMode> mode = readerModeForOption(arguments[i].toStdString())) {
             OpenStructureFile(*mode, pathOf(arguments[i + 1]));
             return;
         }

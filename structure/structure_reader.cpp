@@ -1,5 +1,6 @@
 #include "structure/structure_reader.h"
 
+#include <cctype>
 #include <fstream>
 
 #include "settings/text.h"
@@ -9,6 +10,24 @@
 #include "structure/native_file.h"
 
 namespace tarnell {
+
+std::optional<ReaderMode> readerModeForOption(const std::string& option) {
+    if (option == "-b") return ReaderMode::NativeFile;
+    if (option == "-r") return ReaderMode::MorvekListing;
+    if (option == "-i") return ReaderMode::IcsdText;
+    if (option == "-c") return ReaderMode::CifFile;
+    return std::nullopt;
+}
+
+std::optional<ReaderMode> readerModeForExtension(const std::string& extension) {
+    std::string lower = extension;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "inp") return ReaderMode::NativeFile;
+    if (lower == "lst") return ReaderMode::MorvekListing;
+    if (lower == "txt") return ReaderMode::IcsdText;
+    if (lower == "cif") return ReaderMode::CifFile;
+    return std::nullopt;
+}
 
 int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& structure,
                   const ReaderContext& context, std::string& message) {

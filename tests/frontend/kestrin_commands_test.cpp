@@ -131,6 +131,7 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     const std::pair<QString, QString> cases[] = {
         {example("forsterite.lst"), forsterite + "0.0000|3.00"},
         {example("forsterite_pbnm_structured.txt"), "Mg2 (Si O4)|   62|Mg1|2.0000|3.00"},
+        {example("forsterite.cif"), "Forsterite|   62|Mg1|2.0000|3.00"},
         {workText("my forsterite.INP"), forsterite + "2.0000|3.00"}};
     for (const auto& [file, form] : cases) {
         answerFileDialog(file);
@@ -143,20 +144,23 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
                  form);
     }
     QCOMPARE(m_offered, (QStringList{"Input File (*.inp)", "Morvek Lst File (*.lst)",
-                                     "ICSD File (*.txt)", "inp"}));
+                                     "ICSD File (*.txt)", "CIF File (*.cif)", "inp"}));
     m_view->LoadCommandLine({"Kestrin", "-b", workText("my forsterite.INP")});
     const QString loaded = m_view->windowTitle();
     QVERIFY(m_view->IsLoaded() && loaded.contains("my forsterite.INP"));
 
     test::writeTextFile(work("notes.txt"), "not an ICSD export\n");
     test::writeTextFile(work("cell.cif"), "data_x\n");
-    for (const char* name : {"notes.txt", "cell.cif", ""}) {  // the last one cancelled
+    test::writeTextFile(work("notes.doc"), "\n");
+    for (const char* name : {"notes.txt", "cell.cif", "notes.doc", ""}) {  // the last cancelled
         answerFileDialog(*name ? workText(name) : QString());
         m_view->OnFileOpen();
     }
     m_view->LoadCommandLine({"Kestrin", "-b", "missing.inp"});
     QCOMPARE(m_messages,
-             (QStringList{"  Not ICSD file format !!!\n", "  Unknown structure file format !!!\n",
+             (QStringList{"  Not ICSD file format !!!\n",
+                          "  " + workText("cell.cif") + " has no block with atom sites !!!\n",
+                          "  Unknown structure file format !!!\n",
                           "  missing.inp file not found !!!\n"}));
     QVERIFY(!m_view->IsLoaded());
     QCOMPARE(m_view->windowTitle(), loaded);
