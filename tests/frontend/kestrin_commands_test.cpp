@@ -145,6 +145,8 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     }
     QCOMPARE(m_offered, (QStringList{"Input File (*.inp)", "Morvek Lst File (*.lst)",
                                      "ICSD File (*.txt)", "CIF File (*.cif)", "inp"}));
+    m_view->LoadCommandLine({"Kestrin", "-c", example("forsterite.cif")});
+    QVERIFY(m_view->IsLoaded() && box("IDC_SG_NAME") == "P n m a");
     m_view->LoadCommandLine({"Kestrin", "-b", workText("my forsterite.INP")});
     const QString loaded = m_view->windowTitle();
     QVERIFY(m_view->IsLoaded() && loaded.contains("my forsterite.INP"));
