@@ -8,108 +8,68 @@
 namespace tarnell {
 namespace {
 
-using test::TempDir;
-using test::writeFile;
-
 const std::filesystem::path Source(TARNELL_SOURCE_DIR);
 
-int read(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& s,
-         std::string& message, const Wording& wording = EngineWording) {
-    return readStructure(mode, path, s, ReaderContext{wording, 2.75, Source / "data" / "sgtrans.dat"},
-                         message);
+int read(const std::filesystem::path& path, CrystalStructure& s, std::string& message,
+         const Wording& wording = EngineWording) {
+    return readStructure(ReaderMode::CifFile, path, s,
+                         ReaderContext{wording, 2.75, Source / "data" / "sgtrans.dat"}, message);
 }
 
-TEST(CifFile, NonStandardOrthorhombicSettingReadsAsTheNativeFileInStandardAxes) {
-    CrystalStructure cif;
-    CrystalStructure native;
-    std::string message;
-    ASSERT_EQ(read(ReaderMode::CifFile, Source / "examples" / "forsterite.cif", cif, message), 0)
-        << message;
-    ASSERT_EQ(read(ReaderMode::NativeFile, Source / "examples" / "forsterite.inp", native, message),
-              0);
-    EXPECT_EQ(cif.title, "Forsterite");  // the second block: the first has no atom sites
-    EXPECT_EQ(cif.sgName, "P n m a");
-    EXPECT_EQ(cif.sgNumber, 62);
-    EXPECT_EQ(cif.sgSetting, 1);
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_NEAR(cif.cell[i], native.cell[i], 1e-6);
-        EXPECT_NEAR(cif.cellSigma[i], native.cellSigma[i], 1e-12);
-    }
-    ASSERT_EQ(cif.siteCount(), native.siteCount());
-    for (int i = 0; i < cif.siteCount(); ++i) {
-        const Site& a = cif.sites[i];
-        const Site& b = native.sites[i];
-        EXPECT_EQ(a.name, b.name);
-        for (const auto& [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.z, b.z}, {a.sx, b.sx},
-                                   {a.sy, b.sy}, {a.sz, b.sz}, {a.charge, b.charge}}) {
-            EXPECT_NEAR(x, y, 1e-12) << a.name;
-        }
-        EXPECT_EQ(a.dLimit, 2.75);
-    }
-}
-
-TEST(CifFile, OperatorsAloneGiveTheCellChoice) {
+CrystalStructure readOk(const std::filesystem::path& path) {
     CrystalStructure s;
     std::string message;
-    ASSERT_EQ(read(ReaderMode::CifFile, Source / "tests/data/cif/monazite_operators_only.cif", s,
-                   message),
-              0)
-        << message;
-    EXPECT_EQ(s.title, "Ce O4 P");
-    EXPECT_EQ(s.sgNumber, 14);
-    EXPECT_EQ(s.sgSetting, 2);
-    EXPECT_EQ(s.uniqueAxis, "b");
-    EXPECT_DOUBLE_EQ(s.cellSigma[4], 0.01);
-    ASSERT_EQ(s.siteCount(), 6);
-    EXPECT_EQ(s.sites[0].charge, 3.0);  // from the type symbol Ce3+
-    EXPECT_EQ(s.sites[2].charge, -2.0);
-    EXPECT_DOUBLE_EQ(s.sites[1].sx, 0.0001);
+    EXPECT_EQ(read(path, s, message), 0) << message;
+    return s;
+}
+
+// The group from a P b n m symbol (converted to the standard axes), from operators alone (cell
+// choice 2), and from a symbol with its number; the title from the chemical name or formula of
+// the first block with atom sites. The first two give the sums of their native files (end to end).
+TEST(CifFile, TitleAndGroupOfEachWayOfGivingThem) {
+    const std::tuple<const char*, const char*, const char*, int, int, const char*> cases[] = {
+        {"examples/forsterite.cif", "Forsterite", "P n m a", 62, 1, ""},
+        {"tests/data/cif/monazite_operators_only.cif", "Ce O4 P", "P 1 21/n 1", 14, 2, "b"},
+        {"tests/data/cif/rutile_partial.cif", "Titanium dioxide, 95 % Ti", "P 42/m n m", 136, 1,
+         ""}};
+    for (const auto& [file, title, symbol, number, setting, axis] : cases) {
+        const CrystalStructure s = readOk(Source / file);
+        EXPECT_EQ(s.title, title);
+        EXPECT_EQ(std::tie(s.sgName, s.sgNumber, s.sgSetting, s.uniqueAxis),
+                  std::tuple(symbol, number, setting, axis));
+        EXPECT_EQ(s.sites.back().dLimit, 2.75);
+    }
 }
 
 TEST(CifFile, PartialOccupancyScalesTheCharge) {
-    CrystalStructure s;
-    std::string message;
-    ASSERT_EQ(read(ReaderMode::CifFile, Source / "tests/data/cif/rutile_partial.cif", s, message),
-              0)
-        << message;
-    EXPECT_EQ(s.title, "Titanium dioxide, 95 % Ti");
-    EXPECT_EQ(s.sgNumber, 136);
-    EXPECT_DOUBLE_EQ(s.sites[0].g, 0.95);
-    EXPECT_DOUBLE_EQ(s.sites[0].charge, 0.95 * 4);
-    EXPECT_DOUBLE_EQ(s.sites[1].g, 1.0);  // "." is full occupancy
-    EXPECT_DOUBLE_EQ(s.sites[1].charge, -2.0);
+    const CrystalStructure s = readOk(Source / "tests/data/cif/rutile_partial.cif");
+    ASSERT_EQ(s.siteCount(), 2);  // O1's "." is full occupancy
+    EXPECT_EQ((std::array{s.sites[0].g, s.sites[0].charge, s.sites[1].g, s.sites[1].charge}),
+              (std::array{0.95, 0.95 * 4, 1.0, -2.0}));
 }
 
 TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLine) {
-    TempDir dir;
-    const std::string cell =
-        "_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n_cell_angle_alpha 90\n"
-        "_cell_angle_beta 90\n_cell_angle_gamma 90\n";
-    const auto withSites = [&](const std::string& group, const std::string& sites) {
-        return "data_x\n" + cell + group +
+    test::TempDir dir;
+    const auto withSites = [](const std::string& group, const std::string& sites) {
+        return "data_x\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n"
+               "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n" + group +
                "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
-               "_atom_site_fract_z\n" +
-               sites;
+               "_atom_site_fract_z\n" + sites;
     };
+    const std::string p1 = "_space_group_IT_number 1\n", path = (dir / "in.cif").string();
     std::string eightyOne;
     for (int i = 1; i <= 81; ++i) eightyOne += formatText("O%d 0.1 0.2 0.3\n", i);
-    struct Case {
-        std::string text;
-        std::string engine;
-    };
-    const std::string path = (dir / "in.cif").string();
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"data_x\n_cell_length_a 4\nloop_\n_atom_site_label\n'Ti1 0\n",
          "  Error !!!  " + path + " is not a CIF file.\n"},
-        {"data_x\n" + cell + "_symmetry_space_group_name_H-M 'P 1'\n",
+        {"data_x\n_cell_length_a 5\n_symmetry_space_group_name_H-M 'P 1'\n",
          "  Error !!!  " + path + " has no block with atom sites.\n"},
-        {withSites("_space_group_IT_number 1\n", "O1 0.1 ? 0.3\n"),
+        {withSites(p1, "O1 0.1 ? 0.3\n"),
          "  Error !!!  Species O1 has no fractional coordinates.\n"},
-        {withSites("_space_group_IT_number 1\n", "O1 0.1 0.2 0.3\nO1 0.2 0.2 0.3\n"),
+        {withSites(p1, "O1 0.1 0.2 0.3\nO1 0.2 0.2 0.3\n"),
          "  Error !!!  Species label O1 is used twice.\n"},
-        {withSites("_space_group_IT_number 1\n", eightyOne),
-         "  Error !!!  Number of species exceeds over 80."},
-        {withSites("_space_group_IT_number 1\n", "O1 0.1(2 0.2 0.3\n"),
+        {withSites(p1, eightyOne), "  Error !!!  Number of species exceeds over 80."},
+        {withSites(p1, "O1 0.1(2 0.2 0.3\n"),
          "  Error !!!  \"0.1(2\" of species O1 is not a number.\n"},
         {withSites("_space_group_name_H-M_alt 'A 1 a 1'\n", "O1 0.1 0.2 0.3\n"),
          "  Error !!!  Space group A 1 a 1 is in a setting that the space-group file does not "
@@ -121,18 +81,15 @@ TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLine) {
         {withSites("_space_group_name_H-M_alt 'Q 1'\n", "O1 0.1 0.2 0.3\n"),
          "  Error !!!  Space group Q 1 is not known.\n"},
     };
-    for (const Case& c : cases) {
-        writeFile(dir / "in.cif", c.text);
+    const auto refusal = [&](const std::string& text, const Wording& wording) {
+        test::writeFile(dir / "in.cif", text);
         CrystalStructure s;
         std::string message;
-        EXPECT_EQ(read(ReaderMode::CifFile, dir / "in.cif", s, message), -1) << c.engine;
-        EXPECT_EQ(message, c.engine);
-    }
-    writeFile(dir / "in.cif", cases[3].text);
-    CrystalStructure s;
-    std::string message;
-    EXPECT_EQ(read(ReaderMode::CifFile, dir / "in.cif", s, message, FrontEndWording), -1);
-    EXPECT_EQ(message, "  Species label O1 is used twice !!!\n");
+        EXPECT_EQ(read(dir / "in.cif", s, message, wording), -1);
+        return message;
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(refusal(text, EngineWording), expected);
+    EXPECT_EQ(refusal(cases[3].first, FrontEndWording), "  Species label O1 is used twice !!!\n");
 }
 
 }  // namespace

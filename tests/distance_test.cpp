@@ -70,19 +70,5 @@ TEST(Distance, TriclinicValuesAgreeWithCartesianGeometryAndSwapSymmetry) {
     EXPECT_DOUBLE_EQ(sdSwapped, sd);
 }
 
-TEST(Distance, PrecomputedCellGivesBitIdenticalResults) {
-    const std::pair<Vec3, Vec3> pairs[] = {{{.11, .23, .37}, {.52, -.18, .61}},
-                                           {{0, 0, 0}, {1.0 / 3, .666667, 1.25}}};
-    for (const Cell& cell : {Triclinic, Cubic}) {
-        const CellGeometry geometry = makeCellGeometry(cell, Sigma);
-        for (const auto& [p1, p2] : pairs) {
-            double d = 0, sd = 0;
-            distanceWithSigma(p1, p2, S1, S2, cell, Sigma, d, sd);
-            EXPECT_EQ(distanceIn(geometry, p1, p2), d);
-            EXPECT_EQ(distanceSigma(geometry, p1, p2, S1, S2, d), sd);
-        }
-    }
-}
-
 }  // namespace
 }  // namespace tarnell

@@ -12,19 +12,8 @@ int invert(Matrix& a, double& determinant) {
     return invertMatrix(a, n, n, determinant, 1e-5);
 }
 
-TEST(Matrix, SignedPermutationInvertsToItsTransposeWithDeterminantOfOne) {
-    for (const Matrix& p : {Matrix{{0, 0, -1}, {0, 1, 0}, {1, 0, 0}},    // -cba
-                            Matrix{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}}) {  // a plain swap
-        Matrix a = p, transpose;
-        double determinant = 0;
-        ASSERT_EQ(invert(a, determinant), 0);
-        EXPECT_EQ(determinant, p[0][1] == 1 ? -1 : 1);
-        transposeMatrix(transpose, p, 3);
-        EXPECT_EQ(a, transpose);
-    }
-}
-
-TEST(Matrix, PivotMustExceedTheToleranceStrictly) {
+// The signed permutations of the setting conversion are inverted there, with exact results.
+TEST(Matrix, PivotMustExceedTheToleranceStrictlyAndEqualPivotsKeepTheUpperRow) {
     const double above = std::nextafter(1e-5, 1.0);
     double determinant = 0;
     for (Matrix a : {Matrix{{1, 0, 2}, {3, 0, 4}, {5, 0, 6}}, Matrix{{-1e-5, 0}, {0, 1}}}) {
@@ -33,15 +22,15 @@ TEST(Matrix, PivotMustExceedTheToleranceStrictly) {
     Matrix a = {{above, 0}, {0, 1}};
     EXPECT_EQ(invert(a, determinant), 0);
     EXPECT_EQ(determinant, above);
-}
-
-TEST(Matrix, EqualPivotsKeepTheUpperRow) {
+    a = {{0, 1}, {1, 0}};  // a row exchange changes the determinant's sign
+    EXPECT_EQ(invert(a, determinant), 0);
+    EXPECT_EQ(determinant, -1.0);
+    EXPECT_EQ(a, (Matrix{{0, 1}, {1, 0}}));
     // Pivoting on row 0 gives the top-left element of the inverse as 1 + x·(1/p); row 1 would
     // give y·(1/p), equal in exact arithmetic but one bit apart for these values.
     const double x = 0.2, y = 0.35, p = y - x;
     ASSERT_NE(1.0 + x * (1.0 / p), y * (1.0 / p));
-    Matrix a = {{1, x}, {1, y}};
-    double determinant = 0;
+    a = {{1, x}, {1, y}};
     ASSERT_EQ(invert(a, determinant), 0);
     EXPECT_EQ(a[0][0], 1.0 + x * (1.0 / p));
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "settings/text.h"
 #include "structure/structure_reader.h"
 #include "tests/test_files.h"
 
@@ -28,45 +31,43 @@ CrystalStructure sampleStructure() {
     return s;
 }
 
+// The sample as the writer gives it: a label longer than its four places is written whole.
+const std::string SampleFile =
+    "# Title\n"
+    "  Fe2O3 hematite, 295 K  \n"
+    "# Name of space group\n"
+    "R -3 c\n"
+    "# Number and setting number of space group\n"
+    "167   1\n"
+    "# Unit cell parameters\n"
+    "    5.03561     5.03560    13.74890    90.00000    90.00000   120.00000\n"
+    "    0.00020     0.00000     0.00070     0.00000     0.00000     0.00000\n"
+    "# Number of sites\n"
+    "  3\n"
+    "# Crystal data: name, g, x, y, z, charge, d-limit\n"
+    "  Fe1    1.00000   0.00000   0.00000   0.35526   3.00000   2.80000\n"
+    "                   0.00000   0.00000   0.00000\n"
+    "  O1     0.75000   0.30592   0.00000   0.25000  -2.00000   3.00000\n"
+    "                   0.00040   0.00000   0.00000\n"
+    "  Oxygen_with_a_very_long_label_of_more_than_34_characters   0.50000  -0.10000"
+    "   0.50000   1.00000  -2.00000   3.00000\n"
+    "                   0.00000   0.00000   0.00000\n";
+
 int readNative(const std::filesystem::path& path, CrystalStructure& s, std::string& message,
                const Wording& wording = EngineWording) {
     return readStructure(ReaderMode::NativeFile, path, s, ReaderContext{wording, 3.0, {}},
                          message);
 }
 
-TEST(NativeFile, WriterGivesTheExactPositionalLayout) {
+// The file as written, read back by either program and written again, gives the same file:
+// every field came back, the title with its blanks and the long label whole.
+TEST(NativeFile, WriterGivesTheExactLayoutAndItsFileReadsBackToFiveDecimals) {
     TempDir dir;
-    CrystalStructure s = sampleStructure();
-    s.sites.resize(2);
     std::string message;
-    ASSERT_EQ(writeStructureFile(s, dir / "a.inp", message), 0) << message;
-    EXPECT_EQ(readFile(dir / "a.inp"),
-              "# Title\n"
-              "  Fe2O3 hematite, 295 K  \n"
-              "# Name of space group\n"
-              "R -3 c\n"
-              "# Number and setting number of space group\n"
-              "167   1\n"
-              "# Unit cell parameters\n"
-              "    5.03561     5.03560    13.74890    90.00000    90.00000   120.00000\n"
-              "    0.00020     0.00000     0.00070     0.00000     0.00000     0.00000\n"
-              "# Number of sites\n"
-              "  2\n"
-              "# Crystal data: name, g, x, y, z, charge, d-limit\n"
-              "  Fe1    1.00000   0.00000   0.00000   0.35526   3.00000   2.80000\n"
-              "                   0.00000   0.00000   0.00000\n"
-              "  O1     0.75000   0.30592   0.00000   0.25000  -2.00000   3.00000\n"
-              "                   0.00040   0.00000   0.00000\n");
-}
-
-TEST(NativeFile, RoundTripKeepsEverythingToFiveDecimals) {
-    TempDir dir;
-    const CrystalStructure original = sampleStructure();
-    std::string message;
-    ASSERT_EQ(writeStructureFile(original, dir / "a.inp", message), 0) << message;
-    // The same file written on Windows reads the same.
-    std::string crlf;
-    for (char c : readFile(dir / "a.inp")) {
+    ASSERT_EQ(writeStructureFile(sampleStructure(), dir / "a.inp", message), 0) << message;
+    EXPECT_EQ(readFile(dir / "a.inp"), SampleFile);
+    std::string crlf;  // the same file written on Windows
+    for (char c : SampleFile) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
@@ -76,88 +77,54 @@ TEST(NativeFile, RoundTripKeepsEverythingToFiveDecimals) {
                                         {"a.inp", &FrontEndWording}, {"b.inp", &EngineWording}}) {
         CrystalStructure back;
         ASSERT_EQ(readNative(dir / file, back, message, *wording), 0) << message;
-        EXPECT_EQ(back.title, original.title);  // blanks at both ends kept
-        EXPECT_EQ(back.sgName, original.sgName);
-        EXPECT_EQ(back.sgNumber, 167);
-        EXPECT_EQ(back.sgSetting, 1);
-        EXPECT_EQ(back.uniqueAxis, "");
+        ASSERT_EQ(writeStructureFile(back, dir / "again.inp", message), 0) << message;
+        EXPECT_EQ(readFile(dir / "again.inp"), SampleFile) << file;
         EXPECT_DOUBLE_EQ(back.cell[0], 5.03561);
-        EXPECT_DOUBLE_EQ(back.cell[5], 120.0);
-        EXPECT_DOUBLE_EQ(back.cellSigma[2], 0.0007);
-        ASSERT_EQ(back.siteCount(), 3);
-        EXPECT_EQ(back.sites[0].name, "Fe1");
-        EXPECT_DOUBLE_EQ(back.sites[0].z, 0.35526);
         EXPECT_DOUBLE_EQ(back.sites[0].sz, 0.0);  // 0.000004 is written as 0.00000
-        EXPECT_DOUBLE_EQ(back.sites[0].charge, 3.0);
-        EXPECT_DOUBLE_EQ(back.sites[0].dLimit, 2.8);
-        EXPECT_DOUBLE_EQ(back.sites[1].g, 0.75);
-        EXPECT_DOUBLE_EQ(back.sites[1].sx, 0.0004);
-        EXPECT_DOUBLE_EQ(back.sites[1].charge, -2.0);
-        // A long label comes back whole, and the numbers after it are still found.
-        EXPECT_EQ(back.sites[2].name, original.sites[2].name);
-        EXPECT_DOUBLE_EQ(back.sites[2].x, -0.1);
-        EXPECT_DOUBLE_EQ(back.sites[2].z, 1.0);
-        EXPECT_DOUBLE_EQ(back.sites[2].g, 0.5);
     }
 }
 
-TEST(NativeFile, MissingFileIsWordedForEachProgram) {
+TEST(NativeFile, ReadFailuresAreWordedForEachProgramAndGiveNoSites) {
     TempDir dir;
-    CrystalStructure s;
-    s.uniqueAxis = "b";
+    CrystalStructure sample = sampleStructure();
     std::string message;
-    EXPECT_EQ(readNative(dir / "none.inp", s, message), -1);
-    EXPECT_EQ(message, "  Error !!!  " + (dir / "none.inp").string() + " file not found.\n");
-    EXPECT_EQ(s.uniqueAxis, "");
-    EXPECT_EQ(readNative(dir / "none.inp", s, message, FrontEndWording), -1);
-    EXPECT_EQ(message, "  " + (dir / "none.inp").string() + " file not found !!!\n");
-}
-
-TEST(NativeFile, FileEndingBeforeItsLastSiteIsRefused) {
-    TempDir dir;
-    std::string message;
-    ASSERT_EQ(writeStructureFile(sampleStructure(), dir / "a.inp", message), 0);
-    const std::string whole = readFile(dir / "a.inp");
-    // Cut after the first line of the last site, and after the site count.
-    const std::size_t lastSite = whole.rfind("  Oxygen_with");
-    const std::size_t cuts[] = {whole.find('\n', lastSite) + 1, whole.find("# Crystal data"), 0};
-    for (std::size_t cut : cuts) {
-        writeFile(dir / "cut.inp", whole.substr(0, cut));
-        CrystalStructure s;
-        EXPECT_EQ(readNative(dir / "cut.inp", s, message), -1) << "cut at " << cut;
-        EXPECT_EQ(message, "  Error !!!  " + (dir / "cut.inp").string() +
-                               " file ends before its last line.\n");
-        EXPECT_EQ(s.siteCount(), 0);
-        EXPECT_EQ(readNative(dir / "cut.inp", s, message, FrontEndWording), -1);
-        EXPECT_EQ(message,
-                  "  " + (dir / "cut.inp").string() + " file ends before its last line !!!\n");
-    }
-}
-
-TEST(NativeFile, EightySitesAreReadAndEightyOneRefused) {
-    TempDir dir;
-    CrystalStructure s = sampleStructure();
-    s.sites.assign(80, s.sites[1]);
-    std::string message;
-    ASSERT_EQ(writeStructureFile(s, dir / "80.inp", message), 0);
+    sample.sites.assign(MaxSites, sample.sites[1]);
+    ASSERT_EQ(writeStructureFile(sample, dir / "80.inp", message), 0);
     CrystalStructure back;
     ASSERT_EQ(readNative(dir / "80.inp", back, message), 0) << message;
     EXPECT_EQ(back.siteCount(), 80);
+    // The writer will not make more sites; a hand-edited count can.
+    std::string text81 = SampleFile;
+    text81.replace(text81.find("\n  3\n"), 5, "\n 81\n");
 
-    // The writer will not make such a file; a hand-edited count can.
-    std::string text = readFile(dir / "80.inp");
-    text.replace(text.find("\n 80\n"), 5, "\n 81\n");
-    text += "  O81    1.00000   0.10000   0.20000   0.30000  -2.00000   3.00000\n"
-            "                   0.00000   0.00000   0.00000\n";
-    writeFile(dir / "81.inp", text);
-    EXPECT_EQ(readNative(dir / "81.inp", back, message), -1);
-    EXPECT_EQ(message, "  Error !!!  Number of species exceeds over 80.");
-    EXPECT_EQ(readNative(dir / "81.inp", back, message, FrontEndWording), -1);
-    EXPECT_EQ(message, "  Number of species exceeds over 80 !!!");
-
-    s.sites.push_back(s.sites[0]);
-    EXPECT_EQ(writeStructureFile(s, dir / "w81.inp", message), -1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "w81.inp"));
+    const std::string cutEngine = "  Error !!!  %s file ends before its last line.\n";
+    const std::string cutFrontEnd = "  %s file ends before its last line !!!\n";
+    const struct {
+        std::optional<std::string> text;  // none: no file
+        std::string engine, frontEnd;     // %s stands for the path
+    } cases[] = {
+        {std::nullopt, "  Error !!!  %s file not found.\n", "  %s file not found !!!\n"},
+        // Cut before its last line, before the sites, and to nothing.
+        {SampleFile.substr(0, SampleFile.rfind("\n ") + 1), cutEngine, cutFrontEnd},
+        {SampleFile.substr(0, SampleFile.find("# Crystal data")), cutEngine, cutFrontEnd},
+        {"", cutEngine, cutFrontEnd},
+        {text81, "  Error !!!  Number of species exceeds over 80.",
+         "  Number of species exceeds over 80 !!!"},
+    };
+    const std::filesystem::path path = dir / "in.inp";
+    for (const auto& c : cases) {
+        std::filesystem::remove(path);
+        if (c.text) writeFile(path, *c.text);
+        for (const auto& [wording, expected] :
+             {std::pair{&EngineWording, c.engine}, {&FrontEndWording, c.frontEnd}}) {
+            CrystalStructure s;
+            s.uniqueAxis = "b";
+            EXPECT_EQ(readNative(path, s, message, *wording), -1);
+            EXPECT_EQ(message, formatText(expected.c_str(), path.string().c_str()));
+            EXPECT_EQ(s.siteCount(), 0);
+            EXPECT_EQ(s.uniqueAxis, "");
+        }
+    }
 }
 
 TEST(NativeFile, NumberThatDoesNotScanLeavesItsFieldAndTheReadSucceeds) {
@@ -168,9 +135,8 @@ TEST(NativeFile, NumberThatDoesNotScanLeavesItsFieldAndTheReadSucceeds) {
     CrystalStructure s;
     std::string message;
     ASSERT_EQ(readNative(dir / "a.inp", s, message), 0) << message;
-    EXPECT_DOUBLE_EQ(s.cell[0], 5.0);
-    EXPECT_DOUBLE_EQ(s.cell[1], 0.0);  // scanning stops at the first bad value
-    EXPECT_DOUBLE_EQ(s.cell[2], 0.0);
+    // Scanning stops at the first bad value.
+    EXPECT_EQ(s.cell, (std::array<double, 6>{5.0, 0, 0, 0, 0, 0}));
     ASSERT_EQ(s.siteCount(), 1);
     EXPECT_DOUBLE_EQ(s.sites[0].x, 0.1);
     EXPECT_DOUBLE_EQ(s.sites[0].y, 0.0);
@@ -178,21 +144,26 @@ TEST(NativeFile, NumberThatDoesNotScanLeavesItsFieldAndTheReadSucceeds) {
 
 TEST(NativeFile, WriterRefusesWhatTheReaderCouldNotGiveBack) {
     TempDir dir;
-    std::string message;
-    CrystalStructure s = sampleStructure();
-    s.sites[1].name = "O 1";  // would be read back as "O" with every number shifted
-    EXPECT_EQ(writeStructureFile(s, dir / "a.inp", message), -1);
-    EXPECT_NE(message.find("O 1"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir / "a.inp"));
-
-    s = sampleStructure();
-    s.title = "two\nlines";
-    EXPECT_EQ(writeStructureFile(s, dir / "a.inp", message), -1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "a.inp"));
-
-    s = sampleStructure();
-    EXPECT_EQ(writeStructureFile(s, dir / "no-such-dir" / "a.inp", message), -1);
-    EXPECT_FALSE(message.empty());
+    const struct {
+        void (*change)(CrystalStructure&);
+        const char* file;
+        const char* inMessage;
+    } cases[] = {
+        // A blank in a label would shift every number of its line.
+        {[](CrystalStructure& s) { s.sites[1].name = "O 1"; }, "a.inp", "\"O 1\""},
+        {[](CrystalStructure& s) { s.title = "two\nlines"; }, "a.inp", "Title"},
+        {[](CrystalStructure& s) { s.sites.assign(MaxSites + 1, s.sites[1]); }, "a.inp",
+         "  Number of species exceeds over 80 !!!"},
+        {[](CrystalStructure&) {}, "no-such-dir/a.inp", "no-such-dir"},
+    };
+    for (const auto& c : cases) {
+        CrystalStructure s = sampleStructure();
+        c.change(s);
+        std::string message;
+        EXPECT_EQ(writeStructureFile(s, dir / c.file, message), -1) << c.inMessage;
+        EXPECT_NE(message.find(c.inMessage), std::string::npos) << message;
+        EXPECT_FALSE(std::filesystem::exists(dir / c.file));
+    }
 }
 
 }  // namespace

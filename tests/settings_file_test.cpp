@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <optional>
 
+#include "settings/text.h"
 #include "tests/test_files.h"
 
 namespace tarnell {
@@ -13,205 +14,117 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-// A settings file in the usual layout, with comment and blank lines between the keys and one
-// blank after the "=" of the two paths.
-const char* const SettingsText =
-    "; comment\n"
-    "SpgraFile  = data/spgra.dat\n"
-    "\n"
-    "SGTransFile= data/sgtrans.dat\n"
-    "; conditions\n"
-    "BV-B       =0.370\n"
-    "EntryNum   =42\n"
-    "D-max      =3.000\n"
-    "D-min      =0.500\n"
-    "H-max      =1\n"
-    "H-min      =-1\n"
-    "; editor\n"
-    "Editor     =  gedit --new-window  \n"
-    "; end\n";
+// The usual layout: comment and blank lines between the keys, one blank after the "=" of the
+// two paths, blanks around the editor command.
+const std::string SettingsText =
+    "; comment\nSpgraFile  = data/spgra.dat\n\nSGTransFile= data/sgtrans.dat\n; conditions\n"
+    "BV-B       =0.370\nEntryNum   =42\nD-max      =3.000\nD-min      =0.500\n"
+    "H-max      =1\nH-min      =-1\n; editor\nEditor     =  gedit --new-window  \n; end\n";
 
-struct FrontEndRead {
-    Settings settings;
-    std::vector<std::string> messages;
-    bool ok = false;
-    int keysRead = -1;
-};
+// Fourteen lines with the keys as a user may type them.
+const std::string TerseText =
+    "SpgraFile=a\nSGTransFile=b\n; free\n\n; text\n"
+    "BV-B=0.37\n"
+    "EntryNum\n"        // no "=": found, the number keeps its value
+    "D-maximum =2.5\n"  // a longer word that starts with the key
+    "D-min  =  0.25\n"
+    "H-max=x\n"  // does not scan: keeps its value
+    "H-min=-2\n"
+    "; free\nEditor\n\n";
 
-FrontEndRead readAsFrontEnd(const std::filesystem::path& path) {
-    FrontEndRead result;
-    result.ok = readSettings(
-        path, result.settings, [&](const std::string& m) { result.messages.push_back(m); },
-        &result.keysRead);
-    return result;
+// Every field on one line, so that one comparison covers them all.
+std::string fields(const Settings& s) {
+    return formatText("[%s][%s][%s] b=%.10g entries=%d d=%.10g..%.10g h=%d..%d",
+                      s.spgraFile.c_str(), s.sgTransFile.c_str(), s.editor.c_str(), s.bvB,
+                      s.entryNum, s.dMin, s.dMax, s.hMin, s.hMax);
 }
 
-// The file as written here, and as written on Windows without a final line break: the last
-// line keeps all its characters.
-std::vector<std::string> bothLineEnds() {
-    std::string crlf;
-    for (char c : std::string(SettingsText)) {
+// What the engine reads, started from 7 entries and H-max 3: the fields, or its message.
+std::string readAsEngine(const std::filesystem::path& path) {
+    Settings settings;
+    settings.entryNum = 7;
+    settings.hMax = 3;
+    std::string message;
+    return readSettings(path, settings, message) == 0 ? fields(settings) : "failed|" + message;
+}
+
+// What the front end reads: success, the number of keys found, the fields, then each message.
+std::string readAsFrontEnd(const std::filesystem::path& path) {
+    Settings settings;
+    std::string messages;
+    int keysRead = -1;
+    const bool ok = readSettings(
+        path, settings, [&](const std::string& m) { messages += "|" + m; }, &keysRead);
+    return formatText("%s %d ", ok ? "ok" : "failed", keysRead) + fields(settings) + messages;
+}
+
+TEST(SettingsFile, BothProgramsReadTheKeysInTheirOrderOrWordTheirFailure) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "Tarnell.ini";
+    std::string crlf;  // as written on Windows, without a final line break
+    for (char c : SettingsText.substr(0, SettingsText.rfind("; end") - 1)) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
-    crlf.erase(crlf.rfind("; end"));
-    crlf.erase(crlf.size() - 2);
-    return {SettingsText, crlf};
-}
-
-TEST(SettingsFile, BothProgramsReadTheSameValuesThroughCommentsAndBlankLines) {
-    for (const std::string& text : bothLineEnds()) {
-        TempDir dir;
-        writeFile(dir / "Tarnell.ini", text);
-        Settings engine;
-        std::string message;
-        ASSERT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0) << message;
-        // The engine keeps what follows the "=" verbatim; the front end trims it.
-        EXPECT_EQ(engine.spgraFile, " data/spgra.dat");
-        EXPECT_EQ(engine.sgTransFile, " data/sgtrans.dat");
-        EXPECT_DOUBLE_EQ(engine.bvB, 0.37);
-        EXPECT_EQ(engine.entryNum, 42);
-        EXPECT_DOUBLE_EQ(engine.dMax, 3.0);
-        EXPECT_DOUBLE_EQ(engine.dMin, 0.5);
-        EXPECT_EQ(engine.hMax, 1);
-        EXPECT_EQ(engine.hMin, -1);
-
-        const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-        ASSERT_TRUE(front.ok);
-        EXPECT_TRUE(front.messages.empty());
-        EXPECT_EQ(front.keysRead, SettingsKeyCount);
-        EXPECT_EQ(front.settings.spgraFile, "data/spgra.dat");
-        EXPECT_EQ(front.settings.editor, "gedit --new-window");
-        EXPECT_DOUBLE_EQ(front.settings.bvB, 0.37);
-        EXPECT_EQ(front.settings.hMin, -1);
+    std::string outOfOrder = SettingsText;  // the search for D-max reads past D-min
+    outOfOrder.replace(outOfOrder.find("D-max      =3.000\nD-min      =0.500"), 35,
+                       "D-min      =0.500\nD-max      =3.000");
+    std::string noEditor = SettingsText;
+    noEditor.replace(noEditor.find("Editor"), 6, "Viewer");
+    // The engine keeps what follows the "=" verbatim and does not read the editor; the front end
+    // trims every value, and keeps what it read before a failure.
+    const std::string engine =
+        "[ data/spgra.dat][ data/sgtrans.dat][] b=0.37 entries=42 d=0.5..3 h=-1..1";
+    const std::string paths = "[data/spgra.dat][data/sgtrans.dat]";
+    const std::string frontEnd =
+        "ok 9 " + paths + "[gedit --new-window] b=0.37 entries=42 d=0.5..3 h=-1..1";
+    const struct {
+        std::optional<std::string> text;  // none: no file
+        std::string engine, frontEnd;
+    } cases[] = {
+        {SettingsText, engine, frontEnd},
+        {crlf, engine, frontEnd},
+        {TerseText, "[a][b][] b=0.37 entries=7 d=0.25..2.5 h=-2..3",
+         "ok 9 [a][b][] b=0.37 entries=0 d=0.25..2.5 h=-2..0"},
+        {std::nullopt, "failed|  Error !!!   " + path.string() + " not found.\n",
+         "failed 0 [][][] b=0 entries=0 d=0..0 h=0..0|" + path.string() + " not found !!!"},
+        {outOfOrder, "failed|  Error !!!   D-min not found.\n",
+         "failed 5 " + paths + "[] b=0.37 entries=42 d=0..3 h=0..0|D-min not found !!!\n"},
+        {noEditor, engine,
+         "failed 8 " + paths + "[] b=0.37 entries=42 d=0.5..3 h=-1..1|Editor not found !!!\n"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(path);
+        if (c.text) writeFile(path, *c.text);
+        EXPECT_EQ(readAsEngine(path), c.engine);
+        EXPECT_EQ(readAsFrontEnd(path), c.frontEnd);
     }
-}
-
-TEST(SettingsFile, KeysOutOfOrderCountAsMissing) {
-    TempDir dir;
-    std::string text = SettingsText;
-    // D-min before D-max: the search for D-max reads past D-min.
-    text.replace(text.find("D-max      =3.000\nD-min      =0.500"), 35,
-                 "D-min      =0.500\nD-max      =3.000");
-    writeFile(dir / "Tarnell.ini", text);
-
-    Settings engine;
-    std::string message;
-    EXPECT_EQ(readSettings(dir / "Tarnell.ini", engine, message), -1);
-    EXPECT_EQ(message, "  Error !!!   D-min not found.\n");
-
-    const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-    EXPECT_FALSE(front.ok);
-    ASSERT_EQ(front.messages.size(), 1u);
-    EXPECT_EQ(front.messages[0], "D-min not found !!!\n");
-    EXPECT_EQ(front.keysRead, static_cast<int>(SettingsKey::DMin));
-    // What was read before the failure stays stored.
-    EXPECT_DOUBLE_EQ(front.settings.dMax, 3.0);
-    EXPECT_EQ(front.settings.entryNum, 42);
-}
-
-TEST(SettingsFile, MissingFileIsReportedWithItsPath) {
-    TempDir dir;
-    Settings engine;
-    std::string message;
-    EXPECT_EQ(readSettings(dir / "Tarnell.ini", engine, message), -1);
-    EXPECT_EQ(message, "  Error !!!   " + (dir / "Tarnell.ini").string() + " not found.\n");
-
-    const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-    EXPECT_FALSE(front.ok);
-    ASSERT_EQ(front.messages.size(), 1u);
-    EXPECT_EQ(front.messages[0], (dir / "Tarnell.ini").string() + " not found !!!");
-}
-
-TEST(SettingsFile, MissingEditorFailsOnlyTheFrontEnd) {
-    TempDir dir;
-    std::string text = SettingsText;
-    text.replace(text.find("Editor"), 6, "Viewer");
-    writeFile(dir / "Tarnell.ini", text);
-    Settings engine;
-    std::string message;
-    EXPECT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0);
-    const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-    EXPECT_FALSE(front.ok);
-    EXPECT_EQ(front.messages.at(0), "Editor not found !!!\n");
-}
-
-TEST(SettingsFile, KeysMatchByPrefixWithOrWithoutPaddingAndWithoutEquals) {
-    TempDir dir;
-    writeFile(dir / "Tarnell.ini",
-              "SpgraFile=a\nSGTransFile=b\n\n\n\n"
-              "BV-B=0.37\n"
-              "EntryNum\n"  // no "=": found, the number keeps its value
-              "D-maximum =2.5\n"
-              "D-min  =  0.25\n"
-              "H-max=x\n"  // does not scan: keeps its value
-              "H-min=-2\n\nEditor\n\n");
-    Settings engine;
-    engine.entryNum = 7;
-    engine.hMax = 3;
-    std::string message;
-    ASSERT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0) << message;
-    EXPECT_DOUBLE_EQ(engine.bvB, 0.37);
-    EXPECT_EQ(engine.entryNum, 7);
-    EXPECT_DOUBLE_EQ(engine.dMax, 2.5);
-    EXPECT_DOUBLE_EQ(engine.dMin, 0.25);
-    EXPECT_EQ(engine.hMax, 3);
-    EXPECT_EQ(engine.hMin, -2);
-
-    const FrontEndRead front = readAsFrontEnd(dir / "Tarnell.ini");
-    ASSERT_TRUE(front.ok);
-    EXPECT_EQ(front.settings.editor, "");
-    EXPECT_EQ(front.settings.entryNum, 0);
 }
 
 TEST(SettingsFile, SavedConditionsRewriteOnlyTheirFiveLines) {
     TempDir dir;
-    writeFile(dir / "Tarnell.ini", std::string(SettingsText) + "a fifteenth line\n");
-    Settings conditions;
-    conditions.bvB = 0.37;
-    conditions.dMax = 3.1256;
-    conditions.dMin = 0.5;
-    conditions.hMax = 1;
-    conditions.hMin = -1;
+    writeFile(dir / "Tarnell.ini", TerseText + "a fifteenth line\n");
+    // b 0.37, D-max 3.1256, D-min 0.5, H-max 1, H-min -1
+    const Settings conditions{"", "", 0.37, 0, 3.1256, 0.5, 1, -1, ""};
     std::string message;
     ASSERT_EQ(saveConditions(dir / "Tarnell.ini", conditions, message), 0) << message;
-
     EXPECT_EQ(readFile(dir / "Tarnell.ini"),
-              "; comment\n"
-              "SpgraFile  = data/spgra.dat\n"
-              "\n"
-              "SGTransFile= data/sgtrans.dat\n"
-              "; conditions\n"
-              "BV-B       =0.370\n"
-              "EntryNum   =42\n"
-              "D-max      =3.126\n"
-              "D-min      =0.500\n"
-              "H-max      =1\n"
-              "H-min      =-1\n"
-              "; editor\n"
-              "Editor     =  gedit --new-window  \n"
-              "; end\n");
-
-    // The engine then reads the rounded value.
-    Settings engine;
-    ASSERT_EQ(readSettings(dir / "Tarnell.ini", engine, message), 0);
-    EXPECT_DOUBLE_EQ(engine.dMax, 3.126);
+              "SpgraFile=a\nSGTransFile=b\n; free\n\n; text\n"
+              "BV-B       =0.370\nEntryNum\nD-max      =3.126\nD-min      =0.500\n"
+              "H-max      =1\nH-min      =-1\n; free\nEditor\n\n");
 }
 
 TEST(SettingsFile, SavingIntoAShortOrMissingFileChangesNothing) {
     TempDir dir;
-    const std::string shortText = "SpgraFile=a\nSGTransFile=b\nBV-B=0.37\n";
-    writeFile(dir / "Tarnell.ini", shortText);
-    Settings conditions;
-    std::string message;
-    EXPECT_EQ(saveConditions(dir / "Tarnell.ini", conditions, message), -1);
-    EXPECT_FALSE(message.empty());
-    EXPECT_EQ(readFile(dir / "Tarnell.ini"), shortText);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Tarnell.ini.new"));
-
-    message.clear();
-    EXPECT_EQ(saveConditions(dir / "missing.ini", conditions, message), -1);
-    EXPECT_FALSE(message.empty());
+    const std::string thirteenLines = TerseText.substr(0, TerseText.size() - 1);
+    writeFile(dir / "short.ini", thirteenLines);
+    for (const char* name : {"short.ini", "missing.ini"}) {
+        std::string message;
+        EXPECT_EQ(saveConditions(dir / name, Settings{}, message), -1) << name;
+        EXPECT_FALSE(message.empty());
+    }
+    EXPECT_EQ(readFile(dir / "short.ini"), thirteenLines);
+    EXPECT_FALSE(std::filesystem::exists(dir / "short.ini.new"));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.ini"));
 }
 

@@ -31,17 +31,33 @@ Outcome runTarnell(const TempDir& dir, const std::string& arguments) {
     return outcome;
 }
 
-TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaiting) {
+TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaitingOrTouchingTheOutput) {
     TempDir dir;
-    Outcome outcome = runTarnell(dir, "-b only-two");
-    EXPECT_EQ(outcome.exitStatus, 255);
-    EXPECT_EQ(outcome.console.substr(0, 17), "Invalid usage !!!");
-    EXPECT_EQ(outcome.console.substr(outcome.console.size() - 4), "Ok?\n");
-
-    outcome = runTarnell(dir, "-b in.inp out.txt");
-    EXPECT_EQ(outcome.exitStatus, 255);
-    EXPECT_EQ(outcome.console,
-              "!!! Now calculating .... \n  Error !!! Tarnell.ini file not found.\nOk?\n");
+    writeFile(dir / "out.txt", "an old report\n");
+    for (const char* arguments : {"", "-b", "-b in.inp", "-x in.inp out.txt", "-B in.inp out.txt",
+                                  "b in.inp out.txt"}) {
+        const Outcome outcome = runTarnell(dir, arguments);
+        EXPECT_EQ(outcome.exitStatus, 255) << arguments;
+        EXPECT_EQ(outcome.console,
+                  "Invalid usage !!!\n"
+                  " ex. <Tarnell -b inpfile outfile> for Tarnell file\n"
+                  "     <Tarnell -r inpfile outfile> for Morvek lst file\n"
+                  "     <Tarnell -i inpfile outfile> for ICSD file\n"
+                  "     <Tarnell -c inpfile outfile> for CIF file\n"
+                  "Ok?\n")
+            << arguments;
+    }
+    // No settings file, and then one that lacks a key: the same failure.
+    std::string settings = test::shippedSettings();
+    settings.replace(settings.find("H-min      ="), 5, "H_min");
+    for (const bool present : {false, true}) {
+        if (present) writeFile(dir / "Tarnell.ini", settings);
+        const Outcome outcome = runTarnell(dir, "-b in.inp out.txt");
+        EXPECT_EQ(outcome.exitStatus, 255);
+        EXPECT_EQ(outcome.console,
+                  "!!! Now calculating .... \n  Error !!! Tarnell.ini file not found.\nOk?\n");
+    }
+    EXPECT_EQ(readFile(dir / "out.txt"), "an old report\n");
 }
 
 TEST(TarnellProgram, FailedReadEndsWithStatusZeroAndTheMessageInTheReport) {

@@ -15,9 +15,7 @@ class GridListCtrlTest : public QObject {
 private slots:
     void init();
     void cleanup() { delete m_window; }
-    void clickOnTheSelectedRowOpensTheCellEnterStoresEscapeKeeps();
-    void leavingTheCellStoresItsTextEvenWhenEmpty();
-    void editorStaysOnItsCellWhenTheGridScrolls();
+    void editsCellsInPlace();
 
 private:
     QRect cellRect(int row, int column) const {
@@ -26,10 +24,7 @@ private:
     void click(int row, int column) {
         QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, cellRect(row, column).center());
     }
-    void open(int row, int column) {  // a first click selects the row, a second opens the cell
-        click(row, column);
-        click(row, column);
-    }
+    void open(int row, int column) { click(row, column), click(row, column); }
     QLineEdit* editor() const { return m_grid->findChild<QLineEdit*>("IDC_CELL_EDIT"); }
     int selectedRow() const {
         const QModelIndexList rows = m_grid->selectionModel()->selectedRows();
@@ -49,59 +44,49 @@ void GridListCtrlTest::init() {
     m_grid->setColumnCount(3);
     m_grid->ResetRows(40);
     for (int row = 0; row < 40; ++row) {
-        for (int column = 0; column < 3; ++column) {
+        for (int column = 0; column < 3; ++column)
             m_grid->SetCellText(row, column, QStringLiteral("%1,%2").arg(row).arg(column));
-        }
     }
     m_window->resize(300, 200);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
 }
 
-void GridListCtrlTest::clickOnTheSelectedRowOpensTheCellEnterStoresEscapeKeeps() {
-    click(2, 1);
-    QCOMPARE(selectedRow(), 2);
-    QVERIFY(!editor()->isVisible());  // the first click only selects the row
-    click(2, 1);
-    QVERIFY(editor()->isVisible());
-    QVERIFY(editor()->geometry().contains(cellRect(2, 1).center()));
-    QCOMPARE(editor()->selectedText(), QStringLiteral("2,1"));
-    QTest::keyClicks(editor(), "0.42");
-    QTest::keyClick(editor(), Qt::Key_Return);
-    QCOMPARE(m_grid->CellText(2, 1), QStringLiteral("0.42"));
-    QVERIFY(!editor()->isVisible());
-    QCOMPARE(selectedRow(), 2);
-    QVERIFY(m_grid->hasFocus());
+void GridListCtrlTest::editsCellsInPlace() {
+    // Enter stores what was typed and Escape keeps the old text; either way the row is selected
+    // again and the keyboard stays in the grid.
+    for (const auto& [row, column, key, stored] : {std::tuple{2, 1, Qt::Key_Return, "0.42"},
+                                                   std::tuple{3, 2, Qt::Key_Escape, "3,2"}}) {
+        click(row, column);
+        QCOMPARE(selectedRow(), row);
+        QVERIFY(!editor()->isVisible());  // the first click only selects the row
+        click(row, column);
+        QVERIFY(editor()->isVisible());
+        QVERIFY(editor()->geometry().contains(cellRect(row, column).center()));
+        QCOMPARE(editor()->selectedText(), QStringLiteral("%1,%2").arg(row).arg(column));
+        QTest::keyClicks(editor(), "0.42");
+        QTest::keyClick(editor(), key);
+        QCOMPARE(m_grid->CellText(row, column), QString(stored));
+        QVERIFY(!m_grid->IsEditing() && !editor()->isVisible() && m_grid->hasFocus());
+        QCOMPARE(selectedRow(), row);
+    }
 
-    open(3, 2);
-    QTest::keyClicks(editor(), "typed");
-    QTest::keyClick(editor(), Qt::Key_Escape);
-    QCOMPARE(m_grid->CellText(3, 2), QStringLiteral("3,2"));
-    QVERIFY(!m_grid->IsEditing());
-    QCOMPARE(selectedRow(), 3);
-}
-
-void GridListCtrlTest::leavingTheCellStoresItsTextEvenWhenEmpty() {
+    // Leaving the cell stores its text, an empty one too, for another row or another control.
     open(0, 2);
     QTest::keyClicks(editor(), "Fe3+");
-    click(4, 1);  // another row of the same grid
-    QCOMPARE(m_grid->CellText(0, 2), QStringLiteral("Fe3+"));
-    QVERIFY(!m_grid->IsEditing());
-    QCOMPARE(selectedRow(), 4);
-
     click(4, 1);
+    QCOMPARE(m_grid->CellText(0, 2), QStringLiteral("Fe3+"));
+    click(4, 1);  // the click that stored it selected its own row: this one opens a cell
     QTest::keyClick(editor(), Qt::Key_Backspace);
-    QTest::mouseClick(m_other, Qt::LeftButton);  // another control
-    QVERIFY(m_other->hasFocus());
+    QTest::mouseClick(m_other, Qt::LeftButton);
     QCOMPARE(m_grid->CellText(4, 1), QString());
-}
 
-void GridListCtrlTest::editorStaysOnItsCellWhenTheGridScrolls() {
+    // The editor follows its cell when the grid scrolls or the cell moves right.
     open(2, 2);
     const int before = editor()->y();
-    m_grid->verticalScrollBar()->setValue(1);
+    m_grid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     QVERIFY(editor()->y() < before);
-    m_grid->setColumnWidth(0, 200);  // the cell moves right, and its editor with it
+    m_grid->setColumnWidth(0, 200);
     QCOMPARE(editor()->pos(), cellRect(2, 2).topLeft() - QPoint(0, 1));
 }
 

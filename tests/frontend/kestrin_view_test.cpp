@@ -1,14 +1,16 @@
-// The structure form: its start-up state, the exact texts of a filled form, emptying it, the
-// conditions shown from the settings file, and the bound of MaxSites sites.
-#include "frontend/kestrin_view.h"
-
+// Kestrin's window and its form: the start-up state and layout, the conditions shown from the
+// settings file, the exact texts of a filled form, New from its key and its button, the bound of
+// MaxSites sites, the commands that a structure enables, and the fixed size.
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <memory>
+#include <QToolBar>
 
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/kestrin_app.h"
+#include "frontend/kestrin_view.h"
+#include "frontend/main_frame.h"
 #include "tests/frontend/kestrin_test_support.h"
 
 namespace tarnell {
@@ -18,26 +20,43 @@ class KestrinViewTest : public QObject {
 
 private slots:
     void initTestCase() { setUpApplication(); }  // numbers in the C format, as in Kestrin
-    void init();
+    void init() { m_dir = std::make_unique<test::WorkDir>(); }
+    void cleanup() { m_frame.reset(); }
     void startsEmptyWithTheConditionsAndTheTemplateLayout();
     void conditionsNotReadStayEmpty();
-    void fillFormWritesTheExactFormats();
-    void newEmptiesTheStructureAndClosesAnOpenCell();
-    void theFormNeverHoldsMoreSitesThanTheRecord();
-    void closingDeletesTheStructureFileForTheEngine();
+    void fillFormShowsTheExactFormatsAndNewEmptiesIt();
+    void windowKeepsItsSizeAndDeletesTheStructureFileForTheEngineWhenClosed();
 
 private:
-    void makeView() {
-        m_view = std::make_unique<CKestrinView>(m_dir->path(), [this](const std::string& m) {
+    void makeWindow() {
+        m_messages.clear();
+        m_frame = std::make_unique<CMainFrame>(m_dir->path(), [this](const std::string& m) {
             m_messages << QString::fromStdString(m);
         });
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        m_view = m_frame->View();
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
+    }
+    QAction* command(const char* id) const { return m_frame->findChild<QAction*>(id); }
+    QToolBar* toolBar() const { return m_frame->findChild<QToolBar*>(); }
+    // How many of Save as, Calculation and Show Results are enabled, in the menu and on the
+    // tool bar: 0 or 6.
+    int loadedCommandsEnabled() const {
+        int enabled = 0;
+        for (const char* id : {"ID_FILE_SAVE_AS", "ID_EXECUTE_CALCULATION", "ID_VIEW_RESULTS"}) {
+            enabled +=
+                command(id)->isEnabled() + toolBar()->widgetForAction(command(id))->isEnabled();
+        }
+        return enabled;
     }
     QString box(const char* id) const { return m_view->findChild<QLineEdit*>(id)->text(); }
     QStringList conditions() const {  // BV-B, D-max, D-min, H-max, H-min
         return {box("IDC_BV_B"), box("IDC_DMAX"), box("IDC_DMIN"), box("IDC_HMAX"),
                 box("IDC_HMIN")};
+    }
+    QStringList crystalData() const {
+        return {box("IDC_TITLE"), box("IDC_SG_NAME"), box("IDC_SG_NUMBER"),
+                box("IDC_SETTING_NUMBER")};
     }
     CGridListCtrl* lattice() const { return m_view->findChild<CGridListCtrl*>("IDC_LATTICE_LIST"); }
     CGridListCtrl* sites() const { return m_view->findChild<CGridListCtrl*>("IDC_SITE_LIST"); }
@@ -47,33 +66,26 @@ private:
             cells << grid->CellText(row, column);
         return cells;
     }
-    void load(int siteCount) {
-        QVERIFY(m_view->LoadStructure(test::sampleStructure(siteCount), m_dir->path() / "s.inp"));
+    void load(const CrystalStructure& structure) {
+        QVERIFY(m_view->LoadStructure(structure, "/data/sample.inp"));
     }
 
     std::unique_ptr<test::WorkDir> m_dir;
-    std::unique_ptr<CKestrinView> m_view;
+    std::unique_ptr<CMainFrame> m_frame;
+    CKestrinView* m_view = nullptr;
     QStringList m_messages;
 };
 
-void KestrinViewTest::init() {
-    m_view.reset();
-    m_dir = std::make_unique<test::WorkDir>();
-    m_messages.clear();
-}
-
 void KestrinViewTest::startsEmptyWithTheConditionsAndTheTemplateLayout() {
-    makeView();
-    QVERIFY(m_messages.isEmpty());
-    QVERIFY(!m_view->IsLoaded());
-    QCOMPARE(m_view->windowTitle(), QStringLiteral("Kestrin --- [File Name : ]  "));
+    makeWindow();
+    QCOMPARE(loadedCommandsEnabled(), 0);
+    QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kestrin --- [File Name : ]  "));
     QCOMPARE(conditions(), (QStringList{"0.370", " 3.0000", " 0.5000", " 1", "-1"}));
     const QStringList labels{"  a", "  b", "  c", "alpha", "beta", "gamma"};
     QCOMPARE(lattice()->rowCount(), 6);
     for (int row = 0; row < 6; ++row)
         QCOMPARE(texts(lattice(), row), (QStringList{labels[row], "", ""}));
     QCOMPARE(sites()->rowCount(), 160);
-    QCOMPARE(texts(sites(), 0), QStringList(8, QString()));
 
     // The template's proportions: all six lattice rows and all columns in sight at once, and
     // no label cut short or lying under a box.
@@ -86,16 +98,24 @@ void KestrinViewTest::startsEmptyWithTheConditionsAndTheTemplateLayout() {
     }
     for (const QLabel* label : m_view->findChildren<QLabel*>()) {
         QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
-        for (const QLineEdit* edit : m_view->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
+        for (const QLineEdit* edit : m_view->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
             QVERIFY2(!label->geometry().intersects(edit->geometry()), qPrintable(label->text()));
-        }
     }
+
+    // Rows past MaxSites are there to see, but a click neither selects nor opens them.
+    sites()->scrollToItem(sites()->item(MaxSites, 1));
+    const QPoint greyed = sites()->visualItemRect(sites()->item(MaxSites, 1)).center();
+    QTest::mouseClick(sites()->viewport(), Qt::LeftButton, {}, greyed);
+    QTest::mouseClick(sites()->viewport(), Qt::LeftButton, {}, greyed);
+    QVERIFY(sites()->selectedItems().isEmpty() && !sites()->IsEditing());
+    QVERIFY(!sites()->BeginCellEdit(159, 7));
+    QVERIFY(sites()->BeginCellEdit(MaxSites - 1, 1));
 }
 
 void KestrinViewTest::conditionsNotReadStayEmpty() {
-    // One message each time, and the form all the same.
+    // One message each time, and the window all the same.
     std::filesystem::remove(m_dir->path() / "Tarnell.ini");
-    makeView();
+    makeWindow();
     const QString missing = QString::fromStdString((m_dir->path() / "Tarnell.ini").string());
     QCOMPARE(m_messages, QStringList{missing + " not found !!!"});
     QCOMPARE(conditions(), QStringList(5, QString()));
@@ -103,80 +123,69 @@ void KestrinViewTest::conditionsNotReadStayEmpty() {
     const QString settings =
         QString::fromStdString(test::shippedSettings()).replace("D-min", "D-low");
     test::writeTextFile(m_dir->path() / "Tarnell.ini", settings.toStdString());
-    m_messages.clear();
-    makeView();
+    makeWindow();
     QCOMPARE(m_messages, QStringList{"D-min not found !!!\n"});
     QCOMPARE(conditions(), (QStringList{"0.370", " 3.0000", "", "", ""}));
 }
 
-void KestrinViewTest::fillFormWritesTheExactFormats() {
-    makeView();
+void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
+    makeWindow();
     CrystalStructure structure = test::sampleStructure(12);
     structure.title = "Na\xE9 borate";  // Latin-1, not UTF-8
     structure.sites[1].charge = -2.0;
-    QVERIFY(m_view->LoadStructure(structure, "/data/sample.inp"));
-    QVERIFY(m_view->IsLoaded());
-    QCOMPARE(m_view->windowTitle(), QStringLiteral("Kestrin --- [File Name : /data/sample.inp ]"));
+    const QString caption = QStringLiteral("Kestrin --- [File Name : /data/sample.inp ]");
+    for (const bool byButton : {false, true}) {  // New from its key, then from its button
+        load(structure);
+        QCOMPARE(loadedCommandsEnabled(), 6);
+        QCOMPARE(m_frame->windowTitle(), caption);
+        QCOMPARE(crystalData(),
+                 (QStringList{QStringLiteral(u"Na\u00E9 borate"), "P 1 21/c 1", "   14", "    1"}));
+        QCOMPARE(texts(lattice(), 0), (QStringList{"  a", " 5.64020", " 0.00010"}));
+        QCOMPARE(texts(lattice(), 4), (QStringList{"beta", "101.50000", " 0.01000"}));
+        QCOMPARE(texts(sites(), 0), (QStringList{" 1", "Na1", "2.0000", "1.00000", "0.25000",
+                                                 "0.50000", "0.75000", "3.00"}));
+        QCOMPARE(sites()->CellText(1, 2), QStringLiteral("-2.0000"));
+        QCOMPARE(texts(sites(), 12), QStringList(8, QString()));
 
-    const QStringList boxes{box("IDC_TITLE"), box("IDC_SG_NAME"), box("IDC_SG_NUMBER"),
-                            box("IDC_SETTING_NUMBER")};
-    QCOMPARE(boxes,
-             (QStringList{QStringLiteral(u"Na\u00E9 borate"), "P 1 21/c 1", "   14", "    1"}));
-    QCOMPARE(texts(lattice(), 0), (QStringList{"  a", " 5.64020", " 0.00010"}));
-    QCOMPARE(texts(lattice(), 4), (QStringList{"beta", "101.50000", " 0.01000"}));
-    QCOMPARE(texts(sites(), 0), (QStringList{" 1", "Na1", "2.0000", "1.00000", "0.25000", "0.50000",
-                                             "0.75000", "3.00"}));
-    QCOMPARE(sites()->CellText(1, 2), QStringLiteral("-2.0000"));
-    QCOMPARE(sites()->CellText(11, 0), QStringLiteral("12"));
-    QCOMPARE(texts(sites(), 12), QStringList(8, QString()));
-}
+        m_view->findChild<QLineEdit*>("IDC_BV_B")->setText("0.400");  // as the user typed it
+        QVERIFY(sites()->BeginCellEdit(0, 1));
+        QTest::keyClicks(sites()->findChild<QLineEdit*>("IDC_CELL_EDIT"), "K1");
+        if (byButton)
+            QTest::mouseClick(toolBar()->widgetForAction(command("ID_FILE_NEW")), Qt::LeftButton);
+        else
+            QTest::keyClick(m_frame.get(), Qt::Key_N, Qt::ControlModifier);
+        // The cell that was open must not come back when it loses the focus.
+        QTest::mouseClick(m_view->findChild<QLineEdit*>("IDC_TITLE"), Qt::LeftButton);
+        QCOMPARE(loadedCommandsEnabled(), 0);
+        QCOMPARE(m_frame->windowTitle(), caption);
+        QCOMPARE(conditions(), (QStringList{"0.400", " 3.0000", " 0.5000", " 1", "-1"}));
+        QCOMPARE(crystalData(), QStringList(4, QString()));
+        QCOMPARE(texts(lattice(), 5), (QStringList{"gamma", "", ""}));
+        QCOMPARE(texts(sites(), 0), QStringList(8, QString()));
+    }
 
-void KestrinViewTest::newEmptiesTheStructureAndClosesAnOpenCell() {
-    makeView();
-    load(3);
-    m_view->findChild<QLineEdit*>("IDC_BV_B")->setText("0.400");  // as the user typed it
-    const QString caption = m_view->windowTitle();
-    QVERIFY(sites()->BeginCellEdit(0, 1));
-    QTest::keyClicks(sites()->findChild<QLineEdit*>("IDC_CELL_EDIT"), "K1");
-
-    m_view->OnFileNew();
-    // The cell that was open must not come back when it loses the focus.
-    QTest::mouseClick(m_view->findChild<QLineEdit*>("IDC_TITLE"), Qt::LeftButton);
-    QVERIFY(!m_view->IsLoaded());
-    QCOMPARE(m_view->windowTitle(), caption);
-    QCOMPARE(conditions(), (QStringList{"0.400", " 3.0000", " 0.5000", " 1", "-1"}));
-    QCOMPARE(
-        box("IDC_TITLE") + box("IDC_SG_NAME") + box("IDC_SG_NUMBER") + box("IDC_SETTING_NUMBER"),
-        QString());
-    QCOMPARE(texts(lattice(), 5), (QStringList{"gamma", "", ""}));
-    QCOMPARE(texts(sites(), 0), QStringList(8, QString()));
-}
-
-void KestrinViewTest::theFormNeverHoldsMoreSitesThanTheRecord() {
-    makeView();
-    // Rows past MaxSites are there to see, but a click neither selects nor opens them.
-    sites()->scrollToItem(sites()->item(MaxSites, 1));
-    const QPoint greyed = sites()->visualItemRect(sites()->item(MaxSites, 1)).center();
-    QTest::mouseClick(sites()->viewport(), Qt::LeftButton, {}, greyed);
-    QTest::mouseClick(sites()->viewport(), Qt::LeftButton, {}, greyed);
-    QVERIFY(sites()->selectedItems().isEmpty());
-    QVERIFY(!sites()->IsEditing());
-    QVERIFY(!sites()->BeginCellEdit(159, 7));
-    QVERIFY(sites()->BeginCellEdit(MaxSites - 1, 1));
-
-    load(MaxSites);
+    // The form takes MaxSites sites and refuses one more, showing what it showed.
+    load(test::sampleStructure(MaxSites));
     QCOMPARE(sites()->CellText(MaxSites - 1, 0), QStringLiteral("80"));
-    const QString caption = m_view->windowTitle();
     QVERIFY(!m_view->LoadStructure(test::sampleStructure(MaxSites + 1), "/data/over.inp"));
-    QVERIFY(m_view->IsLoaded());
-    QCOMPARE(m_view->windowTitle(), caption);
+    QCOMPARE(loadedCommandsEnabled(), 6);
+    QCOMPARE(m_frame->windowTitle(), caption);
 }
 
-void KestrinViewTest::closingDeletesTheStructureFileForTheEngine() {
-    makeView();
+void KestrinViewTest::windowKeepsItsSizeAndDeletesTheStructureFileForTheEngineWhenClosed() {
+    makeWindow();
+    QCOMPARE(m_frame->minimumSize(), m_frame->maximumSize());
+    QVERIFY(!(m_frame->windowFlags() & Qt::WindowMaximizeButtonHint));
+    // The window follows the form's size when the tool bar is hidden and shown again.
+    const QSize full = m_frame->size();
+    command("ID_VIEW_TOOLBAR")->trigger();
+    QTRY_VERIFY(m_frame->height() < full.height());
+    command("ID_VIEW_TOOLBAR")->trigger();
+    QTRY_COMPARE(m_frame->size(), full);
+
     test::writeTextFile(m_dir->path() / "Tarnell.$$$", "structure\n");
     test::writeTextFile(m_dir->path() / "Tarnell.out", "report\n");
-    m_view.reset();
+    m_frame.reset();
     QVERIFY(!std::filesystem::exists(m_dir->path() / "Tarnell.$$$"));
     QVERIFY(std::filesystem::exists(m_dir->path() / "Tarnell.out"));
 }
