@@ -91,29 +91,25 @@ int readMorvekListing(std::istream& in, const std::filesystem::path& path,
 
     if (findKeyLine(in, CellMarker, line, message, wording) != 0) return -1;
     if (!nextLine()) return -1;
+    // The cell values, and on the next line their uncertainties ("-" for a fixed parameter).
+    const auto readSix = [&](std::array<double, 6>& values, auto read) {
+        std::size_t pos = 0;
+        for (double& value : values) {
+            const std::string token = nextToken(line, pos);
+            const std::optional<double> number = read(token);
+            if (!number) {
+                message = formatText(wording.badCellNumber, token.c_str());
+                return false;
+            }
+            value = *number;
+        }
+        return true;
+    };
     std::array<double, 6> cell{};
-    std::size_t pos = 0;
-    for (double& value : cell) {
-        const std::string token = nextToken(line, pos);
-        const std::optional<double> read = readReal(token);
-        if (!read) {
-            message = formatText(wording.badCellNumber, token.c_str());
-            return -1;
-        }
-        value = *read;
-    }
-    if (!nextLine()) return -1;
     std::array<double, 6> cellSigma{};
-    pos = 0;
-    for (double& sigma : cellSigma) {
-        const std::string token = nextToken(line, pos);
-        const std::optional<double> read = readSigma(token);
-        if (!read) {
-            message = formatText(wording.badCellNumber, token.c_str());
-            return -1;
-        }
-        sigma = *read;
-    }
+    if (!readSix(cell, [](const std::string& t) { return readReal(t); })) return -1;
+    if (!nextLine()) return -1;
+    if (!readSix(cellSigma, readSigma)) return -1;
     structure.cell = cell;
     structure.cellSigma = cellSigma;
 
@@ -126,7 +122,7 @@ int readMorvekListing(std::istream& in, const std::filesystem::path& path,
             return -1;
         }
         Site site;
-        pos = 0;
+        std::size_t pos = 0;
         site.name = nextToken(line, pos);
         const auto readNumber = [&](const std::string& token, double& value, auto read) -> bool {
             const std::optional<double> number = read(token);

@@ -17,7 +17,6 @@
 // Tarnell.ini) is printed on the last line of standard output.
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -35,6 +34,7 @@
 #include <vector>
 
 #include "settings/text.h"
+#include "structure/uncertain_number.h"
 #include "valence/parameter_table.h"
 
 namespace {
@@ -79,16 +79,6 @@ struct Selection {
     int outrankedRows = 0;  // rows of a later --reference for an ion pair an earlier one lists
 };
 
-// A number only when the whole text is one: "1.759" but not "1.759(3)", "?" or "abc".
-std::optional<double> plainNumber(const std::string& text) {
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 bool hasBlank(const std::string& text) {
     return text.find_first_of(" \t\r\n\v\f") != std::string::npos;
 }
@@ -101,7 +91,7 @@ Options parseOptions(int argc, char** argv) {
         if ((arg == "--b" || arg == "--reference") && i + 1 < argc) {
             const std::string value = argv[++i];
             if (arg == "--b") {
-                const std::optional<double> b = plainNumber(value);
+                const std::optional<double> b = tarnell::readReal(value);
                 if (!b || *b <= 0.0) fail("--b " + value + " is not a positive number");
                 options.bText = value;
                 options.b = *b;
@@ -203,7 +193,7 @@ Selection selectRows(cif::Block& block, const Options& options) {
     std::set<std::string> written;
     for (cif::Table::Row row : table) {
         ++selection.sourceRows;
-        const std::optional<double> b = plainNumber(cif::as_string(row[5]));
+        const std::optional<double> b = tarnell::readReal(cif::as_string(row[5]));
         if (!b || std::fabs(*b - options.b) > BTolerance) continue;
         const std::string where =
             formatText("parameter row %d (%s)", selection.sourceRows, rowText(row).c_str());
@@ -219,7 +209,7 @@ Selection selectRows(cif::Block& block, const Options& options) {
             entry.anionValence.erase(0, 1);
         if (entry.anionValence.empty()) fail(where + ": the anion valence is only a sign");
         entry.r0Text = fieldValue(row[4], "r0", where);
-        const std::optional<double> r0 = plainNumber(entry.r0Text);
+        const std::optional<double> r0 = tarnell::readReal(entry.r0Text);
         // An r0 of 0 tells the engine to pass the alternative over: from a CIF it can only be
         // a fault of the file.
         if (!r0 || *r0 <= 0.0)
