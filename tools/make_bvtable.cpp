@@ -77,6 +77,7 @@ struct Selection {
     int sourceRows = 0;
     int repeatedRows = 0;   // rows equal to an earlier kept one in every field
     int outrankedRows = 0;  // rows of a later --reference for an ion pair an earlier one lists
+    int sameSignRows = 0;   // rows that do not pair a cation with an anion
 };
 
 bool hasBlank(const std::string& text) {
@@ -188,7 +189,7 @@ Selection selectRows(cif::Block& block, const Options& options) {
     cif::Table table = block.find("_valence_param_", {"atom_1", "atom_1_valence", "atom_2",
                                                       "atom_2_valence", "Ro", "B", "ref_id"});
     if (!table.ok()) fail("no loop of _valence_param_atom_1 ... _valence_param_ref_id");
-    Selection selection;
+    Selection selection{};
     std::vector<std::size_t> ranks;
     std::set<std::string> written;
     for (cif::Table::Row row : table) {
@@ -205,6 +206,15 @@ Selection selectRows(cif::Block& block, const Options& options) {
         entry.cationValence = fieldValue(row[1], "the cation valence", where);
         entry.anion = fieldValue(row[2], "the anion", where);
         entry.anionValence = fieldValue(row[3], "the anion valence", where);
+        // An ionic sum pairs a cation with an anion; the table's homoatomic and same-sign rows
+        // (O-2 O-2, P 5 P 5, Co 3 C 2 ...) are values for other purposes, and an O-O "bond"
+        // would be added to every oxide.
+        const std::optional<double> cationValence = tarnell::readReal(entry.cationValence);
+        const std::optional<double> anionValence = tarnell::readReal(entry.anionValence);
+        if (!cationValence || !anionValence || !(*cationValence > 0) || !(*anionValence < 0)) {
+            ++selection.sameSignRows;
+            continue;
+        }
         if (entry.anionValence[0] == '-' || entry.anionValence[0] == '+')
             entry.anionValence.erase(0, 1);
         if (entry.anionValence.empty()) fail(where + ": the anion valence is only a sign");
@@ -288,6 +298,10 @@ std::string tableText(const Options& options, const std::string& blockName,
             commentLine(formatText("left out: %d row(s) for ion pairs that a reference named "
                                    "earlier lists;",
                                    selection.outrankedRows)));
+    if (selection.sameSignRows > 0)
+        add(commentLine(formatText("left out: %d row(s) that do not pair a cation with an anion "
+                                   "(homoatomic and same-sign values, not for ionic sums);",
+                                   selection.sameSignRows)));
     if (selection.repeatedRows > 0)
         add(commentLine(formatText("left out: %d row(s) repeating an earlier row word for word;",
                                    selection.repeatedRows)));
