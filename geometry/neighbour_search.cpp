@@ -1,24 +1,20 @@
 #include "geometry/neighbour_search.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <vector>
 
-#include "geometry/distance.h"
 #include "settings/text.h"
-#include "settings/wording.h"
-#include "valence/parameter_table.h"
 
 namespace tarnell {
 namespace {
 
 using Position = std::array<double, 3>;
 
-// A cheap squared distance through the metric, only to pass over the images that lie far
-// outside the window; whatever it lets through is measured exactly by distanceIn.
+// A cheap squared distance through the metric, to pass over the images that lie far outside
+// the window and to compare images with each other; whatever lies near the window's edges is
+// measured exactly by distanceIn.
 struct Metric {
     double aa, bb, cc, bc2, ca2, ab2;
 
@@ -69,17 +65,6 @@ double nearestSquared(const Position& u, int hMin, int hMax) {
 // Far wider than any rounding difference between the two ways of computing a distance.
 constexpr double PrefilterMargin = 1e-9;
 
-// Two routes to one neighbour can differ in the last digits, notably through the six-digit
-// rhombohedral centring translations; counted twice, such a neighbour would double its bond.
-constexpr double DuplicateTolerance = 1e-5;
-
-bool samePositions(const std::array<double, 6>& p, const std::array<double, 6>& q) {
-    for (int i = 0; i < 6; ++i) {
-        if (!(std::fabs(p[i] - q[i]) <= DuplicateTolerance)) return false;
-    }
-    return true;
-}
-
 Position image(const SymmetryOperator& op, const Site& site) {
     Position v{};
     for (int c = 0; c < 3; ++c) {
@@ -88,49 +73,6 @@ Position image(const SymmetryOperator& op, const Site& site) {
     return v;
 }
 
-class EntryWriter {
-public:
-    EntryWriter(const DistanceListFiles& files, const ParameterTable& table)
-        : distances_(files.distances, std::ios::binary | std::ios::trunc),
-          parameters_(files.parameters, std::ios::binary | std::ios::trunc),
-          table_(table) {}
-
-    bool opened() const { return distances_.good() && parameters_.good(); }
-    bool written() { return distances_.flush().good() && parameters_.flush().good(); }
-    int count() const { return count_; }
-
-    // Writes entry count+1 for the pair; -1 with a message when a capacity is exceeded.
-    int write(const std::string& cation, const std::string& anion, const std::string& central,
-              const Position& a, const std::string& neighbour, const std::string& code,
-              const Position& b, double d, double sd, std::string& message) {
-        if (++count_ > MaxDistanceEntries) {
-            message = formatText("  Error !!!   Number of distance entry more than %d.\n",
-                                 MaxDistanceEntries);
-            return -1;
-        }
-        const std::vector<BondParameter> alternatives = lookupBondParameters(table_, cation, anion);
-        if (static_cast<int>(alternatives.size()) > MaxParameterSets) {
-            message = formatText("  Error !!!   More than %d parameter sets for %s - %s.\n",
-                                 MaxParameterSets, cation.c_str(), anion.c_str());
-            return -1;
-        }
-        distances_ << formatText(
-            " %3d  %-4s % 8.5lf % 8.5lf % 8.5lf   %-4s %7s % 8.5lf % 8.5lf % 8.5lf % 8.5lf "
-            "% 8.5lf\n",
-            count_, central.c_str(), a[0], a[1], a[2], neighbour.c_str(), code.c_str(), b[0],
-            b[1], b[2], d, sd);
-        parameters_ << formatText("%d %s\n", static_cast<int>(alternatives.size()),
-                                  bondParameterText(alternatives).c_str());
-        return 0;
-    }
-
-private:
-    std::ofstream distances_;
-    std::ofstream parameters_;
-    const ParameterTable& table_;
-    int count_ = 0;
-};
-
 }  // namespace
 
 std::string elementSymbol(const std::string& label) {
@@ -138,53 +80,40 @@ std::string elementSymbol(const std::string& label) {
     return label.substr(0, 1);
 }
 
-std::string symmetryCode(int operatorNumber, int t1, int t2, int t3) {
-    return formatText("%2d_%d%d%d", operatorNumber, t1 + 5, t2 + 5, t3 + 5);
+std::string symmetryCode(const NeighbourImage& image) {
+    const auto& t = image.translation;
+    const bool oneDigit = std::all_of(t.begin(), t.end(), [](int v) { return v >= -4 && v <= 4; });
+    if (oneDigit) {
+        return formatText("%2d_%d%d%d", image.operatorIndex + 1, t[0] + 5, t[1] + 5, t[2] + 5);
+    }
+    return formatText("%d_%d_%d_%d", image.operatorIndex + 1, t[0] + 5, t[1] + 5, t[2] + 5);
 }
 
-int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
-                    const Settings& settings, const std::filesystem::path& bvTable,
-                    const DistanceListFiles& files, int& entryCount, std::string& message) {
-    entryCount = 0;
-    ParameterTable table;
-    if (loadParameterTable(bvTable, table, message) != 0) return -1;
+bool samePosition(const CellGeometry& geometry, const Position& p, const Position& q) {
+    const Metric metric(geometry);
+    return metric.squared(p[0] - q[0], p[1] - q[1], p[2] - q[2]) <
+           SamePositionTolerance * SamePositionTolerance;
+}
 
-    // The sums give each site the entries that carry its label: two sites with one label would
-    // take each other's bonds.
+void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& operators,
+                      const Settings& settings,
+                      const std::function<bool(const Neighbour&)>& visit) {
     const std::vector<Site>& sites = structure.sites;
-    for (std::size_t i = 0; i < sites.size(); ++i) {
-        for (std::size_t j = i + 1; j < sites.size(); ++j) {
-            if (sites[i].name == sites[j].name) {
-                message = formatText("  Error !!!   Species name %s is used by two sites.\n",
-                                     sites[i].name.c_str());
-                return -1;
-            }
-        }
-    }
-
-    EntryWriter writer(files, table);
-    if (!writer.opened()) {
-        message = "  Error !!!   The distance list files cannot be created.\n";
-        return -1;
-    }
-
     const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
     const Metric metric(geometry);
     const double smallestEigenvalue = metric.smallestEigenvalue() * (1.0 - 1e-6);
+    constexpr double Tolerance2 = SamePositionTolerance * SamePositionTolerance;
 
     // Every image of every site under every operator, before any cell translation.
     std::vector<std::vector<Position>> images(sites.size());
     for (std::size_t j = 0; j < sites.size(); ++j) {
         for (const SymmetryOperator& op : operators) images[j].push_back(image(op, sites[j]));
     }
-    std::vector<std::string> elements;
-    for (const Site& site : sites) elements.push_back(elementSymbol(site.name));
 
-    std::vector<std::array<double, 6>> candidates;
-    candidates.reserve(MaxDistanceEntries);
     const double dMin = settings.dMin;
     const double lowest = dMin > 0.0 ? dMin * dMin * (1.0 - PrefilterMargin)
                                       : -std::numeric_limits<double>::infinity();
+    std::vector<Position> kept;  // the images of one neighbour site found so far for one centre
 
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const Site& central = sites[i];
@@ -193,75 +122,67 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
         const double dLimit = central.dLimit;
         const double highest = dLimit * dLimit * (1.0 + PrefilterMargin);
         for (std::size_t j = 0; j < sites.size(); ++j) {
-            const Site& neighbour = sites[j];
-            const Position sb{neighbour.sx, neighbour.sy, neighbour.sz};
+            const Site& other = sites[j];
+            const Position sb{other.sx, other.sy, other.sz};
+            kept.clear();
             for (std::size_t k = 0; k < operators.size(); ++k) {
-                const Position& v = images[j][k];
+                // The image brought next to its centre, whatever cell the operator left it in.
+                const Position& raw = images[j][k];
+                std::array<int, 3> shift{};
+                Position u{};
+                for (int c = 0; c < 3; ++c) {
+                    const double difference = raw[c] - a[c];
+                    const double whole = std::floor(difference + 0.5);
+                    // An image too far off to be a neighbour, or coordinates beyond any real
+                    // cell: nothing of it is within reach of the window.
+                    if (!(std::fabs(whole) < 1e6)) {
+                        shift[c] = 0;
+                        u[c] = std::numeric_limits<double>::infinity();
+                        continue;
+                    }
+                    shift[c] = -static_cast<int>(whole);
+                    u[c] = difference - whole;
+                }
                 // Most images lie far outside the window whatever the translation.
-                const Position u{v[0] - a[0], v[1] - a[1], v[2] - a[2]};
-                if (settings.hMin <= settings.hMax &&
-                    smallestEigenvalue * nearestSquared(u, settings.hMin, settings.hMax) >
-                        highest) {
+                if (settings.hMin > settings.hMax ||
+                    !(smallestEigenvalue * nearestSquared(u, settings.hMin, settings.hMax) <=
+                      highest)) {
                     continue;
                 }
                 for (int t1 = settings.hMin; t1 <= settings.hMax; ++t1) {
                     for (int t2 = settings.hMin; t2 <= settings.hMax; ++t2) {
                         for (int t3 = settings.hMin; t3 <= settings.hMax; ++t3) {
-                            const Position b{v[0] + t1, v[1] + t2, v[2] + t3};
-                            const double approx = metric.squared(b[0] - a[0], b[1] - a[1], b[2] - a[2]);
+                            const double approx = metric.squared(u[0] + t1, u[1] + t2, u[2] + t3);
                             if (approx > highest || approx < lowest) continue;
+                            const std::array<int, 3> whole{shift[0] + t1, shift[1] + t2,
+                                                           shift[2] + t3};
+                            const Position b{raw[0] + whole[0], raw[1] + whole[1],
+                                             raw[2] + whole[2]};
                             const double d = distanceIn(geometry, a, b);
                             if (!(dMin <= d && d <= dLimit)) continue;
 
-                            if (static_cast<int>(candidates.size()) >= MaxDistanceEntries) {
-                                message = formatText(
-                                    "  Error !!!   Number of distance entry more than %d.\n",
-                                    MaxDistanceEntries);
-                                return -1;
-                            }
-                            const std::array<double, 6> candidate{a[0], a[1], a[2],
-                                                                  b[0], b[1], b[2]};
-                            bool duplicate = false;
-                            for (const auto& earlier : candidates) {
-                                if (samePositions(earlier, candidate)) {
-                                    duplicate = true;
-                                    break;
-                                }
-                            }
-                            candidates.push_back(candidate);
-                            if (duplicate) continue;
+                            const bool seen =
+                                std::any_of(kept.begin(), kept.end(), [&](const Position& q) {
+                                    return metric.squared(b[0] - q[0], b[1] - q[1], b[2] - q[2]) <
+                                           Tolerance2;
+                                });
+                            if (seen) continue;
+                            kept.push_back(b);
 
-                            // Both orders of the pair are tried: the cation's entry is found
-                            // with it as the first element, the anion's with it as the second.
-                            const std::string& el1 = elements[i];
-                            const std::string& el2 = elements[j];
-                            const bool forward = hasBondParameters(table, el1, el2);
-                            const bool backward = hasBondParameters(table, el2, el1);
-                            if (!forward && !backward) continue;
-                            const double sd =
-                                distanceSigma(geometry, a, b, sa, sb, d, &operators[k].r);
-                            const std::string code = symmetryCode(static_cast<int>(k + 1), t1, t2, t3);
-                            if (forward && writer.write(el1, el2, central.name, a, neighbour.name,
-                                                        code, b, d, sd, message) != 0) {
-                                return -1;
-                            }
-                            if (backward && writer.write(el2, el1, central.name, a,
-                                                         neighbour.name, code, b, d, sd,
-                                                         message) != 0) {
-                                return -1;
-                            }
+                            Neighbour found;
+                            found.centre = static_cast<int>(i);
+                            found.neighbour = static_cast<int>(j);
+                            found.image = {static_cast<int>(k), whole};
+                            found.position = b;
+                            found.d = d;
+                            found.sigma = distanceSigma(geometry, a, b, sa, sb, d, &operators[k].r);
+                            if (!visit(found)) return;
                         }
                     }
                 }
             }
         }
     }
-    if (!writer.written()) {
-        message = "  Error !!!   The distance list files cannot be written.\n";
-        return -1;
-    }
-    entryCount = writer.count();
-    return 0;
 }
 
 }  // namespace tarnell

@@ -1,38 +1,67 @@
-// The neighbour search: every symmetry image of every site, in the cells around the origin cell,
-// that lies within the distance window of a central site and whose element pair has bond valence
-// parameters becomes one distance entry. The entries go to two scratch files, read back by the
-// report and the bond valence sums: line n of both files is entry n.
+// The neighbour search: every symmetry image of every site that lies within the distance window
+// of a central site, each atom once. It knows nothing of bonds; its caller decides which of the
+// neighbours it hands over are bonds.
 #pragma once
 
-#include <filesystem>
+#include <array>
+#include <functional>
 #include <string>
 
+#include "geometry/distance.h"
 #include "geometry/operator_expansion.h"
 #include "settings/settings_file.h"
 #include "structure/crystal_structure.h"
 
 namespace tarnell {
 
-inline constexpr int MaxDistanceEntries = 1200;
-
-struct DistanceListFiles {
-    std::filesystem::path distances;   // the distance list, "ftemp1.$$$"
-    std::filesystem::path parameters;  // the parameter list, "ftemp2.$$$"
-};
-
 // The element symbol of a site label: its first character, and the second too when that is a
 // lower-case letter (Fe1 gives Fe, O12 gives O, CA1 gives C).
 std::string elementSymbol(const std::string& label);
 
-// Names a neighbour image: the operator number from 1 and the three cell translations plus 5,
-// as " 1_555" or "12_456".
-std::string symmetryCode(int operatorNumber, int t1, int t2, int t3);
+// Images of one site closer than this are one atom. Real files round special positions
+// (0.3333 for 1/3), so their images miss each other by up to a few thousandths of an Å; no two
+// distinct atoms of a real structure come this close.
+inline constexpr double SamePositionTolerance = 0.02;  // Å
 
-// Searches the distances of `structure` under `operators` with the window and translations of
-// `settings`, the pairs decided by the parameter table at `bvTable`, and writes both scratch
-// files. 0 with `entryCount` set (it may be 0); -1 with one message line on failure.
-int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
-                    const Settings& settings, const std::filesystem::path& bvTable,
-                    const DistanceListFiles& files, int& entryCount, std::string& message);
+// Which image of a site a neighbour is: operator `operatorIndex` (from 0) of the operator table
+// applied to the site's own coordinates, then moved by whole cells.
+struct NeighbourImage {
+    int operatorIndex = 0;
+    std::array<int, 3> translation{};
+};
+
+// Names an image as crystallographers read it: the operator number from 1 and the three cell
+// translations plus 5, as " 1_555" or "12_456". Translations outside -4..4 would need two digits,
+// so such a code spells every translation plus 5 separately: "1_5_10_5".
+std::string symmetryCode(const NeighbourImage& image);
+
+// One neighbour within the window of a central site.
+struct Neighbour {
+    int centre = 0;     // index of the central site
+    int neighbour = 0;  // index of the neighbour's site
+    NeighbourImage image;
+    std::array<double, 3> position{};  // fractional coordinates of the image
+    double d = 0.0;                    // Å
+    double sigma = 0.0;                // Å
+};
+
+// Calls `visit` for every neighbour of every central site, grouped by central site in site
+// order, then by neighbour site, operator and translation. Each image is first brought next to
+// its centre (every fractional difference in [-0.5, 0.5)) and then moved by the translations
+// settings.hMin..hMax along each axis, so that the shipped range -1..1 finds every neighbour
+// whenever the window is narrower than the spacings of the cell's (100), (010) and (001) planes.
+// The element symbol of a site label: its first character, and the second too when that is a
+// lower-case letter (Fe1 gives Fe, O12 gives O, CA1 gives C).
+std::string elementSymbol(const std::string& label);
+
+// Images of one site closer than SamePositionTolerance are one neighbour, the first found.
+// `visit` returns false to stop the search early.
+void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& operators,
+                      const Settings& settings,
+                      const std::function<bool(const Neighbour&)>& visit);
+
+// Whether two positions of `geometry` lie closer than SamePositionTolerance.
+bool samePosition(const CellGeometry& geometry, const std::array<double, 3>& p,
+                  const std::array<double, 3>& q);
 
 }  // namespace tarnell

@@ -1,8 +1,11 @@
 #include "geometry/neighbour_search.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "tests/test_files.h"
+#include "valence/bond_search.h"
 
 namespace tarnell {
 namespace {
@@ -113,13 +116,76 @@ TEST(NeighbourSearch, BondsThatSymmetryMakesEqualGetEqualUncertainties) {
               std::string::npos);
 }
 
-TEST(NeighbourSearch, DistanceToItselfCountsOnlyWithASelfPair) {
+TEST(NeighbourSearch, ANeighbourIsEnteredOnceEvenWithLinesInBothOrders) {
     SearchFixture f;
-    writeFile(f.dir / "BVTable", "Na 1 Na 1 2.000 x\n");
-    f.settings.dMin = 0.0;
-    f.structure.sites.resize(1);
+    writeFile(f.dir / "BVTable", "Na 1 Cl 1 2.150 b\nCl 7 Na 1 2.000 x\n");
     ASSERT_EQ(f.run(), 0) << f.message;
-    EXPECT_EQ(f.count, 2);  // both passes find the Na–Na line
+    EXPECT_EQ(f.count, 4);  // two Cl around Na, two Na around Cl
+    // Na is the positive ion, so both sites use the Na-first line.
+    const std::string naFirst = "1   Na1+ Cl1- 2.1500 b\n";
+    EXPECT_EQ(readFile(f.files.parameters), naFirst + naFirst + naFirst + naFirst);
+}
+
+TEST(NeighbourSearch, RoundedSpecialPositionsAreOneAtom) {
+    // A hexagonal cell and a threefold axis through the origin: Cl written at (0.3333, 0.6667)
+    // has three images a few 1e-4 Å apart, one atom; with Na at the origin it has three
+    // neighbours at a/sqrt(3), not nine.
+    SearchFixture f;
+    f.structure.cell = {3, 3, 5, 90, 90, 120};
+    f.structure.sites = {Site{"Na1", 1, 0, 0, 0, 0, 0, 0, 1, 2.0},
+                         Site{"Cl1", 1, 0.3333, 0.6667, 0, 0, 0, 0, -1, 2.0}};
+    SymmetryOperator three;
+    three.r = {{{0, -1, 0}, {1, -1, 0}, {0, 0, 1}}};
+    SymmetryOperator threeSquared;
+    threeSquared.r = {{{-1, 1, 0}, {-1, 0, 0}, {0, 0, 1}}};
+    f.operators = {op(1), three, threeSquared};
+    ASSERT_EQ(f.run(), 0) << f.message;
+    const std::string entries = readFile(f.files.distances);
+    int aroundNa = 0;
+    const std::string naToCl = "  Na1   0.00000  0.00000  0.00000   Cl1 ";
+    for (std::size_t at = entries.find(naToCl); at != std::string::npos;
+         at = entries.find(naToCl, at + 1))
+        ++aroundNa;
+    EXPECT_EQ(aroundNa, 3);
+}
+
+TEST(NeighbourSearch, ImagesFarFromTheirCentreAreBroughtNextToIt) {
+    // Cl written two and a half cells along a: with translations of only -1..1 around its raw
+    // position it would never come near Na; its codes name the whole translation applied.
+    SearchFixture f;
+    f.structure.sites[1].x = 2.5;
+    ASSERT_EQ(f.run(), 0) << f.message;
+    const std::string entries = readFile(f.files.distances);
+    EXPECT_NE(entries.find("   Cl1    1_355  0.50000  0.00000  0.00000  2.00000"), std::string::npos);
+    EXPECT_NE(entries.find("   Cl1    1_255 -0.50000  0.00000  0.00000  2.00000"), std::string::npos);
+    EXPECT_EQ(f.count, 4);
+}
+
+TEST(NeighbourSearch, SitesSharingAPositionAreAllCentresAndNeighbours) {
+    // Mg and Fe sharing the origin: each has its own two Cl, and Cl has both as neighbours.
+    SearchFixture f;
+    writeFile(f.dir / "BVTable", "Mg 2 Cl 1 2.080 b\nFe 2 Cl 1 2.060 b\n");
+    f.structure.sites = {Site{"Mg1", 0.6, 0, 0, 0, 0, 0, 0, 2, 2.0},
+                         Site{"Fe1", 0.4, 0, 0, 0, 0, 0, 0, 2, 2.0},
+                         Site{"Cl1", 1, 0.5, 0, 0, 0, 0, 0, -1, 2.0}};
+    ASSERT_EQ(f.run(), 0) << f.message;
+    EXPECT_EQ(f.count, 8);
+    const std::string entries = readFile(f.files.distances);
+    for (const char* pair : {"  Mg1   0.00000  0.00000  0.00000   Cl1 ",
+                             "  Fe1   0.00000  0.00000  0.00000   Cl1 ",
+                             "  Cl1   0.50000  0.00000  0.00000   Mg1 ",
+                             "  Cl1   0.50000  0.00000  0.00000   Fe1 "})
+        EXPECT_NE(entries.find(pair), std::string::npos) << pair;
+}
+
+TEST(NeighbourSearch, SymmetryCodesStayReadableBeyondOneDigit) {
+    for (const auto& [image, code] :
+         {std::pair{NeighbourImage{0, {0, 0, 0}}, " 1_555"},
+          {NeighbourImage{11, {-1, 0, 1}}, "12_456"},
+          {NeighbourImage{0, {-4, 4, 0}}, " 1_195"},
+          {NeighbourImage{0, {0, 5, 0}}, "1_5_10_5"},
+          {NeighbourImage{2, {-5, 0, 0}}, "3_0_5_5"}})
+        EXPECT_EQ(symmetryCode(image), code);
 }
 
 TEST(NeighbourSearch, CapacitiesAndLabelsAreGuarded) {
@@ -128,14 +194,20 @@ TEST(NeighbourSearch, CapacitiesAndLabelsAreGuarded) {
     EXPECT_EQ(f.run(), -1);
     EXPECT_EQ(f.message, "  Error !!!   Species name Na1 is used by two sites.\n");
 
-    // 11³ = 1331 images of one site within 100 Å: every one is a candidate, entry or not.
-    f.structure.sites = {Site{"Na1", 1, 0, 0, 0, 0, 0, 0, 1, 100.0}};
+    // 11³ = 1331 images of one site within 100 Å, every one a bond to itself while it has no
+    // charge: only kept entries count against the capacity.
+    writeFile(f.dir / "BVTable", "Na 1 Na 1 2.000 x\n");
+    f.structure.sites = {Site{"Na1", 1, 0, 0, 0, 0, 0, 0, 0, 100.0}};
     f.structure.cell = {1, 1, 1, 90, 90, 90};
-    f.settings.dMin = 0.0;
+    f.settings.dMin = 0.5;
     f.settings.hMin = -5;
     f.settings.hMax = 5;
+    ASSERT_EQ(f.run(), 0) << f.message;
+    EXPECT_EQ(f.count, 11 * 11 * 11 - 1);
+    f.settings.hMin = -14;
+    f.settings.hMax = 14;
     EXPECT_EQ(f.run(), -1);
-    EXPECT_EQ(f.message, "  Error !!!   Number of distance entry more than 1200.\n");
+    EXPECT_EQ(f.message, "  Error !!!   Number of distance entry more than 20000.\n");
 
     std::filesystem::remove_all(f.dir.path());
     std::filesystem::create_directory(f.dir.path());

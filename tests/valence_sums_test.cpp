@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include <algorithm>
 
 #include "settings/text.h"
 #include "tests/test_files.h"
@@ -13,8 +13,15 @@ namespace {
 using test::writeFile;
 
 // A distance entry of the scratch files written by hand: its central label, d, sigma(d) and its
-// parameter list line.
-using Entry = std::tuple<const char*, double, double, const char*>;
+// parameter list line; the neighbour is O1, each time at another position unless named.
+struct Entry {
+    const char* central;
+    double d;
+    double sigma;
+    const char* alternatives;
+    const char* neighbour = "O1";
+    double x = -1;  // the neighbour's x; -1 gives each entry a position of its own
+};
 
 struct SumsFixture {
     test::TempDir dir;
@@ -33,21 +40,28 @@ struct SumsFixture {
         settings.entryNum = 2;
     }
 
-    int run(const std::vector<std::string>& labels, const std::vector<Entry>& entries) {
+    int run(const std::vector<std::string>& labels, const std::vector<Entry>& entries,
+            const std::vector<double>& occupancies = {}) {
         std::string distances, parameters;
         int n = 0;
-        for (const auto& [central, d, sigma, alternatives] : entries) {
+        for (const Entry& e : entries) {
+            ++n;
             distances += formatText(
-                " %3d  %-4s  0.00000  0.00000  0.00000   O1     1_555  0.50000 "
+                " %3d  %-4s  0.00000  0.00000  0.00000   %-4s  1_555 % 8.5lf "
                 " 0.00000  0.00000 % 8.5lf % 8.5lf\n",
-                ++n, central, d, sigma);
-            parameters += std::string(alternatives) + "\n";
+                n, e.central, e.neighbour, e.x < 0 ? 0.01 * n : e.x, e.d, e.sigma);
+            parameters += std::string(e.alternatives) + "\n";
         }
         writeFile(files.distances, distances);
         writeFile(files.parameters, parameters);
         writeFile(dir / "out.txt", "report so far\n");
         CrystalStructure s;
-        for (const std::string& label : labels) s.sites.push_back(Site{label});
+        s.cell = {10, 10, 10, 90, 90, 90};
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            s.sites.push_back(Site{labels[i], i < occupancies.size() ? occupancies[i] : 1.0});
+        }
+        if (std::none_of(labels.begin(), labels.end(), [](const auto& l) { return l == "O1"; }))
+            s.sites.push_back(Site{"O1"});
         const int status =
             computeValenceSums(s, n, files, dir / "BVTable", settings, dir / "out.txt", message);
         section = test::readFile(dir / "out.txt").substr(14);
@@ -97,22 +111,44 @@ TEST(ValenceSums, SumsUncertaintiesAndAlternativesOfEverySite) {
               "   Brese and O'Keeffe (1991)\n");
 }
 
-TEST(ValenceSums, TwentyBondsAreSummedAndTwentyOneRefused) {
+TEST(ValenceSums, OccupanciesWeighTheBondsAndSharedPositionsCountOnce) {
+    SumsFixture f;
+    const char* mgO = "1   Mg2+ O2-  1.6930 a";
+    const char* feO = "1   Fe2+ O2-  1.7340 a";
+    // O1 with Mg1 (g 0.6) and Fe1 (g 0.4) sharing each of two positions, both at r0: the bonds
+    // give 2·(0.6 + 0.4) = 2 v.u. from two positions. sigma = sqrt(2·(0.6² + 0.4²))·0.01/0.37.
+    ASSERT_EQ(f.run({"Mg1", "Fe1", "O1"},
+                    {
+                        {"O1", 1.693, 0.01, mgO, "Mg1", 0.1},
+                        {"O1", 1.734, 0.01, feO, "Fe1", 0.1},
+                        {"O1", 1.693, 0.01, mgO, "Mg1", 0.3},
+                        // A rounded copy of the position, 0.01 Å from it, is the same position.
+                        {"O1", 1.734, 0.01, feO, "Fe1", 0.301},
+                    },
+                    {0.6, 0.4, 1.0}),
+              0)
+        << f.message;
+    EXPECT_NE(f.section.find("  O1  :\n    1  BVS = 2.0000( 0.0276)  CN = 2   See ref. below;\n"),
+              std::string::npos)
+        << f.section;
+}
+
+TEST(ValenceSums, SixtyBondsAreSummedAndSixtyOneRefused) {
     SumsFixture f;
     // Keys longer than four characters and two-letter identifiers read back whole.
     std::vector<Entry> entries(
-        20, Entry{"Na1", 2.5, 0.001, "2   NH41+ O2-  1.5000 bk  NH41+ O2-  1.6000 aa"});
+        60, Entry{"Na1", 2.5, 0.001, "2   NH41+ O2-  1.5000 bk  NH41+ O2-  1.6000 aa"});
     ASSERT_EQ(f.run({"Na1"}, entries), 0) << f.message;
     EXPECT_NE(
-        f.section.find("CN =20   See ref. below;\n          bk (r0=1.5000 for NH41+ - O2- )\n"),
+        f.section.find("CN =60   See ref. below;\n          bk (r0=1.5000 for NH41+ - O2- )\n"),
         std::string::npos);
     EXPECT_NE(
-        f.section.find("CN =20   See ref. below;\n          aa (r0=1.6000 for NH41+ - O2- )\n"),
+        f.section.find("CN =60   See ref. below;\n          aa (r0=1.6000 for NH41+ - O2- )\n"),
         std::string::npos);
 
     entries.push_back(entries.back());
     EXPECT_EQ(f.run({"Na1"}, entries), -1);
-    EXPECT_EQ(f.message, "  Error !!! Number of distance entry exceed over 20.\n");
+    EXPECT_EQ(f.message, "  Error !!! Number of distance entry exceed over 60.\n");
     EXPECT_EQ(f.section, "");
 
     // Without any bond, the section still closes with the reference list.

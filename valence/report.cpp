@@ -8,7 +8,7 @@ namespace tarnell {
 
 int writeReport(int status, const std::filesystem::path& outputPath,
                 const CrystalStructure& structure, const std::vector<std::string>& operatorTexts,
-                int distanceCount, const std::filesystem::path& distanceList,
+                int distanceCount, const DistanceListFiles& distanceList,
                 std::string& message, std::ostream& console) {
     std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
     if (!out) {
@@ -44,16 +44,12 @@ int writeReport(int status, const std::filesystem::path& outputPath,
     out << "\n  Searched distance:\n"
            "    No  atom1    x        y        z      atom2 site       x        y        z  "
            "      d    sigma(d)\n";
-    std::ifstream distances(distanceList, std::ios::binary);
-    std::string line;
-    for (int n = 0; n < distanceCount; ++n) {
-        if (!distances || !readLine(distances, line)) {
-            message = "  Error !!! The distance list cannot be read back.\n";
-            out << message << '\n';
-            return -1;
-        }
-        out << "  " << line << '\n';
+    std::vector<DistanceEntry> entries;
+    if (readDistanceList(distanceList, distanceCount, entries, message) != 0) {
+        out << message << '\n';
+        return -1;
     }
+    for (const DistanceEntry& entry : entries) out << "  " << distanceLine(entry) << '\n';
     out << "\n";
     return 0;
 }

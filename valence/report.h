@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "structure/crystal_structure.h"
+#include "valence/distance_list.h"
 
 namespace tarnell {
 
@@ -18,7 +19,7 @@ namespace tarnell {
 // a distance list that cannot be read back ends the report with the message put in `message`.
 int writeReport(int status, const std::filesystem::path& outputPath,
                 const CrystalStructure& structure, const std::vector<std::string>& operatorTexts,
-                int distanceCount, const std::filesystem::path& distanceList,
+                int distanceCount, const DistanceListFiles& distanceList,
                 std::string& message, std::ostream& console);
 
 }  // namespace tarnell

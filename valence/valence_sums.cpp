@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <array>
 #include <fstream>
 #include <vector>
 
 #include "settings/text.h"
+#include "geometry/distance.h"
+#include "geometry/neighbour_search.h"
 #include "valence/parameter_table.h"
 
 namespace tarnell {
@@ -15,61 +17,14 @@ namespace {
 struct Bond {
     double d = 0.0;
     double sigma = 0.0;
+    double g = 1.0;  // occupancy of the neighbour's site
     std::vector<BondParameter> alternatives;
 };
-
-// Distance entry of the distance list: field 2 is the central site, fields 11 and 12 the
-// distance and its uncertainty, as written there (five decimals).
-struct DistanceEntry {
-    std::string centralSite;
-    double d = 0.0;
-    double sigma = 0.0;
-};
-
-DistanceEntry parseDistanceEntry(const std::string& line) {
-    DistanceEntry entry;
-    std::size_t pos = 0;
-    for (int field = 1; field <= 12; ++field) {
-        const std::string token = nextToken(line, pos);
-        if (field == 2) entry.centralSite = token;
-        if (field == 11) std::sscanf(token.c_str(), "%lf", &entry.d);
-        if (field == 12) std::sscanf(token.c_str(), "%lf", &entry.sigma);
-    }
-    return entry;
-}
-
-// The alternatives of a parameter list line: a count, then groups of four fields (cation key,
-// anion key, r0, reference), which stay right whatever the widths of keys and identifiers.
-std::vector<BondParameter> parseAlternatives(const std::string& line) {
-    std::size_t pos = 0;
-    int count = 0;
-    std::sscanf(nextToken(line, pos).c_str(), "%d", &count);
-    std::vector<BondParameter> alternatives;
-    for (int e = 0; e < count; ++e) {
-        BondParameter p;
-        p.cationKey = nextToken(line, pos);
-        p.anionKey = nextToken(line, pos);
-        std::sscanf(nextToken(line, pos).c_str(), "%lf", &p.r0);
-        p.reference = nextToken(line, pos);
-        alternatives.push_back(std::move(p));
-    }
-    return alternatives;
-}
-
-bool readLines(const std::filesystem::path& path, int count, std::vector<std::string>& lines) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    for (int i = 0; i < count; ++i) {
-        if (!readLine(in, line)) return false;
-        lines.push_back(line);
-    }
-    return true;
-}
 
 // The sums of one site, one block per parameter alternative; an alternative in which some bond
 // has r0 = 0 is left out, and the others keep their numbers.
-std::string siteBlock(const std::string& label, const std::vector<Bond>& bonds, double b) {
+std::string siteBlock(const std::string& label, const std::vector<Bond>& bonds,
+                      int coordination, double b) {
     std::size_t alternativeCount = 0;
     for (const Bond& bond : bonds) alternativeCount = std::max(alternativeCount, bond.alternatives.size());
     if (alternativeCount == 0) return {};
@@ -91,7 +46,7 @@ std::string siteBlock(const std::string& label, const std::vector<Bond>& bonds, 
                 usable = false;
                 break;
             }
-            const double s = std::exp((p.r0 - bond.d) / b);
+            const double s = bond.g * std::exp((p.r0 - bond.d) / b);
             sum += s;
             squares += (s * bond.sigma / b) * (s * bond.sigma / b);
             bondText += formatText("          %s (r0=%6.4lf for %-4s - %-4s)\n",
@@ -100,8 +55,8 @@ std::string siteBlock(const std::string& label, const std::vector<Bond>& bonds, 
         }
         if (!usable) continue;
         block += formatText("    %d  BVS =%7.4lf(%7.4lf)  CN =%2d   See ref. below;\n%s\n",
-                            static_cast<int>(e + 1), sum, std::sqrt(squares),
-                            static_cast<int>(bonds.size()), bondText.c_str());
+                            static_cast<int>(e + 1), sum, std::sqrt(squares), coordination,
+                            bondText.c_str());
     }
     return block;
 }
@@ -119,34 +74,41 @@ int computeValenceSums(const CrystalStructure& structure, int distanceCount,
     std::vector<std::string> references;
     if (readReferenceList(bvTable, settings.entryNum, references, message) != 0) return -1;
 
-    std::vector<std::string> distanceLines;
-    std::vector<std::string> parameterLines;
-    if (!readLines(files.distances, distanceCount, distanceLines) ||
-        !readLines(files.parameters, distanceCount, parameterLines)) {
-        message = "  Error !!! The distance list files cannot be read back.\n";
-        return -1;
-    }
     std::vector<DistanceEntry> entries;
-    for (const std::string& line : distanceLines) entries.push_back(parseDistanceEntry(line));
+    if (readDistanceList(files, distanceCount, entries, message) != 0) return -1;
 
-    // The entries of one central site stand together and in site order, so each site takes
-    // its count of entries from where the previous one stopped.
+    // A neighbour's bond counts with the neighbour's occupancy, so a split site or a vacancy
+    // adds its share; the coordination number counts positions, so sites that share one (a
+    // mixed site) count once.
+    const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
     std::vector<std::vector<Bond>> siteBonds;
-    std::size_t next = 0;
+    std::vector<int> coordination;
     for (const Site& site : structure.sites) {
-        int count = 0;
-        for (const DistanceEntry& entry : entries) count += entry.centralSite == site.name;
-        if (count > MaxBondsPerSite) {
-            message = formatText("  Error !!! Number of distance entry exceed over %d.\n",
-                                 MaxBondsPerSite);
-            return -1;
-        }
         std::vector<Bond> bonds;
-        for (int l = 0; l < count && next < entries.size(); ++l, ++next) {
-            bonds.push_back({entries[next].d, entries[next].sigma,
-                             parseAlternatives(parameterLines[next])});
+        std::vector<std::array<double, 3>> positions;
+        for (const DistanceEntry& entry : entries) {
+            if (entry.centre != site.name) continue;
+            if (static_cast<int>(bonds.size()) == MaxBondsPerSite) {
+                message = formatText("  Error !!! Number of distance entry exceed over %d.\n",
+                                     MaxBondsPerSite);
+                return -1;
+            }
+            const auto neighbour =
+                std::find_if(structure.sites.begin(), structure.sites.end(),
+                             [&](const Site& s) { return s.name == entry.neighbour; });
+            if (neighbour == structure.sites.end()) {
+                message = "  Error !!! The distance list cannot be read back.\n";
+                return -1;
+            }
+            bonds.push_back({entry.d, entry.sigma, neighbour->g, entry.alternatives});
+            const bool counted =
+                std::any_of(positions.begin(), positions.end(), [&](const auto& p) {
+                    return samePosition(geometry, p, entry.neighbourPosition);
+                });
+            if (!counted) positions.push_back(entry.neighbourPosition);
         }
         siteBonds.push_back(std::move(bonds));
+        coordination.push_back(static_cast<int>(positions.size()));
     }
 
     std::ofstream out(outputPath, std::ios::binary | std::ios::app);
@@ -156,7 +118,7 @@ int computeValenceSums(const CrystalStructure& structure, int distanceCount,
     }
     out << "  Bond valence sum:\n\n";
     for (std::size_t i = 0; i < siteBonds.size(); ++i) {
-        out << siteBlock(structure.sites[i].name, siteBonds[i], settings.bvB);
+        out << siteBlock(structure.sites[i].name, siteBonds[i], coordination[i], settings.bvB);
     }
     out << "  Reference list:\n";
     for (const std::string& reference : references) out << "   " << reference << '\n';

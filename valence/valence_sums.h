@@ -1,18 +1,20 @@
-// The bond valence sums: for every site, the sum of s = exp((r0 - d) / b) over its distance
-// entries, with its standard uncertainty from sigma(d) and its coordination number, once for
-// every parameter alternative; appended to the report with the reference list.
+// The bond valence sums: for every site, the sum of g·exp((r0 - d) / b) over its distance
+// entries (g the occupancy of the neighbour's site), with its standard uncertainty from sigma(d)
+// and its coordination number, once for every parameter alternative; appended to the report
+// with the reference list.
 #pragma once
 
 #include <filesystem>
 #include <string>
 
-#include "geometry/neighbour_search.h"
+#include "valence/distance_list.h"
 #include "settings/settings_file.h"
 #include "structure/crystal_structure.h"
 
 namespace tarnell {
 
-inline constexpr int MaxBondsPerSite = 20;
+// Far more than any real coordination sphere, even of a large cation among split sites.
+inline constexpr int MaxBondsPerSite = 60;
 
 // Appends the "Bond valence sum" section and the reference list to the report at `outputPath`.
 // 0 on success; -1 with one message line otherwise, the report then left as it was.

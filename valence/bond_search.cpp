@@ -1,0 +1,110 @@
+#include "valence/bond_search.h"
+
+#include <cctype>
+
+#include "settings/text.h"
+
+namespace tarnell {
+namespace {
+
+// The element of an ion key such as Fe3+.
+std::string leadingLetters(const std::string& key) {
+    std::size_t end = 0;
+    while (end < key.size() && std::isalpha(static_cast<unsigned char>(key[end]))) ++end;
+    return key.substr(0, end);
+}
+
+}  // namespace
+
+std::vector<BondParameter> bondParameters(const ParameterTable& table, const Site& centre,
+                                          const Site& neighbour) {
+    const double q1 = centre.charge;
+    const double q2 = neighbour.charge;
+    if ((q1 > 0 && q2 > 0) || (q1 < 0 && q2 < 0)) return {};
+    const std::string el1 = elementSymbol(centre.name);
+    const std::string el2 = elementSymbol(neighbour.name);
+    const bool forward = hasBondParameters(table, el1, el2);
+    const bool backward = hasBondParameters(table, el2, el1);
+    bool centreFirst = forward;
+    if (forward && backward) centreFirst = !(q2 > 0 || q1 < 0);
+    if (centreFirst) return lookupBondParameters(table, el1, el2);
+    if (backward) return lookupBondParameters(table, el2, el1);
+    return {};
+}
+
+int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                    const Settings& settings, const std::filesystem::path& bvTable,
+                    const DistanceListFiles& files, int& entryCount, std::string& message) {
+    entryCount = 0;
+    ParameterTable table;
+    if (loadParameterTable(bvTable, table, message) != 0) return -1;
+
+    // The sums give each site the entries that carry its label: two sites with one label would
+    // take each other's bonds.
+    const std::vector<Site>& sites = structure.sites;
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        for (std::size_t j = i + 1; j < sites.size(); ++j) {
+            if (sites[i].name == sites[j].name) {
+                message = formatText("  Error !!!   Species name %s is used by two sites.\n",
+                                     sites[i].name.c_str());
+                return -1;
+            }
+        }
+    }
+
+    DistanceListWriter writer(files);
+    if (!writer.opened()) {
+        message = "  Error !!!   The distance list files cannot be created.\n";
+        return -1;
+    }
+
+    // The bond rule depends on the two sites only, not on the image.
+    const std::size_t n = sites.size();
+    std::vector<std::vector<BondParameter>> pairParameters(n * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            pairParameters[i * n + j] = bondParameters(table, sites[i], sites[j]);
+        }
+    }
+    int status = 0;
+    forEachNeighbour(structure, operators, settings, [&](const Neighbour& found) {
+        const auto& alternatives =
+            pairParameters[static_cast<std::size_t>(found.centre) * n +
+                           static_cast<std::size_t>(found.neighbour)];
+        if (alternatives.empty()) return true;
+        if (static_cast<int>(alternatives.size()) > MaxParameterSets) {
+            message = formatText("  Error !!!   More than %d parameter sets for %s - %s.\n",
+                                 MaxParameterSets, leadingLetters(alternatives[0].cationKey).c_str(),
+                                 leadingLetters(alternatives[0].anionKey).c_str());
+            status = -1;
+            return false;
+        }
+        if (writer.count() >= MaxDistanceEntries) {
+            message = formatText("  Error !!!   Number of distance entry more than %d.\n",
+                                 MaxDistanceEntries);
+            status = -1;
+            return false;
+        }
+        const Site& centre = sites[static_cast<std::size_t>(found.centre)];
+        DistanceEntry entry;
+        entry.centre = centre.name;
+        entry.centrePosition = {centre.x, centre.y, centre.z};
+        entry.neighbour = sites[static_cast<std::size_t>(found.neighbour)].name;
+        entry.code = symmetryCode(found.image);
+        entry.neighbourPosition = found.position;
+        entry.d = found.d;
+        entry.sigma = found.sigma;
+        entry.alternatives = alternatives;
+        writer.write(std::move(entry));
+        return true;
+    });
+    if (status != 0) return -1;
+    if (!writer.finish()) {
+        message = "  Error !!!   The distance list files cannot be written.\n";
+        return -1;
+    }
+    entryCount = writer.count();
+    return 0;
+}
+
+}  // namespace tarnell

@@ -1,0 +1,31 @@
+// Which neighbours are bonds, and with which parameters: the search's neighbours become the
+// distance list of the run, one entry per bond.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "geometry/neighbour_search.h"
+#include "structure/crystal_structure.h"
+#include "valence/distance_list.h"
+#include "valence/parameter_table.h"
+
+namespace tarnell {
+
+// The parameter alternatives of a bond from `centre` to `neighbour`, empty when the two form no
+// bond. Two ions of the same sign never bond. A pair with lines in both orders (S–Se, As–S)
+// takes the lines whose first ion is the positive one, and the centre-first lines when charges
+// do not tell (a listing before its charges are set); a pair with lines in one order takes
+// those. The elements come from the labels.
+std::vector<BondParameter> bondParameters(const ParameterTable& table, const Site& centre,
+                                          const Site& neighbour);
+
+// Finds every bond of every site of `structure` under `operators` with the window and
+// translations of `settings`, the parameters from the table at `bvTable`, and writes the distance
+// list. 0 with `entryCount` set (it may be 0); -1 with one message line on failure.
+int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                    const Settings& settings, const std::filesystem::path& bvTable,
+                    const DistanceListFiles& files, int& entryCount, std::string& message);
+
+}  // namespace tarnell
