@@ -1,38 +1,20 @@
 #include "engine/run_sequence.h"
 
-#include <system_error>
-
 #include <fstream>
 
-#include "geometry/neighbour_search.h"
+#include "engine/scratch_files.h"
 #include "geometry/operator_expansion.h"
 #include "settings/settings_file.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/space_group_lookup.h"
 #include "structure/structure_reader.h"
+#include "valence/bond_search.h"
 #include "valence/report.h"
 #include "valence/valence_sums.h"
 
 namespace tarnell {
 namespace {
-
-// The neighbour search leaves its results in two scratch files; they must not outlive the run,
-// whichever way it ends.
-class ScratchFiles {
-public:
-    explicit ScratchFiles(const EnginePaths& paths) : paths_(paths) {}
-    ~ScratchFiles() {
-        std::error_code ignored;  // a file that was never made is no error
-        std::filesystem::remove(paths_.distances, ignored);
-        std::filesystem::remove(paths_.parameters, ignored);
-    }
-    ScratchFiles(const ScratchFiles&) = delete;
-    ScratchFiles& operator=(const ScratchFiles&) = delete;
-
-private:
-    const EnginePaths& paths_;
-};
 
 // When the sums fail, the report ends after its distance list; the message says why its last
 // section is missing, in the report and on the console.
@@ -51,8 +33,7 @@ std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std:
 }  // namespace
 
 EnginePaths enginePaths(const std::filesystem::path& workDir) {
-    return {workDir / "Tarnell.ini", workDir / "BVTable", workDir / "ftemp1.$$$",
-            workDir / "ftemp2.$$$"};
+    return {workDir / "Tarnell.ini", workDir / "BVTable"};
 }
 
 void copyCellUncertainties(CrystalStructure& structure) {
@@ -99,7 +80,6 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
     }
 
     {
-        const ScratchFiles scratch(paths);
         const std::filesystem::path inputPath = args[2];
         const std::filesystem::path outputPath = args[3];
         const ReaderContext context{EngineWording, settings.dMax,
@@ -115,7 +95,17 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
                                           record, message);
         }
         int distanceCount = 0;
-        const DistanceListFiles scratchFiles{paths.distances, paths.parameters};
+        // Made only once a search is due, and gone whichever way the run ends.
+        std::optional<ScratchFiles> scratch;
+        DistanceListFiles scratchFiles;
+        if (status == 0) {
+            scratch.emplace(workDir);
+            scratchFiles = scratch->files();
+            if (!scratch->created()) {
+                message = "  Error !!!   The distance list files cannot be created.\n";
+                status = -1;
+            }
+        }
         if (status == 0) {
             copyCellUncertainties(structure);
             expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
@@ -130,7 +120,7 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         }
 
         if (writeReport(status, outputPath, structure, record.operatorTexts, distanceCount,
-                        paths.distances, message, console) == 0 &&
+                        scratchFiles, message, console) == 0 &&
             computeValenceSums(structure, distanceCount, scratchFiles, paths.bvTable, settings,
                                outputPath, message) != 0) {
             reportLateFailure(outputPath, message, console);

@@ -23,8 +23,6 @@ inline constexpr const char* UsageText =
 struct EnginePaths {
     std::filesystem::path settings;    // Tarnell.ini
     std::filesystem::path bvTable;     // BVTable
-    std::filesystem::path distances;   // ftemp1.$$$, the distance list of the neighbour search
-    std::filesystem::path parameters;  // ftemp2.$$$, the parameter list of the neighbour search
 };
 
 EnginePaths enginePaths(const std::filesystem::path& workDir);

@@ -63,15 +63,14 @@ TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaitingOrTouching
 TEST(TarnellProgram, FailedReadEndsWithStatusZeroAndTheMessageInTheReport) {
     TempDir dir;
     writeFile(dir / "Tarnell.ini", test::shippedSettings());
-    // Left behind by an earlier run that was killed: gone after this one.
-    writeFile(dir / "ftemp1.$$$", "stale");
-    writeFile(dir / "ftemp2.$$$", "stale");
+    // Files of another run in the same folder are not this run's to touch.
+    writeFile(dir / "ftemp1-other.$$$", "another run's");
     const Outcome outcome = runTarnell(dir, "-b 'no such file.inp' out.txt");
     EXPECT_EQ(outcome.exitStatus, 0);
     EXPECT_EQ(outcome.console, "!!! Now calculating .... \n\n  Calculation completed !\n\n");
     EXPECT_EQ(readFile(dir / "out.txt"), "  Error !!!  no such file.inp file not found.\n\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "ftemp1.$$$"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "ftemp2.$$$"));
+    EXPECT_EQ(test::scratchFilesIn(dir.path()), std::vector<std::string>{"ftemp1-other.$$$"});
+    EXPECT_EQ(readFile(dir / "ftemp1-other.$$$"), "another run's");
 }
 
 // The expected reports were checked once by hand and against tools/check_report.py, an

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tarnell::test {
 
@@ -24,6 +25,9 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
+
+// The names of the files in `dir` that an engine run makes for itself and must remove.
+std::vector<std::string> scratchFilesIn(const std::filesystem::path& dir);
 
 // The settings file as the project ships it.
 std::string shippedSettings();

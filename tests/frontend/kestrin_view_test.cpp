@@ -80,7 +80,7 @@ void KestrinViewTest::startsEmptyWithTheConditionsAndTheTemplateLayout() {
     makeWindow();
     QCOMPARE(loadedCommandsEnabled(), 0);
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kestrin --- [File Name : ]  "));
-    QCOMPARE(conditions(), (QStringList{"0.370", " 3.0000", " 0.5000", " 1", "-1"}));
+    QCOMPARE(conditions(), (QStringList{"0.370", " 3.5000", " 0.5000", " 1", "-1"}));
     const QStringList labels{"  a", "  b", "  c", "alpha", "beta", "gamma"};
     QCOMPARE(lattice()->rowCount(), 6);
     for (int row = 0; row < 6; ++row)
@@ -125,7 +125,7 @@ void KestrinViewTest::conditionsNotReadStayEmpty() {
     test::writeTextFile(m_dir->path() / "Tarnell.ini", settings.toStdString());
     makeWindow();
     QCOMPARE(m_messages, QStringList{"D-min not found !!!\n"});
-    QCOMPARE(conditions(), (QStringList{"0.370", " 3.0000", "", "", ""}));
+    QCOMPARE(conditions(), (QStringList{"0.370", " 3.5000", "", "", ""}));
 }
 
 void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
@@ -158,7 +158,7 @@ void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
         QTest::mouseClick(m_view->findChild<QLineEdit*>("IDC_TITLE"), Qt::LeftButton);
         QCOMPARE(loadedCommandsEnabled(), 0);
         QCOMPARE(m_frame->windowTitle(), caption);
-        QCOMPARE(conditions(), (QStringList{"0.400", " 3.0000", " 0.5000", " 1", "-1"}));
+        QCOMPARE(conditions(), (QStringList{"0.400", " 3.5000", " 0.5000", " 1", "-1"}));
         QCOMPARE(crystalData(), QStringList(4, QString()));
         QCOMPARE(texts(lattice(), 5), (QStringList{"gamma", "", ""}));
         QCOMPARE(texts(sites(), 0), QStringList(8, QString()));
