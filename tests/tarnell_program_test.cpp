@@ -4,7 +4,9 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "tests/test_files.h"
 
@@ -125,6 +127,50 @@ TEST(TarnellProgram, EveryFormatOfOneStructureGivesTheSameSums) {
             EXPECT_EQ(fromDistances(reportOf("-i", examples / icsd)), native) << icsd;
         }
     }
+}
+
+// A batch started with xargs -P or GNU parallel puts many engines into one folder at once; each
+// must compute its own input, whatever the others leave in the folder meanwhile.
+TEST(TarnellProgram, TwentyEnginesInOneFolderGiveTheReportsOfRunsMadeAlone) {
+    const std::filesystem::path examples = Source / "examples";
+    std::vector<std::pair<std::string, std::filesystem::path>> inputs;
+    for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+        const std::string extension = entry.path().extension().string();
+        const std::string option = extension == ".inp"   ? "-b"
+                                   : extension == ".lst" ? "-r"
+                                   : extension == ".txt" ? "-i"
+                                                         : "-c";
+        inputs.emplace_back(option, entry.path());
+    }
+    std::sort(inputs.begin(), inputs.end());
+    while (inputs.size() < 20) inputs.push_back(inputs[inputs.size() % 15]);
+    inputs.resize(20);
+
+    // The built working directory's table knows every element of the examples.
+    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    const auto prepared = [&work](const TempDir& dir) {
+        for (const char* file : {"Tarnell.ini", "BVTable", "spgra.dat", "sgtrans.dat"})
+            std::filesystem::copy_file(work / file, dir / file);
+    };
+    TempDir dir;
+    prepared(dir);
+    std::string together = "cd '" + dir.path().string() + "' && (";
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        together += "'" TARNELL_EXE "' " + inputs[i].first + " '" + inputs[i].second.string() +
+                    "' out" + std::to_string(i) + ".txt < /dev/null > /dev/null 2>&1 & ";
+    }
+    together += "wait)";
+    ASSERT_EQ(std::system(together.c_str()), 0);
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        TempDir own;
+        prepared(own);
+        runTarnell(own, inputs[i].first + " '" + inputs[i].second.string() + "' out.txt");
+        const std::string alone = readFile(own / "out.txt");
+        EXPECT_NE(alone.find("  Bond valence sum:"), std::string::npos) << inputs[i].second;
+        EXPECT_TRUE(readFile(dir / ("out" + std::to_string(i) + ".txt")) == alone)
+            << inputs[i].second;
+    }
+    EXPECT_TRUE(test::scratchFilesIn(dir.path()).empty());
 }
 
 }  // namespace
