@@ -113,6 +113,8 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
     const double dMin = settings.dMin;
     const double lowest = dMin > 0.0 ? dMin * dMin * (1.0 - PrefilterMargin)
                                       : -std::numeric_limits<double>::infinity();
+    // An image next to its centre is nearest to it without translation.
+    const bool zeroInRange = settings.hMin <= 0 && settings.hMax >= 0;
     std::vector<Position> kept;  // the images of one neighbour site found so far for one centre
 
     for (std::size_t i = 0; i < sites.size(); ++i) {
@@ -130,22 +132,25 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
                 const Position& raw = images[j][k];
                 std::array<int, 3> shift{};
                 Position u{};
+                bool reachable = true;
                 for (int c = 0; c < 3; ++c) {
-                    const double difference = raw[c] - a[c];
-                    const double whole = std::floor(difference + 0.5);
-                    // An image too far off to be a neighbour, or coordinates beyond any real
-                    // cell: nothing of it is within reach of the window.
-                    if (!(std::fabs(whole) < 1e6)) {
-                        shift[c] = 0;
-                        u[c] = std::numeric_limits<double>::infinity();
-                        continue;
+                    const double difference = raw[c] + 0.5 - a[c];
+                    // Coordinates beyond any real cell: nothing of the image is within reach.
+                    if (!(std::fabs(difference) < 1e6)) {
+                        reachable = false;
+                        break;
                     }
-                    shift[c] = -static_cast<int>(whole);
-                    u[c] = difference - whole;
+                    // floor(), without the library call that dominates this loop.
+                    int whole = static_cast<int>(difference);
+                    if (whole > difference) --whole;
+                    shift[c] = -whole;
+                    u[c] = raw[c] - a[c] - whole;
                 }
                 // Most images lie far outside the window whatever the translation.
-                if (settings.hMin > settings.hMax ||
-                    !(smallestEigenvalue * nearestSquared(u, settings.hMin, settings.hMax) <=
+                if (!reachable || settings.hMin > settings.hMax ||
+                    !(smallestEigenvalue * (zeroInRange ? u[0] * u[0] + u[1] * u[1] + u[2] * u[2]
+                                                        : nearestSquared(u, settings.hMin,
+                                                                         settings.hMax)) <=
                       highest)) {
                     continue;
                 }
