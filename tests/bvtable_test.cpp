@@ -37,12 +37,14 @@ TEST(BVTable, ConvertsTheRowsOfTheEnginesBAndTheNamedReferences) {
     test::TempDir dir;
     ASSERT_EQ(makeBvtable(dir, smallCif), 0);
     EXPECT_EQ(test::readFile(dir / "BVTable"),
-              "; BVTable: bond valence parameters r0 (A) of cation-anion pairs; b is BV-B of "
-              "Tarnell.ini.\n"
-              "; Fields: cation, its valence, anion, its valence without sign, r0, reference.\n"
-              "; Made by make_bvtable from bvparm_small.cif (data_SMALL_TABLE) with --b 0.37.\n"
+              "; BVTable: bond valence parameters r0 and b (A) of cation-anion pairs.\n"
+              "; Fields: cation, its valence, anion, its valence without sign, r0, reference, b. "
+              "The sums\n"
+              "; of the distance list use the lines whose b is BV-B of Tarnell.ini, the valence\n"
+              "; summary every line with its own b.\n"
+              "; Made by make_bvtable from bvparm_small.cif (data_SMALL_TABLE).\n"
               "; Changes to that table: written in this layout, anion valences without sign;\n"
-              "; kept are only its rows with B = 0.37 (5 of 9 rows), in their order;\n"
+              "; kept are its rows (6 of 9 rows), in their order;\n"
               "; left out: 2 row(s) that do not pair a cation with an anion (homoatomic and "
               "same-sign values, not for ionic sums);\n"
               "; left out: 1 row(s) repeating an earlier row word for word;\n"
@@ -57,11 +59,12 @@ TEST(BVTable, ConvertsTheRowsOfTheEnginesBAndTheNamedReferences) {
               "; ***************************************************************\n"
               ";     bond valence = exp((Ro-R)/B)\n"
               ";\n"
-              "Fe 2 O 2 1.734 a\n"
-              "Fe 3 O 2 1.759 a\n"
-              "Fe 3 O 2 1.7450 b\n"
-              "Ag 9 Br 1 2.22 b\n"
-              "Fe 3 F 1 1.679 aa\n"
+              "Fe 2 O 2 1.734 a 0.37\n"
+              "Fe 3 O 2 1.759 a 0.37\n"
+              "Fe 3 O 2 1.70 aa 0.40\n"
+              "Fe 3 O 2 1.7450 b 0.370\n"
+              "Ag 9 Br 1 2.22 b 0.37\n"
+              "Fe 3 F 1 1.679 aa 0.37\n"
               ";************************* REFERENCES ****************************\n"
               "; id reference\n"
               "   a  Brown and Altermatt, (1985), Acta Cryst. B41, 244-247 (empirical)\n"
@@ -69,10 +72,10 @@ TEST(BVTable, ConvertsTheRowsOfTheEnginesBAndTheNamedReferences) {
               "   aa Jensen, Palenik and Tiekiak (2001) Polyhedron 20, 2137\n");
     EXPECT_NE(test::readFile(dir / "stdout").find("\nEntryNum 3\n"), std::string::npos);
 
-    // Named references rank in their order and keep one row per ion pair.
-    ASSERT_EQ(makeBvtable(dir, smallCif, " --reference b --reference a"), 0);
+    // Named references rank in their order and keep one row per ion pair; --b keeps one b.
+    ASSERT_EQ(makeBvtable(dir, smallCif, " --b 0.37 --reference b --reference a"), 0);
     const std::string text = test::readFile(dir / "BVTable");
-    const std::string data = "Fe 2 O 2 1.734 a\nFe 3 O 2 1.7450 b\nAg 9 Br 1 2.22 b\n";
+    const std::string data = "Fe 2 O 2 1.734 a 0.37\nFe 3 O 2 1.7450 b 0.370\nAg 9 Br 1 2.22 b 0.37\n";
     EXPECT_NE(text.find(";\n" + data + ";****"), std::string::npos) << text;
     EXPECT_NE(text.find("; left out: 1 row(s) for ion pairs that a reference named earlier lists;"),
               std::string::npos);
@@ -96,6 +99,7 @@ TEST(BVTable, RefusesWhatTheEngineCouldNotReadBackAndLeavesTheOldTable) {
     // the fault, the text it replaces, its text, the tool's options
     const std::array<std::string, 4> cases[] = {
         {"r0 with an uncertainty", "1.759 ", "1.759(3)", ""},
+        {"b unknown", "1.759    0.37", "1.759    ?", ""},
         {"a field with a blank", "Ag 9   Br", "Ag 9   'B r'", ""},
         {"an empty reference identifier", "  b 'Brese", "  '' 'Brese", ""},
         {"a missing valence", "Fe 3   F  -1", "Fe 3   F  .", ""},
@@ -118,7 +122,7 @@ TEST(BVTable, GenericTableIsWhatTheToolMakesOfTheIucrTable) {
     const std::filesystem::path iucr = source / ".." / "shared" / "data" / "bvparm2013.cif";
     if (!std::filesystem::exists(iucr)) GTEST_SKIP() << iucr << " is not there";
     test::TempDir dir;
-    ASSERT_EQ(makeBvtable(dir, iucr, " --reference b --reference a --reference e"), 0);
+    ASSERT_EQ(makeBvtable(dir, iucr, " --b 0.37 --reference b --reference a --reference e"), 0);
     EXPECT_TRUE(test::readFile(dir / "BVTable") ==
                 test::readFile(source / "data" / "BVTable.generic"));
 }

@@ -2,8 +2,9 @@
 // parameter table BVTable from a table in the IUCr CIF layout (I. D. Brown's accumulated table of
 // bond valence parameters, bvparm20xx.cif).
 //
-// The rows whose B equals the engine's BV-B (0.37 Å unless --b says otherwise) are kept in file
-// order, each as "Fe 3 O 2 1.759 a"; r0 is copied digit for digit. The reference section follows
+// Every row that pairs a cation with an anion is kept in file order, each as
+// "Fe 3 O 2 1.759 a 0.37" with its own b; r0 and b are copied digit for digit. --b keeps only the
+// rows of that b. The reference section follows
 // with every reference of the CIF. --reference keeps only the rows of that reference and only it
 // in the section; named more than once, the references rank in the order given, and a row of a
 // later one is kept only for an ion pair (both ions with their valences) that no earlier one
@@ -52,8 +53,8 @@ constexpr double BTolerance = 1e-6;
 struct Options {
     std::string input;
     std::string output;
-    std::string bText = "0.37";
-    double b = 0.37;
+    std::string bText;            // --b as given; empty: rows of every b
+    std::optional<double> onlyB;  // --b
     std::vector<std::string> references;  // empty: all of them
 };
 
@@ -70,6 +71,8 @@ struct Row {
     std::string r0Text;
     double r0 = 0.0;
     std::string reference;
+    std::string bText;
+    double b = 0.0;
 };
 
 struct Selection {
@@ -95,7 +98,7 @@ Options parseOptions(int argc, char** argv) {
                 const std::optional<double> b = tarnell::readReal(value);
                 if (!b || *b <= 0.0) fail("--b " + value + " is not a positive number");
                 options.bText = value;
-                options.b = *b;
+                options.onlyB = *b;
             } else {
                 if (value.empty() || hasBlank(value)) fail("--reference needs one identifier");
                 options.references.push_back(value);
@@ -172,9 +175,9 @@ std::vector<Reference> readReferences(cif::Block& block) {
 }
 
 std::string dataLine(const Row& row) {
-    return formatText("%s %s %s %s %s %s", row.cation.c_str(), row.cationValence.c_str(),
+    return formatText("%s %s %s %s %s %s %s", row.cation.c_str(), row.cationValence.c_str(),
                       row.anion.c_str(), row.anionValence.c_str(), row.r0Text.c_str(),
-                      row.reference.c_str());
+                      row.reference.c_str(), row.bText.c_str());
 }
 
 // Where the row's reference stands among those asked for; 0 when all are.
@@ -194,11 +197,14 @@ Selection selectRows(cif::Block& block, const Options& options) {
     std::set<std::string> written;
     for (cif::Table::Row row : table) {
         ++selection.sourceRows;
-        const std::optional<double> b = tarnell::readReal(cif::as_string(row[5]));
-        if (!b || std::fabs(*b - options.b) > BTolerance) continue;
         const std::string where =
             formatText("parameter row %d (%s)", selection.sourceRows, rowText(row).c_str());
         Row entry;
+        entry.bText = fieldValue(row[5], "b", where);
+        const std::optional<double> b = tarnell::readReal(entry.bText);
+        if (!b || !(*b > 0.0)) fail(where + ": b \"" + entry.bText + "\" is not a positive number");
+        if (options.onlyB && std::fabs(*b - *options.onlyB) > BTolerance) continue;
+        entry.b = *b;
         entry.reference = fieldValue(row[6], "the reference identifier", where);
         const std::optional<std::size_t> rank = rankOf(options, entry.reference);
         if (!rank) continue;
@@ -282,14 +288,17 @@ std::string tableText(const Options& options, const std::string& blockName,
     std::string text;
     const auto add = [&text](const std::string& line) { text += line + "\n"; };
     add(
-        commentLine("BVTable: bond valence parameters r0 (A) of cation-anion pairs; b is BV-B of "
-                    "Tarnell.ini."));
+        commentLine("BVTable: bond valence parameters r0 and b (A) of cation-anion pairs."));
     add(commentLine(
-        "Fields: cation, its valence, anion, its valence without sign, r0, reference."));
-    add(commentLine("Made by make_bvtable from " + source + " (data_" + blockName + ") with --b " +
-                    options.bText + referenceOptions + "."));
+        "Fields: cation, its valence, anion, its valence without sign, r0, reference, b. The sums"));
+    add(commentLine("of the distance list use the lines whose b is BV-B of Tarnell.ini, the valence"));
+    add(commentLine("summary every line with its own b."));
+    add(commentLine("Made by make_bvtable from " + source + " (data_" + blockName + ")" +
+                    (options.onlyB ? " with --b " + options.bText : std::string()) +
+                    referenceOptions + "."));
     add(commentLine("Changes to that table: written in this layout, anion valences without sign;"));
-    add(commentLine("kept are only its rows with B = " + options.bText +
+    add(commentLine("kept are its rows" +
+                    (options.onlyB ? " with B = " + options.bText : std::string()) +
                     (named.empty() ? "" : " of reference(s) " + named) +
                     formatText(" (%zu of %d rows), in their order;", selection.rows.size(),
                                selection.sourceRows)));
@@ -336,7 +345,7 @@ void checkReadBack(const std::filesystem::path& path, const Selection& selection
         const Row& row = selection.rows[i];
         if (line.cation != row.cation || line.cationValence != row.cationValence ||
             line.anion != row.anion || line.anionValence != row.anionValence || line.r0 != row.r0 ||
-            line.reference != row.reference)
+            line.reference != row.reference || line.b != row.b)
             fail("read back: the engine reads \"" + dataLine(row) + "\" differently");
     }
     std::vector<std::string> entries;
@@ -349,7 +358,8 @@ void checkReadBack(const std::filesystem::path& path, const Selection& selection
 }
 
 // Cases the engine can read but that are likely not meant; they are reported, not refused.
-void warnAboutUse(const Selection& selection, const std::vector<Reference>& references) {
+void warnAboutUse(const Selection& selection, const std::vector<Reference>& references,
+                  double bvB) {
     std::map<std::pair<std::string, std::string>, int> alternatives;
     for (const Row& row : selection.rows) {
         const bool known = std::any_of(references.begin(), references.end(),
@@ -357,7 +367,8 @@ void warnAboutUse(const Selection& selection, const std::vector<Reference>& refe
         if (!known)
             std::fprintf(stderr, "make_bvtable: warning: \"%s\" cites no listed reference\n",
                          dataLine(row).c_str());
-        ++alternatives[{row.cation, row.anion}];
+        // The distance list's sums take only the lines of BV-B as alternatives.
+        if (std::fabs(row.b - bvB) <= BTolerance) ++alternatives[{row.cation, row.anion}];
     }
     for (const auto& [pair, count] : alternatives)
         if (count > tarnell::MaxParameterSets)
@@ -390,8 +401,11 @@ int run(const Options& options) {
         fail(formatText("%zu references; the engine lists at most %d", references.size(),
                         tarnell::MaxReferences));
     const Selection selection = selectRows(*block, options);
-    if (selection.rows.empty()) fail("no parameter row with B = " + options.bText);
-    warnAboutUse(selection, references);
+    if (selection.rows.empty())
+        fail(options.onlyB ? "no parameter row with B = " + options.bText : "no parameter row");
+    // The BV-B that Tarnell.ini ships.
+    constexpr double ShippedBvB = 0.37;
+    warnAboutUse(selection, references, options.onlyB.value_or(ShippedBvB));
 
     // Written beside the output and moved over it only when sound, so that a refused table
     // never stands where the engine looks for one.

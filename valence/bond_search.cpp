@@ -36,8 +36,10 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
                     const Settings& settings, const std::filesystem::path& bvTable,
                     const DistanceListFiles& files, int& entryCount, std::string& message) {
     entryCount = 0;
-    ParameterTable table;
-    if (loadParameterTable(bvTable, table, message) != 0) return -1;
+    ParameterTable wholeTable;
+    if (loadParameterTable(bvTable, wholeTable, message) != 0) return -1;
+    // The distance list and its sums use the one b of the settings.
+    const ParameterTable table = linesWithB(wholeTable, settings.bvB);
 
     // The sums give each site the entries that carry its label: two sites with one label would
     // take each other's bonds.

@@ -1,6 +1,8 @@
 #include "valence/parameter_table.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "settings/line_search.h"
@@ -40,9 +42,23 @@ int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
         // The reference identifier closes every alternative in the parameter list file, which
         // is read back field by field: a line without one is not a data line.
         if (entry.reference.empty() || !readsAsNumber(r0, entry.r0)) continue;
+        const std::string bText = nextToken(line, pos);
+        char* end = nullptr;
+        const double b = std::strtod(bText.c_str(), &end);
+        if (!bText.empty() && *end == '\0' && std::isfinite(b) && b > 0.0) entry.b = b;
         table.lines.push_back(std::move(entry));
     }
     return 0;
+}
+
+ParameterTable linesWithB(const ParameterTable& table, double b) {
+    // The IUCr table writes 0.37 as well as 0.370.
+    constexpr double SameB = 1e-6;
+    ParameterTable selected;
+    for (const ParameterLine& line : table.lines) {
+        if (line.b == 0.0 || std::fabs(line.b - b) < SameB) selected.lines.push_back(line);
+    }
+    return selected;
 }
 
 bool hasBondParameters(const ParameterTable& table, const std::string& cation,

@@ -14,8 +14,8 @@ inline constexpr int MaxReferences = 193;
 inline constexpr const char* ReferenceHeader =
     ";************************* REFERENCES ****************************";
 
-// One data line: "Fe 3 O 2 1.759 a" — cation, its valence, anion, its valence (no sign), r0 in Å,
-// reference identifier.
+// One data line: "Fe 3 O 2 1.759 a 0.37" — cation, its valence, anion, its valence (no sign), r0
+// in Å, reference identifier and, optionally, the line's own b in Å.
 struct ParameterLine {
     std::string cation;
     std::string cationValence;
@@ -23,6 +23,7 @@ struct ParameterLine {
     std::string anionValence;
     double r0 = 0.0;
     std::string reference;
+    double b = 0.0;  // 0: the line gives none, and BV-B of the settings is its b
 };
 
 // One parameter alternative of a bond: its ion keys (Fe3+, O2-), r0 and reference identifier.
@@ -38,9 +39,14 @@ struct ParameterTable {
 };
 
 // Reads the data lines: lines that begin with a field in the first column, have six fields and
-// whose fifth field reads as a number. 0, or -1 with the engine's message when the table cannot be opened.
+// whose fifth field reads as a number; a seventh field that reads as a positive number is the
+// line's b, anything else after the sixth field is passed over. 0, or -1 with the engine's message when the table cannot be opened.
 int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
                        std::string& message);
+
+// The lines of `table` whose b is `b`, the lines without one included: those that the sums of
+// the report's first sections use, all with the one b of the settings.
+ParameterTable linesWithB(const ParameterTable& table, double b);
 
 // Whether some data line has `cation` as its first field and `anion` as its third.
 bool hasBondParameters(const ParameterTable& table, const std::string& cation,
