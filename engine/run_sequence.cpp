@@ -12,6 +12,7 @@
 #include "valence/bond_search.h"
 #include "valence/report.h"
 #include "valence/valence_sums.h"
+#include "valence/valence_summary.h"
 
 namespace tarnell {
 namespace {
@@ -95,6 +96,7 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
                                           record, message);
         }
         int distanceCount = 0;
+        std::vector<IonContact> contacts;
         // Made only once a search is due, and gone whichever way the run ends.
         std::optional<ScratchFiles> scratch;
         DistanceListFiles scratchFiles;
@@ -111,7 +113,7 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
             expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
                                     record.operatorTexts, record.groupCodes, operators);
             status = searchDistances(structure, operators, settings, paths.bvTable, scratchFiles,
-                                     distanceCount, message);
+                                     distanceCount, message, &contacts);
             if (status == 0 && distanceCount == 0) {
                 message = formatText("  Error !!!  No distance entry within less then %5.3lf.\n",
                                      settings.dMax);
@@ -120,10 +122,15 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         }
 
         if (writeReport(status, outputPath, structure, record.operatorTexts, distanceCount,
-                        scratchFiles, message, console) == 0 &&
-            computeValenceSums(structure, distanceCount, scratchFiles, paths.bvTable, settings,
-                               outputPath, message) != 0) {
-            reportLateFailure(outputPath, message, console);
+                        scratchFiles, message, console) == 0) {
+            if (computeValenceSums(structure, distanceCount, scratchFiles, paths.bvTable, settings,
+                                   outputPath, message) != 0) {
+                reportLateFailure(outputPath, message, console);
+            } else {
+                ValenceSummary summary;
+                appendValenceSummary(structure, operators, contacts, paths.bvTable, settings.bvB,
+                                     outputPath, summary);
+            }
         }
     }
 

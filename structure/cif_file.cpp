@@ -273,6 +273,7 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
                                      ? listed->second
                                      : chargeOfTypeSymbol(type).value_or(0.0);
         site.charge = site.g < 1.0 ? site.g * oxidation : oxidation;
+        site.valence = oxidation;
         site.dLimit = context.dMax;
         read.push_back(std::move(site));
     }

@@ -16,12 +16,20 @@ inline constexpr int MaxSites = 80;
 
 struct Site {
     std::string name;  // label: element symbol followed, as a rule, by a number (Na1, O2)
-    double g = 1.0;    // occupancy; kept for the front end, the engine does not use it
+    double g = 1.0;    // occupancy: the share of the position this site's atom fills
     double x = 0.0, y = 0.0, z = 0.0;
     double sx = 0.0, sy = 0.0, sz = 0.0;
     double charge = 0.0;  // formal charge ("Valence" in the front end)
     double dLimit = 0.0;  // upper limit of the distances searched around this site
+    // The oxidation state where a reader scaled `charge` by the occupancy (ICSD, CIF); 0 where
+    // the charge itself is the formal valence (native file, Kestrin).
+    double valence = 0.0;
 };
+
+// The formal valence of a site: its oxidation state, whatever share of it the charge carries.
+inline double formalValence(const Site& site) {
+    return site.valence != 0.0 ? site.valence : site.charge;
+}
 
 struct CrystalStructure {
     std::string title;

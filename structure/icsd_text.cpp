@@ -163,6 +163,7 @@ int readAtomLine(const Layout& layout, const std::string& line, double dMax, con
     }
     site.g = 1.0;
     site.charge = *oxidationState;
+    site.valence = *oxidationState;
     if (!occupancyToken.empty()) {
         const std::optional<UncertainNumber> occupancy = readUncertainNumber(occupancyToken);
         if (!occupancy) return fail(occupancyToken);

@@ -34,7 +34,8 @@ std::vector<BondParameter> bondParameters(const ParameterTable& table, const Sit
 
 int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
                     const Settings& settings, const std::filesystem::path& bvTable,
-                    const DistanceListFiles& files, int& entryCount, std::string& message) {
+                    const DistanceListFiles& files, int& entryCount, std::string& message,
+                    std::vector<IonContact>* contacts) {
     entryCount = 0;
     ParameterTable wholeTable;
     if (loadParameterTable(bvTable, wholeTable, message) != 0) return -1;
@@ -68,8 +69,17 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
             pairParameters[i * n + j] = bondParameters(table, sites[i], sites[j]);
         }
     }
+    if (contacts != nullptr) contacts->clear();
     int status = 0;
     forEachNeighbour(structure, operators, settings, [&](const Neighbour& found) {
+        if (contacts != nullptr) {
+            const double v1 = formalValence(sites[static_cast<std::size_t>(found.centre)]);
+            const double v2 = formalValence(sites[static_cast<std::size_t>(found.neighbour)]);
+            if ((v1 > 0 && v2 < 0) || (v1 < 0 && v2 > 0)) {
+                contacts->push_back(
+                    {found.centre, found.neighbour, found.position, found.d, found.sigma});
+            }
+        }
         const auto& alternatives =
             pairParameters[static_cast<std::size_t>(found.centre) * n +
                            static_cast<std::size_t>(found.neighbour)];

@@ -2,6 +2,7 @@
 // distance list of the run, one entry per bond.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,11 +22,23 @@ namespace tarnell {
 std::vector<BondParameter> bondParameters(const ParameterTable& table, const Site& centre,
                                           const Site& neighbour);
 
+// A neighbour of opposite formal valence within the window: a bond of the valence summary,
+// whatever parameters the table has for it.
+struct IonContact {
+    int centre = 0;     // site index
+    int neighbour = 0;  // site index
+    std::array<double, 3> position{};  // fractional coordinates of the neighbour's image
+    double d = 0.0;                    // Å
+    double sigma = 0.0;                // Å
+};
+
 // Finds every bond of every site of `structure` under `operators` with the window and
 // translations of `settings`, the parameters from the table at `bvTable`, and writes the distance
-// list. 0 with `entryCount` set (it may be 0); -1 with one message line on failure.
+// list. 0 with `entryCount` set (it may be 0); -1 with one message line on failure. Where
+// `contacts` is given, it receives every neighbour of opposite formal valence, in the same pass.
 int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
                     const Settings& settings, const std::filesystem::path& bvTable,
-                    const DistanceListFiles& files, int& entryCount, std::string& message);
+                    const DistanceListFiles& files, int& entryCount, std::string& message,
+                    std::vector<IonContact>* contacts = nullptr);
 
 }  // namespace tarnell

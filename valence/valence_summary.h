@@ -1,0 +1,72 @@
+// The valence summary: does each ion carry its formal valence, and how far is the structure as a
+// whole from it? Every bond between ions of opposite sign takes the first table line that
+// matches both ions and both valences (the table lists them in its order of reliability), with
+// that line's own b; the global instability index sums the deviations over the cell.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "geometry/operator_expansion.h"
+#include "structure/crystal_structure.h"
+#include "valence/bond_search.h"
+#include "valence/parameter_table.h"
+
+namespace tarnell {
+
+// A site deviating from its valence by more than these shares is marked "*" or "**".
+inline constexpr double MarkedDeviation = 0.10;
+inline constexpr double StronglyMarkedDeviation = 0.20;
+
+struct SummaryBond {
+    int neighbour = 0;  // site index
+    double d = 0.0;
+    double sigma = 0.0;
+    double s = 0.0;  // g·exp((r0 - d)/b) of the neighbour's occupancy g
+    ParameterLine parameter;
+};
+
+struct SiteSummary {
+    int site = 0;             // index in the structure
+    double valence = 0.0;     // formal valence V
+    double bvs = 0.0;         // with the sign of V
+    double sigma = 0.0;
+    int coordination = 0;     // neighbour positions
+    double deviation = 0.0;   // BVS - V
+    double relative = 0.0;    // (BVS - V) / V
+    std::string mark;         // "", "*" or "**"
+    std::vector<std::string> references;
+    std::string missing;      // "Fe3+ – P3-" when a bond has no parameters; then no sum
+    int multiplicity = 0;     // images of the site in the cell
+    std::vector<SummaryBond> bonds;
+};
+
+struct ValenceSummary {
+    std::vector<SiteSummary> sites;  // the sites with a formal valence, in site order
+    double gii = 0.0;                // v.u.
+    double ionsInCell = 0.0;         // Σ m·g over the sites in the index
+    double cationValences = 0.0;     // Σ m·g·V per cell
+    double anionValences = 0.0;
+};
+
+// The number of distinct images of `site` in one cell under `operators`.
+int multiplicityInCell(const CrystalStructure& structure, const Site& site,
+                       const OperatorTable& operators);
+
+ValenceSummary summariseValences(const CrystalStructure& structure, const OperatorTable& operators,
+                                 const std::vector<IonContact>& contacts,
+                                 const ParameterTable& table, double bvB);
+
+// The summary as the report appends it after the reference list.
+std::string valenceSummaryText(const CrystalStructure& structure, const ValenceSummary& summary);
+
+// Summarises with the whole table at `bvTable` and appends the summary to the report at
+// `outputPath`, which the sums have completed. 0, or -1 when the table or the report cannot be
+// opened (the sums have read both just before, so only a change behind the run's back can).
+int appendValenceSummary(const CrystalStructure& structure, const OperatorTable& operators,
+                         const std::vector<IonContact>& contacts,
+                         const std::filesystem::path& bvTable, double bvB,
+                         const std::filesystem::path& outputPath, ValenceSummary& summary);
+
+}  // namespace tarnell
