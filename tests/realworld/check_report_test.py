@@ -114,11 +114,6 @@ class Bonding(unittest.TestCase):
                                        site(n + "2", qn, (0, 0, 0)))
                 self.assertEqual(got, expected)
 
-    def test_element_from_label(self):
-        for label, element in (("Fe1", "Fe"), ("O12", "O"), ("Ca", "Ca"), ("C", "C"),
-                               ("CA1", "C"), ("MgM1", "Mg"), ("OH", "O")):
-            self.assertEqual(check.element(label), element)
-
 
 class Sums(unittest.TestCase):
     def bond(self, d, r0, g=1.0, sd=0.002):
