@@ -6,7 +6,29 @@ and symmetry operators, by brute force in Cartesian coordinates with exact fract
 operators and numerical derivatives for the uncertainties, and compares with what the report
 says. It shares no code with the engine.
 
-    tools/check_report.py REPORT BVTABLE [--b 0.37] [--dmin 0.5] [--h 1]
+    tools/check_report.py REPORT BVTABLE [--cif FILE] [--dmax D] [--dmin 0.5] [--b 0.37]
+
+Rules of the recomputation:
+- Every image of every site under every operator of the report's "Symmetry code:" list, in every
+  cell from which it can lie within D-max of the centre, is a candidate; nothing depends on the
+  engine's translation range, so a neighbour that the engine misses shows up.
+- Images of one site that lie closer than MERGE_DISTANCE to each other are one atom; the image of
+  the lowest operator number is kept.
+- Every site is a centre, and every site is a neighbour with its own entry, also where several
+  sites share one position.
+- Two sites whose charges (the report's charge column) are both nonzero and of the same sign form
+  no bond. Otherwise the parameter table decides: when it has lines in both orders, the lines
+  whose first ion carries the positive charge are used; when neither charge decides, the lines
+  with the centre's element first.
+- BVS = sum of g * exp((r0 - d) / b) and sigma(BVS) = sqrt(sum of (g * s * sigma(d) / b)^2), with
+  g the occupancy of the neighbour's site (1 for every site unless --cif gives them).
+- CN counts neighbour positions: bonds to sites within MERGE_DISTANCE of each other count once.
+- Alternative e of a site uses each bond's e-th parameter line or its last one; an alternative in
+  which a bond has r0 = 0 is not printed.
+
+With --cif the occupancies come from the CIF's _atom_site_occupancy (1 where it is missing, "."
+or "?"), matched to the report's sites by order; rows without coordinates and dummy rows (type
+symbol Du or X) have no site in the report and are skipped.
 """
 import argparse
 import math
@@ -14,13 +36,19 @@ import re
 import sys
 from fractions import Fraction
 
+# Å; images and sites closer than this are one position.
+MERGE_DISTANCE = 0.02
+BVS_TOLERANCE = 1e-3
+SIGMA_TOLERANCE = 1e-4
+DISTANCE_TOLERANCE = 2e-5
+
 
 def parse_operator(text):
     rows = []
     for part in text.split(","):
         coeff = [0, 0, 0]
         tran = Fraction(0)
-        for sign, term in re.findall(r"([+-]?)([xyz]|\d/\d|\d)", part):
+        for sign, term in re.findall(r"([+-]?)([xyz]|\d+/\d+|\d+)", part):
             s = -1 if sign == "-" else 1
             if term in "xyz":
                 coeff["xyz".index(term)] = s
@@ -31,7 +59,10 @@ def parse_operator(text):
 
 
 def parse_report(path):
-    lines = open(path).read().split("\n")
+    with open(path) as f:
+        lines = f.read().split("\n")
+    if "  Lattice parameters:" not in lines:
+        raise ValueError("no crystal data: " + (lines[0].strip() if lines else "empty report"))
     i = lines.index("  Lattice parameters:")
     cell = [float(v) for v in lines[i + 1].split()]
     sigma = [float(v) for v in lines[i + 2].split()]
@@ -40,7 +71,8 @@ def parse_report(path):
     while lines[j].strip():
         name, charge, x, y, z = lines[j].split()
         sx, sy, sz = (float(v) for v in lines[j + 1].split())
-        atoms.append((name, [float(x), float(y), float(z)], [sx, sy, sz]))
+        atoms.append({"name": name, "charge": float(charge), "pos": [float(x), float(y), float(z)],
+                      "sigma": [sx, sy, sz]})
         j += 2
     k = lines.index("  Symmetry code:") + 1
     ops = []
@@ -49,52 +81,174 @@ def parse_report(path):
         k += 1
     entries = []
     s = lines.index("  Searched distance:") + 2
-    while lines[s].strip():
+    while s < len(lines) and lines[s].strip():
         f = lines[s].split()
-        entries.append((f[1], f[5], float(f[10]), float(f[11])))
+        entries.append({"centre": f[1], "neighbour": f[5], "code": f[6], "d": float(f[10]),
+                        "sd": float(f[11])})
         s += 1
     sums = {}
-    b = lines.index("  Bond valence sum:") + 2
-    current = None
-    while not lines[b].startswith("  Reference list:"):
-        m = re.match(r"  (\S+)\s*:$", lines[b])
-        if m:
-            current = m.group(1)
-        m = re.match(r"    (\d+)  BVS =\s*([\d.]+)\(\s*([\d.]+)\)  CN =\s*(\d+)", lines[b])
-        if m:
-            sums[(current, int(m.group(1)))] = (float(m.group(2)), float(m.group(3)), int(m.group(4)))
-        b += 1
+    if "  Bond valence sum:" in lines:
+        b = lines.index("  Bond valence sum:") + 2
+        current = None
+        while b < len(lines) and not lines[b].startswith("  Reference list:"):
+            m = re.match(r"  (\S+)\s*:$", lines[b])
+            if m:
+                current = m.group(1)
+            m = re.match(r"    (\d+)  BVS =\s*([\d.]+)\(\s*([\d.]+)\)  CN =\s*(\d+)", lines[b])
+            if m:
+                sums[(current, int(m.group(1)))] = (float(m.group(2)), float(m.group(3)),
+                                                    int(m.group(4)))
+            b += 1
     return cell, sigma, atoms, ops, entries, sums
 
 
-def cartesian(cell, frac):
+def read_table(path):
+    """Alternatives of every (first element, second element) pair, in file order."""
+    table = {}
+    with open(path) as file:
+        lines = file.readlines()
+    for line in lines:
+        f = line.split()
+        if len(f) < 6 or line[0].isspace() or line.startswith(";"):
+            continue
+        try:
+            r0 = float(f[4])
+        except ValueError:
+            continue
+        table.setdefault((f[0], f[2]), []).append(r0)
+    return table
+
+
+def cif_tokens(text):
+    """The values and tags of a CIF 1.1 text, without comments; text fields as one token."""
+    tokens = []
+    lines = text.split("\n")
+    n = 0
+    while n < len(lines):
+        line = lines[n]
+        if line.startswith(";"):
+            field = [line[1:]]
+            n += 1
+            while n < len(lines) and not lines[n].startswith(";"):
+                field.append(lines[n])
+                n += 1
+            tokens.append(("\n".join(field), True))
+            n += 1
+            continue
+        p = 0
+        while p < len(line):
+            c = line[p]
+            if c.isspace():
+                p += 1
+            elif c == "#":
+                break
+            elif c in "'\"":
+                q = p + 1
+                while q < len(line) and not (line[q] == c and (q + 1 == len(line) or
+                                                                line[q + 1].isspace())):
+                    q += 1
+                tokens.append((line[p + 1:q], True))
+                p = q + 1
+            else:
+                q = p
+                while q < len(line) and not line[q].isspace():
+                    q += 1
+                tokens.append((line[p:q], False))
+                p = q
+        n += 1
+    return tokens
+
+
+def cif_site_rows(path):
+    """Rows of the atom-site loop of the first block that has one, as tag -> value dicts."""
+    with open(path, encoding="utf-8", errors="replace") as f:
+        tokens = cif_tokens(f.read())
+    n = 0
+    in_wanted_block = False
+    while n < len(tokens):
+        word, quoted = tokens[n]
+        low = word.lower()
+        if not quoted and low.startswith("data_"):
+            in_wanted_block = True
+            n += 1
+            continue
+        if not quoted and low == "loop_":
+            tags = []
+            n += 1
+            while n < len(tokens) and not tokens[n][1] and tokens[n][0].startswith("_"):
+                tags.append(tokens[n][0].lower())
+                n += 1
+            values = []
+            while n < len(tokens):
+                w, q = tokens[n]
+                if not q and (w.startswith("_") or w.lower() == "loop_" or
+                              w.lower().startswith("data_")):
+                    break
+                values.append(w)
+                n += 1
+            if in_wanted_block and "_atom_site_label" in tags:
+                return [dict(zip(tags, values[r:r + len(tags)]))
+                        for r in range(0, len(values) - len(tags) + 1, len(tags))]
+            continue
+        n += 1
+    return []
+
+
+def cif_occupancies(path):
+    """Occupancy of every site that the engine reads from a CIF, in file order."""
+    result = []
+    for row in cif_site_rows(path):
+        coordinates = [row.get("_atom_site_fract_" + a, "?") for a in "xyz"]
+        if any(v in (".", "?") for v in coordinates):
+            continue
+        if row.get("_atom_site_type_symbol", "") in ("Du", "X"):
+            continue
+        text = row.get("_atom_site_occupancy", "?")
+        result.append(1.0 if text in (".", "?") else float(re.sub(r"\(\d+\)$", "", text)))
+    return result
+
+
+def metric(cell):
     a, b, c, al, be, ga = cell
     al, be, ga = (math.radians(v) for v in (al, be, ga))
     v = math.sqrt(1 - math.cos(al) ** 2 - math.cos(be) ** 2 - math.cos(ga) ** 2
                   + 2 * math.cos(al) * math.cos(be) * math.cos(ga))
-    x, y, z = frac
-    return (a * x + b * math.cos(ga) * y + c * math.cos(be) * z,
-            b * math.sin(ga) * y + c * (math.cos(al) - math.cos(be) * math.cos(ga)) / math.sin(ga) * z,
-            c * v / math.sin(ga) * z)
+    return ((a, b * math.cos(ga), c * math.cos(be)),
+            (0.0, b * math.sin(ga), c * (math.cos(al) - math.cos(be) * math.cos(ga)) / math.sin(ga)),
+            (0.0, 0.0, c * v / math.sin(ga)))
+
+
+def cartesian(m, frac):
+    return tuple(sum(m[r][k] * frac[k] for k in range(3)) for r in range(3))
+
+
+def reciprocal_lengths(cell):
+    """|a*|, |b*|, |c*|: a vector of length L has fractional components of at most L·|a*_i|."""
+    m = metric(cell)
+    rows = [m[r] for r in range(3)]
+    cols = [[rows[r][k] for r in range(3)] for k in range(3)]
+    volume = abs(cols[0][0] * (cols[1][1] * cols[2][2] - cols[1][2] * cols[2][1])
+                 - cols[0][1] * (cols[1][0] * cols[2][2] - cols[1][2] * cols[2][0])
+                 + cols[0][2] * (cols[1][0] * cols[2][1] - cols[1][1] * cols[2][0]))
+
+    def cross(u, v):
+        return (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+
+    return [math.dist((0, 0, 0), cross(cols[(i + 1) % 3], cols[(i + 2) % 3])) / volume
+            for i in range(3)]
 
 
 def apply(op, pos):
     return [sum(c * p for c, p in zip(coeff, pos)) + float(t) for coeff, t in op]
 
 
-def distance(cell, p1, p2):
-    c1, c2 = cartesian(cell, p1), cartesian(cell, p2)
-    return math.dist(c1, c2)
-
-
-def sigma_of(cell, csig, p1, s1, site2, s2, op, shift):
+def sigma_of(cell, csig, p1, s1, p2, s2, op, shift):
     def d_of(params):
-        cl = params[:6]
-        q1 = params[6:9]
-        q2 = params[9:12]
-        img = [v + t for v, t in zip(apply(op, q2), shift)]
-        return distance(cl, q1, img)
-    base = list(cell) + list(p1) + list(site2)
+        m = metric(params[:6])
+        img = [v + t for v, t in zip(apply(op, params[9:12]), shift)]
+        return math.dist(cartesian(m, params[6:9]), cartesian(m, img))
+
+    base = list(cell) + list(p1) + list(p2)
     sig = list(csig) + list(s1) + list(s2)
     total = 0.0
     for n, s in enumerate(sig):
@@ -108,72 +262,178 @@ def sigma_of(cell, csig, p1, s1, site2, s2, op, shift):
     return math.sqrt(total)
 
 
+def element(label):
+    return label[:2] if len(label) > 1 and label[1].islower() else label[:1]
+
+
+def parameters(table, centre, neighbour):
+    """The r0 alternatives of a centre–neighbour pair, or None when the pair is no bond."""
+    qc, qn = centre["charge"], neighbour["charge"]
+    if qc != 0 and qn != 0 and (qc > 0) == (qn > 0):
+        return None
+    ec, en = element(centre["name"]), element(neighbour["name"])
+    centre_first = table.get((ec, en))
+    neighbour_first = table.get((en, ec))
+    if centre_first and neighbour_first:
+        if qc > 0 or qn < 0:
+            return centre_first
+        if qn > 0 or qc < 0:
+            return neighbour_first
+        return centre_first
+    return centre_first or neighbour_first
+
+
+def search(cell, csig, atoms, ops, table, dmin, limit_of):
+    m = metric(cell)
+    reach = reciprocal_lengths(cell)
+    found = {}
+    for centre in atoms:
+        p1 = centre["pos"]
+        a1 = cartesian(m, p1)
+        dmax = limit_of(centre["name"])
+        bonds = []
+        for neighbour in atoms:
+            r0s = parameters(table, centre, neighbour)
+            kept = []
+            for op in ops:
+                image = apply(op, neighbour["pos"])
+                near = [v - math.floor(v - c + 0.5) for v, c in zip(image, p1)]
+                ranges = [range(math.ceil(-dmax * r - (v - c)), math.floor(dmax * r - (v - c)) + 1)
+                          for r, v, c in zip(reach, near, p1)]
+                for t1 in ranges[0]:
+                    for t2 in ranges[1]:
+                        for t3 in ranges[2]:
+                            pos = [near[0] + t1, near[1] + t2, near[2] + t3]
+                            b = cartesian(m, pos)
+                            d = math.dist(a1, b)
+                            if not (dmin <= d <= dmax):
+                                continue
+                            if any(math.dist(b, q) < MERGE_DISTANCE for q in kept):
+                                continue
+                            kept.append(b)
+                            if r0s is None:
+                                continue
+                            shift = [u - v for u, v in zip(pos, image)]
+                            sd = sigma_of(cell, csig, p1, centre["sigma"], neighbour["pos"],
+                                          neighbour["sigma"], op, shift)
+                            bonds.append({"neighbour": neighbour["name"], "g": neighbour["g"],
+                                          "d": d, "sd": sd, "r0": r0s, "cart": b})
+        found[centre["name"]] = bonds
+    return found
+
+
+def positions(bonds):
+    kept = []
+    for bond in bonds:
+        if not any(math.dist(bond["cart"], q) < MERGE_DISTANCE for q in kept):
+            kept.append(bond["cart"])
+    return len(kept)
+
+
+def sums_of(bonds, b):
+    alts = max((len(bond["r0"]) for bond in bonds), default=0)
+    result = {}
+    for e in range(alts):
+        r0 = [bond["r0"][min(e, len(bond["r0"]) - 1)] for bond in bonds]
+        if any(v == 0 for v in r0):
+            continue
+        s = [bond["g"] * math.exp((v - bond["d"]) / b) for v, bond in zip(r0, bonds)]
+        sigma = math.sqrt(sum((v * bond["sd"] / b) ** 2 for v, bond in zip(s, bonds)))
+        result[e + 1] = (sum(s), sigma)
+    return result
+
+
+def unmatched(mine, theirs):
+    """The distance pairs of each list that find no partner in the other within tolerance."""
+    rest = list(theirs)
+    missing = []
+    for d, sd, name in sorted(mine):
+        for n, (d2, sd2, name2) in enumerate(rest):
+            if name == name2 and abs(d - d2) < DISTANCE_TOLERANCE and \
+                    abs(sd - sd2) < DISTANCE_TOLERANCE:
+                del rest[n]
+                break
+        else:
+            missing.append((d, sd, name))
+    return missing, rest
+
+
 def main():
-    ap = argparse.ArgumentParser()
+    ap = argparse.ArgumentParser(description="Recompute a Tarnell report independently.")
     ap.add_argument("report")
     ap.add_argument("bvtable")
-    ap.add_argument("--b", type=float, default=0.37)
-    ap.add_argument("--dmin", type=float, default=0.5)
-    ap.add_argument("--h", type=int, default=1)
-    ap.add_argument("--dmax", type=float, default=None, help="distance limit of every site")
+    ap.add_argument("--b", type=float, default=0.37, help="bond valence parameter b (Å)")
+    ap.add_argument("--dmin", type=float, default=0.5, help="shortest distance counted (Å)")
+    ap.add_argument("--dmax", type=float, default=None,
+                    help="distance limit of every site; without it, each site's longest entry")
+    ap.add_argument("--cif", help="CIF the report was made from: site occupancies g")
+    ap.add_argument("--bonds", action="store_true", help="list every bond found")
+    ap.add_argument("--h", type=int, default=None,
+                    help="ignored: every cell that can hold a neighbour within the limit is searched")
     args = ap.parse_args()
-    cell, csig, atoms, ops, entries, sums = parse_report(args.report)
-    table = {}
-    for line in open(args.bvtable):
-        f = line.split()
-        if len(f) >= 6 and not line[0].isspace() and not line.startswith(";"):
-            table.setdefault((f[0], f[2]), []).append(float(f[4]))
-
-    def element(label):
-        return label[:2] if len(label) > 1 and label[1].islower() else label[:1]
+    try:
+        cell, csig, atoms, ops, entries, sums = parse_report(args.report)
+    except ValueError as error:
+        print("report: %s" % error)
+        return 1
+    table = read_table(args.bvtable)
+    occupancies = cif_occupancies(args.cif) if args.cif else [1.0] * len(atoms)
+    if len(occupancies) != len(atoms):
+        print("the CIF has %d sites and the report %d" % (len(occupancies), len(atoms)))
+        return 1
+    for atom, g in zip(atoms, occupancies):
+        atom["g"] = g
 
     limits = {}
     for e in entries:
-        limits[e[0]] = max(limits.get(e[0], 0), e[2])
-    found = {}
-    rng = range(-args.h, args.h + 1)
-    for name1, p1, s1 in atoms:
-        dmax = args.dmax if args.dmax else limits.get(name1, 0) + 1e-9
-        seen = []
-        bonds = []
-        for name2, p2, s2 in atoms:
-            for op in ops:
-                img0 = apply(op, p2)
-                for t1 in rng:
-                    for t2 in rng:
-                        for t3 in rng:
-                            img = [img0[0] + t1, img0[1] + t2, img0[2] + t3]
-                            d = distance(cell, p1, img)
-                            if not (args.dmin <= d <= dmax):
-                                continue
-                            if any(max(abs(u - v) for u, v in zip(img, q)) < 1e-5 for q in seen):
-                                continue
-                            seen.append(img)
-                            pairs = [(element(name1), element(name2)), (element(name2), element(name1))]
-                            for pair in pairs:
-                                if pair in table:
-                                    sd = sigma_of(cell, csig, p1, s1, p2, s2, op, (t1, t2, t3))
-                                    bonds.append((d, sd, table[pair]))
-        found[name1] = bonds
+        limits[e["centre"]] = max(limits.get(e["centre"], 0), e["d"])
+
+    def limit_of(name):
+        return args.dmax if args.dmax else limits.get(name, 0) + 1e-9
+
+    found = search(cell, csig, atoms, ops, table, args.dmin, limit_of)
     bad = 0
-    for name, bonds in found.items():
-        alts = max((len(r) for _, _, r in bonds), default=0)
-        for e in range(alts):
-            s = [math.exp((r[min(e, len(r) - 1)] - d) / args.b) for d, _, r in bonds]
-            bvs = sum(s)
-            sg = math.sqrt(sum((v * sd / args.b) ** 2 for v, (d, sd, _) in zip(s, bonds)))
-            reported = sums.get((name, e + 1))
-            ok = reported and abs(reported[0] - bvs) < 1e-3 and abs(reported[1] - sg) < 1e-4 \
-                and reported[2] == len(bonds)
+    for atom in atoms:
+        name = atom["name"]
+        bonds = found[name]
+        cn = positions(bonds)
+        mine = sums_of(bonds, args.b)
+        reported = {e: v for (site, e), v in sums.items() if site == name}
+        for e in sorted(set(mine) | set(reported)):
+            ours, theirs = mine.get(e), reported.get(e)
+            ok = ours is not None and theirs is not None and \
+                abs(ours[0] - theirs[0]) < BVS_TOLERANCE and \
+                abs(ours[1] - theirs[1]) < SIGMA_TOLERANCE and theirs[2] == cn
             bad += not ok
-            print("%-4s alt %d: BVS %.4f(%.4f) CN %d   report %s   %s"
-                  % (name, e + 1, bvs, sg, len(bonds), reported, "ok" if ok else "DIFFERS"))
-    ds = sorted((round(d, 5), round(sd, 5)) for bonds in found.values() for d, sd, _ in bonds)
-    rs = sorted((d, sd) for _, _, d, sd in entries)
-    same = len(ds) == len(rs) and all(abs(a[0] - b[0]) < 2e-5 and abs(a[1] - b[1]) < 2e-5
-                                      for a, b in zip(ds, rs))
-    print("distances and sigma(d): %s (%d entries)" % ("ok" if same else "DIFFER", len(rs)))
-    return 0 if bad == 0 and same else 1
+            print("%-6s alt %d: BVS %s CN %2d   report %s   %s"
+                  % (name, e, "%.4f(%.4f)" % ours if ours else "none", cn,
+                     "%.4f(%.4f) CN %2d" % theirs if theirs else "none",
+                     "ok" if ok else "DIFFERS"))
+        if not mine and not reported:
+            print("%-6s no bonds, no sums   ok" % name)
+        if args.bonds:
+            for bond in sorted(bonds, key=lambda v: v["d"]):
+                print("%-6s    bond to %-6s g %.4f d %.5f(%.5f) r0 %s"
+                      % (name, bond["neighbour"], bond["g"], bond["d"], bond["sd"],
+                         " ".join("%.4f" % v for v in bond["r0"])))
+        listed = [(e["d"], e["sd"], e["neighbour"]) for e in entries if e["centre"] == name]
+        missing, extra = unmatched([(round(b["d"], 5), round(b["sd"], 5), b["neighbour"])
+                                    for b in bonds], listed)
+        for d, sd, other in missing:
+            bad += 1
+            print("%-6s    missing from the report: %-6s d %.5f(%.5f)" % (name, other, d, sd))
+        for d, sd, other in extra:
+            bad += 1
+            print("%-6s    in the report, not found here: %-6s d %.5f(%.5f)" % (name, other, d, sd))
+    known = {atom["name"] for atom in atoms}
+    for name in sorted({site for site, _ in sums} - known):
+        bad += 1
+        print("%-6s has sums in the report but is no site" % name)
+    total = sum(len(v) for v in found.values())
+    print("distances and sigma(d): %s (%d entries, report %d)"
+          % ("ok" if bad == 0 and total == len(entries) else "DIFFER", total, len(entries)))
+    print("agrees" if bad == 0 and total == len(entries) else "DIFFERS")
+    return 0 if bad == 0 and total == len(entries) else 1
 
 
 if __name__ == "__main__":

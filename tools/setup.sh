@@ -8,6 +8,8 @@ packages=(
   build-essential cmake pkg-config
   # tests (locales: Kestrin's tests build a decimal-comma locale with localedef)
   googletest libgtest-dev locales
+  # the independent check of reports and the real-world tests
+  python3
   # space-group tables and CIF reading (headers only; the CIF parser needs PEGTL, stb for its helpers)
   gemmi-dev tao-pegtl-dev libstb-dev
   # Kestrin

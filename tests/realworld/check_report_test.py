@@ -1,0 +1,223 @@
+#!/usr/bin/env python3
+"""Rules of tools/check_report.py on small structures whose answers are known by hand.
+
+    check_report_test.py path/to/check_report.py
+"""
+import itertools
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CHECKER = sys.argv.pop(1) if len(sys.argv) > 1 else os.path.join(
+    os.path.dirname(__file__), "..", "..", "tools", "check_report.py")
+sys.path.insert(0, os.path.dirname(os.path.abspath(CHECKER)))
+import check_report as check  # noqa: E402
+
+REPORTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "reports")
+
+P63MC = ["x,y,z", "-y,x-y,z", "-x+y,-x,z", "-x,-y,z+1/2", "y,-x+y,z+1/2", "x-y,x,z+1/2",
+         "-y,-x,z", "-x+y,y,z", "x,x-y,z", "y,x,z+1/2", "x-y,-y,z+1/2", "-x,-x+y,z+1/2"]
+
+
+def site(name, charge, pos, g=1.0, sigma=(0.0, 0.0, 0.0)):
+    return {"name": name, "charge": charge, "pos": list(pos), "sigma": list(sigma), "g": g}
+
+
+def ops(texts):
+    return [check.parse_operator(t) for t in texts]
+
+
+def bonds_of(cell, atoms, operators, table, dmax, dmin=0.5):
+    return check.search(cell, [0.0] * 6, atoms, ops(operators), table, dmin, lambda _: dmax)
+
+
+class Neighbours(unittest.TestCase):
+    def test_rounded_special_positions_are_one_atom(self):
+        # Wurtzite ZnO written with 0.3333/0.6667: three operators reach each basal O a few
+        # 1e-4 Å apart; they must count once.
+        cell = [3.2498, 3.2498, 5.2066, 90, 90, 120]
+        atoms = [site("Zn1", 2, (0.3333, 0.6667, 0.0)), site("O1", -2, (0.3333, 0.6667, 0.3819))]
+        found = bonds_of(cell, atoms, P63MC, {("Zn", "O"): [1.704]}, 3.0)
+        for name in ("Zn1", "O1"):
+            self.assertEqual(len(found[name]), 4)
+            self.assertEqual(check.positions(found[name]), 4)
+            self.assertAlmostEqual(check.sums_of(found[name], 0.37)[1][0], 1.9080, places=3)
+
+    def test_every_neighbour_within_the_limit_whatever_its_cell(self):
+        # Sites far from the origin in a skew cell smaller than the limit: every image within
+        # D-max, found by an exhaustive search over many cells, is found once.
+        cell = [2.2, 2.9, 5.3, 75.0, 80.0, 110.0]
+        atoms = [site("Na1", 1, (2.71, -1.32, 0.43)), site("Cl1", -1, (-0.88, 3.27, -2.14))]
+        operators = ["x,y,z", "-x,-y,-z"]
+        found = bonds_of(cell, atoms, operators, {("Na", "Cl"): [2.15]}, 3.5)
+        m = check.metric(cell)
+        for centre, other in ((atoms[0], atoms[1]), (atoms[1], atoms[0])):
+            expected = []
+            for op in ops(operators):
+                image = check.apply(op, other["pos"])
+                for t in itertools.product(range(-8, 9), repeat=3):
+                    d = math.dist(check.cartesian(m, centre["pos"]),
+                                  check.cartesian(m, [v + s for v, s in zip(image, t)]))
+                    if 0.5 <= d <= 3.5:
+                        expected.append(round(d, 6))
+            self.assertGreater(len(expected), 4)
+            self.assertEqual(sorted(round(b["d"], 6) for b in found[centre["name"]]),
+                             sorted(expected))
+
+    def test_sites_sharing_a_position_each_count_with_their_occupancy(self):
+        # Mg 0.6 / Fe 0.4 on one position of a primitive rock-salt-like cell: both are centres,
+        # each O sees both, and the O's CN counts the shared position once.
+        cell = [4.2, 4.2, 4.2, 90, 90, 90]
+        atoms = [site("Mg1", 1.2, (0, 0, 0), g=0.6), site("Fe1", 0.8, (0, 0, 0), g=0.4),
+                 site("O1", -2, (0.5, 0, 0)), site("O2", -2, (0, 0.5, 0)),
+                 site("O3", -2, (0, 0, 0.5))]
+        table = {("Mg", "O"): [1.693], ("Fe", "O"): [1.734]}
+        found = bonds_of(cell, atoms, ["x,y,z"], table, 2.5)
+        s_mg, s_fe = (math.exp((r0 - 2.1) / 0.37) for r0 in (1.693, 1.734))
+        for name, s in (("Mg1", s_mg), ("Fe1", s_fe)):
+            self.assertEqual(check.positions(found[name]), 6)
+            self.assertAlmostEqual(check.sums_of(found[name], 0.37)[1][0], 6 * s, places=9)
+        o1 = found["O1"]
+        self.assertEqual(sorted(b["neighbour"] for b in o1), ["Fe1", "Fe1", "Mg1", "Mg1"])
+        self.assertEqual(check.positions(o1), 2)
+        bvs, sigma = check.sums_of(o1, 0.37)[1]
+        self.assertAlmostEqual(bvs, 2 * (0.6 * s_mg + 0.4 * s_fe), places=9)
+        self.assertEqual(sigma, 0.0)
+
+
+class Bonding(unittest.TestCase):
+    TABLE = {("As", "S"): [2.272], ("S", "As"): [2.25], ("S", "S"): [2.03],
+             ("O", "O"): [1.406], ("Mg", "H"): [1.53], ("Mg", "O"): [1.693]}
+
+    def test_charges_and_table_decide(self):
+        cases = [
+            # centre, its charge, neighbour, its charge, expected r0 list or None
+            ("As", 3, "S", -1, [2.272]),   # cation first
+            ("S", -1, "As", 3, [2.272]),   # the neighbour is the cation
+            ("As", 0, "S", 0, [2.272]),    # nothing decides: centre first
+            ("S", 0, "As", 0, [2.25]),
+            ("S", 0, "As", 3, [2.272]),    # one charge decides
+            ("S", -1, "As", 0, [2.272]),
+            ("S", -1, "S", -1, None),      # same sign: no bond, whatever the table says
+            ("O", -2, "O", -2, None),
+            ("Mg", 2, "H", 1, None),       # hydroxyl H is no hydride
+            ("Mg", 0, "H", 1, [1.53]),     # a zero charge leaves it to the table
+            ("S", 0, "S", 0, [2.03]),
+            ("Mg", 2, "Si", -4, None),     # no line in either order
+        ]
+        for c, qc, n, qn, expected in cases:
+            with self.subTest(centre=c, neighbour=n, charges=(qc, qn)):
+                got = check.parameters(self.TABLE, site(c + "1", qc, (0, 0, 0)),
+                                       site(n + "2", qn, (0, 0, 0)))
+                self.assertEqual(got, expected)
+
+
+class Sums(unittest.TestCase):
+    def bond(self, d, r0, g=1.0, sd=0.002):
+        return {"neighbour": "O1", "g": g, "d": d, "sd": sd, "r0": r0, "cart": (d, 0, 0)}
+
+    def test_alternatives(self):
+        # Two alternatives on the first bond, one on the second: alternative 2 uses the second
+        # bond's only line. An alternative with r0 = 0 is left out, its number kept.
+        b = [self.bond(1.876, [1.759, 1.8]), self.bond(1.876, [1.759])]
+        sums = check.sums_of(b, 0.37)
+        self.assertAlmostEqual(sums[1][0], 1.4578, places=4)
+        self.assertAlmostEqual(sums[1][1], 0.0056, places=4)
+        self.assertAlmostEqual(sums[2][0], math.exp(-0.076 / 0.37) + math.exp(-0.117 / 0.37))
+        b = [self.bond(2.0, [1.7, 0.0, 1.8]), self.bond(2.0, [1.7])]
+        self.assertEqual(sorted(check.sums_of(b, 0.37)), [1, 3])
+
+    def test_bond_at_r0_weighs_its_occupancy(self):
+        sums = check.sums_of([self.bond(1.9, [1.9], g=0.25, sd=0.01)], 0.37)
+        self.assertAlmostEqual(sums[1][0], 0.25)
+        self.assertAlmostEqual(sums[1][1], 0.25 * 0.01 / 0.37)
+
+
+class CifSites(unittest.TestCase):
+    TEXT = """# a comment with 'quotes
+data_first
+_cell_length_a 4.0
+data_sites
+_publ_section_title
+;
+ loop_
+ _atom_site_label 'not a loop'
+;
+loop_
+_atom_site_label
+_atom_site_type_symbol
+_atom_site_fract_x
+_atom_site_fract_y
+_atom_site_fract_z
+_atom_site_occupancy
+Mg1 Mg2+ 0 0 0 0.6(1)
+Fe1 Fe2+ 0 0 0 0.4
+'O 1' O2- 0.5 0.25 0.125 ?
+H1 H+ . . . 1
+Q1 Du 0.1 0.1 0.1 1
+Na1 Na+ 0.3 0.3 0.3 .
+loop_
+_atom_type_symbol
+_atom_type_oxidation_number
+Mg2+ 2
+"""
+
+    def occupancies(self, text):
+        with tempfile.NamedTemporaryFile("w", suffix=".cif", delete=False) as f:
+            f.write(text)
+        try:
+            return check.cif_occupancies(f.name)
+        finally:
+            os.unlink(f.name)
+
+    def test_occupancies_in_site_order(self):
+        self.assertEqual(self.occupancies(self.TEXT), [0.6, 0.4, 1.0, 1.0])
+
+    def test_sites_without_occupancy_column(self):
+        text = self.TEXT.replace("_atom_site_occupancy\n", "").replace(" 0.6(1)", "")
+        text = text.replace(" 0.4\n", "\n").replace(" ?\n", "\n").replace(" 1\n", "\n")
+        text = text.replace(" .\n", "\n")
+        self.assertEqual(self.occupancies(text), [1.0, 1.0, 1.0, 1.0])
+
+
+class WholeReports(unittest.TestCase):
+    def run_checker(self, text):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "report.txt")
+            with open(path, "w") as f:
+                f.write(text)
+            return subprocess.run([sys.executable, CHECKER, path,
+                                   os.path.join(REPORTS, "BVTable"), "--dmax", "3.0"],
+                                  capture_output=True, text=True)
+
+    def test_agreeing_reports_pass_and_any_change_fails(self):
+        for name in ("NaCl", "TiO2-rutile", "Fe2O3-hematite"):
+            with open(os.path.join(REPORTS, name + ".out")) as f:
+                text = f.read()
+            self.assertEqual(self.run_checker(text).returncode, 0, name)
+            lines = text.split("\n")
+            first_sum = next(n for n, line in enumerate(lines) if "BVS =" in line)
+            first_entry = lines.index("  Searched distance:") + 2
+            changed = {
+                "a sum": lines[:first_sum] + [lines[first_sum].replace("BVS = ", "BVS = 1")]
+                + lines[first_sum + 1:],
+                "a lost entry": lines[:first_entry] + lines[first_entry + 1:],
+                "a doubled entry": lines[:first_entry + 1] + lines[first_entry:],
+                "a CN": lines[:first_sum] + [lines[first_sum].replace("CN = ", "CN =1")]
+                + lines[first_sum + 1:],
+            }
+            for what, changed_lines in changed.items():
+                with self.subTest(report=name, changed=what):
+                    self.assertEqual(self.run_checker("\n".join(changed_lines)).returncode, 1)
+
+    def test_an_error_report_fails(self):
+        result = self.run_checker("  Error !!!   Number of distance entry more than 1200.\n\n")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("Number of distance entry more than 1200", result.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
