@@ -102,8 +102,9 @@ def parse_report(path):
     return cell, sigma, atoms, ops, entries, sums
 
 
-def read_table(path):
-    """Alternatives of every (first element, second element) pair, in file order."""
+def read_table(path, b):
+    """Alternatives of every (first element, second element) pair, in file order: the lines of
+    the report's b, and the lines that give no b of their own."""
     table = {}
     with open(path) as file:
         lines = file.readlines()
@@ -115,6 +116,13 @@ def read_table(path):
             r0 = float(f[4])
         except ValueError:
             continue
+        if len(f) > 6:
+            try:
+                own_b = float(f[6])
+            except ValueError:
+                own_b = None
+            if own_b is not None and own_b > 0 and abs(own_b - b) > 1e-6:
+                continue
         table.setdefault((f[0], f[2]), []).append(r0)
     return table
 
@@ -376,7 +384,7 @@ def main():
     except ValueError as error:
         print("report: %s" % error)
         return 1
-    table = read_table(args.bvtable)
+    table = read_table(args.bvtable, args.b)
     occupancies = cif_occupancies(args.cif) if args.cif else [1.0] * len(atoms)
     if len(occupancies) != len(atoms):
         print("the CIF has %d sites and the report %d" % (len(occupancies), len(atoms)))
