@@ -128,7 +128,7 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
         }
         site.coordination = static_cast<int>(positions.size());
         site.sigma = std::sqrt(squares);
-        if (v < 0) site.bvs = -site.bvs;
+        if (v < 0 && site.bvs != 0.0) site.bvs = -site.bvs;
         site.deviation = site.bvs - v;
         site.relative = site.deviation / v;
         const double share = std::fabs(site.relative);
@@ -162,9 +162,11 @@ std::string valenceSummaryText(const CrystalStructure& structure, const ValenceS
             continue;
         }
         std::string references;
-        for (const std::string& reference : site.references)
-            references += (references.empty() ? "" : ",") + reference;
-        if (references.empty()) references = "-";
+        for (const std::string& reference : site.references) {
+            if (!references.empty()) references += ',';
+            references += reference;
+        }
+        if (references.empty()) references.push_back('-');
         text += formatText("  %-6s %6.2lf %9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n", label.c_str(),
                            site.valence, site.bvs, site.sigma, site.coordination, site.deviation,
                            100.0 * site.relative, references.c_str(), site.mark.empty() ? "" : "  ",

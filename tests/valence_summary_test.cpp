@@ -1,0 +1,139 @@
+#include "valence/valence_summary.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/test_files.h"
+
+namespace tarnell {
+namespace {
+
+SymmetryOperator identity() {
+    SymmetryOperator o;
+    for (int i = 0; i < 3; ++i) o.r[i][i] = 1;
+    return o;
+}
+
+SymmetryOperator inversion() {
+    SymmetryOperator o;
+    for (int i = 0; i < 3; ++i) o.r[i][i] = -1;
+    return o;
+}
+
+ParameterLine line(const char* cation, const char* cv, const char* anion, const char* av,
+                   double r0, const char* reference, double b = 0.0) {
+    return ParameterLine{cation, cv, anion, av, r0, reference, b};
+}
+
+// A cubic cell of 10 Å; `contact` puts a neighbour of site `j` around site `i` at distance d,
+// each contact at a position of its own unless `x` is given.
+struct SummaryFixture {
+    CrystalStructure structure;
+    OperatorTable operators{identity()};
+    std::vector<IonContact> contacts;
+    ParameterTable table;
+
+    SummaryFixture() { structure.cell = {10, 10, 10, 90, 90, 90}; }
+
+    void contact(int i, int j, double d, double sigma = 0.0, double x = -1.0) {
+        const double at = x >= 0 ? x : 0.01 * static_cast<double>(contacts.size() + 1);
+        contacts.push_back({i, j, {at, 0.3, 0.3}, d, sigma});
+    }
+    ValenceSummary run(double bvB = 0.37) {
+        return summariseValences(structure, operators, contacts, table, bvB);
+    }
+};
+
+TEST(ValenceSummary, EachBondTakesTheFirstLineOfBothValencesWithItsOwnB) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Fe1", 1, 0.5, 0.5, 0.5, 0, 0, 0, 3},
+                         Site{"O1", 1, 0, 0, 0, 0, 0, 0, -2}};
+    // In table order: a line of Fe2+, then two of Fe3+; the first Fe3+ line has b = 0.40.
+    f.table.lines = {line("Fe", "2", "O", "2", 1.734, "a"), line("Fe", "3", "O", "2", 1.70, "bs", 0.40),
+                     line("Fe", "3", "O", "2", 1.759, "a")};
+    for (int n = 0; n < 5; ++n) f.contact(0, 1, 2.0, 0.002);
+    for (int n = 0; n < 4; ++n) f.contact(1, 0, 2.0, 0.002);
+    const ValenceSummary summary = f.run();
+    ASSERT_EQ(summary.sites.size(), 2u);
+    const double s = std::exp((1.70 - 2.0) / 0.40);
+    const SiteSummary& fe = summary.sites[0];
+    EXPECT_NEAR(fe.bvs, 5 * s, 1e-12);
+    EXPECT_NEAR(fe.sigma, std::sqrt(5.0) * s * 0.002 / 0.40, 1e-12);
+    EXPECT_EQ(fe.coordination, 5);
+    EXPECT_EQ(fe.references, std::vector<std::string>{"bs"});
+    // The anion's sum has the anion's sign, so dV/V is negative for an underbonded one too.
+    const SiteSummary& o = summary.sites[1];
+    EXPECT_NEAR(o.bvs, -4 * s, 1e-12);
+    EXPECT_NEAR(o.relative, (-4 * s + 2) / -2, 1e-12);
+    EXPECT_EQ(fe.mark, "**");  // 5·0.4724 = 2.362: 21 % under
+    EXPECT_EQ(o.mark, "");     // 4·0.4724 = 1.890: 5.5 % under
+}
+
+TEST(ValenceSummary, UnspecifiedValenceServesAndMissingParametersLeaveTheSiteOut) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Ag1", 1, 0, 0, 0, 0, 0, 0, 1},
+                         Site{"Br1", 1, 0.5, 0, 0, 0, 0, 0, -1},
+                         Site{"Fe1", 1, 0.5, 0.5, 0, 0, 0, 0, 3},
+                         Site{"P1", 1, 0, 0.5, 0, 0, 0, 0, -3}};
+    f.table.lines = {line("Ag", "9", "Br", "1", 2.22, "b")};
+    f.contact(0, 1, 2.22);
+    f.contact(1, 0, 2.22);
+    f.contact(2, 3, 2.4);
+    const ValenceSummary summary = f.run();
+    ASSERT_EQ(summary.sites.size(), 4u);
+    EXPECT_NEAR(summary.sites[0].bvs, 1.0, 1e-12);
+    EXPECT_EQ(summary.sites[2].missing, "Fe3+ \u2013 P3-");
+    // Only Ag and Br, with deviations of 0, enter the index; P has no bond: all of it missing.
+    EXPECT_EQ(summary.sites[3].missing, "");
+    EXPECT_NEAR(summary.sites[3].deviation, 3.0, 1e-12);
+    EXPECT_NEAR(summary.ionsInCell, 3.0, 1e-12);
+    EXPECT_NEAR(summary.gii, std::sqrt(9.0 / 3.0), 1e-12);
+    // The charge balance counts every ion with a valence.
+    EXPECT_NEAR(summary.cationValences, 4.0, 1e-12);
+    EXPECT_NEAR(summary.anionValences, -4.0, 1e-12);
+    const std::string text = valenceSummaryText(f.structure, summary);
+    EXPECT_NE(text.find("  Fe1      3.00  no parameters for Fe3+ \u2013 P3-\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  P1      -3.00    0.0000  0.0000   0   3.0000   -100.0  -  **\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST(ValenceSummary, OccupancyAndMultiplicityWeighTheIndex) {
+    SummaryFixture f;
+    // With the inversion, a site at the origin has one image in the cell and a general one two.
+    f.operators = {identity(), inversion()};
+    f.structure.sites = {Site{"Mg1", 0.6, 0, 0, 0, 0, 0, 0, 1.2, 0, 2},
+                         Site{"Fe1", 0.4, 0, 0, 0, 0, 0, 0, 0.8, 0, 2},
+                         Site{"O1", 1, 0.2, 0.1, 0.1, 0, 0, 0, -2}};
+    f.table.lines = {line("Mg", "2", "O", "2", 1.693, "a"), line("Fe", "2", "O", "2", 1.734, "a")};
+    // O1 sees Mg1 and Fe1 on one position, at their r0: 0.6 + 0.4 = 1 v.u. from one position.
+    f.contact(2, 0, 1.693, 0.0, 0.0);
+    f.contact(2, 1, 1.734, 0.0, 0.0);
+    f.contact(0, 2, 1.693);
+    f.contact(1, 2, 1.734);
+    const ValenceSummary summary = f.run();
+    ASSERT_EQ(summary.sites.size(), 3u);
+    EXPECT_EQ(summary.sites[0].multiplicity, 1);
+    EXPECT_EQ(summary.sites[2].multiplicity, 2);
+    EXPECT_NEAR(summary.sites[2].bvs, -1.0, 1e-12);
+    EXPECT_EQ(summary.sites[2].coordination, 1);
+    // V is the oxidation state, not the charge share: Mg1 2, BVS 1 (one O at r0).
+    EXPECT_NEAR(summary.sites[0].valence, 2.0, 1e-12);
+    const double weighted = 0.6 * 1.0 + 0.4 * 1.0 + 2 * 1.0 * 1.0;  // Σ m·g·dV²
+    EXPECT_NEAR(summary.gii, std::sqrt(weighted / (0.6 + 0.4 + 2)), 1e-12);
+    EXPECT_NEAR(summary.cationValences, 2.0, 1e-12);
+    EXPECT_NEAR(summary.anionValences, -4.0, 1e-12);
+}
+
+TEST(ValenceSummary, WithoutValencesItSaysSoInOneLine) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Mg1"}, Site{"O1"}};
+    EXPECT_EQ(valenceSummaryText(f.structure, f.run()),
+              "\n  Valence summary:\n\n  No site has a formal valence: set the charges to "
+              "compare the sums with them.\n");
+}
+
+}  // namespace
+}  // namespace tarnell
