@@ -6,21 +6,52 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
-#include "valence/distance_list.h"
 #include "settings/settings_file.h"
 #include "structure/crystal_structure.h"
+#include "valence/distance_list.h"
 
 namespace tarnell {
 
 // Far more than any real coordination sphere, even of a large cation among split sites.
 inline constexpr int MaxBondsPerSite = 60;
 
-// Appends the "Bond valence sum" section and the reference list to the report at `outputPath`.
-// 0 on success; -1 with one message line otherwise, the report then left as it was.
+// One alternative of a site: every bond with its alternative number `number` (from 1) or, where
+// the bond has fewer, its last one.
+struct AlternativeSum {
+    int number = 0;
+    double bvs = 0.0;
+    double sigma = 0.0;
+    std::vector<BondParameter> parameters;  // per bond
+    std::vector<double> valences;           // per bond: g·exp((r0 - d)/b)
+};
+
+struct SiteSums {
+    int site = 0;                   // index in the structure
+    std::vector<int> entries;       // indices of its distance entries
+    int coordination = 0;           // neighbour positions
+    // In order; an alternative in which some bond has r0 = 0 is left out, the others keep
+    // their numbers. Empty for a site without bonds.
+    std::vector<AlternativeSum> alternatives;
+};
+
+// The sums of every site from the distance list `entries`. 0, or -1 with the message when a
+// site has more than MaxBondsPerSite entries or an entry names no site of the structure.
+int computeSiteSums(const CrystalStructure& structure, const std::vector<DistanceEntry>& entries,
+                    double b, std::vector<SiteSums>& sums, std::string& message);
+
+// The "Bond valence sum" section and the reference list as the report prints them.
+std::string valenceSumsText(const CrystalStructure& structure, const std::vector<SiteSums>& sums,
+                            const std::vector<std::string>& references);
+
+// Reads the distance list back, computes the sums and appends the section and the reference
+// list to the report at `outputPath`. 0 on success; -1 with one message line otherwise, the
+// report then left as it was. `sums` receives the sums.
 int computeValenceSums(const CrystalStructure& structure, int distanceCount,
                        const DistanceListFiles& files, const std::filesystem::path& bvTable,
                        const Settings& settings, const std::filesystem::path& outputPath,
-                       std::string& message);
+                       std::string& message, std::vector<SiteSums>* sums = nullptr,
+                       std::vector<DistanceEntry>* entries = nullptr);
 
 }  // namespace tarnell
