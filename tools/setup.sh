@@ -12,6 +12,8 @@ packages=(
   python3
   # space-group tables and CIF reading (headers only; the CIF parser needs PEGTL, stb for its helpers)
   gemmi-dev tao-pegtl-dev libstb-dev
+  # the JSON output
+  nlohmann-json3-dev
   # Kestrin
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
   # Kestrin looking right on a bare machine, and headless window tests

@@ -113,7 +113,7 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
                 continue;
             }
             const double b = line->b > 0.0 ? line->b : bvB;
-            SummaryBond bond{contact.neighbour, contact.d, contact.sigma,
+            SummaryBond bond{contact.neighbour, contact.position, contact.d, contact.sigma,
                              other.g * std::exp((line->r0 - contact.d) / b), *line};
             site.bvs += bond.s;
             squares += (bond.s * contact.sigma / b) * (bond.s * contact.sigma / b);

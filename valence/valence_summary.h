@@ -4,6 +4,7 @@
 // that line's own b; the global instability index sums the deviations over the cell.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ inline constexpr double StronglyMarkedDeviation = 0.20;
 
 struct SummaryBond {
     int neighbour = 0;  // site index
+    std::array<double, 3> position{};  // of the neighbour's image
     double d = 0.0;
     double sigma = 0.0;
     double s = 0.0;  // g·exp((r0 - d)/b) of the neighbour's occupancy g

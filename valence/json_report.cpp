@@ -1,0 +1,175 @@
+#include "valence/json_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "geometry/neighbour_search.h"
+#include "settings/text.h"
+
+namespace tarnell {
+namespace {
+
+using nlohmann::ordered_json;
+
+ordered_json triple(double x, double y, double z) { return ordered_json::array({x, y, z}); }
+
+ordered_json parameterJson(const BondParameter& p, double s) {
+    return {{"cation", p.cationKey}, {"anion", p.anionKey}, {"r0", p.r0},
+            {"reference", p.reference}, {"s", s}};
+}
+
+ordered_json summaryBondJson(const SummaryBond& bond, double bvB) {
+    const ParameterLine& p = bond.parameter;
+    return {{"cation", p.cation + p.cationValence + "+"},
+            {"anion", p.anion + p.anionValence + "-"},
+            {"r0", p.r0},
+            {"b", p.b > 0.0 ? p.b : bvB},
+            {"reference", p.reference},
+            {"s", bond.s}};
+}
+
+// The summary's bond for an entry of the distance list: the same neighbour at the same place.
+const SummaryBond* summaryBondOf(const CalculationResult& result, const CellGeometry& geometry,
+                                 int centre, const DistanceEntry& entry) {
+    for (const SiteSummary& site : result.summary.sites) {
+        if (site.site != centre) continue;
+        for (const SummaryBond& bond : site.bonds) {
+            const Site& neighbour = result.structure.sites[static_cast<std::size_t>(bond.neighbour)];
+            if (neighbour.name == entry.neighbour &&
+                samePosition(geometry, bond.position, entry.neighbourPosition))
+                return &bond;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string resultJson(const CalculationResult& result, const std::string& programVersion) {
+    const Settings& settings = result.settings;
+    const CrystalStructure& structure = result.structure;
+    ordered_json document;
+    document["format_version"] = JsonFormatVersion;
+    document["program"] = {{"name", "Tarnell"}, {"version", programVersion}};
+    document["input"] = {{"path", result.inputPath}, {"format", result.inputFormat}};
+    document["settings"] = {{"bv_b", settings.bvB},     {"entry_num", settings.entryNum},
+                            {"d_max", settings.dMax},   {"d_min", settings.dMin},
+                            {"h_max", settings.hMax},   {"h_min", settings.hMin}};
+    document["status"] = result.status == 0 ? "ok" : "failed";
+    document["message"] = result.status == 0 ? ordered_json(nullptr)
+                                             : ordered_json(trimBlanks(result.message.substr(
+                                                   0, result.message.find_last_not_of('\n') + 1)));
+    if (!result.structureRead) return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
+
+    document["title"] = structure.title;
+    const auto& c = structure.cell;
+    const auto& sc = structure.cellSigma;
+    document["cell"] = {{"a", c[0]},     {"b", c[1]},    {"c", c[2]},
+                        {"alpha", c[3]}, {"beta", c[4]}, {"gamma", c[5]},
+                        {"sigma", {{"a", sc[0]}, {"b", sc[1]}, {"c", sc[2]},
+                                   {"alpha", sc[3]}, {"beta", sc[4]}, {"gamma", sc[5]}}}};
+    document["space_group"] = {{"number", structure.sgNumber},
+                               {"setting", structure.sgSetting},
+                               {"symbol", structure.sgName},
+                               {"operator_count", result.operatorTexts.size()},
+                               {"operators", result.operatorTexts}};
+    ordered_json sites = ordered_json::array();
+    for (const Site& site : structure.sites) {
+        sites.push_back({{"label", site.name},
+                         {"element", elementSymbol(site.name)},
+                         {"occupancy", site.g},
+                         {"charge", site.charge},
+                         {"valence", formalValence(site)},
+                         {"xyz", triple(site.x, site.y, site.z)},
+                         {"sigma_xyz", triple(site.sx, site.sy, site.sz)},
+                         {"d_limit", site.dLimit}});
+    }
+    document["sites"] = std::move(sites);
+
+    // Which alternative sums each entry enters, and with which bond valence.
+    const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
+    ordered_json distances = ordered_json::array();
+    for (std::size_t n = 0; n < result.entries.size(); ++n) {
+        const DistanceEntry& entry = result.entries[n];
+        ordered_json alternatives = ordered_json::array();
+        int centre = -1;
+        for (const SiteSums& site : result.sums) {
+            const auto at = std::find(site.entries.begin(), site.entries.end(), static_cast<int>(n));
+            if (at == site.entries.end()) continue;
+            centre = site.site;
+            const std::size_t bond = static_cast<std::size_t>(at - site.entries.begin());
+            for (const AlternativeSum& sum : site.alternatives) {
+                ordered_json item = parameterJson(sum.parameters[bond], sum.valences[bond]);
+                item["alternative"] = sum.number;
+                alternatives.push_back(std::move(item));
+            }
+        }
+        const SummaryBond* inSummary =
+            centre >= 0 ? summaryBondOf(result, geometry, centre, entry) : nullptr;
+        distances.push_back({{"number", entry.number},
+                             {"centre", entry.centre},
+                             {"neighbour", entry.neighbour},
+                             {"code", entry.code},
+                             {"xyz", triple(entry.neighbourPosition[0], entry.neighbourPosition[1],
+                                            entry.neighbourPosition[2])},
+                             {"d", entry.d},
+                             {"sigma_d", entry.sigma},
+                             {"alternatives", std::move(alternatives)},
+                             {"summary", inSummary ? summaryBondJson(*inSummary, settings.bvB)
+                                                   : ordered_json(nullptr)}});
+    }
+    document["distances"] = std::move(distances);
+
+    ordered_json sums = ordered_json::array();
+    for (const SiteSums& site : result.sums) {
+        if (site.entries.empty()) continue;
+        ordered_json alternatives = ordered_json::array();
+        for (const AlternativeSum& sum : site.alternatives) {
+            alternatives.push_back({{"number", sum.number}, {"bvs", sum.bvs}, {"sigma", sum.sigma}});
+        }
+        sums.push_back({{"site", structure.sites[static_cast<std::size_t>(site.site)].name},
+                        {"cn", site.coordination},
+                        {"alternatives", std::move(alternatives)}});
+    }
+    document["sums"] = std::move(sums);
+    document["references"] = result.references;
+
+    if (result.summaryMade) {
+        ordered_json summarySites = ordered_json::array();
+        for (const SiteSummary& site : result.summary.sites) {
+            ordered_json bonds = ordered_json::array();
+            for (const SummaryBond& bond : site.bonds) {
+                ordered_json item = summaryBondJson(bond, settings.bvB);
+                item["neighbour"] = structure.sites[static_cast<std::size_t>(bond.neighbour)].name;
+                item["d"] = bond.d;
+                item["sigma_d"] = bond.sigma;
+                bonds.push_back(std::move(item));
+            }
+            const bool summed = site.missing.empty();
+            summarySites.push_back(
+                {{"site", structure.sites[static_cast<std::size_t>(site.site)].name},
+                 {"valence", site.valence},
+                 {"multiplicity", site.multiplicity},
+                 {"bvs", summed ? ordered_json(site.bvs) : ordered_json(nullptr)},
+                 {"sigma", summed ? ordered_json(site.sigma) : ordered_json(nullptr)},
+                 {"cn", site.coordination},
+                 {"delta_v", summed ? ordered_json(site.deviation) : ordered_json(nullptr)},
+                 {"delta_v_relative", summed ? ordered_json(site.relative) : ordered_json(nullptr)},
+                 {"mark", site.mark},
+                 {"references", site.references},
+                 {"missing_parameters", summed ? ordered_json(nullptr) : ordered_json(site.missing)},
+                 {"bonds", std::move(bonds)}});
+        }
+        document["valence_summary"] = {{"sites", std::move(summarySites)},
+                                       {"gii", result.summary.gii},
+                                       {"ions_in_cell", result.summary.ionsInCell},
+                                       {"cation_valences", result.summary.cationValences},
+                                       {"anion_valences", result.summary.anionValences}};
+    } else {
+        document["valence_summary"] = nullptr;
+    }
+    return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
+}
+
+}  // namespace tarnell
