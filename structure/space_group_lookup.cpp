@@ -314,7 +314,9 @@ int checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wo
                       std::string& message) {
     // A number and setting that the data file does not hold are refused by its lookup.
     if (!isHeldSetting(structure.sgNumber, structure.sgSetting)) return 0;
-    const std::vector<NamedSetting> named = settingsOfSymbol(structure.sgName, structure.cell);
+    // A listing's cut symbol can take in the parenthesis of its number.
+    const std::string symbol = trimBlanks(structure.sgName.substr(0, structure.sgName.find('(')));
+    const std::vector<NamedSetting> named = settingsOfSymbol(symbol, structure.cell);
     if (named.empty()) return 0;
     const NamedSetting* sameGroup = nullptr;
     for (const NamedSetting& setting : named) {
@@ -322,7 +324,7 @@ int checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wo
         if (setting.setting == structure.sgSetting && setting.axes == 1) return 0;
         if (sameGroup == nullptr) sameGroup = &setting;
     }
-    const std::string symbolText = "symbol " + structure.sgName;
+    const std::string symbolText = "symbol " + symbol;
     if (sameGroup == nullptr) {
         const std::string numberText = formatText("number %d", structure.sgNumber);
         message = formatText(wording.spaceGroupContradiction, symbolText.c_str(),
