@@ -122,8 +122,8 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
                              : readFileGroup(structure, record, operators, message);
             }
         } catch (const std::exception& error) {
-            message = formatText(EngineWording.readFailure, inputPath.string().c_str(),
-                                 error.what());
+            message =
+                formatText(EngineWording.readFailure, inputPath.string().c_str(), error.what());
             status = -1;
         }
         int distanceCount = 0;

@@ -42,9 +42,9 @@ struct Wording {
     // A failure inside a library while reading (arguments: the path, the library's message).
     const char* readFailure;
     // What a reader left out or changed; the structure is read.
-    const char* dummySitesSkipped;    // the skipped labels
-    const char* labelsMadeUnique;     // the new labels with the repeated ones
-    const char* operatorsUnusable;    // why, and what gave the group instead
+    const char* dummySitesSkipped;  // the skipped labels
+    const char* labelsMadeUnique;   // the new labels with the repeated ones
+    const char* operatorsUnusable;  // why, and what gave the group instead
 };
 
 inline constexpr Wording EngineWording{

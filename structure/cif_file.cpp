@@ -93,7 +93,9 @@ std::optional<double> chargeOfTypeSymbol(const std::string& symbol) {
 // Dummy atoms of refinement programs: markers without scattering power.
 bool isDummyType(const std::string& type) {
     std::string lower;
-    for (const char c : type) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char c : type) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
     return lower == "du" || lower == "x";
 }
 
@@ -199,7 +201,8 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
             for (const gemmi::Op& op : *ops) texts.push_back(op.triplet());
             const std::vector<NamedSetting> exact = settingsOfOperators(texts);
             if (!exact.empty()) {
-                if (statedAllow(exact.front(), "operators of " + exact.front().name) != 0) return -1;
+                const std::string source = "operators of " + exact.front().name;
+                if (statedAllow(exact.front(), source) != 0) return -1;
                 take(exact.front(), texts);
                 return 0;
             }
@@ -241,7 +244,8 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
     }
     if (symbol) {
         if (named.empty()) {
-            const std::string stated = *symbol + (number ? " (" + std::to_string(*number) + ")" : "");
+            const std::string stated =
+                *symbol + (number ? " (" + std::to_string(*number) + ")" : "");
             message = formatText(wording.spaceGroupUnknown, stated.c_str());
             return -1;
         }

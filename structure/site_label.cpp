@@ -1,8 +1,7 @@
 #include "structure/site_label.h"
 
-#include <gemmi/elem.hpp>
-
 #include <cctype>
+#include <gemmi/elem.hpp>
 
 namespace tarnell {
 

@@ -297,8 +297,8 @@ int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structu
     const NamedSetting* chosen = nullptr;
     for (const NamedSetting& setting : named) {
         if (stated != 0 && setting.number != stated) continue;
-        if (chosen == nullptr ||
-            (setting.uniqueAxis == structure.uniqueAxis && chosen->uniqueAxis != setting.uniqueAxis)) {
+        if (chosen == nullptr || (setting.uniqueAxis == structure.uniqueAxis &&
+                                  chosen->uniqueAxis != setting.uniqueAxis)) {
             chosen = &setting;
         }
     }

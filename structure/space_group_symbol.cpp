@@ -1,11 +1,10 @@
 #include "structure/space_group_symbol.h"
 
-#include <gemmi/symmetry.hpp>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <gemmi/symmetry.hpp>
 
 namespace tarnell {
 namespace {
@@ -37,7 +36,9 @@ std::string shortMonoclinic(const std::string& hm) {
     return result;
 }
 
-bool isMonoclinic(int number) { return number >= 3 && number <= 15; }
+bool isMonoclinic(int number) {
+    return number >= 3 && number <= 15;
+}
 
 // The symbol's own spellings in gemmi's table, and the older or newer symbol of the same
 // setting that the table of alternative names gives.
@@ -185,7 +186,8 @@ std::vector<NamedSetting> settingsOfSymbol(const std::string& text,
     // Without a qualifier the cell tells hexagonal from rhombohedral axes.
     if (parts.qualifier == 0) {
         const char otherAxes = isRhombohedralCell(cell) ? 'H' : 'R';
-        std::erase_if(found, [otherAxes](const gemmi::SpaceGroup* g) { return g->ext == otherAxes; });
+        std::erase_if(found,
+                      [otherAxes](const gemmi::SpaceGroup* g) { return g->ext == otherAxes; });
     }
     const char axis = obliqueAxis(cell);
     std::stable_sort(found.begin(), found.end(), [&](const auto* a, const auto* b) {

@@ -16,16 +16,13 @@ const std::filesystem::path Source = TARNELL_SOURCE_DIR;
 TEST(SiteLabel, LabelIsMadeToTellTheElementOfItsTypeSymbol) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"BA1", "Ba2+", "Ba1"},  // read as boron before
-        {"CS", "Cs+", "Cs"},
-        {"FE1", "FE3+", "Fe1"},
-        {"M1", "Cu", "CuM1"},   // a site named by its position
+        {"CS", "Cs+", "Cs"},    {"FE1", "FE3+", "Fe1"},
+        {"M1", "Cu", "CuM1"},    // a site named by its position
         {"Os1", "O2-", "OOs1"},  // mended case would still read as osmium
         {"OS1", "O", "OS1"},     // already oxygen under the label rule
-        {"Ba1", "Ba", "Ba1"},
-        {"O1", "O-2", "O1"},
+        {"Ba1", "Ba", "Ba1"},   {"O1", "O-2", "O1"},
         {"Wat", "Wat", "Wat"},  // no element: the label rule stays
-        {"C1", "Du", "C1"},
-        {"Na1", "", "Na1"}};
+        {"C1", "Du", "C1"},     {"Na1", "", "Na1"}};
     for (const auto& [label, type, expected] : cases) {
         EXPECT_EQ(labelWithElement(label, elementOfTypeSymbol(type)), expected) << label << type;
     }
@@ -91,9 +88,9 @@ Read readFile(ReaderMode mode, const std::string& text, const Wording& wording =
     test::TempDir dir;
     test::writeFile(dir / "in", text);
     Read r;
-    r.status = readStructure(mode, dir / "in", r.structure,
-                             ReaderContext{wording, 3.0, Source / "data" / "sgtrans.dat"},
-                             r.message);
+    r.status =
+        readStructure(mode, dir / "in", r.structure,
+                      ReaderContext{wording, 3.0, Source / "data" / "sgtrans.dat"}, r.message);
     return r;
 }
 
@@ -118,8 +115,7 @@ TEST(SpaceGroupSymbol, IcsdExportsGiveTheSettingTheirSymbolNames) {
     for (const auto& [cell, group, number, setting] : cases) {
         const Read r = readFile(ReaderMode::IcsdText, icsd(cell, group));
         ASSERT_EQ(r.status, 0) << group << r.message;
-        EXPECT_EQ(std::tie(r.structure.sgNumber, r.structure.sgSetting),
-                  std::tie(number, setting))
+        EXPECT_EQ(std::tie(r.structure.sgNumber, r.structure.sgSetting), std::tie(number, setting))
             << group;
         EXPECT_EQ(r.structure.sites[0].name, "Ba1");  // "BA" column: barium, not boron
     }
@@ -183,8 +179,8 @@ TEST(SpaceGroupSymbol, ListingInAnotherSettingIsConverted) {
     EXPECT_EQ(r.structure.sgName, "P n m a");
     const Site& si = r.structure.sites[0];
     const std::array<double, 6> cell{10.1943, 5.9807, 4.7535, 0.09403, 0.25, 0.42645};
-    const std::array<double, 6> read{r.structure.cell[0], r.structure.cell[1], r.structure.cell[2],
-                                     si.x, si.y, si.z};
+    const std::array<double, 6> read{
+        r.structure.cell[0], r.structure.cell[1], r.structure.cell[2], si.x, si.y, si.z};
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(read[i], cell[i], 1e-12) << i;
 }
 
@@ -194,7 +190,8 @@ TEST(StructureReader, DirectoryAndUnreadableInputEndWithOneLine) {
     std::string message;
     const ReaderContext context{EngineWording, 3.0, {}};
     EXPECT_EQ(readStructure(ReaderMode::CifFile, dir.path(), s, context, message), -1);
-    EXPECT_EQ(message, "  Error !!!  " + dir.path().string() + " is a directory, not a structure file.\n");
+    EXPECT_EQ(message,
+              "  Error !!!  " + dir.path().string() + " is a directory, not a structure file.\n");
 }
 
 }  // namespace

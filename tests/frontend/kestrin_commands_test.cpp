@@ -296,7 +296,8 @@ void KestrinCommandsTest::reportIsShownAndSavedAndHelpOpens() {
 // calculation from the form gives the engine's own sums on the file.
 void KestrinCommandsTest::capitalLabelsOfACifAreCalculatedWithTheirElement() {
     test::writeTextFile(work("BVTable"), "Ba 2 O 2 2.29 a\n" + std::string(ReferenceHeader) + "\n");
-    const QString cif = QStringLiteral(TARNELL_SOURCE_DIR "/tests/data/cif/bao_upper_case_labels.cif");
+    const QString cif =
+        QStringLiteral(TARNELL_SOURCE_DIR "/tests/data/cif/bao_upper_case_labels.cif");
     m_view->LoadCommandLine({"Kestrin", "-c", cif});
     QCOMPARE(sites()->CellText(0, 1), QStringLiteral("Ba1"));
     m_view->OnCalculation();
