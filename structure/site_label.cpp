@@ -12,11 +12,13 @@ std::string elementOfLabel(const std::string& label) {
 
 std::string elementOfTypeSymbol(const std::string& typeSymbol) {
     std::string letters;
-    for (const char c : typeSymbol) {
-        if (!std::isalpha(static_cast<unsigned char>(c))) break;
-        letters += c;
+    std::size_t pos = 0;
+    while (pos < typeSymbol.size() && std::isalpha(static_cast<unsigned char>(typeSymbol[pos]))) {
+        letters += typeSymbol[pos++];
     }
     if (letters.empty() || letters.size() > 2) return {};
+    // Only a charge may follow the element: "H2O" names water, not hydrogen.
+    if (typeSymbol.find_first_not_of("0123456789.+-", pos) != std::string::npos) return {};
     letters[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letters[0])));
     if (letters.size() == 2) {
         letters[1] = static_cast<char>(std::tolower(static_cast<unsigned char>(letters[1])));
