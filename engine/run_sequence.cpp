@@ -1,8 +1,9 @@
 #include "engine/run_sequence.h"
 
+#include <system_error>
+
 #include <exception>
 #include <fstream>
-#include <system_error>
 
 #include "geometry/neighbour_search.h"
 #include "geometry/operator_expansion.h"
