@@ -1,5 +1,6 @@
 #include "engine/run_sequence.h"
 
+#include <exception>
 #include <fstream>
 
 #include "engine/scratch_files.h"
@@ -90,10 +91,22 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         SpaceGroupRecord record;
         OperatorTable operators;
         message.clear();
-        int status = readStructure(*mode, inputPath, structure, context, message);
-        if (status == 0) {
-            status = readSpaceGroupRecord(inWorkDir(workDir, settings.spgraFile), structure,
-                                          record, message);
+        int status = -1;
+        // Whatever fails while reading, the message becomes the report; nothing escapes the run.
+        try {
+            status = readStructure(*mode, inputPath, structure, context, message);
+            if (status == 0) {
+                for (const std::string& note : structure.notes) console << note;
+                // A file with an origin or a cell of its own brings its operators along.
+                status = structure.symmetryOperators.empty()
+                             ? readSpaceGroupRecord(inWorkDir(workDir, settings.spgraFile),
+                                                    structure, record, message)
+                             : readFileGroup(structure, record, operators, message);
+            }
+        } catch (const std::exception& error) {
+            message =
+                formatText(EngineWording.readFailure, inputPath.string().c_str(), error.what());
+            status = -1;
         }
         int distanceCount = 0;
         std::vector<IonContact> contacts;
@@ -110,8 +123,10 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         }
         if (status == 0) {
             copyCellUncertainties(structure);
-            expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
-                                    record.operatorTexts, record.groupCodes, operators);
+            if (structure.symmetryOperators.empty()) {
+                expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
+                                        record.operatorTexts, record.groupCodes, operators);
+            }
             status = searchDistances(structure, operators, settings, paths.bvTable, scratchFiles,
                                      distanceCount, message, &contacts);
             if (status == 0 && distanceCount == 0) {

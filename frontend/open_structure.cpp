@@ -57,7 +57,12 @@ bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::pat
         ShowMessage(message);
         return false;
     }
-    return LoadStructure(structure, file);
+    if (!LoadStructure(structure, file)) return false;
+    // What the reader left out or renamed is told once, when the file is opened.
+    std::string notes;
+    for (const std::string& note : structure.notes) notes += note + '\n';
+    if (!notes.empty()) ShowMessage(notes);
+    return true;
 }
 
 QString CKestrinView::DialogFolder() const {

@@ -29,13 +29,22 @@ struct Wording {
     // A token of the unit cell that must be a number and is not (argument: the token).
     const char* badCellNumber;
     // CIF input (arguments: the file, a block, a label or a symbol as each message says).
-    const char* notCif;                  // the path
+    const char* cifUnreadable;           // gemmi's message, with the file and line
     const char* noAtomSites;             // the path
-    const char* noUnitCell;              // the block
+    const char* noUnitCell;              // the block, the missing item
     const char* siteWithoutCoordinates;  // the label
-    const char* labelTwice;              // the label
-    const char* spaceGroupUnknown;       // the symbol, or what the file gives instead
-    const char* settingNotHeld;          // the symbol
+    const char* spaceGroupUnknown;       // the symbol and number, or what the file gives
+    // Two statements about the space group that name different groups or settings (each
+    // argument says what stated it: "symbol P 21/c", "number 15").
+    const char* spaceGroupContradiction;
+    // A path that names a directory (argument: the path).
+    const char* isDirectory;
+    // A failure inside a library while reading (arguments: the path, the library's message).
+    const char* readFailure;
+    // What a reader left out or changed; the structure is read.
+    const char* dummySitesSkipped;  // the skipped labels
+    const char* labelsMadeUnique;   // the new labels with the repeated ones
+    const char* operatorsUnusable;  // why, and what gave the group instead
 };
 
 inline constexpr Wording EngineWording{
@@ -50,13 +59,18 @@ inline constexpr Wording EngineWording{
     "  %s space group not found !!!\n",
     "  Error !!!  \"%s\" of species %s is not a number.\n",
     "  Error !!!  \"%s\" of the unit cell is not a number.\n",
-    "  Error !!!  %s is not a CIF file.\n",
+    "  Error !!!  CIF file cannot be read: %s.\n",
     "  Error !!!  %s has no block with atom sites.\n",
-    "  Error !!!  Block %s gives no complete unit cell.\n",
+    "  Error !!!  Block %s gives no complete unit cell: %s is missing.\n",
     "  Error !!!  Species %s has no fractional coordinates.\n",
-    "  Error !!!  Species label %s is used twice.\n",
     "  Error !!!  Space group %s is not known.\n",
-    "  Error !!!  Space group %s is in a setting that the space-group file does not hold.\n",
+    "  Error !!!  Space group %s and %s contradict each other.\n",
+    "  Error !!!  %s is a directory, not a structure file.\n",
+    "  Error !!!  %s cannot be read: %s\n",
+    "  Note !!!  Dummy sites skipped: %s.\n",
+    "  Note !!!  Repeated species labels made unique: %s.\n",
+    "  Note !!!  The listed symmetry operators are unusable (%s); the space group is taken from "
+    "the %s.\n",
 };
 
 inline constexpr Wording FrontEndWording{
@@ -71,13 +85,18 @@ inline constexpr Wording FrontEndWording{
     "  %s space group not found !!!\n",
     "  \"%s\" of species %s is not a number !!!\n",
     "  \"%s\" of the unit cell is not a number !!!\n",
-    "  %s is not a CIF file !!!\n",
+    "  CIF file cannot be read: %s !!!\n",
     "  %s has no block with atom sites !!!\n",
-    "  Block %s gives no complete unit cell !!!\n",
+    "  Block %s gives no complete unit cell: %s is missing !!!\n",
     "  Species %s has no fractional coordinates !!!\n",
-    "  Species label %s is used twice !!!\n",
     "  Space group %s is not known !!!\n",
-    "  Space group %s is in a setting that the space-group file does not hold !!!\n",
+    "  Space group %s and %s contradict each other !!!\n",
+    "  %s is a directory, not a structure file !!!\n",
+    "  %s cannot be read: %s !!!\n",
+    "  Dummy sites skipped: %s !!!\n",
+    "  Repeated species labels made unique: %s !!!\n",
+    "  The listed symmetry operators are unusable (%s); the space group is taken from the %s "
+    "!!!\n",
 };
 
 }  // namespace tarnell

@@ -3,6 +3,7 @@
 #include <gemmi/cif.hpp>
 #include <gemmi/symmetry.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <iterator>
@@ -11,8 +12,11 @@
 #include <set>
 #include <sstream>
 
+#include "geometry/operator_expansion.h"
 #include "geometry/setting_transformation.h"
 #include "settings/text.h"
+#include "structure/site_label.h"
+#include "structure/space_group_symbol.h"
 #include "structure/uncertain_number.h"
 
 namespace tarnell {
@@ -86,71 +90,178 @@ std::optional<double> chargeOfTypeSymbol(const std::string& symbol) {
     return sign * (digits.empty() ? 1.0 : std::stod(digits));
 }
 
-// Where a gemmi entry stands in the shipped data file: its setting number, the orthorhombic
-// axis setting (1 to 6) it must first be converted from, and a monoclinic unique axis.
-struct FileSetting {
-    int setting = 0;  // 0: the file has no such setting
-    int axes = 1;
-    std::string uniqueAxis;
+// Dummy atoms of refinement programs: markers without scattering power.
+bool isDummyType(const std::string& type) {
+    std::string lower;
+    for (const char c : type) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return lower == "du" || lower == "x";
+}
+
+// The listed operators, when they are a group of at most MaxOperators operators that holds
+// x,y,z: every product of two is listed (modulo lattice translations), none twice. Otherwise
+// the reason why not.
+std::optional<std::vector<gemmi::Op>> listedGroup(const std::vector<std::string>& texts,
+                                                  std::string& why) {
+    std::vector<gemmi::Op> ops;
+    try {
+        for (const std::string& text : texts) ops.push_back(gemmi::parse_triplet(text).wrap());
+    } catch (const std::exception&) {
+        why = "not readable";
+        return std::nullopt;
+    }
+    std::vector<gemmi::Op> sorted = ops;
+    std::sort(sorted.begin(), sorted.end());
+    if (!std::binary_search(sorted.begin(), sorted.end(), gemmi::Op::identity())) {
+        why = "no x,y,z";
+        return std::nullopt;
+    }
+    if (sorted.size() > static_cast<std::size_t>(MaxOperators) ||
+        std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+        why = "not a group";
+        return std::nullopt;
+    }
+    for (const gemmi::Op& a : sorted) {
+        for (const gemmi::Op& b : sorted) {
+            if (!std::binary_search(sorted.begin(), sorted.end(), (a * b).wrap())) {
+                why = "not a group";
+                return std::nullopt;
+            }
+        }
+    }
+    return ops;
+}
+
+// Where the group of a read comes from, and what the reader then does with it.
+struct GroupChoice {
+    NamedSetting setting;
+    bool ownOperators = false;  // the operators stand as listed: no data-file record describes them
+    std::vector<std::string> operators;
 };
 
-// The data file holds, for each setting, the first entry of gemmi's table with its qualifier and
-// origin (or axes) choice; gemmi's further entries are other cells.
-bool isListedEntry(const gemmi::SpaceGroup& group) {
-    for (const gemmi::SpaceGroup& entry : gemmi::spacegroup_tables::main) {
-        if (entry.number == group.number && std::string(entry.qualifier) == group.qualifier &&
-            entry.ext == group.ext) {
-            return &entry == &group;
+std::string joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+    return text;
+}
+
+std::optional<std::string> symbolOf(const cif::Block& block) {
+    const std::optional<std::string> symbol =
+        valueOf(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"});
+    if (!symbol) return std::nullopt;
+    return oneLine(*symbol);
+}
+
+// The group of a read, from the first of these that the file gives and that makes one: the
+// listed operators, the Hall symbol, the H-M symbol, the number. Operators that are no group give
+// way with a note; two statements that name different groups refuse the file.
+int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Wording& wording,
+                GroupChoice& choice, std::vector<std::string>& notes, std::string& message) {
+    const std::optional<std::string> symbol = symbolOf(block);
+    const std::optional<std::string> hall =
+        valueOf(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"});
+    const std::optional<std::string> numberText =
+        valueOf(block, {"_space_group_IT_number", "_symmetry_Int_Tables_number"});
+    const std::optional<int> number = numberText ? readInteger(*numberText) : std::nullopt;
+    const std::vector<std::string> operators =
+        valuesOf(block, {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"});
+    const std::vector<NamedSetting> named =
+        symbol ? settingsOfSymbol(*symbol, cell) : std::vector<NamedSetting>{};
+
+    const auto contradiction = [&](const std::string& first, const std::string& second) {
+        message = formatText(wording.spaceGroupContradiction, first.c_str(), second.c_str());
+        return -1;
+    };
+    const std::string numberStated = number ? "number " + std::to_string(*number) : "";
+    const auto symbolAllows = [&](int n) {
+        return named.empty() || std::any_of(named.begin(), named.end(),
+                                            [n](const NamedSetting& s) { return s.number == n; });
+    };
+    if (number && !symbolAllows(*number)) return contradiction("symbol " + *symbol, numberStated);
+    // A group that the operators or the Hall symbol give must agree with the number and the
+    // symbol that the file states beside them.
+    const auto statedAllow = [&](const NamedSetting& found, const std::string& source) {
+        if (number && *number != found.number) return contradiction(source, numberStated);
+        if (!symbolAllows(found.number)) return contradiction("symbol " + *symbol, source);
+        return 0;
+    };
+    // A group that the data file holds is computed with its record; any other with its own
+    // operators.
+    const auto take = [&](const NamedSetting& found, const std::vector<std::string>& ops) {
+        choice.setting = found;
+        choice.ownOperators = found.setting == 0;
+        if (choice.ownOperators) choice.operators = ops;
+    };
+
+    std::string why;
+    if (!operators.empty()) {
+        if (const auto ops = listedGroup(operators, why)) {
+            std::vector<std::string> texts;
+            for (const gemmi::Op& op : *ops) texts.push_back(op.triplet());
+            const std::vector<NamedSetting> exact = settingsOfOperators(texts);
+            if (!exact.empty()) {
+                const std::string source = "operators of " + exact.front().name;
+                if (statedAllow(exact.front(), source) != 0) return -1;
+                take(exact.front(), texts);
+                return 0;
+            }
+            // An origin or a cell of the file's own: the operators stand as listed, named by
+            // what the file states.
+            choice.ownOperators = true;
+            choice.operators = std::move(texts);
+            if (number) {
+                choice.setting = standardSetting(*number);
+            } else if (!named.empty()) {
+                choice.setting = named.front();
+            }
+            return 0;
         }
     }
-    return false;
-}
-
-FileSetting fileSettingOf(const gemmi::SpaceGroup& group) {
-    FileSetting result;
-    const std::string qualifier = group.qualifier;
-    const int number = group.number;
-    if (number >= 3 && number <= 15) {
-        const std::string axes = "bca";
-        if (qualifier.empty() || axes.find(qualifier[0]) == std::string::npos) return result;
-        const int choice = qualifier.size() > 1 ? qualifier[1] - '0' : 1;
-        if (choice < 1 || choice > 3) return result;
-        result.setting = 3 * static_cast<int>(axes.find(qualifier[0])) + choice;
-        result.uniqueAxis = qualifier.substr(0, 1);
-    } else if (number >= 16 && number <= 74) {
-        constexpr std::array<const char*, 6> Axes = {"", "ba-c", "cab", "-cba", "bca", "a-cb"};
-        for (std::size_t k = 0; k < Axes.size(); ++k) {
-            if (qualifier == Axes[k]) result.axes = static_cast<int>(k) + 1;
+    const auto fellBackTo = [&](const std::string& source) {
+        if (!operators.empty()) {
+            notes.push_back(formatText(wording.operatorsUnusable, why.c_str(), source.c_str()));
         }
-        if (qualifier != Axes[result.axes - 1]) return result;
-        result.setting = group.ext == '2' ? 2 : 1;
-    } else if (!qualifier.empty()) {
-        return result;
-    } else {
-        result.setting = group.ext == '2' || group.ext == 'R' ? 2 : 1;
-    }
-    if (!isListedEntry(group)) result.setting = 0;
-    return result;
-}
+    };
 
-// gemmi lists the standard setting of a group first.
-const gemmi::SpaceGroup* firstEntry(int number) {
-    for (const gemmi::SpaceGroup& entry : gemmi::spacegroup_tables::main) {
-        if (entry.number == number) return &entry;
+    if (hall) {
+        std::vector<std::string> texts;
+        try {
+            for (const gemmi::Op& op : gemmi::symops_from_hall(hall->c_str())) {
+                texts.push_back(op.triplet());
+            }
+        } catch (const std::exception&) {
+            texts.clear();  // a Hall symbol that gemmi cannot read gives way to the H-M symbol
+        }
+        const std::vector<NamedSetting> exact = settingsOfOperators(texts);
+        if (!exact.empty()) {
+            const std::string source = "Hall symbol " + oneLine(*hall);
+            if (statedAllow(exact.front(), source) != 0) return -1;
+            take(exact.front(), texts);
+            fellBackTo(source);
+            return 0;
+        }
     }
-    return nullptr;
-}
-
-// The group of the symmetry operators the file lists, if they make one that gemmi knows.
-const gemmi::SpaceGroup* groupOfOperators(const std::vector<std::string>& texts) {
-    if (texts.empty()) return nullptr;
-    try {
-        std::vector<gemmi::Op> ops;
-        for (const std::string& text : texts) ops.push_back(gemmi::parse_triplet(text));
-        return gemmi::find_spacegroup_by_ops(gemmi::split_centering_vectors(ops));
-    } catch (const std::exception&) {
-        return nullptr;
+    if (symbol) {
+        if (named.empty()) {
+            const std::string stated =
+                *symbol + (number ? " (" + std::to_string(*number) + ")" : "");
+            message = formatText(wording.spaceGroupUnknown, stated.c_str());
+            return -1;
+        }
+        take(named.front(), named.front().operators);
+        fellBackTo("H-M symbol " + *symbol);
+        return 0;
     }
+    const NamedSetting standard = standardSetting(number.value_or(0));
+    if (standard.number == 0) {
+        message = formatText(wording.spaceGroupUnknown,
+                             oneLine(numberText.value_or(hall.value_or("?"))).c_str());
+        return -1;
+    }
+    take(standard, standard.operators);
+    fellBackTo(numberStated);
+    return 0;
 }
 
 }  // namespace
@@ -162,8 +273,9 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
     cif::Document document;
     try {
         document = cif::read_memory(text.data(), text.size(), path.string().c_str());
-    } catch (const std::exception&) {
-        message = formatText(wording.notCif, path.string().c_str());
+    } catch (const std::exception& error) {
+        // gemmi names the file and the line.
+        message = formatText(wording.cifUnreadable, error.what());
         return -1;
     }
     cif::Block* found = blockWithSites(document);
@@ -184,7 +296,7 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
     for (int i = 0; i < 6; ++i) {
         const std::optional<std::string> value = valueOf(block, {cellTags[i]});
         if (!value) {
-            message = formatText(wording.noUnitCell, block.name.c_str());
+            message = formatText(wording.noUnitCell, block.name.c_str(), cellTags[i]);
             return -1;
         }
         const std::optional<UncertainNumber> number = readUncertainNumber(*value);
@@ -196,27 +308,8 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         structure.cellSigma[i] = number->sigma;
     }
 
-    // The listed operators decide where they are given: a symbol alone cannot tell the origin
-    // choice of a group that has two.
-    const std::optional<std::string> symbol =
-        valueOf(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"});
-    const std::optional<int> number = readInteger(
-        valueOf(block, {"_space_group_IT_number", "_symmetry_Int_Tables_number"}).value_or(""));
-    const std::vector<std::string> operators =
-        valuesOf(block, {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"});
-    const gemmi::SpaceGroup* group = groupOfOperators(operators);
-    if (group == nullptr && operators.empty() && symbol) {
-        group = gemmi::find_spacegroup_by_name(*symbol, structure.cell[3], structure.cell[5]);
-    }
-    if (group == nullptr && operators.empty() && !symbol && number) group = firstEntry(*number);
-    const std::string named = oneLine(symbol.value_or(number ? std::to_string(*number) : "?"));
-    if (group == nullptr || (number && *number != group->number)) {
-        message = formatText(wording.spaceGroupUnknown, named.c_str());
-        return -1;
-    }
-    const FileSetting setting = fileSettingOf(*group);
-    if (setting.setting == 0) {
-        message = formatText(wording.settingNotHeld, (symbol ? named : group->xhm()).c_str());
+    GroupChoice choice;
+    if (chooseGroup(block, structure.cell, wording, choice, structure.notes, message) != 0) {
         return -1;
     }
 
@@ -230,17 +323,32 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
     }
 
     std::vector<Site> read;
+    std::vector<std::string> dummies;
+    std::vector<std::string> renamed;
     std::set<std::string> labels;
     for (auto row : sites) {
         Site site;
         site.name = cif::as_string(row[0]);
+        const std::string type = row.has2(1) ? cif::as_string(row[1]) : site.name;
+        const bool placed = row.has2(2) || row.has2(3) || row.has2(4);
+        if ((row.has2(1) && isDummyType(type)) || !placed) {
+            dummies.push_back(site.name);
+            continue;
+        }
         if (read.size() == static_cast<std::size_t>(MaxSites)) {
             message = formatText(wording.speciesExceeds, MaxSites);
             return -1;
         }
+        if (row.has2(1)) site.name = labelWithElement(site.name, elementOfTypeSymbol(type));
+        // Files that label each site by its element alone repeat labels; the search and the
+        // report need one name per site.
         if (!labels.insert(site.name).second) {
-            message = formatText(wording.labelTwice, site.name.c_str());
-            return -1;
+            std::string unique;
+            for (int n = 2; unique.empty() || !labels.insert(unique).second; ++n) {
+                unique = site.name + "_" + std::to_string(n);
+            }
+            site.name = unique;
+            renamed.push_back(unique);
         }
         double* coordinates[] = {&site.x, &site.y, &site.z};
         double* sigmas[] = {&site.sx, &site.sy, &site.sz};
@@ -267,7 +375,6 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
             }
             site.g = occupancy->value;
         }
-        const std::string type = row.has2(1) ? cif::as_string(row[1]) : site.name;
         const auto listed = oxidationNumbers.find(type);
         const double oxidation = listed != oxidationNumbers.end()
                                      ? listed->second
@@ -281,16 +388,34 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         message = formatText(wording.noAtomSites, path.string().c_str());
         return -1;
     }
+    if (!dummies.empty()) {
+        structure.notes.push_back(formatText(wording.dummySitesSkipped, joined(dummies).c_str()));
+    }
+    if (!renamed.empty()) {
+        structure.notes.push_back(formatText(wording.labelsMadeUnique, joined(renamed).c_str()));
+    }
 
-    structure.sgNumber = group->number;
+    const NamedSetting& setting = choice.setting;
+    structure.sgNumber = setting.number;
     structure.sgSetting = setting.setting;
     structure.uniqueAxis = setting.uniqueAxis;
-    structure.sgName = symbol ? oneLine(*symbol) : group->hm;
+    const std::optional<std::string> symbol =
+        valueOf(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"});
+    structure.sgName = symbol ? oneLine(*symbol) : setting.name;
     structure.sites = std::move(read);
+    if (choice.ownOperators) {
+        structure.symmetryOperators = std::move(choice.operators);
+        // Only the rhombohedral axes of a trigonal group make a setting other than the first
+        // matter to the engine.
+        const auto& c = structure.cell;
+        const bool rhombohedral = c[0] == c[1] && c[1] == c[2] && c[3] == c[4] && c[4] == c[5];
+        structure.sgSetting = crystalSystemOfNumber(setting.number) == 5 && rhombohedral ? 2 : 1;
+        return 0;
+    }
     if (setting.axes > 1) {
         if (transformToStandardSetting(setting.axes, structure, wording, message) != 0) return -1;
         // The record now stands in the standard axes, and says so.
-        structure.sgName = firstEntry(group->number)->hm;
+        structure.sgName = setting.standardName;
     }
     return 0;
 }

@@ -41,6 +41,13 @@ struct CrystalStructure {
     std::array<double, 6> cellSigma{};  // same order
     std::string uniqueAxis;             // "a", "b", "c" for a monoclinic cell, or empty
     std::vector<Site> sites;            // at most MaxSites, in file order
+    // The file's own group where no record of the space-group data file describes it (an origin
+    // or a cell of its own): every operator, centring included, as x,y,z triplets. Empty: the
+    // group is the data file's record of sgNumber and sgSetting.
+    std::vector<std::string> symmetryOperators;
+    // What the reader left out or changed on the way, one message line each, for the console and
+    // the top of the report.
+    std::vector<std::string> notes;
 
     int siteCount() const { return static_cast<int>(sites.size()); }
 };

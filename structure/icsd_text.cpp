@@ -6,6 +6,7 @@
 
 #include "settings/line_search.h"
 #include "settings/text.h"
+#include "structure/site_label.h"
 #include "structure/space_group_lookup.h"
 #include "structure/uncertain_number.h"
 
@@ -13,7 +14,6 @@ namespace tarnell {
 namespace {
 
 constexpr const char* NotIcsdFormat = "  Not ICSD file format !!!\n";
-constexpr std::size_t OlderSymbolLength = 10;
 
 // Where the two layouts put their parts. Text columns are 0-based.
 struct Layout {
@@ -24,7 +24,6 @@ struct Layout {
     int cellWords;  // words of the marker before the six values
     const char* spaceGroupMarker;
     std::size_t symbolColumn;
-    std::size_t settingLettersColumn;
     const char* atomMarker;
     int skippedAtomTokens;  // tokens between the oxidation state and x
 };
@@ -36,7 +35,6 @@ constexpr Layout OlderLayout{.older = true,
                              .cellWords = 1,
                              .spaceGroupMarker = " SGR",
                              .symbolColumn = 6,
-                             .settingLettersColumn = 13,
                              .atomMarker = " PARM ",
                              .skippedAtomTokens = 1};
 constexpr Layout StructuredLayout{.older = false,
@@ -46,7 +44,6 @@ constexpr Layout StructuredLayout{.older = false,
                                   .cellWords = 2,
                                   .spaceGroupMarker = "Space Group",
                                   .symbolColumn = 12,
-                                  .settingLettersColumn = 26,
                                   .atomMarker = "Atom  #",
                                   .skippedAtomTokens = 2};
 
@@ -59,18 +56,8 @@ bool endsAtomList(const Layout& layout, const std::string& line) {
     return startsWith(line, "*end for") || startsWith(line, "Lbl");
 }
 
-// Origin choice 2 ("Z") and rhombohedral axes ("R") give setting 2, hexagonal axes ("H") setting
-// 1; "H" is tested last and wins.
-int settingFromLetters(const std::string& part) {
-    int setting = 1;
-    if (part.find('Z') != std::string::npos) setting = 2;
-    if (part.find('R') != std::string::npos) setting = 2;
-    if (part.find('H') != std::string::npos) setting = 1;
-    return setting;
-}
-
-// The older layout writes the group number as "(62)"; a line without it gives 0, which no
-// space-group record carries.
+// The older layout writes the group number as "(62)" after the symbol; a line without it gives
+// 0, and the symbol alone tells the group.
 int numberInParentheses(const std::string& part) {
     const std::size_t open = part.find('(');
     if (open == std::string::npos) return 0;
@@ -107,15 +94,17 @@ int readCellLine(const Layout& layout, const std::string& line, CrystalStructure
     return 0;
 }
 
+// The symbol with its qualifier ("R -3 R", "F d -3 m Z"), wherever the qualifier stands.
 void readSpaceGroupLine(const Layout& layout, std::istream& in, const std::string& line,
                         CrystalStructure& structure) {
-    structure.sgSetting = settingFromLetters(from(line, layout.settingLettersColumn));
+    structure.sgSetting = 1;
+    const std::string part = from(line, layout.symbolColumn);
     if (layout.older) {
-        structure.sgName = from(line, layout.symbolColumn).substr(0, OlderSymbolLength);
-        structure.sgNumber = numberInParentheses(from(line, layout.settingLettersColumn));
+        structure.sgName = trimBlanks(part.substr(0, part.find('(')));
+        structure.sgNumber = numberInParentheses(part);
         return;
     }
-    structure.sgName = from(line, layout.symbolColumn);
+    structure.sgName = trimBlanks(part);
     structure.sgNumber = 0;
     std::string numberLine;
     if (!readLine(in, numberLine)) return;
@@ -139,7 +128,7 @@ int readAtomLine(const Layout& layout, const std::string& line, double dMax, con
                  Site& site, std::string& message) {
     std::size_t pos = 0;
     const std::string element = nextToken(line, pos);
-    site.name = element + nextToken(line, pos);
+    site.name = labelWithElement(element + nextToken(line, pos), elementOfTypeSymbol(element));
     const std::string oxidationToken = nextToken(line, pos);
     for (int skipped = 0; skipped < layout.skippedAtomTokens; ++skipped) nextToken(line, pos);
     const std::string coordinateTokens[] = {nextToken(line, pos), nextToken(line, pos),
@@ -224,15 +213,8 @@ int readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
     }
     structure.sites = std::move(sites);
 
-    if (structure.sgNumber >= 3 && structure.sgNumber <= 15) {
-        return resolveSpaceGroupSetting(SettingLookup::Monoclinic, structure, context.sgTransFile,
-                                        wording, message);
-    }
-    if (structure.sgNumber >= 16 && structure.sgNumber <= 74) {
-        return resolveSpaceGroupSetting(SettingLookup::Orthorhombic, structure, context.sgTransFile,
-                                        wording, message);
-    }
-    return 0;
+    return resolveSpaceGroupSymbol(structure.sgName, structure, context.sgTransFile, wording,
+                                   message);
 }
 
 }  // namespace tarnell

@@ -6,6 +6,7 @@
 
 #include "settings/line_search.h"
 #include "settings/text.h"
+#include "structure/space_group_lookup.h"
 #include "structure/uncertain_number.h"
 
 namespace tarnell {
@@ -151,7 +152,8 @@ int readMorvekListing(std::istream& in, const std::filesystem::path& path,
         sites.push_back(std::move(site));
     }
     structure.sites = std::move(sites);
-    return 0;
+    // A listing in P b n m axes is converted like an ICSD export in them.
+    return checkNamedSetting(NamedSettingUse::Adopt, structure, wording, message);
 }
 
 }  // namespace tarnell

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "settings/text.h"
+#include "structure/space_group_lookup.h"
 
 namespace tarnell {
 namespace {
 
+constexpr const char* OperatorsHeader = "# Symmetry operators of the structure's own setting";
 constexpr const char* CellFormat = "  %9.5lf   %9.5lf   %9.5lf   %9.5lf   %9.5lf   %9.5lf\n";
 
 bool hasBlank(const std::string& text) {
@@ -67,7 +69,22 @@ int readNativeFile(std::istream& in, const std::filesystem::path& path,
         sites.push_back(std::move(site));
     }
     structure.sites = std::move(sites);
-    return 0;
+    // A structure with an origin or a cell of its own carries its operators after the sites;
+    // earlier readers stop before them.
+    structure.symmetryOperators.clear();
+    if (readLine(in, line) && startsWith(line, OperatorsHeader)) {
+        int count = 0;
+        if (!next()) return -1;
+        std::sscanf(line.c_str(), "%d", &count);
+        for (int i = 0; i < count; ++i) {
+            if (!next()) return -1;
+            structure.symmetryOperators.push_back(trimBlanks(line));
+        }
+        return 0;
+    }
+    // Coordinates in one setting cannot be told from those in another: a symbol that names
+    // another setting than number and setting leaves the file ambiguous.
+    return checkNamedSetting(NamedSettingUse::Refuse, structure, wording, message);
 }
 
 int writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path,
@@ -110,6 +127,11 @@ int writeStructureFile(const CrystalStructure& structure, const std::filesystem:
                           site.name.c_str(), site.g, site.x, site.y, site.z, site.charge,
                           site.dLimit);
         out << formatText("                  %8.5lf  %8.5lf  %8.5lf\n", site.sx, site.sy, site.sz);
+    }
+    if (!structure.symmetryOperators.empty()) {
+        out << OperatorsHeader << '\n';
+        out << formatText("%3d\n", static_cast<int>(structure.symmetryOperators.size()));
+        for (const std::string& op : structure.symmetryOperators) out << op << '\n';
     }
     out.close();
     if (!out) {

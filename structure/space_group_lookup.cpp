@@ -9,6 +9,7 @@
 #include "geometry/setting_transformation.h"
 #include "settings/line_search.h"
 #include "settings/text.h"
+#include "structure/space_group_symbol.h"
 
 namespace tarnell {
 namespace {
@@ -67,13 +68,14 @@ bool hasCellChoices(int sgNumber) {
     }
 }
 
-void resolveMonoclinic(std::istream& in, const std::string& foundLine,
+bool resolveMonoclinic(std::istream& in, const std::string& foundLine,
                        CrystalStructure& structure) {
     const int offset = uniqueAxisOffset(structure.uniqueAxis);
-    if (offset < 0) return;
+    if (offset < 0) return false;
     if (!hasCellChoices(structure.sgNumber)) {
         structure.sgSetting = 1 + offset;
-        return;
+        return symbolMatches(comparableSymbol(structure.sgName),
+                             symbolField(foundLine, uniqueAxisColumn(offset)));
     }
     const std::string symbol = comparableSymbol(structure.sgName);
     const int column = uniqueAxisColumn(offset);
@@ -87,6 +89,7 @@ void resolveMonoclinic(std::istream& in, const std::string& foundLine,
         }
     }
     if (cellChoice > 0) structure.sgSetting = cellChoice + offset;
+    return cellChoice > 0;
 }
 
 int matchingOrthorhombicSetting(const std::string& foundLine, const std::string& sgName) {
@@ -171,9 +174,40 @@ int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructur
     return -1;
 }
 
+int readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table,
+                  std::string& message) {
+    const std::vector<std::string>& texts = structure.symmetryOperators;
+    if (texts.size() > static_cast<std::size_t>(MaxOperators)) {
+        message = formatText("  Error !!!   The file's space group has %d operators, more than "
+                             "%d.\n",
+                             static_cast<int>(texts.size()), MaxOperators);
+        return -1;
+    }
+    SpaceGroupRecord found;
+    OperatorTable operators;
+    for (const std::string& text : texts) {
+        SymmetryOperator op;
+        if (!readTriplet(text, op.r, op.t)) {
+            message = formatText("  Error !!!   Symmetry operator %s cannot be read.\n",
+                                 text.c_str());
+            return -1;
+        }
+        operators.push_back(op);
+    }
+    found.operatorLineCount = static_cast<int>(texts.size());
+    found.operatorTexts = texts;
+    structure.crystalSystem = crystalSystemOfNumber(structure.sgNumber);
+    record = std::move(found);
+    table = std::move(operators);
+    return 0;
+}
+
 int resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
                              const std::filesystem::path& sgTransFile, const Wording& wording,
-                             std::string& message) {
+                             std::string& message, bool* symbolMatched) {
+    bool ignored = false;
+    bool& matched = symbolMatched != nullptr ? *symbolMatched : ignored;
+    matched = false;
     std::ifstream in(sgTransFile, std::ios::binary);
     if (!in) {
         message = formatText(wording.dataFileNotFound, sgTransFile.string().c_str());
@@ -193,15 +227,116 @@ int resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
     }
 
     if (lookup == SettingLookup::Monoclinic) {
-        resolveMonoclinic(in, line, structure);
+        matched = resolveMonoclinic(in, line, structure);
         return 0;
     }
     const int setting = matchingOrthorhombicSetting(line, structure.sgName);
+    matched = setting > 0;
     in.close();
     if (setting <= 1) return 0;
     // The converted structure keeps its setting number: the data file lists only the standard
     // axes of orthorhombic groups.
     return transformToStandardSetting(setting, structure, wording, message);
+}
+
+}  // namespace tarnell
+
+namespace tarnell {
+namespace {
+
+std::string numberAndSetting(const CrystalStructure& structure) {
+    return formatText("number %d setting %d", structure.sgNumber, structure.sgSetting);
+}
+
+// Puts the structure into `named`: its setting number, or its own operators where the data file
+// holds no such setting; other orthorhombic axes are converted to the standard ones.
+int adoptSetting(const NamedSetting& named, CrystalStructure& structure, const Wording& wording,
+                 std::string& message) {
+    structure.sgNumber = named.number;
+    if (named.setting == 0) {
+        structure.sgSetting = 1;
+        structure.symmetryOperators = named.operators;
+        return 0;
+    }
+    structure.sgSetting = named.setting;
+    if (!named.uniqueAxis.empty()) structure.uniqueAxis = named.uniqueAxis;
+    if (named.axes <= 1) return 0;
+    if (transformToStandardSetting(named.axes, structure, wording, message) != 0) return -1;
+    // The record now stands in the standard axes, and says so.
+    structure.sgName = named.standardName;
+    return 0;
+}
+
+}  // namespace
+
+int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
+                            const std::filesystem::path& sgTransFile, const Wording& wording,
+                            std::string& message) {
+    const std::vector<NamedSetting> named = settingsOfSymbol(symbol, structure.cell);
+    const int stated = structure.sgNumber;
+    const std::string numberText = formatText("number %d", stated);
+    if (named.empty()) {
+        // Not in gemmi's table: the setting-transformation file may still know the symbol.
+        bool matched = false;
+        if (stated >= 3 && stated <= 74) {
+            const SettingLookup lookup =
+                stated <= 15 ? SettingLookup::Monoclinic : SettingLookup::Orthorhombic;
+            if (resolveSpaceGroupSetting(lookup, structure, sgTransFile, wording, message,
+                                         &matched) != 0) {
+                return -1;
+            }
+        }
+        if (matched) return 0;
+        const std::string text =
+            stated != 0 ? formatText("%s (%d)", symbol.c_str(), stated) : symbol;
+        message = formatText(wording.spaceGroupUnknown, text.c_str());
+        return -1;
+    }
+    // Of the settings that the symbol leaves open, the one of the stated number and of the
+    // unique axis that the cell's refined angle tells.
+    const NamedSetting* chosen = nullptr;
+    for (const NamedSetting& setting : named) {
+        if (stated != 0 && setting.number != stated) continue;
+        if (chosen == nullptr || (setting.uniqueAxis == structure.uniqueAxis &&
+                                  chosen->uniqueAxis != setting.uniqueAxis)) {
+            chosen = &setting;
+        }
+    }
+    if (chosen == nullptr) {
+        message = formatText(wording.spaceGroupContradiction, ("symbol " + symbol).c_str(),
+                             numberText.c_str());
+        return -1;
+    }
+    return adoptSetting(*chosen, structure, wording, message);
+}
+
+int checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording,
+                      std::string& message) {
+    // A number and setting that the data file does not hold are refused by its lookup.
+    if (!isHeldSetting(structure.sgNumber, structure.sgSetting)) return 0;
+    // A listing's cut symbol can take in the parenthesis of its number.
+    const std::string symbol = trimBlanks(structure.sgName.substr(0, structure.sgName.find('(')));
+    const std::vector<NamedSetting> named = settingsOfSymbol(symbol, structure.cell);
+    if (named.empty()) return 0;
+    const NamedSetting* sameGroup = nullptr;
+    for (const NamedSetting& setting : named) {
+        if (setting.number != structure.sgNumber) continue;
+        if (setting.setting == structure.sgSetting && setting.axes == 1) return 0;
+        if (sameGroup == nullptr) sameGroup = &setting;
+    }
+    const std::string symbolText = "symbol " + symbol;
+    if (sameGroup == nullptr) {
+        const std::string numberText = formatText("number %d", structure.sgNumber);
+        message = formatText(wording.spaceGroupContradiction, symbolText.c_str(),
+                             numberText.c_str());
+        return -1;
+    }
+    if (use == NamedSettingUse::Refuse) {
+        message = formatText(wording.spaceGroupContradiction, symbolText.c_str(),
+                             numberAndSetting(structure).c_str());
+        return -1;
+    }
+    return adoptSetting(*sameGroup, structure, wording, message);
 }
 
 }  // namespace tarnell

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/operator_expansion.h"
 #include "settings/wording.h"
 #include "structure/crystal_structure.h"
 
@@ -33,6 +34,13 @@ struct SpaceGroupRecord {
 int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
                          SpaceGroupRecord& record, std::string& message);
 
+// Engine: the record and the operator table of a structure that carries its own group
+// (structure.symmetryOperators): its operators exactly as given, in their order, with nothing
+// added; sets crystalSystem from the group number. 0 on success, -1 with a message for an
+// operator that cannot be read or more operators than the table holds.
+int readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table,
+                  std::string& message);
+
 // The crystal-system code (1 triclinic .. 7 cubic) of a Laue class index.
 int crystalSystemOfLaueIndex(int laueIndex);
 
@@ -42,8 +50,29 @@ enum class SettingLookup { Monoclinic = 0, Orthorhombic = 1 };
 // on the structure's unique axis; for an orthorhombic group in a non-standard setting, converts
 // cell, coordinates and their uncertainties to the standard setting. 0 on success, -1 with a
 // message in the caller's wording.
+// `symbolMatched`, when given, tells whether a field of the file matched the symbol.
 int resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
                              const std::filesystem::path& sgTransFile, const Wording& wording,
-                             std::string& message);
+                             std::string& message, bool* symbolMatched = nullptr);
+
+// Both programs: the group and setting of a symbol as a file writes it (full or short, with or
+// without blanks, with a qualifier such as "Z" or ":2"), checked against the number the file
+// gives (0: none) and put into structure.sgNumber, sgSetting and uniqueAxis. An orthorhombic
+// structure in other axes is converted to the standard ones; a setting the data file does not
+// hold brings its own operators. gemmi's table of symbols comes first, the setting-transformation
+// file's fields second. A symbol known to neither, or one that names another group than the
+// number, is refused with one line.
+int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
+                            const std::filesystem::path& sgTransFile, const Wording& wording,
+                            std::string& message);
+
+// Both programs, for files that state number and setting beside the symbol (native files,
+// listings). A symbol that names another group than the number is refused; one that names
+// another setting of the group is refused (Refuse) or taken, the structure converted as from an
+// ICSD export in that setting (Adopt). A symbol that gemmi does not know, or that leaves the
+// stated setting open, changes nothing.
+enum class NamedSettingUse { Refuse, Adopt };
+int checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording,
+                      std::string& message);
 
 }  // namespace tarnell

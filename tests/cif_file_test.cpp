@@ -48,48 +48,134 @@ TEST(CifFile, PartialOccupancyScalesTheCharge) {
               (std::array{0.95, 0.95 * 4, 1.0, -2.0}));
 }
 
-TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLine) {
+// A file in P 1 with one block: `group` items before the site loop.
+std::string withSites(const std::string& group, const std::string& sites,
+                      const std::string& cellB = "5") {
+    return "data_x\n_cell_length_a 5\n_cell_length_b " + cellB +
+           "\n_cell_length_c 5\n_cell_angle_alpha 90\n_cell_angle_beta 90\n"
+           "_cell_angle_gamma 90\n" + group +
+           "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
+           "_atom_site_fract_y\n_atom_site_fract_z\n" + sites;
+}
+
+struct Outcome {
+    int status = 0;
+    CrystalStructure structure;
+    std::string message;
+};
+
+Outcome readText(const std::string& text, const Wording& wording = EngineWording) {
     test::TempDir dir;
-    const auto withSites = [](const std::string& group, const std::string& sites) {
-        return "data_x\n_cell_length_a 5\n_cell_length_b 5\n_cell_length_c 5\n"
-               "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n" + group +
-               "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
-               "_atom_site_fract_z\n" + sites;
-    };
-    const std::string p1 = "_space_group_IT_number 1\n", path = (dir / "in.cif").string();
+    test::writeFile(dir / "in.cif", text);
+    Outcome o;
+    o.status = read(dir / "in.cif", o.structure, o.message, wording);
+    return o;
+}
+
+TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
+    const std::string p1 = "_space_group_IT_number 1\n";
     std::string eightyOne;
-    for (int i = 1; i <= 81; ++i) eightyOne += formatText("O%d 0.1 0.2 0.3\n", i);
+    for (int i = 1; i <= 81; ++i) eightyOne += formatText("O%d O 0.1 0.2 0.3\n", i);
+    const std::string ops = "loop_\n_space_group_symop_operation_xyz\nx,y,z\n-x,-y,-z\n";
     const std::pair<std::string, std::string> cases[] = {
+        // gemmi's own words, with the line
         {"data_x\n_cell_length_a 4\nloop_\n_atom_site_label\n'Ti1 0\n",
-         "  Error !!!  " + path + " is not a CIF file.\n"},
+         "in.cif:5:7: unterminated 'string'."},
+        {"data_x\n_chemical_formula_sum 'O'\n_chemical_formula_sum 'O2'\n",
+         "in.cif:3 in data_x: duplicate tag _chemical_formula_sum."},
         {"data_x\n_cell_length_a 5\n_symmetry_space_group_name_H-M 'P 1'\n",
-         "  Error !!!  " + path + " has no block with atom sites.\n"},
-        {withSites(p1, "O1 0.1 ? 0.3\n"),
-         "  Error !!!  Species O1 has no fractional coordinates.\n"},
-        {withSites(p1, "O1 0.1 0.2 0.3\nO1 0.2 0.2 0.3\n"),
-         "  Error !!!  Species label O1 is used twice.\n"},
-        {withSites(p1, eightyOne), "  Error !!!  Number of species exceeds over 80."},
-        {withSites(p1, "O1 0.1(2 0.2 0.3\n"),
-         "  Error !!!  \"0.1(2\" of species O1 is not a number.\n"},
-        {withSites("_space_group_name_H-M_alt 'A 1 a 1'\n", "O1 0.1 0.2 0.3\n"),
-         "  Error !!!  Space group A 1 a 1 is in a setting that the space-group file does not "
-         "hold.\n"},
-        {withSites("_space_group_name_H-M_alt 'P 4/m'\n_space_group_IT_number 83\n"
-                   "loop_\n_space_group_symop_operation_xyz\nx,y,z\n-x,-y,-z\n",
-                   "O1 0.1 0.2 0.3\n"),
-         "  Error !!!  Space group P 4/m is not known.\n"},
-        {withSites("_space_group_name_H-M_alt 'Q 1'\n", "O1 0.1 0.2 0.3\n"),
-         "  Error !!!  Space group Q 1 is not known.\n"},
+         "in.cif has no block with atom sites."},
+        {withSites(p1, "O1 O 0.1 0.2 0.3\n", "?"),
+         "Block x gives no complete unit cell: _cell_length_b is missing."},
+        {withSites(p1, "O1 O 0.1 ? 0.3\n"), "Species O1 has no fractional coordinates."},
+        {withSites(p1, "Q1 Du 0.1 0.2 0.3\n"), "in.cif has no block with atom sites."},
+        {withSites(p1, "O1 O 0.1(2 0.2 0.3\n"), "\"0.1(2\" of species O1 is not a number."},
+        {withSites("_space_group_name_H-M_alt 'P 21/c'\n_space_group_IT_number 15\n",
+                   "O1 O 0.1 0.2 0.3\n"),
+         "Space group symbol P 21/c and number 15 contradict each other."},
+        {withSites("_space_group_name_H-M_alt 'P 4/m'\n" + ops,
+                   "O1 O 0.1 0.2 0.3\n"),
+         "Space group symbol P 4/m and operators of P -1 contradict each other."},
+        {withSites("_space_group_IT_number 83\n" + ops, "O1 O 0.1 0.2 0.3\n"),
+         "Space group operators of P -1 and number 83 contradict each other."},
+        {withSites("_space_group_name_H-M_alt 'Q 1'\n", "O1 O 0.1 0.2 0.3\n"),
+         "Space group Q 1 is not known."},
     };
-    const auto refusal = [&](const std::string& text, const Wording& wording) {
-        test::writeFile(dir / "in.cif", text);
-        CrystalStructure s;
-        std::string message;
-        EXPECT_EQ(read(dir / "in.cif", s, message, wording), -1);
-        return message;
+    for (const auto& [text, expected] : cases) {
+        const Outcome o = readText(text);
+        EXPECT_EQ(o.status, -1) << expected;
+        // Both wordings around the same text; the path of the temporary file is left out.
+        EXPECT_TRUE(o.message.starts_with("  Error !!!  ") && o.message.ends_with(expected + "\n"))
+            << o.message;
+        const std::string frontEnd = readText(text, FrontEndWording).message;
+        EXPECT_TRUE(frontEnd.ends_with(expected.substr(0, expected.size() - 1) + " !!!\n"))
+            << frontEnd;
+    }
+    EXPECT_EQ(readText(withSites(p1, eightyOne)).message,
+              "  Error !!!  Number of species exceeds over 80.");
+}
+
+// Operators that cannot give the group hand it to the Hall symbol, then the H-M symbol, then the
+// number, and the structure says which one served.
+TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
+    const std::string sites = "Ce1 Ce3+ 0.28 0.16 0.10\n";
+    const std::string noIdentity = "loop_\n_symmetry_equiv_pos_as_xyz\n-x,-y,-z\n";
+    const std::string noGroup = "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-x,y+1/2,-z\n-x,-y,-z\n";
+    const std::tuple<std::string, int, int, std::string> cases[] = {
+        {noIdentity + "_symmetry_space_group_name_Hall '-P 2yn'\n_symmetry_space_group_name_H-M "
+                      "'P 21/c'\n",
+         14, 2, "no x,y,z); the space group is taken from the Hall symbol -P 2yn."},
+        {noGroup + "_symmetry_space_group_name_H-M 'P 21/n'\n", 14, 2,
+         "not a group); the space group is taken from the H-M symbol P 21/n."},
+        {"loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n_symmetry_Int_Tables_number 14\n", 14,
+         1, "not readable); the space group is taken from the number 14."},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(refusal(text, EngineWording), expected);
-    EXPECT_EQ(refusal(cases[3].first, FrontEndWording), "  Species label O1 is used twice !!!\n");
+    for (const auto& [group, number, setting, note] : cases) {
+        const Outcome o = readText(withSites(group, sites, "7"));
+        ASSERT_EQ(o.status, 0) << o.message;
+        EXPECT_EQ(std::tie(o.structure.sgNumber, o.structure.sgSetting), std::tie(number, setting));
+        ASSERT_EQ(o.structure.notes.size(), 1u);
+        EXPECT_TRUE(o.structure.notes[0].starts_with(
+            "  Note !!!  The listed symmetry operators are unusable ("))
+            << o.structure.notes[0];
+        EXPECT_TRUE(o.structure.notes[0].ends_with(note + "\n")) << o.structure.notes[0];
+        EXPECT_TRUE(o.structure.symmetryOperators.empty());
+    }
+}
+
+// Operators of an origin or cell that the space-group data file does not hold stay as listed;
+// the group keeps the number and symbol that the file gives.
+TEST(CifFile, OperatorsOfAnOwnOriginOrCellAreKept) {
+    const CrystalStructure moved = readOk(Source / "tests/data/cif/monazite_moved_origin.cif");
+    EXPECT_EQ(std::tie(moved.sgName, moved.sgNumber), std::tuple("P 21/n", 14));
+    EXPECT_EQ(moved.symmetryOperators,
+              (std::vector<std::string>{"x,y,z", "-x,y+1/2,-z", "-x+1/2,-y,-z+1/2",
+                                        "x+1/2,-y+1/2,z+1/2"}));
+    // A centred triclinic cell named by its symbol alone brings gemmi's operators.
+    const Outcome centred =
+        readText(withSites("_symmetry_space_group_name_H-M 'C -1'\n", "O1 O 0.1 0.2 0.3\n"));
+    ASSERT_EQ(centred.status, 0) << centred.message;
+    EXPECT_EQ(centred.structure.sgNumber, 2);
+    EXPECT_EQ(centred.structure.symmetryOperators.size(), 4u);
+    // Operators that are a held setting are computed from its record, as before.
+    EXPECT_TRUE(readOk(Source / "examples/forsterite.cif").symmetryOperators.empty());
+}
+
+// Type symbols fix the element of a label; dummy sites are left out and repeated labels made
+// unique, each with a note.
+TEST(CifFile, LabelsTellTheElementOfTheirTypeSymbol) {
+    const Outcome o = readText(withSites(
+        "_symmetry_space_group_name_H-M 'P 1'\n",
+        "BA1 Ba2+ 0 0 0\nM1 Cu2+ 0.5 0 0\nO O2- 0.1 0.2 0.3\nO O2- 0.2 0.2 0.3\n"
+        "O O2- 0.3 0.2 0.3\nQ1 Du 0.5 0.5 0.5\nH1 H . . .\nWat Wat 0.7 0.7 0.7\n"));
+    ASSERT_EQ(o.status, 0) << o.message;
+    std::vector<std::string> labels;
+    for (const Site& site : o.structure.sites) labels.push_back(site.name);
+    EXPECT_EQ(labels, (std::vector<std::string>{"Ba1", "CuM1", "O", "O_2", "O_3", "Wat"}));
+    EXPECT_EQ(o.structure.notes,
+              (std::vector<std::string>{"  Note !!!  Dummy sites skipped: Q1, H1.\n",
+                                        "  Note !!!  Repeated species labels made unique: O_2, "
+                                        "O_3.\n"}));
 }
 
 }  // namespace

@@ -168,3 +168,26 @@ TEST(NativeFile, WriterRefusesWhatTheReaderCouldNotGiveBack) {
 
 }  // namespace
 }  // namespace tarnell
+
+namespace tarnell {
+namespace {
+
+// A structure with operators of its own origin keeps them through the file that Kestrin hands
+// the engine; a file without them reads as before.
+TEST(NativeFile, OperatorsOfAnOwnOriginTravelAfterTheSites) {
+    TempDir dir;
+    CrystalStructure s = sampleStructure();
+    s.symmetryOperators = {"x,y,z", "-x,y+1/2,-z", "-x+1/2,-y,-z+1/2", "x+1/2,-y+1/2,z+1/2"};
+    std::string message;
+    ASSERT_EQ(writeStructureFile(s, dir / "own.inp", message), 0) << message;
+    EXPECT_TRUE(readFile(dir / "own.inp").starts_with(SampleFile));
+    CrystalStructure back;
+    ASSERT_EQ(readNative(dir / "own.inp", back, message), 0) << message;
+    EXPECT_EQ(back.symmetryOperators, s.symmetryOperators);
+    writeFile(dir / "plain.inp", SampleFile + "trailing words\n");
+    ASSERT_EQ(readNative(dir / "plain.inp", back, message), 0) << message;
+    EXPECT_TRUE(back.symmetryOperators.empty());
+}
+
+}  // namespace
+}  // namespace tarnell

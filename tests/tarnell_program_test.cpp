@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "structure/native_file.h"
+#include "structure/structure_reader.h"
 #include "tests/test_files.h"
 
 namespace tarnell {
@@ -73,6 +75,21 @@ TEST(TarnellProgram, FailedReadEndsWithStatusZeroAndTheMessageInTheReport) {
     EXPECT_EQ(readFile(dir / "out.txt"), "  Error !!!  no such file.inp file not found.\n\n");
     EXPECT_EQ(test::scratchFilesIn(dir.path()), std::vector<std::string>{"ftemp1-other.$$$"});
     EXPECT_EQ(readFile(dir / "ftemp1-other.$$$"), "another run's");
+}
+
+// A directory, or anything a library throws while reading, ends like any failed read: the message
+// is the report, which replaces an earlier one, and the engine completes.
+TEST(TarnellProgram, DirectoryAsInputEndsInTheReport) {
+    TempDir dir;
+    writeFile(dir / "Tarnell.ini", test::shippedSettings());
+    writeFile(dir / "out.txt", "an old report\n");
+    std::filesystem::create_directory(dir / "folder");
+    for (const char* option : {"-b", "-r", "-i", "-c"}) {
+        const Outcome outcome = runTarnell(dir, std::string(option) + " folder out.txt");
+        EXPECT_EQ(outcome.exitStatus, 0);
+        EXPECT_EQ(readFile(dir / "out.txt"),
+                  "  Error !!!  folder is a directory, not a structure file.\n\n");
+    }
 }
 
 // The expected reports were checked once by hand and against tools/check_report.py, an
@@ -184,6 +201,54 @@ TEST(TarnellProgram, TwentyEnginesInOneFolderGiveTheReportsOfRunsMadeAlone) {
             << inputs[i].second;
     }
     EXPECT_TRUE(test::scratchFilesIn(dir.path()).empty());
+}
+
+// The same structures written the other ways real files write them: monazite under its short
+// symbol (once read in the wrong cell choice), with its origin moved off the inversion centre and
+// the operators of that origin (once refused), forsterite's listing in P b n m axes (once read in
+// P n m a axes unconverted). The moved origin changes the coordinates and the operators, so its
+// sums are compared, which name no coordinates.
+TEST(TarnellProgram, EveryWayOfWritingTheGroupGivesTheSameSums) {
+    // From the section to the valence summary, which needs the charges a listing lacks.
+    const auto from = [](const std::string& report, const char* section) {
+        const std::size_t start = report.find(section);
+        return start == std::string::npos
+                   ? "no " + std::string(section) + " in:\n" + report
+                   : report.substr(start, report.find("\n  Valence summary:") - start);
+    };
+    const std::filesystem::path examples = Source / "examples";
+    TempDir dir;
+    const auto rewritten = [&](const char* example, const std::string& from,
+                               const std::string& to) {
+        std::string text = readFile(examples / example);
+        text.replace(text.find(from), from.size(), to);
+        writeFile(dir / example, text);
+        return dir / example;
+    };
+    const std::string monazite = reportOf("-b", examples / "monazite.inp");
+    const std::filesystem::path shortSymbol =
+        rewritten("monazite_older.txt", "P 1 21/n 1 (14)", "P 21/n (14)");
+    const std::string fromShortSymbol = reportOf("-i", shortSymbol);
+    EXPECT_EQ(from(fromShortSymbol, "  Searched distance:"), from(monazite, "  Searched distance:"));
+    EXPECT_EQ(fromShortSymbol.substr(fromShortSymbol.find("\n  Valence summary:")),
+              monazite.substr(monazite.find("\n  Valence summary:")));
+    EXPECT_EQ(from(reportOf("-c", Source / "tests/data/cif/monazite_moved_origin.cif"),
+                   "  Bond valence sum:"),
+              from(monazite, "  Bond valence sum:"));
+    // As Kestrin hands it on: the native file carries the operators of the moved origin.
+    CrystalStructure moved;
+    std::string message;
+    const std::filesystem::path movedCif = Source / "tests/data/cif/monazite_moved_origin.cif";
+    ASSERT_EQ(readStructure(ReaderMode::CifFile, movedCif, moved,
+                            ReaderContext{FrontEndWording, 3.0, {}}, message),
+              0);
+    ASSERT_EQ(writeStructureFile(moved, dir / "moved.inp", message), 0);
+    EXPECT_EQ(from(reportOf("-b", dir / "moved.inp"), "  Bond valence sum:"),
+              from(monazite, "  Bond valence sum:"));
+
+    EXPECT_EQ(from(reportOf("-r", Source / "tests/data/listing/forsterite_pbnm.lst"),
+                   "  Searched distance:"),
+              from(reportOf("-b", examples / "forsterite.inp"), "  Searched distance:"));
 }
 
 }  // namespace

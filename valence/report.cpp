@@ -23,6 +23,9 @@ int writeReport(int status, const std::filesystem::path& outputPath,
     const auto& c = structure.cell;
     const auto& s = structure.cellSigma;
     constexpr const char* CellFormat = "  %10.6lf %10.6lf %10.6lf %10.6lf %10.6lf %10.6lf\n";
+    // What the reader left out or changed stands first, so that no one misses it.
+    for (const std::string& note : structure.notes) out << note;
+    if (!structure.notes.empty()) out << '\n';
     out << formatText("  Title      : %s\n", structure.title.c_str());
     out << formatText("  SG Name    : %10s\n", structure.sgName.c_str());
     out << formatText("  SG No.     : %d\n", structure.sgNumber);

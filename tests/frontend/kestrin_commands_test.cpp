@@ -50,6 +50,7 @@ private slots:
     void calculationRunsTheEngineOnTheEditedFormAndOpensTheReport();
     void engineRunsBehindABlockedWindowAndItsFailuresAreShown();
     void reportIsShownAndSavedAndHelpOpens();
+    void capitalLabelsOfACifAreCalculatedWithTheirElement();
 
 public slots:  // the desktop's opener of files, for the test
     void openUrl(const QUrl& url) { m_urls << url.toLocalFile(); }
@@ -288,6 +289,28 @@ void KestrinCommandsTest::reportIsShownAndSavedAndHelpOpens() {
     QCOMPARE(m_messages.mid(4),
              QStringList{"  " + workText("gone/report.txt") + " file cannot be created !!!\n"});
     QVERIFY(!fs::exists(work("gone")));
+}
+
+// A CIF whose labels are in capitals: the grid shows the label that tells the element, and the
+// calculation from the form gives the engine's own sums on the file.
+void KestrinCommandsTest::capitalLabelsOfACifAreCalculatedWithTheirElement() {
+    test::writeTextFile(work("BVTable"), "Ba 2 O 2 2.29 a\n" + std::string(ReferenceHeader) + "\n");
+    const QString cif =
+        QStringLiteral(TARNELL_SOURCE_DIR "/tests/data/cif/bao_upper_case_labels.cif");
+    m_view->LoadCommandLine({"Kestrin", "-c", cif});
+    QCOMPARE(sites()->CellText(0, 1), QStringLiteral("Ba1"));
+    m_view->OnCalculation();
+    QCOMPARE(m_messages, QStringList());
+    const auto sums = [](const QStringList& report) {
+        const QString text = report.join('\n');
+        return text.mid(text.indexOf("  Bond valence sum:"));
+    };
+    const QString fromForm = sums(lines(work("Tarnell.out")));
+    QVERIFY2(fromForm.contains("  Ba1 :\n    1  BVS = 1.6"), qPrintable(fromForm));
+    const std::string engine = "cd '" + m_dir->path().string() + "' && ./Tarnell -c '" +
+                               cif.toStdString() + "' direct.out < /dev/null > /dev/null 2>&1";
+    QCOMPARE(std::system(engine.c_str()), 0);
+    QCOMPARE(fromForm, sums(lines(work("direct.out"))));
 }
 
 }  // namespace tarnell

@@ -1,0 +1,48 @@
+#include "structure/site_label.h"
+
+#include <cctype>
+#include <gemmi/elem.hpp>
+
+namespace tarnell {
+
+std::string elementOfLabel(const std::string& label) {
+    if (label.size() > 1 && label[1] >= 'a' && label[1] <= 'z') return label.substr(0, 2);
+    return label.substr(0, 1);
+}
+
+std::string elementOfTypeSymbol(const std::string& typeSymbol) {
+    std::string letters;
+    std::size_t pos = 0;
+    while (pos < typeSymbol.size() && std::isalpha(static_cast<unsigned char>(typeSymbol[pos]))) {
+        letters += typeSymbol[pos++];
+    }
+    if (letters.empty() || letters.size() > 2) return {};
+    // Only a charge may follow the element: "H2O" names water, not hydrogen.
+    if (typeSymbol.find_first_not_of("0123456789.+-", pos) != std::string::npos) return {};
+    letters[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(letters[0])));
+    if (letters.size() == 2) {
+        letters[1] = static_cast<char>(std::tolower(static_cast<unsigned char>(letters[1])));
+    }
+    const gemmi::Element element(letters);
+    if (element == gemmi::El::X || letters != element.name()) return {};
+    return letters;
+}
+
+std::string labelWithElement(const std::string& label, const std::string& element) {
+    if (element.empty() || elementOfLabel(label) == element) return label;
+    if (label.size() >= element.size()) {
+        bool sameLetters = true;
+        for (std::size_t i = 0; i < element.size(); ++i) {
+            sameLetters = sameLetters && std::toupper(static_cast<unsigned char>(label[i])) ==
+                                             std::toupper(static_cast<unsigned char>(element[i]));
+        }
+        if (sameLetters) {
+            std::string mended = element + label.substr(element.size());
+            // "O" in "OS1" mended is still "Os1": the case alone cannot tell the element then.
+            if (elementOfLabel(mended) == element) return mended;
+        }
+    }
+    return element + label;
+}
+
+}  // namespace tarnell

@@ -1,0 +1,23 @@
+// The element of a site travels in its label: the engine reads it from the label's first letter,
+// and from the first two when the second is lower case. A reader that knows the element from
+// elsewhere (a type symbol, an element column) makes the label tell it.
+#pragma once
+
+#include <string>
+
+namespace tarnell {
+
+// The element that the label rule reads from `label`: "Ba1" gives Ba, "BA1" gives B.
+std::string elementOfLabel(const std::string& label);
+
+// The element of a type symbol, written as the periodic table writes it: "Fe3+" and "FE" give
+// Fe, "O2-" gives O. Empty when the letters name no element ("Wat", "Du", "X").
+std::string elementOfTypeSymbol(const std::string& typeSymbol);
+
+// `label` made to tell `element` under the label rule: unchanged when it already does, its
+// first letters set in the element's case when they spell the element in other letters
+// (BA1 → Ba1), otherwise the element put in front (M1 of copper → CuM1). An empty element
+// leaves the label as it is.
+std::string labelWithElement(const std::string& label, const std::string& element);
+
+}  // namespace tarnell
