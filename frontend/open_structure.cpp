@@ -7,11 +7,13 @@
 
 #include "frontend/kestrin_view.h"
 #include "frontend/path_text.h"
+#include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {
 void CKestrinView::OnFileOpen() {
+    if (m_calculating || !ConfirmDiscard()) return;
     QFileDialog dialog(this, QString(), DialogFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -25,14 +27,23 @@ void CKestrinView::OnFileOpen() {
     const QString chosen = dialog.selectedFiles().first();
     const std::filesystem::path file = pathOf(QFileInfo(chosen).absoluteFilePath());
     m_lastFolder = file.parent_path();
-    const std::optional<ReaderMode> mode = readerModeForExtension(QFileInfo(chosen).suffix().toStdString());
+    OpenByExtension(file);
+}
+
+bool CKestrinView::OpenFile(const std::filesystem::path& file) {
+    if (m_calculating || !ConfirmDiscard()) return false;
+    return OpenByExtension(file);
+}
+
+bool CKestrinView::OpenByExtension(const std::filesystem::path& file) {
+    const std::optional<ReaderMode> mode =
+        readerModeForExtension(QFileInfo(pathText(file)).suffix().toStdString());
     if (!mode) {
-        // No reader is guessed for a file that names none of the three formats.
-        ClearForm();
-        ShowMessage(FrontEndWording.unknownFormat);
-        return;
+        // No reader is guessed for a file that names none of the formats.
+        ShowMessage("  " + file.string() + ":\n" + FrontEndWording.unknownFormat);
+        return false;
     }
-    OpenStructureFile(*mode, file);
+    return OpenStructureFile(*mode, file);
 }
 
 void CKestrinView::LoadCommandLine(const QStringList& arguments) {
@@ -45,19 +56,27 @@ void CKestrinView::LoadCommandLine(const QStringList& arguments) {
 }
 
 bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::path& file) {
-    ClearForm();
     // A relative path in the settings file is taken from the working directory.
     const std::filesystem::path sgTransFile = m_settings.sgTransFile.empty()
                                                   ? std::filesystem::path()
                                                   : m_workDir / m_settings.sgTransFile;
     const ReaderContext context{FrontEndWording, m_settings.dMax, sgTransFile};
+    // Read aside: a file that fails leaves the form, its caption and its report as they were.
     CrystalStructure structure;
     std::string message;
     if (readStructure(mode, file, structure, context, message) != 0) {
+        // Not every reader's message names the file it is about.
+        if (message.find(file.string()) == std::string::npos) {
+            message = "  " + file.string() + ":\n" + message;
+        }
         ShowMessage(message);
         return false;
     }
-    return LoadStructure(structure, file);
+    if (!LoadStructure(structure, file)) {
+        ShowMessage("  " + file.string() + ":\n" + formatText(FrontEndWording.speciesExceeds, MaxSites));
+        return false;
+    }
+    return true;
 }
 
 QString CKestrinView::DialogFolder() const {

@@ -3,7 +3,7 @@
 // a blank in its path, the editor is a script that writes down what it was given, and the suite
 // runs in a locale that writes decimal commas wherever the system can make one.
 #include <QApplication>
-#include <QDesktopServices>
+#include <QLockFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QStandardPaths>
@@ -18,6 +18,7 @@
 #include "frontend/kestrin_app.h"
 #include "frontend/kestrin_view.h"
 #include "frontend/main_frame.h"
+#include "frontend/results_window.h"
 #include "tests/frontend/kestrin_test_support.h"
 #include "valence/parameter_table.h"
 
@@ -43,16 +44,16 @@ public:
 private slots:
     void initTestCase();
     void init();
-    void cleanup() { m_frame.reset(); }
-    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("file"); }
+    void cleanup() {
+        m_frame.reset();
+        m_earlier.clear();
+    }
+
     void opensEachFormatAndKeepsTheCaptionWhenALoadFails();
     void readFormScansLeadingNumbersUpToTheFirstEmptySpecies();
     void calculationRunsTheEngineOnTheEditedFormAndOpensTheReport();
     void engineRunsBehindABlockedWindowAndItsFailuresAreShown();
     void reportIsShownAndSavedAndHelpOpens();
-
-public slots:  // the desktop's opener of files, for the test
-    void openUrl(const QUrl& url) { m_urls << url.toLocalFile(); }
 
 private:
     fs::path work(const std::string& name) const { return m_dir->path() / name; }
@@ -65,9 +66,13 @@ private:
         QString settings = QString::fromStdString(test::shippedSettings());
         settings.replace(QRegularExpression("Editor *=[^\n]*"), "Editor     =" + editor);
         test::writeTextFile(work("Tarnell.ini"), settings.toStdString());
-        m_frame = std::make_unique<CMainFrame>(m_dir->path(), [this](const std::string& m) {
-            m_messages << QString::fromStdString(m);
-        });
+        if (m_frame) m_earlier.push_back(std::move(m_frame));  // its programs may still report
+        m_frame = std::make_unique<CMainFrame>(
+            m_dir->path(), [this](const std::string& m) { m_messages << QString::fromStdString(m); },
+            [this](const std::string& q) {
+                m_questions << QString::fromStdString(q);
+                return m_answers.isEmpty() ? true : m_answers.takeFirst();
+            });
         m_view = m_frame->View();
     }
     void writeScript(const std::string& name, const std::string& body) {
@@ -92,15 +97,18 @@ private:
 
     std::unique_ptr<test::WorkDir> m_dir;
     std::unique_ptr<CMainFrame> m_frame;
+    std::vector<std::unique_ptr<CMainFrame>> m_earlier;
     CKestrinView* m_view = nullptr;
-    QStringList m_messages, m_offered, m_urls;
+    QStringList m_messages, m_offered, m_questions;
+    QList<bool> m_answers;  // to the next questions; yes when none is left
+    QByteArray m_path;      // the PATH the suite started with
 };
 
 void KestrinCommandsTest::initTestCase() {
     if (*std::localeconv()->decimal_point != ',') qWarning("no decimal-comma locale to run in");
     setUpApplication();
     QStandardPaths::setTestModeEnabled(true);  // the file dialogs' history stays out of ~/.config
-    QDesktopServices::setUrlHandler("file", this, "openUrl");
+    m_path = qgetenv("PATH");
 }
 
 void KestrinCommandsTest::init() {
@@ -111,8 +119,14 @@ void KestrinCommandsTest::init() {
     test::writeTextFile(work("BVTable"), "Mg 2 O 2 1.693 a\nSi 4 O 2 1.624 b\n" +
                                              std::string(ReferenceHeader) + "\n");
     writeScript("editor", "printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/editor.log\"\n");
+    // The desktop's opener: writes down what it opens, and ends with the status in xdg.status.
+    writeScript("xdg-open",
+                "d=$(dirname \"$0\"); echo \"$1\" >> \"$d/xdg.log\"; exit $(cat \"$d/xdg.status\")\n");
+    test::writeTextFile(work("xdg.status"), "0\n");
+    qputenv("PATH", QFile::encodeName(workText("")) + ':' + m_path);
     m_messages.clear();
-    m_urls.clear();
+    m_questions.clear();
+    m_answers.clear();
     makeView(workText("editor"));
 }
 
@@ -131,7 +145,7 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
         answerFileDialog(file);
         m_view->OnFileOpen();
         QCOMPARE(m_messages, QStringList());
-        QCOMPARE(m_frame->windowTitle(), "Kestrin --- [File Name : " + file + " ]");
+        QCOMPARE(m_frame->windowTitle(), "Kestrin --- [File Name : " + file + " ][*]");
         QCOMPARE(box("IDC_TITLE") + '|' + sites()->CellText(0, 2) + '|' + sites()->CellText(0, 7),
                  form);
     }
@@ -140,12 +154,18 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     m_view->LoadCommandLine({"Kestrin", "-c", Examples + "forsterite.cif"});
     QVERIFY(m_view->IsLoaded() && box("IDC_SG_NAME") == "P n m a");
     m_view->LoadCommandLine({"Kestrin", "-b", workText("my forsterite.INP")});
-    const QString loaded = m_frame->windowTitle();
-    QVERIFY(m_view->IsLoaded() && loaded.contains("my forsterite.INP"));
+    QVERIFY(m_view->IsLoaded() && m_frame->windowTitle().contains("my forsterite.INP"));
 
-    // Failures, and a cancelled dialog: the form is emptied and the caption stays.
+    // Failures, and a cancelled dialog: the form, the caption and the report stay as they were,
+    // and each message names the file.
+    QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
+    writeScript("Tarnell", "echo '  Bond valence sum:' > \"$3\"\n");
+    m_view->OnCalculation();
+    QVERIFY(m_view->HasReport());
+    const QString loaded = m_frame->windowTitle();
     test::writeTextFile(work("cell.cif"), "data_x\n");
     test::writeTextFile(work("notes.doc"), "\n");
+    m_messages.clear();
     for (const char* name : {"cell.cif", "notes.doc", ""}) {
         answerFileDialog(*name ? workText(name) : QString());
         m_view->OnFileOpen();
@@ -153,20 +173,19 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     m_view->LoadCommandLine({"Kestrin", "-b", "missing.inp"});
     QCOMPARE(m_messages,
              (QStringList{"  " + workText("cell.cif") + " has no block with atom sites !!!\n",
-                          "  Unknown structure file format !!!\n",
+                          "  " + workText("notes.doc") + ":\n  Unknown structure file format !!!\n",
                           "  missing.inp file not found !!!\n"}));
-    QVERIFY(!m_view->IsLoaded());
+    QVERIFY(m_view->IsLoaded() && m_view->HasReport());
     QCOMPARE(m_frame->windowTitle(), loaded);
-    QCOMPARE(box("IDC_TITLE") + sites()->CellText(0, 1), QString());
+    QCOMPARE(box("IDC_TITLE") + sites()->CellText(1, 1), QStringLiteral("SampleNa2"));
 }
 
 void KestrinCommandsTest::readFormScansLeadingNumbersUpToTheFirstEmptySpecies() {
     QVERIFY(m_view->LoadStructure(test::sampleStructure(3), work("s.inp")));
     m_view->findChild<QLineEdit*>("IDC_TITLE")->setText("  Two  blanks ");
     m_view->findChild<QLineEdit*>("IDC_BV_B")->setText(" 0.40 A");
-    m_view->findChild<CGridListCtrl*>("IDC_LATTICE_LIST")->SetCellText(0, 1, "a");
     sites()->SetCellText(0, 4, "0.2512(3)");
-    sites()->SetCellText(0, 5, "");
+    sites()->SetCellText(0, 5, " 0.5 ");
     sites()->SetCellText(1, 1, "  K1 ");
     sites()->SetCellText(2, 1, " ");
     sites()->SetCellText(3, 1, "Ca9");
@@ -227,7 +246,9 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     test::writeTextFile(work("Tarnell.ini"), settings.toStdString());
     QCOMPARE(calculate(),
              "  Tarnell stopped with status 255 !!!\n\n!!! Now calculating .... \n"
-             "  Error !!! Tarnell.ini file not found.\nOk?\n");
+             "  Error !!! Tarnell.ini file not found.\n");
+    QCOMPARE(m_frame->statusBar()->currentMessage(),
+             QStringLiteral("Tarnell stopped with status 255 !!!"));
     writeScript("Tarnell", "echo Segmentation fault >&2\nkill -SEGV $$\n");
     QCOMPARE(calculate(), "  Tarnell stopped abnormally !!!\n\nSegmentation fault\n");
     fs::remove(work("Tarnell"));
@@ -238,7 +259,7 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     // The form stays usable and the next run goes through. While the engine runs, the status
     // bar shows its lines, and New by key or by button does nothing.
     writeScript("Tarnell",
-                "echo '!!! Now calculating .... '\nsleep 1\necho report > \"$3\"\n"
+                "echo '!!! Now calculating .... '\nsleep 1\necho '  Bond valence sum:' > \"$3\"\n"
                 "echo '  Calculation completed !'\n");
     m_frame->show();
     m_messages.clear();
@@ -255,25 +276,57 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("Calculation completed !"));
     QVERIFY(m_view->IsLoaded() && m_messages.isEmpty());
     QTRY_VERIFY(fs::exists(work("editor.log")));  // before the folder goes
+    // The status bar goes back to its idle text.
+    QTRY_COMPARE_WITH_TIMEOUT(m_frame->statusBar()->currentMessage(), QString(), 6000);
+
+    // Another Kestrin calculating in the same folder: this one neither writes nor reads.
+    QLockFile other(workText("Tarnell.lock"));
+    QVERIFY(other.tryLock(0));
+    fs::remove(work("Tarnell.$$$"));
+    m_view->OnCalculation();
+    QCOMPARE(m_messages, QStringList{"  Another calculation is running in " + workText("") .chopped(1) +
+                                     " !!!\n  Calculate again when it has finished.\n"});
+    QVERIFY(!fs::exists(work("Tarnell.$$$")));
 }
 
 void KestrinCommandsTest::reportIsShownAndSavedAndHelpOpens() {
+    // A report left by an earlier run belongs to no structure of this form.
+    const std::string report = "line\r\n" + std::string(300, 'x') + "\n  Bond valence sum:\n\xE9 end";
+    test::writeTextFile(work("report.src"), report);
+    test::writeTextFile(work("Tarnell.out"), "an earlier report\n");
+    QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
     m_view->OnShowResults();
-    m_view->OnFileSaveAs();  // no report: no dialog either
-    m_view->OnHelpHtml();
-    QCOMPARE(m_messages,
-             (QStringList{"Output file cannot open !!!!", "Output file cannot open !!!!",
-                          "Cannot execute html file !!!"}));
-    const std::string report = "line\r\n" + std::string(300, 'x') + "\n\xE9 no end";
-    test::writeTextFile(work("Tarnell.out"), report);
-    test::writeTextFile(work("KestrinHelp.html"), "<html></html>\n");
-    m_view->OnHelpHtml();
-    for (const char* editor : {"", "/no/such/editor -n"}) {
+    m_view->OnFileSaveAs();
+    QCOMPARE(m_messages, QStringList{"Output file cannot open !!!!"});
+    QVERIFY(!m_view->ResultsWindow()->isVisible());
+
+    // After a run, the results window shows the report it wrote, and the editor gets it too.
+    writeScript("Tarnell", "cp \"$(dirname \"$0\")/report.src\" \"$3\"\n");
+    m_view->OnCalculation();
+    QVERIFY(m_view->ResultsWindow()->isVisible());
+    QCOMPARE(m_view->ResultsWindow()->ReportText(), QString::fromLocal8Bit(report.c_str()).replace("\r\n", "\n"));
+    QTRY_COMPARE(lines(work("editor.log")), (QStringList{workText("Tarnell.out"), ""}));
+
+    // An editor that cannot start, or one that ends at once with a failure, is reported with
+    // the key to change; with the key empty only the results window shows the report.
+    m_messages.clear();
+    test::writeTextFile(work("xdg.status"), "3\n");
+    for (const char* editor : {"/no/such/editor -n", "xdg-open", ""}) {
         makeView(editor);
-        m_view->OnShowResults();
+        QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
+        m_view->OnCalculation();
+        QVERIFY(m_view->ResultsWindow()->isVisible());
     }
-    QCOMPARE(m_urls, (QStringList{workText("KestrinHelp.html"), workText("Tarnell.out")}));
-    QVERIFY(m_messages.value(3).startsWith("  Editor /no/such/editor -n cannot be started ("));
+    QTRY_COMPARE(m_messages.size(), 2);
+    QTest::qWait(200);
+    QCOMPARE(m_messages.size(), 2);
+    const QString key = " Editor key of " + workText("Tarnell.ini") + ",\n";
+    QVERIFY2(m_messages[0].startsWith("  Editor /no/such/editor -n cannot show the report: ") &&
+                 m_messages[0].contains(key),
+             qPrintable(m_messages[0]));
+    QVERIFY2(m_messages[1].startsWith("  Editor xdg-open cannot show the report: it ended with "
+                                      "status 3 !!!\n") && m_messages[1].contains(key),
+             qPrintable(m_messages[1]));
 
     fs::create_directory(work("saved"));
     answerFileDialog(workText("saved/forsterite"));
@@ -283,12 +336,31 @@ void KestrinCommandsTest::reportIsShownAndSavedAndHelpOpens() {
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll().toStdString(), report);
     // The chosen folder is gone by the time the copy is made.
+    m_messages.clear();
     fs::create_directory(work("gone"));
     answerFileDialog(workText("gone/report.txt"), [this] { fs::remove(work("gone")); });
     m_view->OnFileSaveAs();
-    QCOMPARE(m_messages.mid(4),
+    QCOMPARE(m_messages,
              QStringList{"  " + workText("gone/report.txt") + " file cannot be created !!!\n"});
     QVERIFY(!fs::exists(work("gone")));
+
+    // Help: a missing page, a desktop without a program for HTML, then one with.
+    m_messages.clear();
+    fs::remove(work("xdg.log"));
+    m_view->OnHelpHtml();
+    test::writeTextFile(work("KestrinHelp.html"), "<html></html>\n");
+    m_view->OnHelpHtml();
+    QTRY_COMPARE(m_messages.size(), 2);
+    test::writeTextFile(work("xdg.status"), "0\n");
+    m_view->OnHelpHtml();
+    QTRY_COMPARE(lines(work("xdg.log")).size(), 3);
+    QTest::qWait(100);
+    QCOMPARE(m_messages.size(), 2);
+    QCOMPARE(m_messages[0], "Cannot execute html file !!!\n  " + workText("KestrinHelp.html") +
+                                " is missing.\n");
+    QVERIFY2(m_messages[1].startsWith("Cannot execute html file !!!\n  xdg-open found no program "
+                                      "for HTML files (it ended with status 3)."),
+             qPrintable(m_messages[1]));
 }
 
 }  // namespace tarnell
