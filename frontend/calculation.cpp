@@ -55,9 +55,10 @@ void CKestrinView::OnCalculation() {
     QLockFile lock(pathText(m_workDir / "Tarnell.lock"));
     lock.setStaleLockTime(0);  // a calculation may take long; only a dead owner frees it
     if (!lock.tryLock(0)) {
-        ShowMessage(formatText("  Another calculation is running in %s !!!\n"
-                               "  Calculate again when it has finished.\n",
-                               m_workDir.string().c_str()));
+        ShowMessage(
+            formatText("  Another calculation is running in %s !!!\n"
+                       "  Calculate again when it has finished.\n",
+                       m_workDir.string().c_str()));
         return;
     }
     // The engine reads whatever these files hold: if either cannot be written as the form now

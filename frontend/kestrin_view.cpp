@@ -3,11 +3,11 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cctype>
@@ -233,9 +233,9 @@ void CKestrinView::CreateControls() {
     m_applyDMaxButton = new QPushButton(QStringLiteral("Apply D-max\nto all sites"), this);
     m_applyDMaxButton->setObjectName(QStringLiteral("applyDMax"));
     m_applyDMaxButton->setGeometry(pixels({70, 171, 50, 17}));
-    m_applyDMaxButton->setToolTip(QStringLiteral(
-        "Copies Distance limit Max into the d max of every site.\n"
-        "The box alone does not change the sites' own limits of a loaded file."));
+    m_applyDMaxButton->setToolTip(
+        QStringLiteral("Copies Distance limit Max into the d max of every site.\n"
+                       "The box alone does not change the sites' own limits of a loaded file."));
     // A file dropped anywhere on the form opens it, rather than landing in a box as text.
     for (QLineEdit* box : findChildren<QLineEdit*>()) box->setAcceptDrops(false);
 
@@ -409,7 +409,8 @@ bool CKestrinView::ReadForm() {
         Site site;
         if (row < structure.siteCount()) site = structure.sites[row];
         const bool typedLimit = !m_siteList->CellText(row, 7).trimmed().isEmpty();
-        if (row >= structure.siteCount() && !typedLimit) limitsFromConditions.push_back(sites.size());
+        if (row >= structure.siteCount() && !typedLimit)
+            limitsFromConditions.push_back(sites.size());
         // The uncertainties are those the reader stored for this very row, whatever rows the
         // last calculation had.
         const std::array<double, 3> sigmas =
@@ -417,7 +418,8 @@ bool CKestrinView::ReadForm() {
         site.sx = sigmas[0];
         site.sy = sigmas[1];
         site.sz = sigmas[2];
-        const std::string cell = formatText("Atomic coordinates row %d (%s), ", row + 1, name.c_str());
+        const std::string cell =
+            formatText("Atomic coordinates row %d (%s), ", row + 1, name.c_str());
         site.name = std::move(name);
         take(m_siteList->CellText(row, 2), site.charge, cell + "Valence", false);
         take(m_siteList->CellText(row, 3), site.g, cell + "g", false);
@@ -471,7 +473,8 @@ void CKestrinView::OnFileNew() {
 void CKestrinView::OnApplyDMax() {
     double dMax = 0;
     if (readCellNumber(m_dMaxEdit->text(), dMax) != CellValue::Number) {
-        ShowMessage("  Distance limit Max needs a number before it can be applied to the sites !!!\n");
+        ShowMessage(
+            "  Distance limit Max needs a number before it can be applied to the sites !!!\n");
         return;
     }
     m_siteList->CommitCellEdit();
@@ -491,8 +494,9 @@ bool CKestrinView::ConfirmDiscard() {
     m_latticeList->CommitCellEdit();
     m_siteList->CommitCellEdit();
     if (!m_modified) return true;
-    return AskQuestion("The structure in the form has been edited and not saved.\n"
-                       "Discard the edits?");
+    return AskQuestion(
+        "The structure in the form has been edited and not saved.\n"
+        "Discard the edits?");
 }
 
 void CKestrinView::SetLoaded(bool loaded) {
@@ -528,8 +532,8 @@ void CKestrinView::MarkBox(QLineEdit* box) {
         box->setToolTip(box->text());
         return;
     }
-    const bool integer = box == m_sgNumberEdit || box == m_settingNumberEdit ||
-                         box == m_hMinEdit || box == m_hMaxEdit;
+    const bool integer = box == m_sgNumberEdit || box == m_settingNumberEdit || box == m_hMinEdit ||
+                         box == m_hMaxEdit;
     const bool invalid = holdsNoNumber(box->text(), integer);
     QPalette colours = box->palette();
     colours.setColor(QPalette::Base, invalid ? InvalidCell : palette().color(QPalette::Base));
@@ -579,8 +583,7 @@ void CKestrinView::ShowMessage(const std::string& message) {
 bool CKestrinView::AskQuestion(const std::string& question) {
     if (m_askQuestion) return m_askQuestion(question);
     QMessageBox box(QMessageBox::Question, QStringLiteral("Kestrin"),
-                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No,
-                    window());
+                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, window());
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

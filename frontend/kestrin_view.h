@@ -40,8 +40,8 @@ public:
     // the caption names the file and the commands that need a structure are enabled. A record
     // with more sites than the form takes is refused, and nothing changes.
     bool LoadStructure(const CrystalStructure& structure, const std::filesystem::path& file);
-    // The start-up load: a switch "-b", "-r", "-i" or "-c" among the program's arguments, followed by
-    // the structure file to read in that format. Without such a switch nothing is loaded.
+    // The start-up load: a switch "-b", "-r", "-i" or "-c" among the program's arguments, followed
+    // by the structure file to read in that format. Without such a switch nothing is loaded.
     void LoadCommandLine(const QStringList& arguments);
     // Reads `file` in `mode` and shows it in the form; a failure is shown, naming the file, and
     // leaves the form, the caption and the report as they were.

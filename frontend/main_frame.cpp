@@ -5,13 +5,13 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMimeData>
-#include <QSettings>
-#include <QTimer>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include "frontend/about_dialog.h"
@@ -113,9 +113,8 @@ void CMainFrame::CreateCommands() {
         auto* recent = new QAction(this);
         recent->setObjectName(QStringLiteral("ID_FILE_MRU_FILE%1").arg(i + 1));
         recent->setVisible(false);
-        connect(recent, &QAction::triggered, this, [this, recent] {
-            m_view->OpenFile(pathOf(recent->data().toString()));
-        });
+        connect(recent, &QAction::triggered, this,
+                [this, recent] { m_view->OpenFile(pathOf(recent->data().toString())); });
         m_recentFiles << recent;
     }
 

@@ -17,10 +17,9 @@ void CKestrinView::OnFileOpen() {
     QFileDialog dialog(this, QString(), DialogFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Input File (*.inp)"),
-                           QStringLiteral("Morvek Lst File (*.lst)"),
-                           QStringLiteral("ICSD File (*.txt)"),
-                           QStringLiteral("CIF File (*.cif)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Input File (*.inp)"), QStringLiteral("Morvek Lst File (*.lst)"),
+         QStringLiteral("ICSD File (*.txt)"), QStringLiteral("CIF File (*.cif)")});
     dialog.setDefaultSuffix(QStringLiteral("inp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
 
@@ -48,7 +47,8 @@ bool CKestrinView::OpenByExtension(const std::filesystem::path& file) {
 
 void CKestrinView::LoadCommandLine(const QStringList& arguments) {
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
-        if (const std::optional<ReaderMode> mode = readerModeForOption(arguments[i].toStdString())) {
+        if (const std::optional<ReaderMode> mode =
+                readerModeForOption(arguments[i].toStdString())) {
             OpenStructureFile(*mode, pathOf(arguments[i + 1]));
             return;
         }
@@ -73,7 +73,8 @@ bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::pat
         return false;
     }
     if (!LoadStructure(structure, file)) {
-        ShowMessage("  " + file.string() + ":\n" + formatText(FrontEndWording.speciesExceeds, MaxSites));
+        ShowMessage("  " + file.string() + ":\n" +
+                    formatText(FrontEndWording.speciesExceeds, MaxSites));
         return false;
     }
     return true;

@@ -55,16 +55,15 @@ void CKestrinView::StartEditor() {
     if (editor.isEmpty()) return;
     const QPointer<CKestrinView> view(this);
     const std::string settings = m_settingsPath.string();
-    startProgramOn(editor, pathText(m_outputPath), m_workDir,
-                   [view, editor, settings](const QString& reason) {
-                       if (!view) return;
-                       view->ShowMessage(formatText(
-                           "  Editor %s cannot show the report: %s !!!\n"
-                           "  Name a program that opens text files in the Editor key of %s,\n"
-                           "  or leave the key empty: the results window shows the report.\n",
-                           editor.toStdString().c_str(), reason.toStdString().c_str(),
-                           settings.c_str()));
-                   });
+    startProgramOn(
+        editor, pathText(m_outputPath), m_workDir, [view, editor, settings](const QString& reason) {
+            if (!view) return;
+            view->ShowMessage(formatText(
+                "  Editor %s cannot show the report: %s !!!\n"
+                "  Name a program that opens text files in the Editor key of %s,\n"
+                "  or leave the key empty: the results window shows the report.\n",
+                editor.toStdString().c_str(), reason.toStdString().c_str(), settings.c_str()));
+        });
 }
 
 void CKestrinView::OnFileSaveAs() {
@@ -118,10 +117,11 @@ void CKestrinView::OnHelpHtml() {
         return;
     }
     startProgramOn(opener, pathText(help), m_workDir, [cannot, opener](const QString& reason) {
-        cannot(formatText("  %s found no program for HTML files (%s).\n"
-                          "  Choose a default web browser on the desktop, for example with\n"
-                          "  xdg-settings set default-web-browser firefox.desktop\n",
-                          opener.toStdString().c_str(), reason.toStdString().c_str()));
+        cannot(
+            formatText("  %s found no program for HTML files (%s).\n"
+                       "  Choose a default web browser on the desktop, for example with\n"
+                       "  xdg-settings set default-web-browser firefox.desktop\n",
+                       opener.toStdString().c_str(), reason.toStdString().c_str()));
     });
 }
 

@@ -59,8 +59,8 @@ std::string summaryCsv(const ValenceSummary& summary) {
     std::string csv = "site,V,BVS,sigma,CN,dV,dV/V (%),mark\n";
     for (const SummaryRow& row : summary.rows) {
         csv += csvField(row.site) + ',' +
-               formatText("%.4f,%.4f,%.4f,%d,%.4f,%.2f,", row.valence, row.bvs, row.sigma,
-                          row.cn, row.dV, row.dVPercent) +
+               formatText("%.4f,%.4f,%.4f,%d,%.4f,%.2f,", row.valence, row.bvs, row.sigma, row.cn,
+                          row.dV, row.dVPercent) +
                csvField(row.markText) + '\n';
     }
     if (summary.gii) csv += formatText("GII,%.4f\n", *summary.gii);

@@ -14,13 +14,13 @@ enum class BondingMark { None, Over, Under };
 // One site of the valence summary.
 struct SummaryRow {
     std::string site;
-    double valence = 0.0;  // V, the formal valence
-    double bvs = 0.0;      // bond valence sum
-    double sigma = 0.0;    // its uncertainty
-    int cn = 0;            // coordination number
-    double dV = 0.0;       // BVS - V
+    double valence = 0.0;    // V, the formal valence
+    double bvs = 0.0;        // bond valence sum
+    double sigma = 0.0;      // its uncertainty
+    int cn = 0;              // coordination number
+    double dV = 0.0;         // BVS - V
     double dVPercent = 0.0;  // dV / V, in %
-    std::string markText;  // the mark as the report prints it, empty for none
+    std::string markText;    // the mark as the report prints it, empty for none
     BondingMark mark = BondingMark::None;
 };
 

@@ -147,15 +147,14 @@ void CResultsWindow::ShowSummary(const ValenceSummary& summary) {
     m_table->setRowCount(static_cast<int>(summary.rows.size()));
     for (int r = 0; r < m_table->rowCount(); ++r) {
         const SummaryRow& row = summary.rows[r];
-        const QString texts[] = {QString::fromStdString(row.site),
-                                 QString::asprintf("%.4f", row.valence),
-                                 QString::asprintf("%.4f", row.bvs),
-                                 QString::asprintf("%.4f", row.sigma),
-                                 QString::number(row.cn),
-                                 QString::asprintf("%+.4f", row.dV),
-                                 QString::asprintf("%+.2f %s", row.dVPercent,
-                                                   row.markText.c_str())
-                                     .trimmed()};
+        const QString texts[] = {
+            QString::fromStdString(row.site),
+            QString::asprintf("%.4f", row.valence),
+            QString::asprintf("%.4f", row.bvs),
+            QString::asprintf("%.4f", row.sigma),
+            QString::number(row.cn),
+            QString::asprintf("%+.4f", row.dV),
+            QString::asprintf("%+.2f %s", row.dVPercent, row.markText.c_str()).trimmed()};
         for (int c = 0; c < m_table->columnCount(); ++c) {
             QTableWidgetItem* cell = cellOf(texts[c], c > 0);
             if (row.mark == BondingMark::Over) cell->setBackground(OverBonded);
@@ -214,9 +213,9 @@ bool CResultsWindow::SaveTable(const std::filesystem::path& file) {
 }
 
 void CResultsWindow::OnSaveTable() {
-    const QString chosen = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save the valence summary"), QString(),
-        QStringLiteral("CSV file (*.csv);;Other file (*)"));
+    const QString chosen =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save the valence summary"), QString(),
+                                     QStringLiteral("CSV file (*.csv);;Other file (*)"));
     if (chosen.isEmpty()) return;
     QString file = chosen;
     if (QFileInfo(file).suffix().isEmpty()) file += QStringLiteral(".csv");

@@ -16,7 +16,8 @@ void CKestrinView::OnFileSaveStructureAs() {
     if (m_calculating || !ReadForm()) return;
     QFileDialog dialog(this, QString(), DialogFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({QStringLiteral("Input File (*.inp)"), QStringLiteral("CIF File (*.cif)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Input File (*.inp)"), QStringLiteral("CIF File (*.cif)")});
     dialog.setDefaultSuffix(QStringLiteral("inp"));
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
         dialog.setDefaultSuffix(filter.contains(QLatin1String("cif")) ? QStringLiteral("cif")
@@ -32,8 +33,8 @@ void CKestrinView::OnFileSaveStructureAs() {
 bool CKestrinView::SaveStructure(const std::filesystem::path& file) {
     if (!ReadForm()) return false;
     std::string message;
-    const bool cif = QFileInfo(pathText(file)).suffix().compare(QLatin1String("cif"),
-                                                                 Qt::CaseInsensitive) == 0;
+    const bool cif =
+        QFileInfo(pathText(file)).suffix().compare(QLatin1String("cif"), Qt::CaseInsensitive) == 0;
     if (cif) {
         const std::string text = structureCifText(m_structure);
         QSaveFile out(pathText(file));

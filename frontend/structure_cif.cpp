@@ -52,7 +52,7 @@ std::string structureCifText(const CrystalStructure& structure) {
     if (!trimBlanks(structure.title).empty()) {
         block.set_pair("_chemical_name_common", cif::quote(structure.title));
     }
-    const char* cellTags[] = {"_cell_length_a",  "_cell_length_b",   "_cell_length_c",
+    const char* cellTags[] = {"_cell_length_a",    "_cell_length_b",   "_cell_length_c",
                               "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
     for (int i = 0; i < 6; ++i) {
         block.set_pair(cellTags[i], uncertain(structure.cell[i], structure.cellSigma[i]));
@@ -61,8 +61,8 @@ std::string structureCifText(const CrystalStructure& structure) {
                    cif::quote(structure.sgName.empty() ? "?" : structure.sgName));
     block.set_pair("_space_group_IT_number", std::to_string(structure.sgNumber));
     // The operators fix the setting and the origin, which a symbol alone may leave open.
-    const gemmi::SpaceGroup* group = gemmi::find_spacegroup_by_name(
-        structure.sgName, structure.cell[3], structure.cell[5]);
+    const gemmi::SpaceGroup* group =
+        gemmi::find_spacegroup_by_name(structure.sgName, structure.cell[3], structure.cell[5]);
     if (group != nullptr && group->number == structure.sgNumber) {
         cif::Loop& operators = block.init_loop("_space_group_symop_", {"operation_xyz"});
         for (const gemmi::Op& op : group->operations()) {

@@ -1,6 +1,8 @@
 // Kestrin's window and its form: the start-up state and layout, the conditions shown from the
 // settings file, the exact texts of a filled form, New from its key and its button, the bound of
 // MaxSites sites, the commands that a structure enables, and the fixed size.
+#include "frontend/kestrin_view.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,7 +12,6 @@
 
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/kestrin_app.h"
-#include "frontend/kestrin_view.h"
 #include "frontend/main_frame.h"
 #include "tests/frontend/kestrin_test_support.h"
 
@@ -32,7 +33,8 @@ private:
     void makeWindow() {
         m_messages.clear();
         m_frame = std::make_unique<CMainFrame>(
-            m_dir->path(), [this](const std::string& m) { m_messages << QString::fromStdString(m); },
+            m_dir->path(),
+            [this](const std::string& m) { m_messages << QString::fromStdString(m); },
             [this](const std::string& q) {
                 m_messages << QString::fromStdString(q);
                 return true;
@@ -49,7 +51,8 @@ private:
         QStringList enabled;
         for (const char* id : {"ID_FILE_SAVE_AS", "ID_EXECUTE_CALCULATION", "ID_VIEW_RESULTS"}) {
             const bool button = toolBar()->widgetForAction(command(id))->isEnabled();
-            if (command(id)->isEnabled() != button) enabled << QStringLiteral("menu and button differ");
+            if (command(id)->isEnabled() != button)
+                enabled << QStringLiteral("menu and button differ");
             if (button) enabled << id;
         }
         return enabled;
@@ -102,7 +105,8 @@ void KestrinViewTest::startsEmptyWithTheConditionsAndTheTemplateLayout() {
                 grid->viewport()->width());
     }
     QList<QWidget*> fields;
-    for (QWidget* field : m_view->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) fields << field;
+    for (QWidget* field : m_view->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        fields << field;
     auto* apply = m_view->findChild<QPushButton*>("applyDMax");
     fields << apply;
     for (const QLabel* label : m_view->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
