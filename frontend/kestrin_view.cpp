@@ -300,7 +300,10 @@ bool CKestrinView::LoadStructure(const CrystalStructure& structure,
     SetLoaded(true);
     SetModified(false);
     SetHasReport(false);
-    emit fileUsed(QString::fromStdU16String(file.u16string()));
+    // The recent files must open again from any folder.
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    emit fileUsed(QString::fromStdU16String((error ? file : absolute).u16string()));
     return true;
 }
 

@@ -44,9 +44,7 @@ void CKestrinView::ShowResults() {
     m_results->ShowReport(
         QString::fromLocal8Bit(bytes),
         failure ? std::optional<QString>(QString::fromStdString(*failure)) : std::nullopt);
-    m_results->show();
-    m_results->raise();
-    m_results->activateWindow();
+    m_results->ShowBeside(window());
     StartEditor();
 }
 

@@ -13,10 +13,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "frontend/path_text.h"
 #include "settings/text.h"
@@ -89,6 +91,7 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     m_report->setObjectName(QStringLiteral("report"));
     m_report->setReadOnly(true);
     m_report->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_report->setCenterOnScroll(true);
     m_report->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     auto* tableButtons = new QHBoxLayout;
@@ -164,6 +167,25 @@ void CResultsWindow::ShowSummary(const ValenceSummary& summary) {
     }
 }
 
+void CResultsWindow::ShowBeside(QWidget* owner) {
+    if (!m_placed && owner && owner->screen()) {
+        m_placed = true;
+        const QRect room = owner->screen()->availableGeometry();
+        const QRect form = owner->frameGeometry();
+        const QPoint right = form.topRight() + QPoint(8, 0);
+        const QPoint below = form.bottomLeft() + QPoint(0, 8);
+        if (below.y() + height() <= room.bottom() && right.x() + width() > room.right()) {
+            move(below);
+        } else {
+            // On a small screen as far right as it goes: it covers less of the form.
+            move(std::max(room.left(), std::min(right.x(), room.right() - width())), right.y());
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
 QString CResultsWindow::ReportText() const {
     return m_report->toPlainText();
 }
@@ -184,6 +206,8 @@ bool CResultsWindow::FindText(const QString& text, bool backward) {
         m_report->setTextCursor(restart);
         found = m_report->find(text, flags);
     }
+    // In the middle of the view, so that what follows the place found is in sight too.
+    if (found) m_report->centerCursor();
     m_findState->setText(found ? QString() : QStringLiteral("Not found"));
     return found;
 }

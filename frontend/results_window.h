@@ -32,6 +32,10 @@ public:
     // Fills the summary table; the report's own summary does this in ShowReport.
     void ShowSummary(const ValenceSummary& summary);
 
+    // Shows the window, the first time beside `owner` where the screen has room for it, so
+    // that it does not hide the form.
+    void ShowBeside(QWidget* owner);
+
     QString ReportText() const;
     QString OutcomeText() const;
     // The failure of the report shown, or an empty text.
@@ -65,6 +69,7 @@ private:
     QPlainTextEdit* m_report;
     ValenceSummary m_summary;
     QString m_failure;
+    bool m_placed = false;
     MessageSink m_showMessage;
 };
 

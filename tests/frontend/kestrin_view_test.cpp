@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
 
@@ -21,7 +22,10 @@ class KestrinViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpApplication(); }  // numbers in the C format, as in Kestrin
+    void initTestCase() {
+        setUpApplication();                        // numbers in the C format, as in Kestrin
+        QStandardPaths::setTestModeEnabled(true);  // the recent files stay out of ~/.config
+    }
     void init() { m_dir = std::make_unique<test::WorkDir>(); }
     void cleanup() { m_frame.reset(); }
     void startsEmptyWithTheConditionsAndTheTemplateLayout();
