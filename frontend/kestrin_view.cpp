@@ -302,7 +302,8 @@ bool CKestrinView::LoadStructure(const CrystalStructure& structure,
     SetHasReport(false);
     // The recent files must open again from any folder.
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(file, error).lexically_normal();
     emit fileUsed(QString::fromStdU16String((error ? file : absolute).u16string()));
     return true;
 }

@@ -636,6 +636,11 @@ void KestrinCommandsTest::filesOpenByDropAndFromTheRecentList() {
     command("ID_FILE_MRU_FILE2")->trigger();
     QCOMPARE(box("IDC_TITLE"), QStringLiteral("Forsterite"));
     QCOMPARE(command("ID_FILE_MRU_FILE1")->text(), "&1 " + Examples + "forsterite.cif");
+    // A file named relative to the current folder is remembered by its full path.
+    m_view->LoadCommandLine(
+        {"Kestrin", "-b", QDir::current().relativeFilePath(Examples + "NaCl.inp")});
+    QCOMPARE(command("ID_FILE_MRU_FILE1")->text(), "&1 " + Examples + "NaCl.inp");
+    QCOMPARE(command("ID_FILE_MRU_FILE3")->text(), "&3 " + Examples + "monazite.inp");
     QVERIFY(m_messages.isEmpty() && m_questions.isEmpty());
 }
 
