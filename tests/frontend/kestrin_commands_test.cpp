@@ -292,8 +292,22 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     QCOMPARE(calculate(), "  Tarnell stopped abnormally !!!\n\nSegmentation fault\n");
     fs::remove(work("Tarnell"));
     QVERIFY(calculate().startsWith("  Tarnell cannot be started: "));
+
     QTest::qWait(100);
     QVERIFY(!fs::exists(work("editor.log")));
+
+    // An engine that ends well with a report of its failure: the failure is what is shown.
+    writeScript("Tarnell",
+                "printf '  Error !!!  No distance entry within less then 3.000.\\n\\n' > \"$3\"\n"
+                "echo '  Calculation completed !'\n");
+    m_messages.clear();
+    m_view->OnCalculation();
+    const QString failure = "Error !!!  No distance entry within less then 3.000.";
+    QCOMPARE(m_view->ResultsWindow()->Failure(), failure);
+    QCOMPARE(m_frame->statusBar()->currentMessage(), "The calculation failed: " + failure);
+    QVERIFY(m_messages.isEmpty() && m_view->HasReport());
+    QTRY_VERIFY(fs::exists(work("editor.log")));
+    fs::remove(work("editor.log"));
 
     // The form stays usable and the next run goes through. While the engine runs, the status
     // bar shows its lines, and New by key or by button does nothing.
