@@ -1,29 +1,66 @@
 // Running a calculation: the form goes back into the record and the conditions, these go to
 // the engine through "Tarnell.$$$" and "Tarnell.ini", the engine runs while Kestrin waits, and
-// its report opens in the editor of the settings.
+// its report is shown in the results window (and the editor of the settings, when it names one).
 #include <QCoreApplication>
+#include <QLockFile>
 #include <system_error>
 
 #include "frontend/kestrin_view.h"
 #include "frontend/path_text.h"
 #include "frontend/program_start.h"
+#include "frontend/results_window.h"
 #include "settings/text.h"
 #include "structure/native_file.h"
 
 namespace tarnell {
 namespace {
 
-// The engine prints a few lines; a runaway one is cut to its last lines.
+// The engine prints a few lines; a runaway one is cut to its last lines. Its prompt "Ok?" asks
+// for a key on its own console, which a message box has no use for.
 QString lastLines(const QString& output, qsizetype count) {
     QStringList lines = output.trimmed().split(QLatin1Char('\n'));
+    lines.removeIf([](const QString& line) { return line.trimmed() == QLatin1String("Ok?"); });
     if (lines.size() > count) lines = lines.mid(lines.size() - count);
     return lines.join(QLatin1Char('\n'));
+}
+
+// The sites whose valence is 0, by name.
+std::string sitesWithoutCharge(const CrystalStructure& structure) {
+    std::string names;
+    int count = 0;
+    for (const Site& site : structure.sites) {
+        if (site.charge != 0.0) continue;
+        if (++count > 8) {
+            names += ", ...";
+            break;
+        }
+        names += (names.empty() ? "" : ", ") + site.name;
+    }
+    return names;
 }
 
 }  // namespace
 
 void CKestrinView::OnCalculation() {
-    if (m_calculating || !ReadForm()) return;
+    if (m_calculating || !CanCalculate() || !ReadForm()) return;
+    const std::string uncharged = sitesWithoutCharge(m_structure);
+    if (!uncharged.empty() &&
+        !AskQuestion("Valence 0 at: " + uncharged +
+                     ".\nThe valence summary compares every sum with the site's valence, so it "
+                     "needs the charges.\nCalculate all the same?")) {
+        return;
+    }
+
+    // Two Kestrins in one folder would write the same input and read the same report.
+    QLockFile lock(pathText(m_workDir / "Tarnell.lock"));
+    lock.setStaleLockTime(0);  // a calculation may take long; only a dead owner frees it
+    if (!lock.tryLock(0)) {
+        ShowMessage(
+            formatText("  Another calculation is running in %s !!!\n"
+                       "  Calculate again when it has finished.\n",
+                       m_workDir.string().c_str()));
+        return;
+    }
     // The engine reads whatever these files hold: if either cannot be written as the form now
     // stands, running it would give the report of an earlier structure or conditions.
     std::string message;
@@ -32,7 +69,17 @@ void CKestrinView::OnCalculation() {
         ShowMessage(message);
         return;
     }
-    if (RunEngine()) ShowResults();
+    SetHasReport(false);
+    if (!RunEngine()) return;
+    SetHasReport(true);
+    ShowResults();
+    // The engine says "Calculation completed !" whatever its report holds.
+    const QString failure = m_results->Failure();
+    if (failure.isEmpty()) {
+        emit statusMessage(QStringLiteral("Calculation completed !"), 5000);
+    } else {
+        emit statusMessage(QStringLiteral("The calculation failed: ") + failure);
+    }
 }
 
 std::filesystem::path CKestrinView::EnginePath() const {
@@ -71,6 +118,7 @@ bool CKestrinView::RunEngine() {
         failure = formatText("  Tarnell wrote no report %s !!!\n", m_outputPath.string().c_str());
     }
     if (failure.empty()) return true;
+    emit statusMessage(QString::fromStdString(failure).trimmed());
     const QString printed = lastLines(run.output, 40);
     if (!printed.isEmpty()) {
         failure += '\n';

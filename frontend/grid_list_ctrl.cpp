@@ -125,7 +125,9 @@ void CGridListCtrl::CommitCellEdit() {
     if (!m_editing) return;
     const QString text = m_edit->text();
     EndCellEdit();
+    if (text == CellText(m_row, m_col)) return;
     SetCellText(m_row, m_col, text);
+    emit cellCommitted(m_row, m_col);
 }
 
 void CGridListCtrl::SelectEditedRow() {

@@ -34,6 +34,10 @@ public:
     // Closes the editor and stores its text in the cell, an empty text like any other.
     void CommitCellEdit();
 
+signals:
+    // The user stored a text in a cell that differs from the one it held.
+    void cellCommitted(int row, int column);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cctype>
@@ -16,6 +18,7 @@
 
 #include "frontend/dialog_units.h"
 #include "frontend/grid_list_ctrl.h"
+#include "frontend/results_window.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 
@@ -58,24 +61,48 @@ QString displayText(const std::string& bytes) {
     return text;
 }
 
-// The number at the start of a text, after blanks, as a formatted scan reads it: "0.25(3)"
-// gives 0.25. A text that does not begin with a number, or one out of range, leaves the value
-// as it was. Always read with a decimal point, whatever the desktop's locale.
+enum class CellValue { Number, Empty, NotNumber };
+
+// The number a cell holds. What may follow it is what people write after a number: an
+// uncertainty in brackets ("0.25(3)"), a sign ("2+"), and after a blank any note ("3.2 A").
+// Anything else joined to it ("0,25", "1.2.3", "3x") makes the cell no number, so that the
+// calculation never runs on a value the user did not type. Always read with a decimal point,
+// whatever the desktop's locale.
 template <typename Number>
-void scanLeadingNumber(const QString& text, Number& value) {
+CellValue readCellNumber(const QString& text, Number& value) {
     const std::string bytes = text.toStdString();
     const char* first = bytes.data();
     const char* last = first + bytes.size();
     while (first != last && std::isspace(static_cast<unsigned char>(*first))) ++first;
-    if (first != last && *first == '+') ++first;
+    if (first == last) return CellValue::Empty;
+    if (*first == '+') ++first;
     Number number{};
-    const auto [end, error] = std::from_chars(first, last, number);
-    if (error != std::errc() || end == first) return;
+    auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end == first) return CellValue::NotNumber;
     if constexpr (std::is_floating_point_v<Number>) {
-        if (!std::isfinite(number)) return;
+        if (!std::isfinite(number)) return CellValue::NotNumber;
     }
+    if (end != last && *end == '(') {
+        const char* close = end + 1;
+        while (close != last && std::isdigit(static_cast<unsigned char>(*close))) ++close;
+        if (close == end + 1 || close == last || *close != ')') return CellValue::NotNumber;
+        end = close + 1;
+    }
+    if (end != last && (*end == '+' || *end == '-')) ++end;
+    if (end != last && !std::isspace(static_cast<unsigned char>(*end))) return CellValue::NotNumber;
     value = number;
+    return CellValue::Number;
 }
+
+bool holdsNoNumber(const QString& text, bool integer) {
+    double real = 0;
+    int whole = 0;
+    return (integer ? readCellNumber(text, whole) : readCellNumber(text, real)) ==
+           CellValue::NotNumber;
+}
+
+const QColor InvalidCell(255, 200, 200);
+const QString InvalidTip = QStringLiteral("Not a number: Calculation refuses this cell");
 
 // Shows the start of the text, as a freshly filled box should, rather than its end.
 void setBoxText(QLineEdit* box, const QString& text) {
@@ -102,9 +129,12 @@ void setUpRows(CGridListCtrl* grid, int headerHeight, int rowHeight, int rowCoun
 }  // namespace
 
 CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink showMessage,
-                           QWidget* parent)
-    : QWidget(parent), m_showMessage(std::move(showMessage)) {
+                           QWidget* parent, QuestionSink askQuestion)
+    : QWidget(parent),
+      m_showMessage(std::move(showMessage)),
+      m_askQuestion(std::move(askQuestion)) {
     CreateControls();
+    m_results = new CResultsWindow(this, m_showMessage);
 
     SetCaption(QString());
     m_workDir = workDir;
@@ -120,6 +150,21 @@ CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink sho
 
     LayOutGrids();
     ShowConditions(keysRead);
+
+    for (QLineEdit* box : {m_titleEdit, m_sgNameEdit, m_sgNumberEdit, m_settingNumberEdit}) {
+        connect(box, &QLineEdit::textEdited, this, [this, box] {
+            MarkBox(box);
+            SetModified(true);
+        });
+    }
+    for (QLineEdit* box : {m_bvBEdit, m_dMinEdit, m_dMaxEdit, m_hMinEdit, m_hMaxEdit}) {
+        connect(box, &QLineEdit::textChanged, this, [this, box] { MarkBox(box); });
+    }
+    for (CGridListCtrl* grid : {m_latticeList, m_siteList}) {
+        connect(grid, &CGridListCtrl::cellCommitted, this,
+                [this, grid](int row, int column) { OnCellCommitted(grid, row, column); });
+    }
+    connect(m_applyDMaxButton, &QPushButton::clicked, this, &CKestrinView::OnApplyDMax);
 }
 
 CKestrinView::~CKestrinView() {
@@ -184,6 +229,16 @@ void CKestrinView::CreateControls() {
     m_hMinEdit = edit("IDC_HMIN", {305, 162, 34, 10});
     m_hMaxEdit = edit("IDC_HMAX", {305, 174, 34, 10});
 
+    // In the free room left of the distance limit, below the label of parameter B.
+    m_applyDMaxButton = new QPushButton(QStringLiteral("Apply D-max\nto all sites"), this);
+    m_applyDMaxButton->setObjectName(QStringLiteral("applyDMax"));
+    m_applyDMaxButton->setGeometry(pixels({70, 171, 50, 17}));
+    m_applyDMaxButton->setToolTip(
+        QStringLiteral("Copies Distance limit Max into the d max of every site.\n"
+                       "The box alone does not change the sites' own limits of a loaded file."));
+    // A file dropped anywhere on the form opens it, rather than landing in a box as text.
+    for (QLineEdit* box : findChildren<QLineEdit*>()) box->setAcceptDrops(false);
+
     label("Title", {7, 14, 16, 8}, m_titleEdit);
     label("Space group", {7, 24, 45, 9});
     label("SG name", {13, 37, 16, 8}, m_sgNameEdit);
@@ -237,10 +292,19 @@ bool CKestrinView::LoadStructure(const CrystalStructure& structure,
                                  const std::filesystem::path& file) {
     if (structure.siteCount() > MaxSites) return false;
     m_structure = structure;
+    m_rowSigmas.clear();
+    for (const Site& site : m_structure.sites) m_rowSigmas.push_back({site.sx, site.sy, site.sz});
     ClearForm();
     FillForm();
     SetCaption(QString::fromStdU16String(file.u16string()));
     SetLoaded(true);
+    SetModified(false);
+    SetHasReport(false);
+    // The recent files must open again from any folder.
+    std::error_code error;
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(file, error).lexically_normal();
+    emit fileUsed(QString::fromStdU16String((error ? file : absolute).u16string()));
     return true;
 }
 
@@ -266,6 +330,8 @@ void CKestrinView::FillForm() {
         m_siteList->SetCellText(i, 6, fromText(formatText("%-6.5lf", site.z)));
         m_siteList->SetCellText(i, 7, fromText(formatText("%-4.2lf", site.dLimit)));
     }
+    MarkBox(m_titleEdit);
+    MarkBox(m_sgNameEdit);
 }
 
 void CKestrinView::ClearForm() {
@@ -286,6 +352,19 @@ void CKestrinView::ClearForm() {
             m_siteList->SetCellText(row, column, QString());
         }
     }
+    for (CGridListCtrl* grid : {m_latticeList, m_siteList}) {
+        for (int row = 0; row < grid->EditableRowCount() && row < grid->rowCount(); ++row) {
+            for (int column = 0; column < grid->columnCount(); ++column) {
+                MarkCell(grid, row, column);
+            }
+        }
+        // Every load starts at the first row and the first column.
+        grid->scrollToTop();
+        grid->horizontalScrollBar()->setValue(0);
+    }
+    for (QLineEdit* box : {m_titleEdit, m_sgNameEdit, m_sgNumberEdit, m_settingNumberEdit}) {
+        MarkBox(box);
+    }
     SetLoaded(false);
 }
 
@@ -294,25 +373,34 @@ bool CKestrinView::ReadForm() {
     m_latticeList->CommitCellEdit();
     m_siteList->CommitCellEdit();
 
+    // The first cell that cannot be read, and why; every later one waits for the next try.
+    std::string refusal;
+    auto take = [&refusal](const QString& text, auto& value, const std::string& name,
+                           bool required) {
+        if (!refusal.empty()) return;
+        const CellValue read = readCellNumber(text, value);
+        if (read == CellValue::NotNumber) {
+            refusal = formatText("  %s holds \"%s\", which is not a number !!!\n", name.c_str(),
+                                 text.toStdString().c_str());
+        } else if (read == CellValue::Empty && required) {
+            refusal = formatText("  %s is empty: it needs a number !!!\n", name.c_str());
+        }
+    };
+
     CrystalStructure structure = m_structure;
     Settings conditions = m_settings;
     structure.title = m_titleEdit->text().toStdString();
     structure.sgName = m_sgNameEdit->text().toStdString();
-    scanLeadingNumber(m_sgNumberEdit->text(), structure.sgNumber);
-    scanLeadingNumber(m_settingNumberEdit->text(), structure.sgSetting);
-
-    scanLeadingNumber(m_bvBEdit->text(), conditions.bvB);
-    scanLeadingNumber(m_dMaxEdit->text(), conditions.dMax);
-    scanLeadingNumber(m_dMinEdit->text(), conditions.dMin);
-    scanLeadingNumber(m_hMaxEdit->text(), conditions.hMax);
-    scanLeadingNumber(m_hMinEdit->text(), conditions.hMin);
-
+    take(m_sgNumberEdit->text(), structure.sgNumber, "SG No.", true);
+    take(m_settingNumberEdit->text(), structure.sgSetting, "Setting No.", false);
     for (int i = 0; i < 6; ++i) {
-        scanLeadingNumber(m_latticeList->CellText(i, 1), structure.cell[i]);
-        scanLeadingNumber(m_latticeList->CellText(i, 2), structure.cellSigma[i]);
+        const std::string row = "Lattice parameters " + trimBlanks(LatticeRowLabels[i]);
+        take(m_latticeList->CellText(i, 1), structure.cell[i], row + ", Value", true);
+        take(m_latticeList->CellText(i, 2), structure.cellSigma[i], row + ", sigma", false);
     }
 
     std::vector<Site> sites;
+    std::vector<std::size_t> limitsFromConditions;
     for (int row = 0; row < m_siteList->rowCount(); ++row) {
         std::string name = trimBlanks(m_siteList->CellText(row, 1).toStdString());
         if (name.empty()) break;
@@ -320,48 +408,167 @@ bool CKestrinView::ReadForm() {
             ShowMessage(formatText(FrontEndWording.speciesExceeds, MaxSites));
             return false;
         }
-        // A row typed below the sites that were read starts from no uncertainties, full
-        // occupancy and the distance limit of the conditions.
+        // A row keeps what was read for it; one typed below the sites that were read starts
+        // from full occupancy and the distance limit of the conditions.
         Site site;
-        if (row < structure.siteCount()) {
-            site = structure.sites[row];
-        } else {
-            site.dLimit = conditions.dMax;
-        }
+        if (row < structure.siteCount()) site = structure.sites[row];
+        const bool typedLimit = !m_siteList->CellText(row, 7).trimmed().isEmpty();
+        if (row >= structure.siteCount() && !typedLimit)
+            limitsFromConditions.push_back(sites.size());
+        // The uncertainties are those the reader stored for this very row, whatever rows the
+        // last calculation had.
+        const std::array<double, 3> sigmas =
+            row < static_cast<int>(m_rowSigmas.size()) ? m_rowSigmas[row] : std::array<double, 3>{};
+        site.sx = sigmas[0];
+        site.sy = sigmas[1];
+        site.sz = sigmas[2];
+        const std::string cell =
+            formatText("Atomic coordinates row %d (%s), ", row + 1, name.c_str());
         site.name = std::move(name);
-        scanLeadingNumber(m_siteList->CellText(row, 2), site.charge);
-        scanLeadingNumber(m_siteList->CellText(row, 3), site.g);
-        scanLeadingNumber(m_siteList->CellText(row, 4), site.x);
-        scanLeadingNumber(m_siteList->CellText(row, 5), site.y);
-        scanLeadingNumber(m_siteList->CellText(row, 6), site.z);
-        scanLeadingNumber(m_siteList->CellText(row, 7), site.dLimit);
+        take(m_siteList->CellText(row, 2), site.charge, cell + "Valence", false);
+        take(m_siteList->CellText(row, 3), site.g, cell + "g", false);
+        take(m_siteList->CellText(row, 4), site.x, cell + "x", true);
+        take(m_siteList->CellText(row, 5), site.y, cell + "y", true);
+        take(m_siteList->CellText(row, 6), site.z, cell + "z", true);
+        take(m_siteList->CellText(row, 7), site.dLimit, cell + "d max", false);
         sites.push_back(std::move(site));
     }
+
+    take(m_bvBEdit->text(), conditions.bvB, "Parameter B", true);
+    take(m_dMinEdit->text(), conditions.dMin, "Distance limit Min", true);
+    take(m_dMaxEdit->text(), conditions.dMax, "Distance limit Max", true);
+    take(m_hMinEdit->text(), conditions.hMin, "Search cell limit Min", true);
+    take(m_hMaxEdit->text(), conditions.hMax, "Search cell limit Max", true);
+    if (!refusal.empty()) {
+        ShowMessage(refusal);
+        return false;
+    }
+    for (const std::size_t i : limitsFromConditions) sites[i].dLimit = conditions.dMax;
     structure.sites = std::move(sites);
     m_structure = std::move(structure);
     m_settings = conditions;
     return true;
 }
 
+bool CKestrinView::CanCalculate() const {
+    if (m_loaded) return true;
+    int number = 0;
+    if (readCellNumber(m_sgNumberEdit->text(), number) != CellValue::Number || number <= 0) {
+        return false;
+    }
+    for (int i = 0; i < 6; ++i) {
+        double value = 0;
+        if (readCellNumber(m_latticeList->CellText(i, 1), value) != CellValue::Number) return false;
+    }
+    return !m_siteList->CellText(0, 1).trimmed().isEmpty();
+}
+
 void CKestrinView::OnFileNew() {
+    if (m_calculating || !ConfirmDiscard()) return;
     ClearForm();
+    // What is typed next is a structure of its own: nothing of the last file's record, such as
+    // its uncertainties, may slip into it.
+    m_structure = CrystalStructure();
+    m_rowSigmas.clear();
+    SetModified(false);
+    SetHasReport(false);
+}
+
+void CKestrinView::OnApplyDMax() {
+    double dMax = 0;
+    if (readCellNumber(m_dMaxEdit->text(), dMax) != CellValue::Number) {
+        ShowMessage(
+            "  Distance limit Max needs a number before it can be applied to the sites !!!\n");
+        return;
+    }
+    m_siteList->CommitCellEdit();
+    const QString text = m_dMaxEdit->text().trimmed();
+    bool changed = false;
+    for (int row = 0; row < m_siteList->EditableRowCount(); ++row) {
+        if (m_siteList->CellText(row, 1).trimmed().isEmpty()) continue;
+        if (m_siteList->CellText(row, 7) == text) continue;
+        m_siteList->SetCellText(row, 7, text);
+        MarkCell(m_siteList, row, 7);
+        changed = true;
+    }
+    if (changed) SetModified(true);
+}
+
+bool CKestrinView::ConfirmDiscard() {
+    m_latticeList->CommitCellEdit();
+    m_siteList->CommitCellEdit();
+    if (!m_modified) return true;
+    return AskQuestion(
+        "The structure in the form has been edited and not saved.\n"
+        "Discard the edits?");
 }
 
 void CKestrinView::SetLoaded(bool loaded) {
     m_loaded = loaded;
     emit loadedChanged(m_loaded);
+    emit commandsChanged();
+}
+
+void CKestrinView::SetModified(bool modified) {
+    m_modified = modified;
+    window()->setWindowModified(modified);
+    emit commandsChanged();
+}
+
+void CKestrinView::SetHasReport(bool hasReport) {
+    m_hasReport = hasReport;
+    if (!hasReport) m_results->Clear();
+    emit commandsChanged();
+}
+
+void CKestrinView::MarkCell(CGridListCtrl* grid, int row, int column) {
+    QTableWidgetItem* cell = grid->item(row, column);
+    if (!cell) return;
+    const bool numeric = grid == m_latticeList ? column >= 1 : column >= 2;
+    const bool invalid = numeric && holdsNoNumber(cell->text(), false);
+    cell->setBackground(invalid ? QBrush(InvalidCell) : QBrush());
+    cell->setToolTip(invalid ? InvalidTip : QString());
+}
+
+void CKestrinView::MarkBox(QLineEdit* box) {
+    // The title and the group's name are often longer than their boxes.
+    if (box == m_titleEdit || box == m_sgNameEdit) {
+        box->setToolTip(box->text());
+        return;
+    }
+    const bool integer = box == m_sgNumberEdit || box == m_settingNumberEdit || box == m_hMinEdit ||
+                         box == m_hMaxEdit;
+    const bool invalid = holdsNoNumber(box->text(), integer);
+    QPalette colours = box->palette();
+    colours.setColor(QPalette::Base, invalid ? InvalidCell : palette().color(QPalette::Base));
+    box->setPalette(colours);
+    box->setToolTip(invalid ? InvalidTip : QString());
+}
+
+void CKestrinView::OnCellCommitted(CGridListCtrl* grid, int row, int column) {
+    MarkCell(grid, row, column);
+    // Coordinates cleared mean a new site in that row: the uncertainties read for the old one
+    // no longer belong to it.
+    if (grid == m_siteList && column >= 4 && column <= 6 &&
+        row < static_cast<int>(m_rowSigmas.size()) && grid->CellText(row, 4).trimmed().isEmpty() &&
+        grid->CellText(row, 5).trimmed().isEmpty() && grid->CellText(row, 6).trimmed().isEmpty()) {
+        m_rowSigmas[row] = {};
+    }
+    SetModified(true);
 }
 
 void CKestrinView::SetCaption(const QString& fileName) {
+    m_fileName = fileName;
+    // "[*]" at the end shows as "*" while the form holds edits that are not saved.
     if (fileName.isEmpty()) {
-        window()->setWindowTitle(QStringLiteral("Kestrin --- [File Name : ]  "));
+        window()->setWindowTitle(QStringLiteral("Kestrin --- [File Name : ]  [*]"));
         return;
     }
-    // A caption takes "[*]" for a mark of unsaved changes; doubled, it stands for itself.
+    // Within the name, "[*]" doubled stands for itself.
     QString shown = fileName;
     shown.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
     window()->setWindowTitle(QStringLiteral("Kestrin --- [File Name : ") + shown +
-                             QStringLiteral(" ]"));
+                             QStringLiteral(" ][*]"));
 }
 
 void CKestrinView::ShowMessage(const std::string& message) {
@@ -375,6 +582,14 @@ void CKestrinView::ShowMessage(const std::string& message) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrin"), text, QMessageBox::Ok,
                     window());
     box.exec();
+}
+
+bool CKestrinView::AskQuestion(const std::string& question) {
+    if (m_askQuestion) return m_askQuestion(question);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Kestrin"),
+                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No, window());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 }  // namespace tarnell

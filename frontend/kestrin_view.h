@@ -5,26 +5,34 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "settings/settings_file.h"
 #include "structure/crystal_structure.h"
 
 class QLineEdit;
+class QPushButton;
 
 namespace tarnell {
 
 class CGridListCtrl;
+class CResultsWindow;
+
+// Asks the user a question that is answered yes or no; true for yes.
+using QuestionSink = std::function<bool(const std::string&)>;
 
 class CKestrinView : public QWidget {
     Q_OBJECT
 
 public:
-    // Works in `workDir`; every message of the form goes to `showMessage`, or to a message box
-    // when none is given. The settings are read here, so their messages come before the
-    // window is shown, and the form opens whatever they say.
+    // Works in `workDir`; every message of the form goes to `showMessage`, and every question
+    // to `askQuestion`, or to message boxes when none is given. The settings are read here, so
+    // their messages come before the window is shown, and the form opens whatever they say.
     CKestrinView(const std::filesystem::path& workDir, MessageSink showMessage,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, QuestionSink askQuestion = {});
     // Deletes the structure file written for the engine; the report and the settings stay.
     ~CKestrinView() override;
 
@@ -32,17 +40,21 @@ public:
     // the caption names the file and the commands that need a structure are enabled. A record
     // with more sites than the form takes is refused, and nothing changes.
     bool LoadStructure(const CrystalStructure& structure, const std::filesystem::path& file);
-    // The start-up load: a switch "-b", "-r", "-i" or "-c" among the program's arguments, followed by
-    // the structure file to read in that format. Without such a switch nothing is loaded.
+    // The start-up load: a switch "-b", "-r", "-i" or "-c" among the program's arguments, followed
+    // by the structure file to read in that format. Without such a switch nothing is loaded.
     void LoadCommandLine(const QStringList& arguments);
-    // Empties the form and reads `file` in `mode` into it; a failure is shown and leaves the
-    // form empty, with the caption as it was.
+    // Reads `file` in `mode` and shows it in the form; a failure is shown, naming the file, and
+    // leaves the form, the caption and the report as they were.
     bool OpenStructureFile(ReaderMode mode, const std::filesystem::path& file);
+    // Opens `file` with the reader its extension names, after asking whether edits of the
+    // form may go: the way in for dropped files and the recent files.
+    bool OpenFile(const std::filesystem::path& file);
 
-    // Copies the controls back into the structure record and the five conditions, each text
-    // scanned for a leading number; a text that does not begin with one keeps the old value.
-    // The sites run down to the first empty Species cell. False, with a message and nothing
-    // changed, when that makes more than MaxSites sites.
+    // Copies the controls back into the structure record and the five conditions. False, with
+    // a message naming the first such cell and nothing changed, when a numeric cell holds no
+    // number, a required one is empty, or the sites (down to the first empty Species cell) are
+    // more than MaxSites. A cell may follow its number with an uncertainty in brackets, a sign
+    // and, after a blank, a note: "0.2512(3)", "2+", "3.2 A".
     bool ReadForm();
 
     // Copies the structure record into the controls.
@@ -51,6 +63,15 @@ public:
     void ClearForm();
 
     bool IsLoaded() const { return m_loaded; }
+    // The form shows a structure that can be calculated: one read from a file, or one typed
+    // in with a group number, a cell and at least one site.
+    bool CanCalculate() const;
+    // The report in the working directory belongs to the form: it was made from it.
+    bool HasReport() const { return m_hasReport; }
+    bool IsModified() const { return m_modified; }
+    // Asks, when the form holds edits, whether they may be discarded; true when they may.
+    bool ConfirmDiscard();
+    CResultsWindow* ResultsWindow() const { return m_results; }
     const CrystalStructure& Structure() const { return m_structure; }
     const Settings& CurrentSettings() const { return m_settings; }
 
@@ -58,27 +79,47 @@ public slots:
     void OnFileNew();
     void OnFileOpen();
     void OnFileSaveAs();
+    void OnFileSaveStructureAs();
     void OnCalculation();
+    void OnApplyDMax();
     void OnShowResults();
     void OnHelpHtml();
 
+    // Writes the form to `file`: a CIF when its extension is "cif", a native file otherwise.
+    bool SaveStructure(const std::filesystem::path& file);
+
 signals:
     void loadedChanged(bool loaded);
-    // A line for the status bar: what the engine prints while it runs.
-    void statusMessage(const QString& text);
+    // Which commands apply may have changed: CanCalculate, HasReport, IsModified.
+    void commandsChanged();
+    // A line for the status bar: what the engine prints while it runs, or how a run ended.
+    // A timeout of 0 keeps it until the next one.
+    void statusMessage(const QString& text, int timeout = 0);
+    // A structure file was read or written; for the recent files.
+    void fileUsed(const QString& file);
 
 private:
     void CreateControls();
     void LayOutGrids();
     void ShowConditions(int keysRead);
     void SetLoaded(bool loaded);
+    void SetModified(bool modified);
+    void SetHasReport(bool hasReport);
     void SetCaption(const QString& fileName);
     void ShowMessage(const std::string& message);
+    bool AskQuestion(const std::string& question);
+    // Marks a numeric cell that holds no number, or takes the mark away.
+    void MarkCell(CGridListCtrl* grid, int row, int column);
+    void MarkBox(QLineEdit* box);
+    void OnCellCommitted(CGridListCtrl* grid, int row, int column);
     // Runs the engine on the files just written; true once it has written a new report.
     bool RunEngine();
     std::filesystem::path EnginePath() const;
-    // Opens the report with the settings' editor, or the desktop's viewer for text files.
+    // Shows the report in the results window, and starts the settings' editor on it when the
+    // key names one.
     void ShowResults();
+    void StartEditor();
+    bool OpenByExtension(const std::filesystem::path& file);
     // Where the open and save dialogs start: the folder of the last file chosen.
     QString DialogFolder() const;
 
@@ -93,6 +134,8 @@ private:
     QLineEdit* m_dMaxEdit = nullptr;
     QLineEdit* m_hMinEdit = nullptr;
     QLineEdit* m_hMaxEdit = nullptr;
+    QPushButton* m_applyDMaxButton = nullptr;
+    CResultsWindow* m_results = nullptr;
 
     CrystalStructure m_structure;
     Settings m_settings;
@@ -101,7 +144,13 @@ private:
     std::filesystem::path m_outputPath;    // "Tarnell.out", the engine's report
     std::filesystem::path m_settingsPath;  // "Tarnell.ini"
     bool m_loaded = false;
+    bool m_hasReport = false;
+    bool m_modified = false;
+    QString m_fileName;  // the file the caption names
+    // The coordinate uncertainties the reader stored, by row: the form has no column for them.
+    std::vector<std::array<double, 3>> m_rowSigmas;
     MessageSink m_showMessage;
+    QuestionSink m_askQuestion;
     std::filesystem::path m_lastFolder;  // of the last file opened or saved
     bool m_calculating = false;
 };

@@ -1,15 +1,22 @@
 #include "frontend/main_frame.h"
 
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include "frontend/about_dialog.h"
 #include "frontend/kestrin_view.h"
+#include "frontend/path_text.h"
 
 namespace tarnell {
 namespace {
@@ -17,27 +24,33 @@ namespace {
 // The lock keys' bits in the key state that X11 reports with every key event.
 constexpr quint32 X11CapsLock = 0x02;
 constexpr quint32 X11NumLock = 0x10;
+// As many as the profile has always kept.
+constexpr int RecentFileCount = 4;
 
 }  // namespace
 
-CMainFrame::CMainFrame(const std::filesystem::path& workDir, MessageSink showMessage)
+CMainFrame::CMainFrame(const std::filesystem::path& workDir, MessageSink showMessage,
+                       std::function<bool(const std::string&)> askQuestion)
     : m_readsLockKeys(QGuiApplication::platformName() == QLatin1String("xcb")) {
     // A caption with its window menu and close button, and no way to resize or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/icons/kestrin.xpm")));
 
-    m_view = new CKestrinView(workDir, std::move(showMessage), this);
+    m_view = new CKestrinView(workDir, std::move(showMessage), this, std::move(askQuestion));
     setCentralWidget(m_view);
     CreateCommands();
     CreateStatusBar();
     // The window follows the form's size, also when the tool bar or status bar is hidden.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(m_view, &CKestrinView::loadedChanged, this, &CMainFrame::EnableLoadedCommands);
+    connect(m_view, &CKestrinView::commandsChanged, this, &CMainFrame::EnableCommands);
     connect(m_view, &CKestrinView::statusMessage, statusBar(),
-            [this](const QString& text) { statusBar()->showMessage(text); });
-    EnableLoadedCommands(m_view->IsLoaded());
+            [this](const QString& text, int timeout) { statusBar()->showMessage(text, timeout); });
+    connect(m_view, &CKestrinView::fileUsed, this, &CMainFrame::RememberFile);
+    EnableCommands();
+    ShowRecentFiles();
+    setAcceptDrops(true);
     if (m_readsLockKeys) qApp->installEventFilter(this);
 }
 
@@ -60,13 +73,19 @@ void CMainFrame::CreateCommands() {
     fileOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     QAction* saveAs = AddCommand("ID_FILE_SAVE_AS", "Save as (&A)...",
                                  "Save file as new name\nSave as", "save_as");
+    QAction* saveStructureAs =
+        AddCommand("ID_FILE_SAVE_STRUCTURE_AS", "Save Structure As(&T)...",
+                   "Save the structure of the form as an input file or a CIF\nSave structure");
+    saveStructureAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QAction* exit = AddCommand("ID_APP_EXIT", "Exit(&X)", "Exit application\nExit", "exit");
     QAction* calculation = AddCommand("ID_EXECUTE_CALCULATION", "Calculation(&C)",
                                       "Calculate bond valence sum\nCalculate", "calculation");
+    calculation->setShortcut(QKeySequence(Qt::Key_F5));
     QAction* showResults = AddCommand("ID_VIEW_RESULTS", "Show Results(&R)",
                                       "Display calculation results\nShow results", "results");
     QAction* helpHtml = AddCommand("ID_HELP_HTML", "Help by HTML (&H)",
                                    "Help documennt written by html file\nHelp by HTML");
+    helpHtml->setShortcut(QKeySequence(Qt::Key_F1));
     QAction* about = AddCommand("ID_APP_ABOUT", "Kestrin Version(&A)...",
                                 "show Kestrin version\nKestrin Version", "version");
     QAction* statusBarShown =
@@ -78,6 +97,7 @@ void CMainFrame::CreateCommands() {
     connect(fileNew, &QAction::triggered, m_view, &CKestrinView::OnFileNew);
     connect(fileOpen, &QAction::triggered, m_view, &CKestrinView::OnFileOpen);
     connect(saveAs, &QAction::triggered, m_view, &CKestrinView::OnFileSaveAs);
+    connect(saveStructureAs, &QAction::triggered, m_view, &CKestrinView::OnFileSaveStructureAs);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     connect(calculation, &QAction::triggered, m_view, &CKestrinView::OnCalculation);
     connect(showResults, &QAction::triggered, m_view, &CKestrinView::OnShowResults);
@@ -85,7 +105,18 @@ void CMainFrame::CreateCommands() {
     connect(about, &QAction::triggered, this, &CMainFrame::OnAppAbout);
     connect(statusBarShown, &QAction::toggled, this,
             [this](bool shown) { statusBar()->setVisible(shown); });
-    m_loadedCommands = {saveAs, calculation, showResults};
+    m_saveAs = saveAs;
+    m_calculation = calculation;
+    m_showResults = showResults;
+    m_saveStructureAs = saveStructureAs;
+    for (int i = 0; i < RecentFileCount; ++i) {
+        auto* recent = new QAction(this);
+        recent->setObjectName(QStringLiteral("ID_FILE_MRU_FILE%1").arg(i + 1));
+        recent->setVisible(false);
+        connect(recent, &QAction::triggered, this,
+                [this, recent] { m_view->OpenFile(pathOf(recent->data().toString())); });
+        m_recentFiles << recent;
+    }
 
     m_toolBar = new QToolBar(this);
     m_toolBar->setObjectName(QStringLiteral("toolBar"));
@@ -108,8 +139,10 @@ void CMainFrame::CreateCommands() {
     toolBarShown->setToolTip(QStringLiteral("On/off tool bar"));
 
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("File(&F)"));
-    fileMenu->addActions({fileNew, fileOpen, saveAs});
+    fileMenu->addActions({fileNew, fileOpen, saveAs, saveStructureAs});
     fileMenu->addSeparator();
+    fileMenu->addActions(m_recentFiles);
+    m_recentSeparator = fileMenu->addSeparator();
     fileMenu->addAction(exit);
     menuBar()->addMenu(QStringLiteral("Execute(&E)"))->addAction(calculation);
     menuBar()
@@ -139,8 +172,61 @@ void CMainFrame::CreateStatusBar() {
     indicator(QStringLiteral("SCRL"));
 }
 
-void CMainFrame::EnableLoadedCommands(bool loaded) {
-    for (QAction* command : m_loadedCommands) command->setEnabled(loaded);
+void CMainFrame::EnableCommands() {
+    // A report is saved or shown only while it belongs to the form: never one of an earlier
+    // structure.
+    m_saveAs->setEnabled(m_view->HasReport());
+    m_showResults->setEnabled(m_view->HasReport());
+    m_calculation->setEnabled(m_view->CanCalculate());
+    m_saveStructureAs->setEnabled(m_view->CanCalculate() || m_view->IsModified());
+}
+
+void CMainFrame::RememberFile(const QString& file) {
+    QSettings profile;
+    QStringList files = profile.value(QStringLiteral("Recent File List")).toStringList();
+    files.removeAll(file);
+    files.prepend(file);
+    while (files.size() > RecentFileCount) files.removeLast();
+    profile.setValue(QStringLiteral("Recent File List"), files);
+    ShowRecentFiles();
+}
+
+void CMainFrame::ShowRecentFiles() {
+    const QStringList files = QSettings().value(QStringLiteral("Recent File List")).toStringList();
+    for (int i = 0; i < m_recentFiles.size(); ++i) {
+        QAction* recent = m_recentFiles[i];
+        recent->setVisible(i < files.size());
+        if (i >= files.size()) continue;
+        QString shown = files[i];
+        shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+        recent->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+        recent->setData(files[i]);
+        recent->setStatusTip(QStringLiteral("Open ") + files[i]);
+    }
+    m_recentSeparator->setVisible(!files.isEmpty());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_view->ConfirmDiscard()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile()) return;
+    event->acceptProposedAction();
+    // After the drop has ended: the drag's source waits for it, and a message box or a
+    // question about the file must not hold it up.
+    const QString file = urls.first().toLocalFile();
+    QTimer::singleShot(0, m_view, [this, file] { m_view->OpenFile(pathOf(file)); });
 }
 
 void CMainFrame::OnAppAbout() {

@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <functional>
+#include <string>
 
 #include "settings/settings_file.h"
 
@@ -18,8 +20,10 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The form works in `workDir`; its messages go to `showMessage`, or to message boxes.
-    explicit CMainFrame(const std::filesystem::path& workDir, MessageSink showMessage = {});
+    // The form works in `workDir`; its messages go to `showMessage` and its questions to
+    // `askQuestion`, or to message boxes.
+    explicit CMainFrame(const std::filesystem::path& workDir, MessageSink showMessage = {},
+                        std::function<bool(const std::string&)> askQuestion = {});
 
     CKestrinView* View() const { return m_view; }
 
@@ -29,17 +33,30 @@ public slots:
 protected:
     // Follows the lock keys for the status bar's indicators.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Edits of the form are not dropped without a word.
+    void closeEvent(QCloseEvent* event) override;
+    // A structure file dropped on the window opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* AddCommand(const char* id, const char* text, const char* prompt,
                         const char* icon = nullptr);
     void CreateCommands();
     void CreateStatusBar();
-    void EnableLoadedCommands(bool loaded);
+    void EnableCommands();
+    // The recent files: the file just used goes first; the menu follows.
+    void RememberFile(const QString& file);
+    void ShowRecentFiles();
 
     CKestrinView* m_view;
     QToolBar* m_toolBar = nullptr;
-    QList<QAction*> m_loadedCommands;  // enabled only while the form shows a structure
+    QAction* m_saveAs = nullptr;
+    QAction* m_calculation = nullptr;
+    QAction* m_showResults = nullptr;
+    QAction* m_saveStructureAs = nullptr;
+    QList<QAction*> m_recentFiles;  // the File menu's entries, hidden while unused
+    QAction* m_recentSeparator = nullptr;
     QLabel* m_capsIndicator = nullptr;
     QLabel* m_numIndicator = nullptr;
     bool m_readsLockKeys;

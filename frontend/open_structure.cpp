@@ -7,37 +7,48 @@
 
 #include "frontend/kestrin_view.h"
 #include "frontend/path_text.h"
+#include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {
 void CKestrinView::OnFileOpen() {
+    if (m_calculating || !ConfirmDiscard()) return;
     QFileDialog dialog(this, QString(), DialogFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Input File (*.inp)"),
-                           QStringLiteral("Morvek Lst File (*.lst)"),
-                           QStringLiteral("ICSD File (*.txt)"),
-                           QStringLiteral("CIF File (*.cif)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Input File (*.inp)"), QStringLiteral("Morvek Lst File (*.lst)"),
+         QStringLiteral("ICSD File (*.txt)"), QStringLiteral("CIF File (*.cif)")});
     dialog.setDefaultSuffix(QStringLiteral("inp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
 
     const QString chosen = dialog.selectedFiles().first();
     const std::filesystem::path file = pathOf(QFileInfo(chosen).absoluteFilePath());
     m_lastFolder = file.parent_path();
-    const std::optional<ReaderMode> mode = readerModeForExtension(QFileInfo(chosen).suffix().toStdString());
+    OpenByExtension(file);
+}
+
+bool CKestrinView::OpenFile(const std::filesystem::path& file) {
+    if (m_calculating || !ConfirmDiscard()) return false;
+    return OpenByExtension(file);
+}
+
+bool CKestrinView::OpenByExtension(const std::filesystem::path& file) {
+    const std::optional<ReaderMode> mode =
+        readerModeForExtension(QFileInfo(pathText(file)).suffix().toStdString());
     if (!mode) {
-        // No reader is guessed for a file that names none of the three formats.
-        ClearForm();
-        ShowMessage(FrontEndWording.unknownFormat);
-        return;
+        // No reader is guessed for a file that names none of the formats.
+        ShowMessage("  " + file.string() + ":\n" + FrontEndWording.unknownFormat);
+        return false;
     }
-    OpenStructureFile(*mode, file);
+    return OpenStructureFile(*mode, file);
 }
 
 void CKestrinView::LoadCommandLine(const QStringList& arguments) {
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
-        if (const std::optional<ReaderMode> mode = readerModeForOption(arguments[i].toStdString())) {
+        if (const std::optional<ReaderMode> mode =
+                readerModeForOption(arguments[i].toStdString())) {
             OpenStructureFile(*mode, pathOf(arguments[i + 1]));
             return;
         }
@@ -45,19 +56,27 @@ void CKestrinView::LoadCommandLine(const QStringList& arguments) {
 }
 
 bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::path& file) {
-    ClearForm();
     // A relative path in the settings file is taken from the working directory.
     const std::filesystem::path sgTransFile = m_settings.sgTransFile.empty()
                                                   ? std::filesystem::path()
                                                   : m_workDir / m_settings.sgTransFile;
     const ReaderContext context{FrontEndWording, m_settings.dMax, sgTransFile};
+    // Read aside: a file that fails leaves the form, its caption and its report as they were.
     CrystalStructure structure;
     std::string message;
     if (readStructure(mode, file, structure, context, message) != 0) {
+        // Not every reader's message names the file it is about.
+        if (message.find(file.string()) == std::string::npos) {
+            message = "  " + file.string() + ":\n" + message;
+        }
         ShowMessage(message);
         return false;
     }
-    if (!LoadStructure(structure, file)) return false;
+    if (!LoadStructure(structure, file)) {
+        ShowMessage("  " + file.string() + ":\n" +
+                    formatText(FrontEndWording.speciesExceeds, MaxSites));
+        return false;
+    }
     // What the reader left out or renamed is told once, when the file is opened.
     std::string notes;
     for (const std::string& note : structure.notes) notes += note + '\n';

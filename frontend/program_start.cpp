@@ -157,28 +157,55 @@ ProgramRun runProgramAndWait(const QString& program, const QStringList& argument
     return run;
 }
 
-bool startProgramOn(const QString& command, const QString& file,
-                    const std::filesystem::path& workDir, QString& error) {
-    QProcess process;
+void startProgramOn(const QString& command, const QString& file,
+                    const std::filesystem::path& workDir,
+                    const std::function<void(const QString&)>& failed) {
+    // Without a parent: a process object destroyed with Kestrin's windows would take the
+    // program down with it. It deletes itself once the program has ended.
+    auto* process = new QProcess;
     // A settings file names a program by its path, blanks and all, more often than it quotes
     // it; a text that is no file is taken as a command line.
     if (QFileInfo(command).isFile()) {
-        process.setProgram(command);
-        process.setArguments({file});
+        process->setProgram(command);
+        process->setArguments({file});
     } else {
         QStringList parts = QProcess::splitCommand(command);
         if (parts.isEmpty()) {
-            error = QStringLiteral("no program named");
-            return false;
+            delete process;
+            failed(QStringLiteral("no program is named"));
+            return;
         }
-        process.setProgram(parts.takeFirst());
-        process.setArguments(parts << file);
+        process->setProgram(parts.takeFirst());
+        process->setArguments(parts << file);
     }
-    process.setWorkingDirectory(pathText(workDir));
-    process.setStandardInputFile(QProcess::nullDevice());
-    if (process.startDetached()) return true;
-    error = process.errorString();
-    return false;
+    process->setWorkingDirectory(pathText(workDir));
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, failed](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart) return;
+                         failed(process->errorString());
+                         process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed](int exitCode, QProcess::ExitStatus status) {
+                         if (status == QProcess::CrashExit) {
+                             failed(QStringLiteral("it stopped abnormally"));
+                         } else if (exitCode != 0) {
+                             failed(QStringLiteral("it ended with status %1").arg(exitCode));
+                         }
+                         process->deleteLater();
+                     });
+    process->start();
+}
+
+QString desktopOpener() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return QStringLiteral("xdg-open");
+#else
+    return QString();
+#endif
 }
 
 }  // namespace tarnell

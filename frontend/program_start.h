@@ -30,9 +30,16 @@ ProgramRun runProgramAndWait(const QString& program, const QStringList& argument
                              const std::function<void(const QString&)>& showLine);
 
 // Starts `command` on `file` and leaves it running. The command is a program's path, which may
-// hold blanks, or a program followed by arguments as a shell would split them. False, with the
-// reason in `error`, when it cannot be started.
-bool startProgramOn(const QString& command, const QString& file,
-                    const std::filesystem::path& workDir, QString& error);
+// hold blanks, or a program followed by arguments as a shell would split them. `failed` gets the
+// reason when the program cannot be started, or when it ends by a fault or with a status other
+// than 0 (as xdg-open does, with 3, when the desktop has no program for the file). A program
+// still running when Kestrin ends is left running.
+void startProgramOn(const QString& command, const QString& file,
+                    const std::filesystem::path& workDir,
+                    const std::function<void(const QString&)>& failed);
+
+// The desktop's opener of files: the program that starts whatever the desktop associates with
+// a file's type ("xdg-open" on Linux), or an empty text where Qt opens files itself.
+QString desktopOpener();
 
 }  // namespace tarnell

@@ -1,10 +1,11 @@
-// The report after a calculation: shown in the editor, saved under a name of the user's
-// choosing; and the help page, shown by the desktop's browser.
+// The report after a calculation: shown in the results window and the editor, saved under a
+// name of the user's choosing; and the help page, shown by the desktop's browser.
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSaveFile>
 #include <QUrl>
 #include <system_error>
@@ -12,6 +13,8 @@
 #include "frontend/kestrin_view.h"
 #include "frontend/path_text.h"
 #include "frontend/program_start.h"
+#include "frontend/report_summary.h"
+#include "frontend/results_window.h"
 #include "settings/text.h"
 
 namespace tarnell {
@@ -26,35 +29,45 @@ QUrl fileUrl(const std::filesystem::path& path) {
 }  // namespace
 
 void CKestrinView::OnShowResults() {
+    if (!m_hasReport) return;
     ShowResults();
 }
 
 void CKestrinView::ShowResults() {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(m_outputPath, error)) {
+    QFile file(pathText(m_outputPath));
+    if (!file.open(QIODevice::ReadOnly)) {
         ShowMessage(ReportMissing);
         return;
     }
-    const QString report = pathText(m_outputPath);
+    const QByteArray bytes = file.readAll();
+    const std::optional<std::string> failure = reportFailure(bytes.toStdString());
+    m_results->ShowReport(
+        QString::fromLocal8Bit(bytes),
+        failure ? std::optional<QString>(QString::fromStdString(*failure)) : std::nullopt);
+    m_results->ShowBeside(window());
+    StartEditor();
+}
+
+void CKestrinView::StartEditor() {
     const QString editor = QString::fromStdString(m_settings.editor).trimmed();
-    if (editor.isEmpty()) {
-        // No editor named: the desktop's own program for text files.
-        if (!QDesktopServices::openUrl(fileUrl(m_outputPath))) {
-            ShowMessage(formatText("  No program opens %s !!!\n", m_outputPath.string().c_str()));
-        }
-        return;
-    }
-    QString reason;
-    if (!startProgramOn(editor, report, m_workDir, reason)) {
-        ShowMessage(formatText("  Editor %s cannot be started (%s) !!!\n",
-                               m_settings.editor.c_str(), reason.toStdString().c_str()));
-    }
+    if (editor.isEmpty()) return;
+    const QPointer<CKestrinView> view(this);
+    const std::string settings = m_settingsPath.string();
+    startProgramOn(
+        editor, pathText(m_outputPath), m_workDir, [view, editor, settings](const QString& reason) {
+            if (!view) return;
+            view->ShowMessage(formatText(
+                "  Editor %s cannot show the report: %s !!!\n"
+                "  Name a program that opens text files in the Editor key of %s,\n"
+                "  or leave the key empty: the results window shows the report.\n",
+                editor.toStdString().c_str(), reason.toStdString().c_str(), settings.c_str()));
+        });
 }
 
 void CKestrinView::OnFileSaveAs() {
     // Without a report there is nothing to save: better said before a name is asked for.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(m_outputPath, error)) {
+    if (!m_hasReport || !std::filesystem::is_regular_file(m_outputPath, error)) {
         ShowMessage(ReportMissing);
         return;
     }
@@ -85,12 +98,29 @@ void CKestrinView::OnFileSaveAs() {
 
 void CKestrinView::OnHelpHtml() {
     const std::filesystem::path help = m_workDir / "KestrinHelp.html";
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(help, error) ||
-        !QDesktopServices::openUrl(fileUrl(help))) {
+    const QPointer<CKestrinView> view(this);
+    auto cannot = [view](const std::string& reason) {
+        if (!view) return;
         QApplication::beep();
-        ShowMessage("Cannot execute html file !!!");
+        view->ShowMessage("Cannot execute html file !!!\n" + reason);
+    };
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(help, error)) {
+        cannot(formatText("  %s is missing.\n", help.string().c_str()));
+        return;
     }
+    const QString opener = desktopOpener();
+    if (opener.isEmpty()) {
+        if (!QDesktopServices::openUrl(fileUrl(help))) cannot("  No program opens HTML files.\n");
+        return;
+    }
+    startProgramOn(opener, pathText(help), m_workDir, [cannot, opener](const QString& reason) {
+        cannot(
+            formatText("  %s found no program for HTML files (%s).\n"
+                       "  Choose a default web browser on the desktop, for example with\n"
+                       "  xdg-settings set default-web-browser firefox.desktop\n",
+                       opener.toStdString().c_str(), reason.toStdString().c_str()));
+    });
 }
 
 }  // namespace tarnell

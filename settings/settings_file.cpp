@@ -115,22 +115,30 @@ int saveConditions(const std::filesystem::path& path, const Settings& conditions
     lines[10] = formatText("H-min      =%d", conditions.hMin);
 
     // Written beside the file and then moved over it, so that a failed write never leaves the
-    // settings shorter or half written.
-    std::filesystem::path temporary = path;
+    // settings shorter or half written. A settings file that is a link is replaced at the file
+    // it points to, so the link stays a link, and the file keeps its permissions.
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    if (error) {
+        message = formatText("  %s cannot be written !!!\n", path.string().c_str());
+        return -1;
+    }
+    const std::filesystem::perms mode = std::filesystem::status(target, error).permissions();
+    std::filesystem::path temporary = target;
     temporary += ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         for (const std::string& line : lines) out << line << '\n';
         out.close();
-        if (!out) {
+        if (!error) std::filesystem::permissions(temporary, mode, error);
+        if (!out || error) {
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);
             message = formatText("  %s cannot be written !!!\n", path.string().c_str());
             return -1;
         }
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
+    std::filesystem::rename(temporary, target, error);
     if (error) {
         std::filesystem::remove(temporary, error);
         message = formatText("  %s cannot be written !!!\n", path.string().c_str());

@@ -3,9 +3,13 @@
 // a blank in its path, the editor is a script that writes down what it was given, and the suite
 // runs in a locale that writes decimal commas wherever the system can make one.
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QLockFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -18,6 +22,8 @@
 #include "frontend/kestrin_app.h"
 #include "frontend/kestrin_view.h"
 #include "frontend/main_frame.h"
+#include "frontend/results_window.h"
+#include "structure/structure_reader.h"
 #include "tests/frontend/kestrin_test_support.h"
 #include "valence/parameter_table.h"
 
@@ -43,19 +49,40 @@ public:
 private slots:
     void initTestCase();
     void init();
-    void cleanup() { m_frame.reset(); }
-    void cleanupTestCase() { QDesktopServices::unsetUrlHandler("file"); }
+    void cleanup() {
+        m_frame.reset();
+        m_earlier.clear();
+    }
+
     void opensEachFormatAndKeepsTheCaptionWhenALoadFails();
     void readFormScansLeadingNumbersUpToTheFirstEmptySpecies();
     void calculationRunsTheEngineOnTheEditedFormAndOpensTheReport();
     void engineRunsBehindABlockedWindowAndItsFailuresAreShown();
     void reportIsShownAndSavedAndHelpOpens();
     void capitalLabelsOfACifAreCalculatedWithTheirElement();
-
-public slots:  // the desktop's opener of files, for the test
-    void openUrl(const QUrl& url) { m_urls << url.toLocalFile(); }
+    void editsAreMarkedAskedAboutAndSaved();
+    void cellsThatHoldNoNumberAreMarkedAndRefusedByName();
+    void structureTypedAfterNewIsCalculated();
+    void rowsKeepTheirUncertaintiesAndDMaxReachesEverySite();
+    void filesOpenByDropAndFromTheRecentList();
 
 private:
+    // Types `text` into a cell as the user does: open it, replace its text, Enter.
+    static void type(CGridListCtrl* grid, int row, int column, const QString& text) {
+        QVERIFY(grid->BeginCellEdit(row, column));
+        auto* editor = grid->findChild<QLineEdit*>("IDC_CELL_EDIT");
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    void typeInto(const char* id, const QString& text) {
+        auto* field = m_view->findChild<QLineEdit*>(id);
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, text);
+    }
+    CGridListCtrl* lattice() const { return m_view->findChild<CGridListCtrl*>("IDC_LATTICE_LIST"); }
+    QAction* command(const char* id) const { return m_frame->findChild<QAction*>(id); }
     fs::path work(const std::string& name) const { return m_dir->path() / name; }
     QString workText(const std::string& name) const { return QString::fromStdString(work(name)); }
     static QStringList lines(const fs::path& file) {
@@ -66,9 +93,14 @@ private:
         QString settings = QString::fromStdString(test::shippedSettings());
         settings.replace(QRegularExpression("Editor *=[^\n]*"), "Editor     =" + editor);
         test::writeTextFile(work("Tarnell.ini"), settings.toStdString());
-        m_frame = std::make_unique<CMainFrame>(m_dir->path(), [this](const std::string& m) {
-            m_messages << QString::fromStdString(m);
-        });
+        if (m_frame) m_earlier.push_back(std::move(m_frame));  // its programs may still report
+        m_frame = std::make_unique<CMainFrame>(
+            m_dir->path(),
+            [this](const std::string& m) { m_messages << QString::fromStdString(m); },
+            [this](const std::string& q) {
+                m_questions << QString::fromStdString(q);
+                return m_answers.isEmpty() ? true : m_answers.takeFirst();
+            });
         m_view = m_frame->View();
     }
     void writeScript(const std::string& name, const std::string& body) {
@@ -93,15 +125,18 @@ private:
 
     std::unique_ptr<test::WorkDir> m_dir;
     std::unique_ptr<CMainFrame> m_frame;
+    std::vector<std::unique_ptr<CMainFrame>> m_earlier;
     CKestrinView* m_view = nullptr;
-    QStringList m_messages, m_offered, m_urls;
+    QStringList m_messages, m_offered, m_questions;
+    QList<bool> m_answers;  // to the next questions; yes when none is left
+    QByteArray m_path;      // the PATH the suite started with
 };
 
 void KestrinCommandsTest::initTestCase() {
     if (*std::localeconv()->decimal_point != ',') qWarning("no decimal-comma locale to run in");
     setUpApplication();
     QStandardPaths::setTestModeEnabled(true);  // the file dialogs' history stays out of ~/.config
-    QDesktopServices::setUrlHandler("file", this, "openUrl");
+    m_path = qgetenv("PATH");
 }
 
 void KestrinCommandsTest::init() {
@@ -112,8 +147,16 @@ void KestrinCommandsTest::init() {
     test::writeTextFile(work("BVTable"), "Mg 2 O 2 1.693 a\nSi 4 O 2 1.624 b\n" +
                                              std::string(ReferenceHeader) + "\n");
     writeScript("editor", "printf '%s\\n' \"$@\" > \"$(dirname \"$0\")/editor.log\"\n");
+    // The desktop's opener: writes down what it opens, and ends with the status in xdg.status.
+    writeScript(
+        "xdg-open",
+        "d=$(dirname \"$0\"); echo \"$1\" >> \"$d/xdg.log\"; exit $(cat \"$d/xdg.status\")\n");
+    test::writeTextFile(work("xdg.status"), "0\n");
+    qputenv("PATH", QFile::encodeName(workText("")) + ':' + m_path);
     m_messages.clear();
-    m_urls.clear();
+    m_offered.clear();
+    m_questions.clear();
+    m_answers.clear();
     makeView(workText("editor"));
 }
 
@@ -132,7 +175,7 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
         answerFileDialog(file);
         m_view->OnFileOpen();
         QCOMPARE(m_messages, QStringList());
-        QCOMPARE(m_frame->windowTitle(), "Kestrin --- [File Name : " + file + " ]");
+        QCOMPARE(m_frame->windowTitle(), "Kestrin --- [File Name : " + file + " ][*]");
         QCOMPARE(box("IDC_TITLE") + '|' + sites()->CellText(0, 2) + '|' + sites()->CellText(0, 7),
                  form);
     }
@@ -141,12 +184,18 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     m_view->LoadCommandLine({"Kestrin", "-c", Examples + "forsterite.cif"});
     QVERIFY(m_view->IsLoaded() && box("IDC_SG_NAME") == "P n m a");
     m_view->LoadCommandLine({"Kestrin", "-b", workText("my forsterite.INP")});
-    const QString loaded = m_frame->windowTitle();
-    QVERIFY(m_view->IsLoaded() && loaded.contains("my forsterite.INP"));
+    QVERIFY(m_view->IsLoaded() && m_frame->windowTitle().contains("my forsterite.INP"));
 
-    // Failures, and a cancelled dialog: the form is emptied and the caption stays.
+    // Failures, and a cancelled dialog: the form, the caption and the report stay as they were,
+    // and each message names the file.
+    QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
+    writeScript("Tarnell", "echo '  Bond valence sum:' > \"$3\"\n");
+    m_view->OnCalculation();
+    QVERIFY(m_view->HasReport());
+    const QString loaded = m_frame->windowTitle();
     test::writeTextFile(work("cell.cif"), "data_x\n");
     test::writeTextFile(work("notes.doc"), "\n");
+    m_messages.clear();
     for (const char* name : {"cell.cif", "notes.doc", ""}) {
         answerFileDialog(*name ? workText(name) : QString());
         m_view->OnFileOpen();
@@ -154,20 +203,19 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     m_view->LoadCommandLine({"Kestrin", "-b", "missing.inp"});
     QCOMPARE(m_messages,
              (QStringList{"  " + workText("cell.cif") + " has no block with atom sites !!!\n",
-                          "  Unknown structure file format !!!\n",
+                          "  " + workText("notes.doc") + ":\n  Unknown structure file format !!!\n",
                           "  missing.inp file not found !!!\n"}));
-    QVERIFY(!m_view->IsLoaded());
+    QVERIFY(m_view->IsLoaded() && m_view->HasReport());
     QCOMPARE(m_frame->windowTitle(), loaded);
-    QCOMPARE(box("IDC_TITLE") + sites()->CellText(0, 1), QString());
+    QCOMPARE(box("IDC_TITLE") + sites()->CellText(1, 1), QStringLiteral("SampleNa2"));
 }
 
 void KestrinCommandsTest::readFormScansLeadingNumbersUpToTheFirstEmptySpecies() {
     QVERIFY(m_view->LoadStructure(test::sampleStructure(3), work("s.inp")));
     m_view->findChild<QLineEdit*>("IDC_TITLE")->setText("  Two  blanks ");
     m_view->findChild<QLineEdit*>("IDC_BV_B")->setText(" 0.40 A");
-    m_view->findChild<CGridListCtrl*>("IDC_LATTICE_LIST")->SetCellText(0, 1, "a");
     sites()->SetCellText(0, 4, "0.2512(3)");
-    sites()->SetCellText(0, 5, "");
+    sites()->SetCellText(0, 5, " 0.5 ");
     sites()->SetCellText(1, 1, "  K1 ");
     sites()->SetCellText(2, 1, " ");
     sites()->SetCellText(3, 1, "Ca9");
@@ -194,8 +242,18 @@ void KestrinCommandsTest::calculationRunsTheEngineOnTheEditedFormAndOpensTheRepo
     const char* valences[] = {"2", "2", "4", "-2", "-2", "-2"};
     for (int row = 0; row < 6; ++row) sites()->SetCellText(row, 2, valences[row]);
     m_view->findChild<QLineEdit*>("IDC_DMAX")->setText("3.2");
+    // The settings file is a link into a folder of the user's, readable by the group only: it
+    // stays a link, and the file it points to keeps its mode.
+    fs::create_directory(work("conf"));
+    fs::rename(work("Tarnell.ini"), work("conf/real.ini"));
+    fs::create_symlink("conf/real.ini", work("Tarnell.ini"));
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(work("conf/real.ini"), mode);
 
     m_view->OnCalculation();
+    QVERIFY(fs::is_symlink(work("Tarnell.ini")));
+    QCOMPARE(fs::status(work("conf/real.ini")).permissions(), mode);
+    QCOMPARE(std::distance(fs::directory_iterator(work("conf")), fs::directory_iterator()), 1);
     QCOMPARE(m_messages, QStringList());
     const QStringList input = lines(work("Tarnell.$$$"));
     QCOMPARE(input.mid(1, 1) + input.mid(12, 1) + input.mid(23, 1),
@@ -227,18 +285,34 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     test::writeTextFile(work("Tarnell.ini"), settings.toStdString());
     QCOMPARE(calculate(),
              "  Tarnell stopped with status 255 !!!\n\n!!! Now calculating .... \n"
-             "  Error !!! Tarnell.ini file not found.\nOk?\n");
+             "  Error !!! Tarnell.ini file not found.\n");
+    QCOMPARE(m_frame->statusBar()->currentMessage(),
+             QStringLiteral("Tarnell stopped with status 255 !!!"));
     writeScript("Tarnell", "echo Segmentation fault >&2\nkill -SEGV $$\n");
     QCOMPARE(calculate(), "  Tarnell stopped abnormally !!!\n\nSegmentation fault\n");
     fs::remove(work("Tarnell"));
     QVERIFY(calculate().startsWith("  Tarnell cannot be started: "));
+
     QTest::qWait(100);
     QVERIFY(!fs::exists(work("editor.log")));
+
+    // An engine that ends well with a report of its failure: the failure is what is shown.
+    writeScript("Tarnell",
+                "printf '  Error !!!  No distance entry within less then 3.000.\\n\\n' > \"$3\"\n"
+                "echo '  Calculation completed !'\n");
+    m_messages.clear();
+    m_view->OnCalculation();
+    const QString failure = "Error !!!  No distance entry within less then 3.000.";
+    QCOMPARE(m_view->ResultsWindow()->Failure(), failure);
+    QCOMPARE(m_frame->statusBar()->currentMessage(), "The calculation failed: " + failure);
+    QVERIFY(m_messages.isEmpty() && m_view->HasReport());
+    QTRY_VERIFY(fs::exists(work("editor.log")));
+    fs::remove(work("editor.log"));
 
     // The form stays usable and the next run goes through. While the engine runs, the status
     // bar shows its lines, and New by key or by button does nothing.
     writeScript("Tarnell",
-                "echo '!!! Now calculating .... '\nsleep 1\necho report > \"$3\"\n"
+                "echo '!!! Now calculating .... '\nsleep 1\necho '  Bond valence sum:' > \"$3\"\n"
                 "echo '  Calculation completed !'\n");
     m_frame->show();
     m_messages.clear();
@@ -255,25 +329,61 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("Calculation completed !"));
     QVERIFY(m_view->IsLoaded() && m_messages.isEmpty());
     QTRY_VERIFY(fs::exists(work("editor.log")));  // before the folder goes
+    // The status bar goes back to its idle text.
+    QTRY_COMPARE_WITH_TIMEOUT(m_frame->statusBar()->currentMessage(), QString(), 6000);
+
+    // Another Kestrin calculating in the same folder: this one neither writes nor reads.
+    QLockFile other(workText("Tarnell.lock"));
+    QVERIFY(other.tryLock(0));
+    fs::remove(work("Tarnell.$$$"));
+    m_view->OnCalculation();
+    QCOMPARE(m_messages,
+             QStringList{"  Another calculation is running in " + workText("").chopped(1) +
+                         " !!!\n  Calculate again when it has finished.\n"});
+    QVERIFY(!fs::exists(work("Tarnell.$$$")));
 }
 
 void KestrinCommandsTest::reportIsShownAndSavedAndHelpOpens() {
+    // A report left by an earlier run belongs to no structure of this form.
+    const std::string report =
+        "line\r\n" + std::string(300, 'x') + "\n  Bond valence sum:\n\xE9 end";
+    test::writeTextFile(work("report.src"), report);
+    test::writeTextFile(work("Tarnell.out"), "an earlier report\n");
+    QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
     m_view->OnShowResults();
-    m_view->OnFileSaveAs();  // no report: no dialog either
-    m_view->OnHelpHtml();
-    QCOMPARE(m_messages,
-             (QStringList{"Output file cannot open !!!!", "Output file cannot open !!!!",
-                          "Cannot execute html file !!!"}));
-    const std::string report = "line\r\n" + std::string(300, 'x') + "\n\xE9 no end";
-    test::writeTextFile(work("Tarnell.out"), report);
-    test::writeTextFile(work("KestrinHelp.html"), "<html></html>\n");
-    m_view->OnHelpHtml();
-    for (const char* editor : {"", "/no/such/editor -n"}) {
+    m_view->OnFileSaveAs();
+    QCOMPARE(m_messages, QStringList{"Output file cannot open !!!!"});
+    QVERIFY(!m_view->ResultsWindow()->isVisible());
+
+    // After a run, the results window shows the report it wrote, and the editor gets it too.
+    writeScript("Tarnell", "cp \"$(dirname \"$0\")/report.src\" \"$3\"\n");
+    m_view->OnCalculation();
+    QVERIFY(m_view->ResultsWindow()->isVisible());
+    QCOMPARE(m_view->ResultsWindow()->ReportText(),
+             QString::fromLocal8Bit(report.c_str()).replace("\r\n", "\n"));
+    QTRY_COMPARE(lines(work("editor.log")), (QStringList{workText("Tarnell.out"), ""}));
+
+    // An editor that cannot start, or one that ends at once with a failure, is reported with
+    // the key to change; with the key empty only the results window shows the report.
+    m_messages.clear();
+    test::writeTextFile(work("xdg.status"), "3\n");
+    for (const char* editor : {"/no/such/editor -n", "xdg-open", ""}) {
         makeView(editor);
-        m_view->OnShowResults();
+        QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
+        m_view->OnCalculation();
+        QVERIFY(m_view->ResultsWindow()->isVisible());
     }
-    QCOMPARE(m_urls, (QStringList{workText("KestrinHelp.html"), workText("Tarnell.out")}));
-    QVERIFY(m_messages.value(3).startsWith("  Editor /no/such/editor -n cannot be started ("));
+    QTRY_COMPARE(m_messages.size(), 2);
+    QTest::qWait(200);
+    QCOMPARE(m_messages.size(), 2);
+    const QString key = " Editor key of " + workText("Tarnell.ini") + ",\n";
+    QVERIFY2(m_messages[0].startsWith("  Editor /no/such/editor -n cannot show the report: ") &&
+                 m_messages[0].contains(key),
+             qPrintable(m_messages[0]));
+    QVERIFY2(m_messages[1].startsWith("  Editor xdg-open cannot show the report: it ended with "
+                                      "status 3 !!!\n") &&
+                 m_messages[1].contains(key),
+             qPrintable(m_messages[1]));
 
     fs::create_directory(work("saved"));
     answerFileDialog(workText("saved/forsterite"));
@@ -283,12 +393,269 @@ void KestrinCommandsTest::reportIsShownAndSavedAndHelpOpens() {
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll().toStdString(), report);
     // The chosen folder is gone by the time the copy is made.
+    m_messages.clear();
     fs::create_directory(work("gone"));
     answerFileDialog(workText("gone/report.txt"), [this] { fs::remove(work("gone")); });
     m_view->OnFileSaveAs();
-    QCOMPARE(m_messages.mid(4),
+    QCOMPARE(m_messages,
              QStringList{"  " + workText("gone/report.txt") + " file cannot be created !!!\n"});
     QVERIFY(!fs::exists(work("gone")));
+
+    // Help: a missing page, a desktop without a program for HTML, then one with.
+    m_messages.clear();
+    fs::remove(work("xdg.log"));
+    m_view->OnHelpHtml();
+    test::writeTextFile(work("KestrinHelp.html"), "<html></html>\n");
+    m_view->OnHelpHtml();
+    QTRY_COMPARE(m_messages.size(), 2);
+    test::writeTextFile(work("xdg.status"), "0\n");
+    m_view->OnHelpHtml();
+    QTRY_COMPARE(lines(work("xdg.log")).size(), 3);
+    QTest::qWait(100);
+    QCOMPARE(m_messages.size(), 2);
+    QCOMPARE(m_messages[0],
+             "Cannot execute html file !!!\n  " + workText("KestrinHelp.html") + " is missing.\n");
+    QVERIFY2(m_messages[1].startsWith("Cannot execute html file !!!\n  xdg-open found no program "
+                                      "for HTML files (it ended with status 3)."),
+             qPrintable(m_messages[1]));
+}
+
+void KestrinCommandsTest::editsAreMarkedAskedAboutAndSaved() {
+    QVERIFY(m_view->OpenStructureFile(ReaderMode::NativeFile,
+                                      (Examples + "forsterite.inp").toStdString()));
+    QVERIFY(!m_frame->isWindowModified());
+    type(sites(), 2, 4, "0.0941");
+    typeInto("IDC_TITLE", "Forsterite, edited");
+    QVERIFY(m_frame->isWindowModified() && m_view->IsModified());
+
+    // Each way of dropping the form asks first; "no" keeps everything.
+    m_answers = {false, false, false};
+    m_view->OnFileNew();
+    m_view->OnFileOpen();  // no dialog after "no"
+    m_frame->show();
+    QVERIFY(!m_frame->close());
+    QCOMPARE(m_questions.size(), 3);
+    QVERIFY(m_questions[0].contains("Discard the edits?"));
+    QVERIFY(m_offered.isEmpty() && m_frame->isVisible());
+    QCOMPARE(sites()->CellText(2, 4) + '|' + box("IDC_TITLE"), "0.0941|Forsterite, edited");
+
+    // Saved as a native file and as a CIF, the form reads back as it stands, uncertainties too.
+    answerFileDialog(workText("kept"));
+    m_view->OnFileSaveStructureAs();
+    QCOMPARE(m_offered, (QStringList{"Input File (*.inp)", "CIF File (*.cif)", "inp"}));
+    QVERIFY(!m_frame->isWindowModified());
+    QCOMPARE(m_frame->windowTitle(), "Kestrin --- [File Name : " + workText("kept.inp") + " ][*]");
+    QVERIFY(m_view->SaveStructure(work("kept.cif")));
+    const ReaderContext context{FrontEndWording, 3.0, work("sgtrans.dat")};
+    for (const auto& [mode, name] : {std::pair{ReaderMode::NativeFile, "kept.inp"},
+                                     std::pair{ReaderMode::CifFile, "kept.cif"}}) {
+        CrystalStructure read;
+        std::string message;
+        QVERIFY2(readStructure(mode, work(name), read, context, message) == 0, message.c_str());
+        const CrystalStructure& form = m_view->Structure();
+        QCOMPARE(read.siteCount(), 6);
+        QCOMPARE(QString::fromStdString(read.title),
+                 name[5] == 'i' ? "Forsterite, edited" : "Forsterite, edited");
+        QCOMPARE(read.sgNumber, 62);
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(read.cell[i], form.cell[i]);
+            QCOMPARE(read.cellSigma[i], form.cellSigma[i]);
+        }
+        for (int i = 0; i < read.siteCount(); ++i) {
+            const Site& a = read.sites[i];
+            const Site& b = form.sites[i];
+            QCOMPARE(QString::fromStdString(a.name), QString::fromStdString(b.name));
+            QVERIFY2(a.x == b.x && a.y == b.y && a.z == b.z && a.sx == b.sx && a.sy == b.sy &&
+                         a.sz == b.sz && a.charge == b.charge && a.g == b.g,
+                     (name + (" " + b.name)).c_str());
+        }
+    }
+    QCOMPARE(m_view->Structure().sites[2].x, 0.0941);
+    QCOMPARE(m_view->Structure().sites[5].sy, 0.00007);
+
+    // After saving, leaving asks nothing.
+    QVERIFY(m_frame->close());
+    QCOMPARE(m_questions.size(), 3);
+}
+
+void KestrinCommandsTest::cellsThatHoldNoNumberAreMarkedAndRefusedByName() {
+    QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
+    CGridListCtrl* grids[] = {lattice(), sites()};
+    struct Case {
+        int grid;  // 0 lattice, 1 sites, -1 a box
+        int row, column;
+        const char* box;
+        QString text;
+        QString refusal;  // empty: taken as a number
+    };
+    const Case cases[] = {
+        {1, 0, 4, nullptr, "0,25",
+         "  Atomic coordinates row 1 (Na1), x holds \"0,25\", which is not a number !!!\n"},
+        {0, 0, 1, nullptr, "abc",
+         "  Lattice parameters a, Value holds \"abc\", which is not a number !!!\n"},
+        {1, 1, 2, nullptr, "2x",
+         "  Atomic coordinates row 2 (Na2), Valence holds \"2x\", which is not a number !!!\n"},
+        {1, 1, 6, nullptr, "",
+         "  Atomic coordinates row 2 (Na2), z is empty: it needs a number !!!\n"},
+        {0, 2, 1, nullptr, "", "  Lattice parameters c, Value is empty: it needs a number !!!\n"},
+        {-1, 0, 0, "IDC_SG_NUMBER", "14.5", "  SG No. holds \"14.5\", which is not a number !!!\n"},
+        // A condition the settings did not give, or one cleared, is not run as 0.
+        {-1, 0, 0, "IDC_HMAX", "", "  Search cell limit Max is empty: it needs a number !!!\n"},
+        {-1, 0, 0, "IDC_DMAX", "3..2",
+         "  Distance limit Max holds \"3..2\", which is not a number !!!\n"},
+        // What was read as a number stays one.
+        {1, 0, 4, nullptr, " 0.2512(3) ", ""},
+        {1, 1, 2, nullptr, "1+", ""},
+        {0, 0, 2, nullptr, "0.0002(1)", ""},
+        {-1, 0, 0, "IDC_DMAX", "3.2 A", ""},
+        {-1, 0, 0, "IDC_HMIN", "-1", ""},
+    };
+    for (const Case& c : cases) {
+        const QString old = c.box ? box(c.box) : grids[c.grid]->CellText(c.row, c.column);
+        if (c.box) {
+            typeInto(c.box, c.text);
+        } else {
+            type(grids[c.grid], c.row, c.column, c.text);
+        }
+        // Marked as it is stored, when it holds something that is no number.
+        const bool marked = c.box ? !m_view->findChild<QLineEdit*>(c.box)->toolTip().isEmpty()
+                                  : grids[c.grid]->item(c.row, c.column)->background() != QBrush();
+        QCOMPARE(marked, !c.refusal.isEmpty() && !c.text.isEmpty());
+        m_messages.clear();
+        fs::remove(work("Tarnell.$$$"));
+        QCOMPARE(m_view->ReadForm(), c.refusal.isEmpty());
+        QCOMPARE(m_messages.join(QString()), c.refusal);
+        if (!c.refusal.isEmpty()) {
+            m_view->OnCalculation();
+            QVERIFY(!fs::exists(work("Tarnell.$$$")));
+            if (c.box) {
+                typeInto(c.box, old);
+            } else {
+                type(grids[c.grid], c.row, c.column, old);
+            }
+        }
+    }
+    const CrystalStructure& read = m_view->Structure();
+    QCOMPARE(QString::asprintf("%g %g %g %g %d", read.sites[0].x, read.sites[1].charge,
+                               read.cellSigma[0], m_view->CurrentSettings().dMax,
+                               m_view->CurrentSettings().hMin),
+             QStringLiteral("0.2512 1 0.0002 3.2 -1"));
+    QVERIFY(lattice()->item(0, 1)->toolTip().isEmpty());  // the mark went with the bad text
+}
+
+void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
+    // First a file with uncertainties, so that nothing of it may leak into the typed structure.
+    QVERIFY(m_view->OpenStructureFile(ReaderMode::NativeFile,
+                                      (Examples + "forsterite.inp").toStdString()));
+    m_view->OnFileNew();
+    QVERIFY(!command("ID_EXECUTE_CALCULATION")->isEnabled());
+    typeInto("IDC_SG_NAME", "F m -3 m");
+    typeInto("IDC_SG_NUMBER", "225");
+    const char* cell[] = {"4.212", "4.212", "4.212", "90", "90", "90"};
+    for (int i = 0; i < 6; ++i) type(lattice(), i, 1, cell[i]);
+    QVERIFY(!command("ID_EXECUTE_CALCULATION")->isEnabled());  // no site yet
+    const QStringList rows[] = {{"Mg1", "2", "1", "0", "0", "0"},
+                                {"O1", "", "1", "0.5", "0.5", "0.5"}};
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < rows[row].size(); ++column)
+            type(sites(), row, column + 1, rows[row][column]);
+    }
+    QVERIFY(command("ID_EXECUTE_CALCULATION")->isEnabled());
+    typeInto("IDC_DMAX", "2.2");
+
+    // O1 has no valence: the user is warned, and "no" leaves it uncalculated.
+    m_answers = {false};
+    m_view->OnCalculation();
+    QCOMPARE(m_questions.size(), 1);
+    QVERIFY2(m_questions[0].startsWith("Valence 0 at: O1.\n"), qPrintable(m_questions[0]));
+    QVERIFY(!fs::exists(work("Tarnell.$$$")) && !m_view->HasReport());
+
+    type(sites(), 1, 2, "-2");
+    command("ID_EXECUTE_CALCULATION")->trigger();
+    QCOMPARE(m_messages, QStringList());
+    QVERIFY(m_view->HasReport() && command("ID_VIEW_RESULTS")->isEnabled());
+    const Site& o1 = m_view->Structure().sites[1];
+    QCOMPARE(QString::asprintf("%g %g %g %g", o1.sx, o1.sy, o1.sz, o1.dLimit),
+             QStringLiteral("0 0 0 2.2"));
+    // Six O at 2.106 A around Mg: 6 exp((1.693 - 2.106) / 0.37).
+    const QString report = m_view->ResultsWindow()->ReportText();
+    QVERIFY2(report.contains("  Mg1 :\n    1  BVS = 1.9651( 0.0000)  CN = 6"), qPrintable(report));
+    QVERIFY(m_view->ResultsWindow()->Failure().isEmpty());
+}
+
+void KestrinCommandsTest::rowsKeepTheirUncertaintiesAndDMaxReachesEverySite() {
+    QVERIFY(m_view->OpenStructureFile(ReaderMode::NativeFile,
+                                      (Examples + "forsterite.inp").toStdString()));
+    auto sigmaLine = [this](int site) { return lines(work("Tarnell.$$$")).value(13 + 2 * site); };
+    const QString o3 = "                   0.00004   0.00007   0.00008";
+    // A calculation with five sites, then O3 typed back: it keeps what the file gave it.
+    type(sites(), 5, 1, "");
+    m_view->OnCalculation();
+    QCOMPARE(m_view->Structure().siteCount(), 5);
+    type(sites(), 5, 1, "O3");
+    m_view->OnCalculation();
+    QCOMPARE(sigmaLine(5), o3);
+    // Coordinates cleared make the row a new site, without them.
+    for (int column : {4, 5, 6}) type(sites(), 5, column, "");
+    for (int column : {4, 5, 6}) type(sites(), 5, column, "0.2");
+    m_view->OnCalculation();
+    QCOMPARE(sigmaLine(5), "                   0.00000   0.00000   0.00000");
+    QCOMPARE(sigmaLine(4), "                   0.00005   0.00000   0.00011");
+
+    // The distance limit reaches the sites only through the button.
+    QVERIFY(m_view->HasReport());
+    typeInto("IDC_DMAX", "3.5");
+    m_view->OnCalculation();
+    QVERIFY(lines(work("Tarnell.$$$")).value(12).endsWith("   3.00000"));
+    m_view->findChild<QPushButton*>("applyDMax")->click();
+    QStringList limits;
+    for (int row = 0; row < 7; ++row) limits << sites()->CellText(row, 7);
+    QCOMPARE(limits, (QStringList{"3.5", "3.5", "3.5", "3.5", "3.5", "3.5", ""}));
+
+    // Opening another file leaves no report of this one to show or save, and the grid starts
+    // at its top with the title in full in its tool tip.
+    sites()->verticalScrollBar()->setValue(sites()->verticalScrollBar()->maximum());
+    QVERIFY(m_view->OpenStructureFile(ReaderMode::IcsdText,
+                                      (Examples + "forsterite_pbnm_structured.txt").toStdString()));
+    QVERIFY(!m_view->HasReport() && !command("ID_FILE_SAVE_AS")->isEnabled() &&
+            !command("ID_VIEW_RESULTS")->isEnabled());
+    QCOMPARE(m_view->ResultsWindow()->ReportText(), QString());
+    QCOMPARE(sites()->verticalScrollBar()->value(), 0);
+    for (const char* id : {"IDC_TITLE", "IDC_SG_NAME"})
+        QCOMPARE(m_view->findChild<QLineEdit*>(id)->toolTip(), box(id));
+}
+
+void KestrinCommandsTest::filesOpenByDropAndFromTheRecentList() {
+    QSettings().remove("Recent File List");
+    makeView(workText("editor"));
+    QVERIFY(!command("ID_FILE_MRU_FILE1")->isVisible());
+    auto drop = [this](const QString& file) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_frame.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_frame.get(), &dropped);
+    };
+    drop(Examples + "forsterite.cif");
+    QTRY_VERIFY(m_view->IsLoaded());
+    QCOMPARE(box("IDC_TITLE"), QStringLiteral("Forsterite"));
+    drop(Examples + "monazite.inp");
+    QTRY_VERIFY(box("IDC_TITLE") != "Forsterite");
+
+    // The last file first; choosing one opens it again.
+    QCOMPARE(command("ID_FILE_MRU_FILE1")->text(), "&1 " + Examples + "monazite.inp");
+    QCOMPARE(command("ID_FILE_MRU_FILE2")->text(), "&2 " + Examples + "forsterite.cif");
+    command("ID_FILE_MRU_FILE2")->trigger();
+    QCOMPARE(box("IDC_TITLE"), QStringLiteral("Forsterite"));
+    QCOMPARE(command("ID_FILE_MRU_FILE1")->text(), "&1 " + Examples + "forsterite.cif");
+    // A file named relative to the current folder is remembered by its full path.
+    m_view->LoadCommandLine(
+        {"Kestrin", "-b", QDir::current().relativeFilePath(Examples + "NaCl.inp")});
+    QCOMPARE(command("ID_FILE_MRU_FILE1")->text(), "&1 " + Examples + "NaCl.inp");
+    QCOMPARE(command("ID_FILE_MRU_FILE3")->text(), "&3 " + Examples + "monazite.inp");
+    QVERIFY(m_messages.isEmpty() && m_questions.isEmpty());
 }
 
 // A CIF whose labels are in capitals: the grid shows the label that tells the element, and the

@@ -1,15 +1,18 @@
 // Kestrin's window and its form: the start-up state and layout, the conditions shown from the
 // settings file, the exact texts of a filled form, New from its key and its button, the bound of
 // MaxSites sites, the commands that a structure enables, and the fixed size.
+#include "frontend/kestrin_view.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
 
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/kestrin_app.h"
-#include "frontend/kestrin_view.h"
 #include "frontend/main_frame.h"
 #include "tests/frontend/kestrin_test_support.h"
 
@@ -19,7 +22,10 @@ class KestrinViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpApplication(); }  // numbers in the C format, as in Kestrin
+    void initTestCase() {
+        setUpApplication();                        // numbers in the C format, as in Kestrin
+        QStandardPaths::setTestModeEnabled(true);  // the recent files stay out of ~/.config
+    }
     void init() { m_dir = std::make_unique<test::WorkDir>(); }
     void cleanup() { m_frame.reset(); }
     void startsEmptyWithTheConditionsAndTheTemplateLayout();
@@ -30,22 +36,28 @@ private slots:
 private:
     void makeWindow() {
         m_messages.clear();
-        m_frame = std::make_unique<CMainFrame>(m_dir->path(), [this](const std::string& m) {
-            m_messages << QString::fromStdString(m);
-        });
+        m_frame = std::make_unique<CMainFrame>(
+            m_dir->path(),
+            [this](const std::string& m) { m_messages << QString::fromStdString(m); },
+            [this](const std::string& q) {
+                m_messages << QString::fromStdString(q);
+                return true;
+            });
         m_view = m_frame->View();
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
     }
     QAction* command(const char* id) const { return m_frame->findChild<QAction*>(id); }
     QToolBar* toolBar() const { return m_frame->findChild<QToolBar*>(); }
-    // How many of Save as, Calculation and Show Results are enabled, in the menu and on the
-    // tool bar: 0 or 6.
-    int loadedCommandsEnabled() const {
-        int enabled = 0;
+    // Which of Save as, Calculation and Show Results are enabled, in the menu and on the
+    // tool bar alike.
+    QStringList enabledCommands() const {
+        QStringList enabled;
         for (const char* id : {"ID_FILE_SAVE_AS", "ID_EXECUTE_CALCULATION", "ID_VIEW_RESULTS"}) {
-            enabled +=
-                command(id)->isEnabled() + toolBar()->widgetForAction(command(id))->isEnabled();
+            const bool button = toolBar()->widgetForAction(command(id))->isEnabled();
+            if (command(id)->isEnabled() != button)
+                enabled << QStringLiteral("menu and button differ");
+            if (button) enabled << id;
         }
         return enabled;
     }
@@ -78,8 +90,8 @@ private:
 
 void KestrinViewTest::startsEmptyWithTheConditionsAndTheTemplateLayout() {
     makeWindow();
-    QCOMPARE(loadedCommandsEnabled(), 0);
-    QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kestrin --- [File Name : ]  "));
+    QCOMPARE(enabledCommands(), QStringList());
+    QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kestrin --- [File Name : ]  [*]"));
     QCOMPARE(conditions(), (QStringList{"0.370", " 3.5000", " 0.5000", " 1", "-1"}));
     const QStringList labels{"  a", "  b", "  c", "alpha", "beta", "gamma"};
     QCOMPARE(lattice()->rowCount(), 6);
@@ -96,11 +108,20 @@ void KestrinViewTest::startsEmptyWithTheConditionsAndTheTemplateLayout() {
         QVERIFY(grid->columnViewportPosition(last) + grid->columnWidth(last) <=
                 grid->viewport()->width());
     }
-    for (const QLabel* label : m_view->findChildren<QLabel*>()) {
+    QList<QWidget*> fields;
+    for (QWidget* field : m_view->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        fields << field;
+    auto* apply = m_view->findChild<QPushButton*>("applyDMax");
+    fields << apply;
+    for (const QLabel* label : m_view->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
         QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
-        for (const QLineEdit* edit : m_view->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
-            QVERIFY2(!label->geometry().intersects(edit->geometry()), qPrintable(label->text()));
+        for (const QWidget* field : fields)
+            QVERIFY2(!label->geometry().intersects(field->geometry()), qPrintable(label->text()));
     }
+    // The button's two lines fit it, and it stays within the conditions' group.
+    QVERIFY(apply->sizeHint().width() <= apply->width() + 8 &&
+            apply->sizeHint().height() <= apply->height() + 8);
+    QVERIFY(apply->geometry().bottom() < m_view->height());
 
     // Rows past MaxSites are there to see, but a click neither selects nor opens them.
     sites()->scrollToItem(sites()->item(MaxSites, 1));
@@ -133,10 +154,11 @@ void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
     CrystalStructure structure = test::sampleStructure(12);
     structure.title = "Na\xE9 borate";  // Latin-1, not UTF-8
     structure.sites[1].charge = -2.0;
-    const QString caption = QStringLiteral("Kestrin --- [File Name : /data/sample.inp ]");
+    const QString caption = QStringLiteral("Kestrin --- [File Name : /data/sample.inp ][*]");
+    const QStringList calculation{"ID_EXECUTE_CALCULATION"};
     for (const bool byButton : {false, true}) {  // New from its key, then from its button
         load(structure);
-        QCOMPARE(loadedCommandsEnabled(), 6);
+        QCOMPARE(enabledCommands(), calculation);  // no report of this structure yet
         QCOMPARE(m_frame->windowTitle(), caption);
         QCOMPARE(crystalData(),
                  (QStringList{QStringLiteral(u"Na\u00E9 borate"), "P 1 21/c 1", "   14", "    1"}));
@@ -156,7 +178,7 @@ void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
             QTest::keyClick(m_frame.get(), Qt::Key_N, Qt::ControlModifier);
         // The cell that was open must not come back when it loses the focus.
         QTest::mouseClick(m_view->findChild<QLineEdit*>("IDC_TITLE"), Qt::LeftButton);
-        QCOMPARE(loadedCommandsEnabled(), 0);
+        QCOMPARE(enabledCommands(), QStringList());
         QCOMPARE(m_frame->windowTitle(), caption);
         QCOMPARE(conditions(), (QStringList{"0.400", " 3.5000", " 0.5000", " 1", "-1"}));
         QCOMPARE(crystalData(), QStringList(4, QString()));
@@ -168,7 +190,7 @@ void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
     load(test::sampleStructure(MaxSites));
     QCOMPARE(sites()->CellText(MaxSites - 1, 0), QStringLiteral("80"));
     QVERIFY(!m_view->LoadStructure(test::sampleStructure(MaxSites + 1), "/data/over.inp"));
-    QCOMPARE(loadedCommandsEnabled(), 6);
+    QCOMPARE(enabledCommands(), calculation);
     QCOMPARE(m_frame->windowTitle(), caption);
 }
 

@@ -1,0 +1,70 @@
+#include "frontend/report_summary.h"
+
+#include <sstream>
+
+#include "settings/text.h"
+
+namespace tarnell {
+namespace {
+
+constexpr const char* SumsHeading = "  Bond valence sum:";
+constexpr const char* ErrorStart = "  Error !!!";
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+}  // namespace
+
+ValenceSummary parseValenceSummary(const std::string& report) {
+    // Reports of this engine carry no summary section yet: only the sums of each site.
+    (void)report;
+    return {};
+}
+
+std::optional<std::string> reportFailure(const std::string& report) {
+    const std::vector<std::string> lines = linesOf(report);
+    std::vector<std::string> filled;
+    for (const std::string& line : lines) {
+        if (!trimBlanks(line).empty()) filled.push_back(line);
+    }
+    if (filled.empty()) return std::string("The report is empty.");
+    if (filled.front().starts_with(ErrorStart)) return trimBlanks(filled.front());
+    bool sums = false;
+    for (const std::string& line : filled) sums = sums || line == SumsHeading;
+    // A run that stopped before the sums writes only its message, in whichever wording.
+    if (!sums) return trimBlanks(filled.front());
+    if (filled.back().starts_with(ErrorStart)) return trimBlanks(filled.back());
+    return std::nullopt;
+}
+
+std::string summaryCsv(const ValenceSummary& summary) {
+    std::string csv = "site,V,BVS,sigma,CN,dV,dV/V (%),mark\n";
+    for (const SummaryRow& row : summary.rows) {
+        csv += csvField(row.site) + ',' +
+               formatText("%.4f,%.4f,%.4f,%d,%.4f,%.2f,", row.valence, row.bvs, row.sigma, row.cn,
+                          row.dV, row.dVPercent) +
+               csvField(row.markText) + '\n';
+    }
+    if (summary.gii) csv += formatText("GII,%.4f\n", *summary.gii);
+    return csv;
+}
+
+}  // namespace tarnell
