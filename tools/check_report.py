@@ -26,6 +26,17 @@ Rules of the recomputation:
 - Alternative e of a site uses each bond's e-th parameter line or its last one; an alternative in
   which a bond has r0 = 0 is not printed.
 
+The valence summary at the end of the report is recomputed too:
+- Formal valence V: the charge, divided by g where the structure came from a CIF (its readers
+  scale the charge by an occupancy below 1). Sites with V = 0 are not in the summary.
+- Every neighbour of the distance search whose V has the other sign is a bond, whether or not the
+  distance list pairs them. Its line is the first of the whole table (every b) for the cation's
+  and the anion's element and valence, else the first with cation valence 9; without one the
+  site gets "no parameters for" that pair and no sum. Each line brings its own b (the report's b
+  where it gives none); s = g * exp((r0 - d) / b), sigma = sqrt(sum of (s * sigma(d) / b)^2).
+- GII = sqrt(sum of m g dV^2 / sum of m g) over the sites with a sum, m being the distinct
+  images of the site in one cell; the valences per cell are sum of m g V over every site.
+
 With --cif the occupancies come from the CIF's _atom_site_occupancy (1 where it is missing, "."
 or "?"), matched to the report's sites by order; rows without coordinates and dummy rows (type
 symbol Du or X) have no site in the report and are skipped.
