@@ -26,6 +26,17 @@ Rules of the recomputation:
 - Alternative e of a site uses each bond's e-th parameter line or its last one; an alternative in
   which a bond has r0 = 0 is not printed.
 
+The valence summary at the end of the report is recomputed too:
+- Formal valence V: the charge, divided by g where the structure came from a CIF (its readers
+  scale the charge by an occupancy below 1). Sites with V = 0 are not in the summary.
+- Every neighbour of the distance search whose V has the other sign is a bond, whether or not the
+  distance list pairs them. Its line is the first of the whole table (every b) for the cation's
+  and the anion's element and valence, else the first with cation valence 9; without one the
+  site gets "no parameters for" that pair and no sum. Each line brings its own b (the report's b
+  where it gives none); s = g * exp((r0 - d) / b), sigma = sqrt(sum of (s * sigma(d) / b)^2).
+- GII = sqrt(sum of m g dV^2 / sum of m g) over the sites with a sum, m being the distinct
+  images of the site in one cell; the valences per cell are sum of m g V over every site.
+
 With --cif the occupancies come from the CIF's _atom_site_occupancy (1 where it is missing, "."
 or "?"), matched to the report's sites by order; rows without coordinates and dummy rows (type
 symbol Du or X) have no site in the report and are skipped.
@@ -41,6 +52,15 @@ MERGE_DISTANCE = 0.02
 BVS_TOLERANCE = 1e-3
 SIGMA_TOLERANCE = 1e-4
 DISTANCE_TOLERANCE = 2e-5
+# Valences two decimals, dV/V one decimal in per cent, the ions of a cell two decimals.
+VALENCE_TOLERANCE = 0.005
+SHARE_TOLERANCE = 0.1
+GII_TOLERANCE = 1e-4
+IONS_TOLERANCE = 0.01
+# A table valence is the ion's valence when they agree this closely.
+VALENCE_MATCH = 1e-3
+# |dV/V| in per cent above which a site is marked * and **.
+MARK_LIMITS = (10.0, 20.0)
 
 
 def parse_operator(text):
@@ -291,7 +311,9 @@ def parameters(table, centre, neighbour):
     return centre_first or neighbour_first
 
 
-def search(cell, csig, atoms, ops, table, dmin, limit_of):
+def images_near(cell, atoms, ops, dmin, limit_of):
+    """Every atom within D-min..D-max of every centre, whatever the charges: per centre, the
+    images in site order, then operator order, one per position of a site."""
     m = metric(cell)
     reach = reciprocal_lengths(cell)
     found = {}
@@ -299,9 +321,8 @@ def search(cell, csig, atoms, ops, table, dmin, limit_of):
         p1 = centre["pos"]
         a1 = cartesian(m, p1)
         dmax = limit_of(centre["name"])
-        bonds = []
+        near_atoms = []
         for neighbour in atoms:
-            r0s = parameters(table, centre, neighbour)
             kept = []
             for op in ops:
                 image = apply(op, neighbour["pos"])
@@ -319,13 +340,35 @@ def search(cell, csig, atoms, ops, table, dmin, limit_of):
                             if any(math.dist(b, q) < MERGE_DISTANCE for q in kept):
                                 continue
                             kept.append(b)
-                            if r0s is None:
-                                continue
-                            shift = [u - v for u, v in zip(pos, image)]
-                            sd = sigma_of(cell, csig, p1, centre["sigma"], neighbour["pos"],
-                                          neighbour["sigma"], op, shift)
-                            bonds.append({"neighbour": neighbour["name"], "g": neighbour["g"],
-                                          "d": d, "sd": sd, "r0": r0s, "cart": b})
+                            near_atoms.append({"atom": neighbour, "d": d, "cart": b, "op": op,
+                                               "shift": [u - v for u, v in zip(pos, image)]})
+        found[centre["name"]] = near_atoms
+    return found
+
+
+def distance_sigma(cell, csig, centre, entry):
+    """sigma(d) of an entry of images_near, worked out once."""
+    if "sd" not in entry:
+        entry["sd"] = sigma_of(cell, csig, centre["pos"], centre["sigma"], entry["atom"]["pos"],
+                               entry["atom"]["sigma"], entry["op"], entry["shift"])
+    return entry["sd"]
+
+
+def search(cell, csig, atoms, ops, table, dmin, limit_of, near=None):
+    """The bonds of the distance list: the entries of images_near that the table pairs."""
+    if near is None:
+        near = images_near(cell, atoms, ops, dmin, limit_of)
+    found = {}
+    for centre in atoms:
+        bonds = []
+        for entry in near[centre["name"]]:
+            neighbour = entry["atom"]
+            r0s = parameters(table, centre, neighbour)
+            if r0s is None:
+                continue
+            bonds.append({"neighbour": neighbour["name"], "g": neighbour["g"], "d": entry["d"],
+                          "sd": distance_sigma(cell, csig, centre, entry), "r0": r0s,
+                          "cart": entry["cart"]})
         found[centre["name"]] = bonds
     return found
 
@@ -349,6 +392,230 @@ def sums_of(bonds, b):
         sigma = math.sqrt(sum((v * bond["sd"] / b) ** 2 for v, bond in zip(s, bonds)))
         result[e + 1] = (sum(s), sigma)
     return result
+
+
+def table_lines(path, b):
+    """Every cation–anion line of the table in file order, whatever its b: cation, its valence,
+    anion, its valence, r0, reference and the line's b (the report's b where it gives none)."""
+    result = []
+    with open(path) as file:
+        for line in file:
+            f = line.split()
+            if len(f) < 6 or line[0].isspace() or line.startswith(";"):
+                continue
+            try:
+                cation_valence, anion_valence, r0 = float(f[1]), abs(float(f[3])), float(f[4])
+            except ValueError:
+                continue
+            own_b = None
+            if len(f) > 6:
+                try:
+                    own_b = float(f[6])
+                except ValueError:
+                    pass
+            result.append({"cation": f[0], "cv": cation_valence, "anion": f[2],
+                           "av": anion_valence, "r0": r0, "ref": f[5],
+                           "b": own_b if own_b is not None and own_b > 0 else b})
+    return result
+
+
+def formal_valence(charge, g, from_cif):
+    """The CIF readers write the charge scaled by an occupancy below 1; a native file's charge
+    is the valence itself."""
+    if from_cif and 0 < g < 1:
+        return charge / g
+    return charge
+
+
+def line_for(lines, cation, cation_valence, anion, anion_valence):
+    """The first line for both ions' valences, else the first for any cation valence (9)."""
+    def fits(line, cv):
+        return line["cation"] == cation and line["anion"] == anion and \
+            abs(line["cv"] - cv) < VALENCE_MATCH and abs(line["av"] - anion_valence) < VALENCE_MATCH
+    for cv in (cation_valence, 9):
+        for line in lines:
+            if fits(line, cv):
+                return line
+    return None
+
+
+def ion_text(name, valence):
+    magnitude = abs(valence)
+    number = "%d" % round(magnitude) if abs(magnitude - round(magnitude)) < 1e-6 \
+        else "%g" % magnitude
+    return element(name) + number + ("+" if valence > 0 else "-")
+
+
+def multiplicity(cell, ops, pos):
+    """Distinct images of a position in one cell, images closer than MERGE_DISTANCE being one."""
+    m = metric(cell)
+    kept = []
+    for op in ops:
+        p = [v - math.floor(v) for v in apply(op, pos)]
+        same = False
+        for q in kept:
+            diff = [u - v - round(u - v) for u, v in zip(p, q)]
+            for t in ((i, j, k) for i in (-1, 0, 1) for j in (-1, 0, 1) for k in (-1, 0, 1)):
+                if math.dist((0, 0, 0), cartesian(m, [d + s for d, s in zip(diff, t)])) \
+                        < MERGE_DISTANCE:
+                    same = True
+                    break
+            if same:
+                break
+        if not same:
+            kept.append(p)
+    return len(kept)
+
+
+def valence_summary(cell, csig, atoms, ops, lines, near):
+    """Per site with a formal valence: its sum over every neighbour of the other sign, or the
+    pair that has no parameters; then the GII and the valences in one cell."""
+    sites = []
+    for centre in atoms:
+        v = centre["V"]
+        if v == 0:
+            continue
+        site = {"name": centre["name"], "V": v, "m": multiplicity(cell, ops, centre["pos"]),
+                "g": centre["g"]}
+        sites.append(site)
+        total, variance, refs, carts = 0.0, 0.0, [], []
+        for entry in near[centre["name"]]:
+            other = entry["atom"]
+            if other["V"] == 0 or (other["V"] > 0) == (v > 0):
+                continue
+            cation, anion = (centre, other) if v > 0 else (other, centre)
+            line = line_for(lines, element(cation["name"]), cation["V"], element(anion["name"]),
+                            abs(anion["V"]))
+            if line is None:
+                site["missing"] = ion_text(cation["name"], cation["V"]) + " \u2013 " + \
+                    ion_text(anion["name"], anion["V"])
+                break
+            s = other["g"] * math.exp((line["r0"] - entry["d"]) / line["b"])
+            total += s
+            variance += (s * distance_sigma(cell, csig, centre, entry) / line["b"]) ** 2
+            if line["ref"] not in refs:
+                refs.append(line["ref"])
+            if not any(math.dist(entry["cart"], q) < MERGE_DISTANCE for q in carts):
+                carts.append(entry["cart"])
+        if "missing" in site:
+            continue
+        bvs = math.copysign(total, v)
+        site.update({"bvs": bvs, "sigma": math.sqrt(variance), "cn": len(carts), "dv": bvs - v,
+                     "rel": 100.0 * (bvs - v) / v, "refs": ",".join(refs) or "-"})
+        share = abs(site["rel"])
+        site["mark"] = "**" if share > MARK_LIMITS[1] else "*" if share > MARK_LIMITS[0] else ""
+    counted = [s for s in sites if "missing" not in s]
+    weight = sum(s["m"] * s["g"] for s in counted)
+    gii = math.sqrt(sum(s["m"] * s["g"] * s["dv"] ** 2 for s in counted) / weight) \
+        if weight > 0 else 0.0
+    return {"sites": sites, "gii": gii, "ions": weight,
+            "cations": sum(s["m"] * s["g"] * s["V"] for s in sites if s["V"] > 0),
+            "anions": sum(s["m"] * s["g"] * s["V"] for s in sites if s["V"] < 0)}
+
+
+def parse_summary(path):
+    """The report's valence summary, or None where it has none."""
+    with open(path) as f:
+        lines = f.read().split("\n")
+    if "  Valence summary:" not in lines:
+        return None
+    summary = {"sites": [], "none": False, "gii": None, "ions": None, "cations": None,
+               "anions": None}
+    n = lines.index("  Valence summary:") + 1
+    header = False
+    for line in lines[n:]:
+        if line.startswith("  No site has a formal valence"):
+            summary["none"] = True
+        elif line.startswith("  Site        V"):
+            header = True
+        elif header and line.strip() and not line.startswith("  GII") and \
+                not line.startswith("  Valences per cell"):
+            m = re.match(r"  (\S+)\s+(-?[\d.]+)  no parameters for (.*)$", line)
+            if m:
+                summary["sites"].append({"name": m.group(1), "V": float(m.group(2)),
+                                         "missing": m.group(3)})
+                continue
+            f = line.split()
+            site = {"name": f[0], "text": line}
+            try:
+                site.update({"V": float(f[1]), "bvs": float(f[2]), "sigma": float(f[3]),
+                             "cn": int(f[4]), "dv": float(f[5]), "rel": float(f[6]),
+                             "refs": f[7], "mark": f[8] if len(f) > 8 else ""})
+            except (IndexError, ValueError):
+                site["unreadable"] = True
+            summary["sites"].append(site)
+        m = re.match(r"  GII = (\S+) v\.u\. over (\S+) ions in the cell$", line)
+        if m:
+            summary["gii"], summary["ions"] = float(m.group(1)), float(m.group(2))
+            header = False
+        m = re.match(r"  Valences per cell: cations (\S+), anions (\S+)$", line)
+        if m:
+            summary["cations"], summary["anions"] = float(m.group(1)), float(m.group(2))
+    return summary
+
+
+def near_threshold(share):
+    """A share this close to 10 or 20 % may carry either mark."""
+    return any(abs(abs(share) - limit) < SHARE_TOLERANCE for limit in MARK_LIMITS)
+
+
+def compare_summary(mine, theirs):
+    """Prints one line per site and the totals; returns the number of differences."""
+    if theirs is None:
+        print("valence summary: none in the report   DIFFERS")
+        return 1
+    bad = 0
+    if not mine["sites"]:
+        ok = theirs["none"] and not theirs["sites"]
+        print("valence summary: no site has a formal valence   %s" % ("ok" if ok else "DIFFERS"))
+        return 0 if ok else 1
+    if theirs["none"]:
+        bad += 1
+        print("valence summary: the report says no site has a formal valence   DIFFERS")
+    reported = {s["name"]: s for s in theirs["sites"]}
+    if [s["name"] for s in theirs["sites"]] != [s["name"] for s in mine["sites"]]:
+        bad += 1
+        print("valence summary: sites %s, report %s   DIFFERS"
+              % (" ".join(s["name"] for s in mine["sites"]),
+                 " ".join(s["name"] for s in theirs["sites"])))
+    for site in mine["sites"]:
+        other = reported.get(site["name"])
+        if "missing" in site:
+            ours = "%6.2f  no parameters for %s" % (site["V"], site["missing"])
+            ok = other is not None and abs(other["V"] - site["V"]) < VALENCE_TOLERANCE and \
+                other.get("missing") == site["missing"]
+        else:
+            ours = "%6.2f %9.4f %7.4f %3d %8.4f %8.1f  %s%s%s" % (
+                site["V"], site["bvs"], site["sigma"], site["cn"], site["dv"], site["rel"],
+                site["refs"], "  " if site["mark"] else "", site["mark"])
+            ok = other is not None and "missing" not in other and "unreadable" not in other and \
+                abs(other["V"] - site["V"]) < VALENCE_TOLERANCE and \
+                abs(other["bvs"] - site["bvs"]) < BVS_TOLERANCE and \
+                abs(other["sigma"] - site["sigma"]) < SIGMA_TOLERANCE + 1e-9 and \
+                other["cn"] == site["cn"] and abs(other["dv"] - site["dv"]) < BVS_TOLERANCE and \
+                abs(other["rel"] - site["rel"]) < SHARE_TOLERANCE and \
+                other["refs"] == site["refs"] and \
+                (other["mark"] == site["mark"] or near_threshold(site["rel"]))
+        if other is None:
+            theirs_text = "none"
+        elif "missing" in other:
+            theirs_text = "%6.2f  no parameters for %s" % (other["V"], other["missing"])
+        else:
+            theirs_text = other["text"].strip()[len(other["name"]):].strip()
+        bad += not ok
+        print("%-6s summary %s   report %s   %s" % (site["name"], ours, theirs_text,
+                                                   "ok" if ok else "DIFFERS"))
+    for what, ours, reported_value, tolerance in (
+            ("GII", mine["gii"], theirs["gii"], GII_TOLERANCE),
+            ("ions in the cell", mine["ions"], theirs["ions"], IONS_TOLERANCE),
+            ("cation valences per cell", mine["cations"], theirs["cations"], BVS_TOLERANCE),
+            ("anion valences per cell", mine["anions"], theirs["anions"], BVS_TOLERANCE)):
+        ok = reported_value is not None and abs(ours - reported_value) < tolerance
+        bad += not ok
+        print("%s: %.4f   report %s   %s" % (what, ours, "none" if reported_value is None
+                                             else "%.4f" % reported_value,
+                                             "ok" if ok else "DIFFERS"))
+    return bad
 
 
 def unmatched(mine, theirs):
@@ -391,6 +658,7 @@ def main():
         return 1
     for atom, g in zip(atoms, occupancies):
         atom["g"] = g
+        atom["V"] = formal_valence(atom["charge"], g, args.cif is not None)
 
     limits = {}
     for e in entries:
@@ -399,7 +667,8 @@ def main():
     def limit_of(name):
         return args.dmax if args.dmax else limits.get(name, 0) + 1e-9
 
-    found = search(cell, csig, atoms, ops, table, args.dmin, limit_of)
+    near = images_near(cell, atoms, ops, args.dmin, limit_of)
+    found = search(cell, csig, atoms, ops, table, args.dmin, limit_of, near)
     bad = 0
     for atom in atoms:
         name = atom["name"]
@@ -438,10 +707,15 @@ def main():
         bad += 1
         print("%-6s has sums in the report but is no site" % name)
     total = sum(len(v) for v in found.values())
+    listed_ok = bad == 0 and total == len(entries)
     print("distances and sigma(d): %s (%d entries, report %d)"
-          % ("ok" if bad == 0 and total == len(entries) else "DIFFER", total, len(entries)))
-    print("agrees" if bad == 0 and total == len(entries) else "DIFFERS")
-    return 0 if bad == 0 and total == len(entries) else 1
+          % ("ok" if listed_ok else "DIFFER", total, len(entries)))
+    summary = valence_summary(cell, csig, atoms, ops, table_lines(args.bvtable, args.b), near)
+    summary_bad = compare_summary(summary, parse_summary(args.report))
+    print("valence summary: %s" % ("ok" if summary_bad == 0 else "DIFFERS"))
+    agrees = listed_ok and summary_bad == 0
+    print("agrees" if agrees else "DIFFERS")
+    return 0 if agrees else 1
 
 
 if __name__ == "__main__":

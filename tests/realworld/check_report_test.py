@@ -183,6 +183,165 @@ Mg2+ 2
         self.assertEqual(self.occupancies(text), [1.0, 1.0, 1.0, 1.0])
 
 
+FORSTERITE = ["x,y,z", "-x+1/2,-y,z+1/2", "x+1/2,-y+1/2,-z+1/2", "-x,y+1/2,-z", "-x,-y,-z",
+              "x+1/2,y,-z+1/2", "-x+1/2,y+1/2,z+1/2", "x,-y+1/2,z"]
+
+
+class Multiplicity(unittest.TestCase):
+    def test_images_in_one_cell(self):
+        cases = [
+            # operators, position, distinct images in one cell
+            (FORSTERITE, (0, 0, 0), 4),                    # inversion centre
+            (FORSTERITE, (0.2774, 0.25, 0.9915), 4),       # mirror plane
+            (FORSTERITE, (0.16296, 0.03315, 0.27751), 8),  # general
+            (P63MC, (0.3333, 0.6667, 0.0), 2),             # rounded thirds on the 3-fold axis
+            (P63MC, (0.1, 0.25, 0.3), 12),
+            # images a hair either side of a cell face are one atom
+            (["x,y,z", "-x,-y,-z"], (1e-7, 0.5, 0.5 - 1e-7), 1),
+        ]
+        cell = [10.1943, 5.9807, 4.7535, 90, 90, 90]
+        for operators, pos, count in cases:
+            with self.subTest(pos=pos, operators=len(operators)):
+                use = [3.25, 3.25, 5.2, 90, 90, 120] if operators is P63MC else cell
+                self.assertEqual(check.multiplicity(use, ops(operators), list(pos)), count)
+
+
+class ValenceSummary(unittest.TestCase):
+    # Cubic cell of 4 Å, one operator: every bond along an axis is 2 Å, the next atoms are
+    # 2.83 Å away, outside the 2.5 Å limit.
+    #   Fe1 +3 (0,0,0): O1 along x, O2 along z; Fe2 along y is a cation and no bond.
+    #   O1 -2 (.5,0,0): Fe1 along x, Mn1 along y.
+    #   Fe2 +2 (0,.5,0): Fe1 and Mn1 (cations), P1 along z, for which the table has nothing.
+    #   O2 -2 (0,0,.5): Fe1 along z; P1 along y is an anion and no bond.
+    #   Mn1 +4, g 0.5 (.5,.5,0): O1 along y; Fe2 along x is no bond.
+    #   P1 -3 (0,.5,.5): Fe2 along z, O2 along y.
+    TABLE = """; comment
+Fe 2 O 2 1.734 a
+Fe 3 O 2 1.759 h 0.40
+Mn 2 O 2 1.790 a 0.37
+Mn 4 O 1 1.500 x 0.37
+Mn 9 O 2 1.750 b 0.35
+Mn 9 O 2 1.700 c 0.37
+   a  the reference section, not a line
+"""
+    CELL = [4.0, 4.0, 4.0, 90, 90, 90]
+
+    def summary(self):
+        atoms = [site("Fe1", 3, (0, 0, 0)), site("O1", -2, (0.5, 0, 0), sigma=(0.001, 0, 0)),
+                 site("Fe2", 2, (0, 0.5, 0)), site("O2", -2, (0, 0, 0.5)),
+                 site("Mn1", 2.0, (0.5, 0.5, 0), g=0.5), site("P1", -3, (0, 0.5, 0.5))]
+        for atom in atoms:
+            atom["V"] = check.formal_valence(atom["charge"], atom["g"], True)
+        with tempfile.NamedTemporaryFile("w", delete=False) as f:
+            f.write(self.TABLE)
+        try:
+            lines = check.table_lines(f.name, 0.37)
+        finally:
+            os.unlink(f.name)
+        near = check.images_near(self.CELL, atoms, ops(["x,y,z"]), 0.5, lambda _: 2.5)
+        return check.valence_summary(self.CELL, [0.0] * 6, atoms, ops(["x,y,z"]), lines, near)
+
+    def expected(self):
+        s_fe = math.exp((1.759 - 2.0) / 0.40)   # Fe3+ line, not the earlier Fe2+ one
+        s_mn = math.exp((1.750 - 2.0) / 0.35)   # first line of any Mn valence for O2-
+        # sigma(d) of the Fe1–O1 bonds along x: 4 Å times 0.001; the line's b divides.
+        sigma_fe = s_fe * 0.004 / 0.40
+        sites = {
+            "Fe1": (3.0, 4 * s_fe, math.sqrt(2) * sigma_fe, 4, "h"),
+            "O1": (-2.0, -(2 * s_fe + 2 * 0.5 * s_mn), math.sqrt(2) * sigma_fe, 4, "h,b"),
+            "O2": (-2.0, -2 * s_fe, 0.0, 2, "h"),
+            "Mn1": (4.0, 2 * s_mn, 0.0, 2, "b"),
+        }
+        counted = [(1.0 if n != "Mn1" else 0.5, bvs - v) for n, (v, bvs, _, _, _) in sites.items()]
+        gii = math.sqrt(sum(g * dv ** 2 for g, dv in counted) / 3.5)
+        return sites, gii
+
+    def test_sums_parameters_and_totals(self):
+        summary = self.summary()
+        sites, gii = self.expected()
+        self.assertEqual([s["name"] for s in summary["sites"]],
+                         ["Fe1", "O1", "Fe2", "O2", "Mn1", "P1"])
+        for got in summary["sites"]:
+            with self.subTest(site=got["name"]):
+                if got["name"] in ("Fe2", "P1"):
+                    self.assertEqual(got["missing"], "Fe2+ \u2013 P3-")
+                    continue
+                v, bvs, sigma, cn, refs = sites[got["name"]]
+                self.assertAlmostEqual(got["V"], v)
+                self.assertAlmostEqual(got["bvs"], bvs, places=9)
+                self.assertAlmostEqual(got["sigma"], sigma, places=7)
+                self.assertEqual((got["cn"], got["refs"]), (cn, refs))
+                self.assertAlmostEqual(got["rel"], 100 * (bvs - v) / v, places=9)
+        # Sites without parameters stay out of the GII and in the valences of the cell.
+        self.assertAlmostEqual(summary["gii"], gii, places=9)
+        self.assertAlmostEqual(summary["ions"], 3.5)
+        self.assertAlmostEqual(summary["cations"], 3 + 2 + 0.5 * 4)
+        self.assertAlmostEqual(summary["anions"], -7)
+
+    def report(self, sites, gii, missing="Fe2+ \u2013 P3-"):
+        rows = []
+        for name in ("Fe1", "O1", "Fe2", "O2", "Mn1", "P1"):
+            if name not in sites:
+                v = 2.0 if name == "Fe2" else -3.0
+                rows.append("  %-6s %6.2lf  no parameters for %s" % (name, v, missing))
+                continue
+            v, bvs, sigma, cn, refs = sites[name]
+            share = 100 * (bvs - v) / v
+            mark = "**" if abs(share) > 20 else "*" if abs(share) > 10 else ""
+            rows.append("  %-6s %6.2lf %9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s"
+                        % (name, v, bvs, sigma, cn, bvs - v, share, refs, "  " if mark else "",
+                           mark))
+        return "\n".join(["  Reference list:", "", "  Valence summary:", "", "  V: ...", "",
+                          "  Site        V       BVS   sigma  CN       dV  dV/V(%)  ref."] + rows +
+                         ["", "  GII = %.4lf v.u. over %.2lf ions in the cell" % (gii, 3.5),
+                          "  Valences per cell: cations %+.3lf, anions %+.3lf" % (7, -7), ""])
+
+    def differences(self, text):
+        with tempfile.NamedTemporaryFile("w", delete=False) as f:
+            f.write(text)
+        try:
+            with open(os.devnull, "w") as quiet:
+                stdout, sys.stdout = sys.stdout, quiet
+                try:
+                    return check.compare_summary(self.summary(), check.parse_summary(f.name))
+                finally:
+                    sys.stdout = stdout
+        finally:
+            os.unlink(f.name)
+
+    def test_report_read_back_and_every_change_caught(self):
+        sites, gii = self.expected()
+        self.assertEqual(self.differences(self.report(sites, gii)), 0)
+        changed = {
+            "a sum": ("O2", lambda r: (r[0], r[1] - 0.002) + r[2:]),
+            "a sigma": ("O1", lambda r: r[:2] + (r[2] + 0.0003,) + r[3:]),
+            "a CN": ("Fe1", lambda r: r[:3] + (5,) + r[4:]),
+            "references": ("O1", lambda r: r[:4] + ("b,h",)),
+            "a valence": ("Mn1", lambda r: (3.0,) + r[1:]),
+        }
+        for what, (name, change) in changed.items():
+            with self.subTest(changed=what):
+                other = dict(sites)
+                other[name] = change(sites[name])
+                self.assertGreater(self.differences(self.report(other, gii)), 0)
+        whole = self.report(sites, gii)
+        for what, text in {
+            "the GII": self.report(sites, gii + 0.0003),
+            "the pair without parameters": self.report(sites, gii, "Fe3+ \u2013 P3-"),
+            "a lost site": "\n".join(line for line in whole.split("\n")
+                                     if not line.startswith("  O2 ")),
+            "the ions in the cell": whole.replace("over 3.50", "over 4.50"),
+            "the anions per cell": whole.replace("anions -7.000", "anions -7.500"),
+            "no summary": whole.replace("Valence summary:", "Valence sums:"),
+            "none said to have a valence": whole.replace(
+                "  Site        V",
+                "  No site has a formal valence: set the charges to compare the sums with them.\n"
+                "  Site        V"),
+        }.items():
+            with self.subTest(changed=what):
+                self.assertGreater(self.differences(text), 0)
+
+
 class WholeReports(unittest.TestCase):
     def run_checker(self, text):
         with tempfile.TemporaryDirectory() as folder:
@@ -201,6 +360,10 @@ class WholeReports(unittest.TestCase):
             lines = text.split("\n")
             first_sum = next(n for n, line in enumerate(lines) if "BVS =" in line)
             first_entry = lines.index("  Searched distance:") + 2
+            first_row = next(n for n, line in enumerate(lines)
+                             if line.startswith("  Site        V")) + 1
+            bvs = lines[first_row].split()[2]
+            gii = next(n for n, line in enumerate(lines) if line.startswith("  GII = "))
             changed = {
                 "a sum": lines[:first_sum] + [lines[first_sum].replace("BVS = ", "BVS = 1")]
                 + lines[first_sum + 1:],
@@ -208,6 +371,10 @@ class WholeReports(unittest.TestCase):
                 "a doubled entry": lines[:first_entry + 1] + lines[first_entry:],
                 "a CN": lines[:first_sum] + [lines[first_sum].replace("CN = ", "CN =1")]
                 + lines[first_sum + 1:],
+                "a summary sum": lines[:first_row] + [lines[first_row].replace(
+                    bvs, "%.4f" % (float(bvs) + 0.002))] + lines[first_row + 1:],
+                "the GII": lines[:gii] + [lines[gii].replace("GII = 0.", "GII = 1.")]
+                + lines[gii + 1:],
             }
             for what, changed_lines in changed.items():
                 with self.subTest(report=name, changed=what):
