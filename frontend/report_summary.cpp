@@ -1,5 +1,6 @@
 #include "frontend/report_summary.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "settings/text.h"
@@ -9,6 +10,8 @@ namespace {
 
 constexpr const char* SumsHeading = "  Bond valence sum:";
 constexpr const char* ErrorStart = "  Error !!!";
+constexpr const char* SummaryHeading = "  Valence summary:";
+constexpr const char* SummaryColumns = "  Site ";
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
@@ -33,10 +36,36 @@ std::string csvField(const std::string& text) {
 
 }  // namespace
 
-ValenceSummary parseValenceSummary(const std::string& report) {
-    // Reports of this engine carry no summary section yet: only the sums of each site.
-    (void)report;
-    return {};
+ReportSummary parseValenceSummary(const std::string& report) {
+    ReportSummary summary;
+    const std::vector<std::string> lines = linesOf(report);
+    std::size_t n = 0;
+    while (n < lines.size() && lines[n] != SummaryHeading) ++n;
+    while (n < lines.size() && !lines[n].starts_with(SummaryColumns)) ++n;
+    // One row a site: label, V, BVS, sigma, CN, dV, dV/V in %, references, and a mark; a site
+    // without parameters for one of its bonds has no sum and so no row.
+    for (++n; n < lines.size() && !trimBlanks(lines[n]).empty(); ++n) {
+        std::istringstream fields(lines[n]);
+        SummaryRow row;
+        std::string references;
+        if (!(fields >> row.site >> row.valence >> row.bvs >> row.sigma >> row.cn >> row.dV >>
+              row.dVPercent >> references)) {
+            continue;
+        }
+        fields >> row.markText;
+        if (!row.markText.empty()) {
+            row.mark = row.dVPercent > 0 ? BondingMark::Over : BondingMark::Under;
+        }
+        summary.rows.push_back(std::move(row));
+    }
+    for (; n < lines.size(); ++n) {
+        double gii = 0.0;
+        if (std::sscanf(lines[n].c_str(), "  GII = %lf", &gii) == 1) {
+            summary.gii = gii;
+            break;
+        }
+    }
+    return summary;
 }
 
 std::optional<std::string> reportFailure(const std::string& report) {
@@ -55,7 +84,7 @@ std::optional<std::string> reportFailure(const std::string& report) {
     return std::nullopt;
 }
 
-std::string summaryCsv(const ValenceSummary& summary) {
+std::string summaryCsv(const ReportSummary& summary) {
     std::string csv = "site,V,BVS,sigma,CN,dV,dV/V (%),mark\n";
     for (const SummaryRow& row : summary.rows) {
         csv += csvField(row.site) + ',' +

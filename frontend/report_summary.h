@@ -24,13 +24,13 @@ struct SummaryRow {
     BondingMark mark = BondingMark::None;
 };
 
-struct ValenceSummary {
+struct ReportSummary {
     std::vector<SummaryRow> rows;
     std::optional<double> gii;  // the global instability index, when the report gives one
 };
 
 // The report's valence summary; empty rows when the report has none.
-ValenceSummary parseValenceSummary(const std::string& report);
+ReportSummary parseValenceSummary(const std::string& report);
 
 // The failure that a report records, in the report's own words, or nothing for a report of a
 // run that went through: a report that opens with an error line, that has no bond valence
@@ -39,6 +39,6 @@ std::optional<std::string> reportFailure(const std::string& report);
 
 // The summary as CSV: a header line, then one line per site; fields that hold a comma, a quote
 // or a line break are quoted.
-std::string summaryCsv(const ValenceSummary& summary);
+std::string summaryCsv(const ReportSummary& summary);
 
 }  // namespace tarnell

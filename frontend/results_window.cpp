@@ -138,7 +138,7 @@ void CResultsWindow::Clear() {
     ShowSummary({});
 }
 
-void CResultsWindow::ShowSummary(const ValenceSummary& summary) {
+void CResultsWindow::ShowSummary(const ReportSummary& summary) {
     m_summary = summary;
     const bool any = !summary.rows.empty();
     m_table->setVisible(any);

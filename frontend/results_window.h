@@ -30,7 +30,7 @@ public:
     // No report: what was shown belonged to another structure.
     void Clear();
     // Fills the summary table; the report's own summary does this in ShowReport.
-    void ShowSummary(const ValenceSummary& summary);
+    void ShowSummary(const ReportSummary& summary);
 
     // Shows the window, the first time beside `owner` where the screen has room for it, so
     // that it does not hide the form.
@@ -40,7 +40,7 @@ public:
     QString OutcomeText() const;
     // The failure of the report shown, or an empty text.
     QString Failure() const { return m_failure; }
-    const ValenceSummary& Summary() const { return m_summary; }
+    const ReportSummary& Summary() const { return m_summary; }
 
     // Selects the next (or previous) place of `text` in the report, going round at its end;
     // false when the report does not hold it.
@@ -67,7 +67,7 @@ private:
     QLineEdit* m_findEdit;
     QLabel* m_findState;
     QPlainTextEdit* m_report;
-    ValenceSummary m_summary;
+    ReportSummary m_summary;
     QString m_failure;
     bool m_placed = false;
     MessageSink m_showMessage;

@@ -25,6 +25,7 @@ private slots:
     void failuresAreFoundInTheReport();
     void reportIsShownWholeAndFound();
     void summaryTableIsColouredCopiedAndSaved();
+    void summaryIsReadFromTheReport();
 };
 
 void ResultsWindowTest::failuresAreFoundInTheReport() {
@@ -84,7 +85,7 @@ void ResultsWindowTest::reportIsShownWholeAndFound() {
 void ResultsWindowTest::summaryTableIsColouredCopiedAndSaved() {
     std::vector<std::string> messages;
     CResultsWindow window(nullptr, [&](const std::string& m) { messages.push_back(m); });
-    ValenceSummary summary;
+    ReportSummary summary;
     summary.rows = {{"Mg1", 2, 2.0314, 0.0009, 6, 0.0314, 1.57, "", BondingMark::None},
                     {"Si1", 4, 4.6, 0.0026, 4, 0.6, 15.0, "++", BondingMark::Over},
                     {"O,1", -2, -1.5, 0.001, 3, 0.5, -25.0, "--", BondingMark::Under}};
@@ -120,6 +121,33 @@ void ResultsWindowTest::summaryTableIsColouredCopiedAndSaved() {
     window.ShowReport(QStringLiteral("report\n"), std::nullopt);
     QCOMPARE(table->rowCount(), 0);
     QVERIFY(!window.findChild<QPushButton*>()->isEnabled());
+}
+
+// The summary as the engine appends it: marked sites get their direction from dV/V, whose sign
+// tells over- from under-bonded for anions too; a site without parameters has no sum to show.
+void ResultsWindowTest::summaryIsReadFromTheReport() {
+    const std::string report =
+        "  Reference list:\n   a  Brown\n\n  Valence summary:\n\n  V: formal valence.\n\n"
+        "  Site        V       BVS   sigma  CN       dV  dV/V(%)  ref.\n"
+        "  Mg1      2.00    2.0314  0.0009   6   0.0314      1.6  a\n"
+        "  O3      -2.00   -1.5844  0.0013   4   0.4156    -20.8  a,b  **\n"
+        "  Si1      4.00    4.5000  0.0026   4   0.5000     12.5  b  *\n"
+        "  Fe1      3.00  no parameters for Fe3+ \u2013 P3-\n"
+        "\n  GII = 0.0907 v.u. over 28.00 ions in the cell\n";
+    const ReportSummary summary = parseValenceSummary(report);
+    QCOMPARE(summary.rows.size(), std::size_t{3});
+    const SummaryRow& o3 = summary.rows[1];
+    QCOMPARE(QString::fromStdString(o3.site), QStringLiteral("O3"));
+    QCOMPARE(o3.valence, -2.0);
+    QCOMPARE(o3.bvs, -1.5844);
+    QCOMPARE(o3.cn, 4);
+    QCOMPARE(o3.dVPercent, -20.8);
+    QCOMPARE(QString::fromStdString(o3.markText), QStringLiteral("**"));
+    QVERIFY(o3.mark == BondingMark::Under);
+    QVERIFY(summary.rows[0].mark == BondingMark::None);
+    QVERIFY(summary.rows[2].mark == BondingMark::Over);
+    QVERIFY(summary.gii && *summary.gii == 0.0907);
+    QVERIFY(parseValenceSummary("  Valence summary:\n\n  No site has a formal valence.\n").rows.empty());
 }
 
 }  // namespace tarnell
