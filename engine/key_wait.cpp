@@ -16,6 +16,8 @@ void waitForKey() {
     if (_isatty(_fileno(stdin))) _getch();
 }
 
+bool outputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
 #else
 
 void waitForKey() {
@@ -31,6 +33,8 @@ void waitForKey() {
     [[maybe_unused]] const ssize_t ignored = read(STDIN_FILENO, &key, 1);
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
+
+bool outputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 
 #endif
 

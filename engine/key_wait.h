@@ -1,4 +1,5 @@
-// The engine's final key wait, the one console call that differs between systems.
+// The engine's final key wait and the question whether the console is a terminal: the console
+// calls that differ between systems.
 #pragma once
 
 namespace tarnell {
@@ -6,5 +7,8 @@ namespace tarnell {
 // Waits for one key, without echo, when standard input is a terminal. Without a terminal
 // (scripts, CI, the front end) it returns at once, so nothing ever hangs.
 void waitForKey();
+
+// Whether standard output is a terminal, where a progress bar can redraw itself.
+bool outputIsTerminal();
 
 }  // namespace tarnell

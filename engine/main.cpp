@@ -1,4 +1,6 @@
-// Tarnell: the bond valence sum engine. Tarnell -b|-r|-i inpfile outfile
+// Tarnell: the bond valence sum engine.
+//     Tarnell -b|-r|-i|-c inpfile outfile [-j jsonfile]
+//     Tarnell --batch outdir file ...
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -10,13 +12,15 @@
 
 int main(int argc, char** argv) {
     int status = -1;
+    const std::vector<std::string> args(argv, argv + argc);
     try {
-        const std::vector<std::string> args(argv, argv + argc);
-        status = tarnell::runEngine(args, std::filesystem::current_path(), std::cout);
+        status = tarnell::runEngine(args, std::filesystem::current_path(), std::cout,
+                                    tarnell::outputIsTerminal());
     } catch (const std::exception& error) {
         std::cout << "  Error !!! " << error.what() << "\n";
     }
     std::cout.flush();
-    tarnell::waitForKey();
-    return status == 0 ? 0 : 255;
+    // A batch runs unattended, often over many hours; nobody is there to press a key.
+    if (!tarnell::isBatch(args)) tarnell::waitForKey();
+    return status < 0 ? 255 : status;
 }

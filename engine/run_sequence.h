@@ -1,5 +1,5 @@
 // The engine's run: one whole calculation from the command line to the report, phase after
-// phase, the first failing phase's message ending up in the report file.
+// phase, the first failing phase's message ending up in the report file; or a batch of files.
 #pragma once
 
 #include <filesystem>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "structure/crystal_structure.h"
+#include "engine/calculation.h"
 
 namespace tarnell {
 
@@ -17,26 +17,18 @@ inline constexpr const char* UsageText =
     " ex. <Tarnell -b inpfile outfile> for Tarnell file\n"
     "     <Tarnell -r inpfile outfile> for Morvek lst file\n"
     "     <Tarnell -i inpfile outfile> for ICSD file\n"
-    "     <Tarnell -c inpfile outfile> for CIF file\n";
+    "     <Tarnell -c inpfile outfile> for CIF file\n"
+    "     <Tarnell -c inpfile outfile -j jsonfile> also writes the result as JSON\n"
+    "     <Tarnell --batch outdir file ...> for many files, each by its extension\n";
 
-// The files of the working directory that a run reads and writes besides its two arguments.
-struct EnginePaths {
-    std::filesystem::path settings;    // Tarnell.ini
-    std::filesystem::path bvTable;     // BVTable
-};
-
-EnginePaths enginePaths(const std::filesystem::path& workDir);
-
-// Files of higher symmetry often give an uncertainty only for the independent cell parameter;
-// this copies it onto the parameters that the crystal system makes equal to it. The values
-// themselves are left alone.
-void copyCellUncertainties(CrystalStructure& structure);
-
-// Runs one calculation. `args` is the whole command line, program name first; console lines go
-// to `console`. Returns -1 after the usage text or a settings failure, 0 on every other path,
-// also when a phase failed and its message stands in the report. Waiting for the user's key is
-// left to the caller.
+// Runs one calculation, or a batch. `args` is the whole command line, program name first;
+// console lines go to `console`. Returns -1 after the usage text or a settings failure, 1 when
+// an output cannot be written, and 0 on every other path, also when a phase failed and its
+// message stands in the report. Waiting for the user's key is left to the caller.
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
-              std::ostream& console);
+              std::ostream& console, bool onTerminal = false);
+
+// Whether `args` ask for a batch, which never waits for a key.
+bool isBatch(const std::vector<std::string>& args);
 
 }  // namespace tarnell

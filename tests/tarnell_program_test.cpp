@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <cstdlib>
 #include <vector>
 
@@ -39,7 +42,8 @@ TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaitingOrTouching
     TempDir dir;
     writeFile(dir / "out.txt", "an old report\n");
     for (const char* arguments : {"", "-b", "-b in.inp", "-x in.inp out.txt", "-B in.inp out.txt",
-                                  "b in.inp out.txt"}) {
+                                  "b in.inp out.txt", "-b in.inp out.txt extra",
+                                  "-b in.inp out.txt -x out.json", "--batch outdir"}) {
         const Outcome outcome = runTarnell(dir, arguments);
         EXPECT_EQ(outcome.exitStatus, 255) << arguments;
         EXPECT_EQ(outcome.console,
@@ -48,6 +52,8 @@ TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaitingOrTouching
                   "     <Tarnell -r inpfile outfile> for Morvek lst file\n"
                   "     <Tarnell -i inpfile outfile> for ICSD file\n"
                   "     <Tarnell -c inpfile outfile> for CIF file\n"
+                  "     <Tarnell -c inpfile outfile -j jsonfile> also writes the result as JSON\n"
+                  "     <Tarnell --batch outdir file ...> for many files, each by its extension\n"
                   "Ok?\n")
             << arguments;
     }
@@ -249,6 +255,171 @@ TEST(TarnellProgram, EveryWayOfWritingTheGroupGivesTheSameSums) {
     EXPECT_EQ(from(reportOf("-r", Source / "tests/data/listing/forsterite_pbnm.lst"),
                    "  Searched distance:"),
               from(reportOf("-b", examples / "forsterite.inp"), "  Searched distance:"));
+}
+
+// The working directory of the build, whose table knows every element of the examples and of
+// the real-world files.
+void prepareBuiltWorkDir(const TempDir& dir) {
+    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    for (const char* file : {"Tarnell.ini", "BVTable", "spgra.dat", "sgtrans.dat"})
+        std::filesystem::copy_file(work / file, dir / file);
+}
+
+std::vector<std::string> wordsOf(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+// Every number of the JSON output is the text report's, unrounded: each differs from the
+// printed value by at most half a unit of its last printed digit.
+TEST(TarnellProgram, JsonHoldsTheNumbersOfTheTextReport) {
+    TempDir dir;
+    prepareBuiltWorkDir(dir);
+    const std::filesystem::path monazite = Source / "examples" / "monazite_structured.txt";
+    ASSERT_EQ(runTarnell(dir, "-i '" + monazite.string() + "' out.txt -j out.json").exitStatus, 0);
+    const std::string report = readFile(dir / "out.txt");
+    const nlohmann::json json = nlohmann::json::parse(readFile(dir / "out.json"));
+    for (const char* field : {"format_version", "program", "input", "settings", "status", "message",
+                              "title", "cell", "space_group", "sites", "distances", "sums",
+                              "references", "valence_summary"})
+        EXPECT_TRUE(json.contains(field)) << field;
+    EXPECT_EQ(json["format_version"], 1);
+    EXPECT_EQ(json["status"], "ok");
+    EXPECT_EQ(json["input"]["format"], "txt");
+    EXPECT_EQ(json["space_group"]["operator_count"], 4);
+    EXPECT_EQ(json["sites"][0]["label"], "Ce1");
+    EXPECT_EQ(json["sites"][0]["valence"], 3.0);
+
+    std::istringstream lines(report);
+    std::string line;
+    std::size_t entry = 0;
+    std::string sumsSite;
+    std::size_t sumsIndex = 0;
+    std::size_t summaryIndex = 0;
+    bool inDistances = false, inSums = false, inSummary = false;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> w = wordsOf(line);
+        if (line == "  Searched distance:") inDistances = true;
+        if (line == "  Bond valence sum:") inDistances = false, inSums = true;
+        if (line == "  Reference list:") inSums = false;
+        if (line.starts_with("  Site        V")) {
+            inSummary = true;
+            continue;
+        }
+        if (inDistances && w.size() == 12 && w[0] != "No") {
+            const nlohmann::json& d = json["distances"][entry++];
+            EXPECT_EQ(d["centre"], w[1]);
+            EXPECT_EQ(d["neighbour"], w[5]);
+            EXPECT_EQ(d["code"], w[6]);
+            EXPECT_NEAR(d["d"].get<double>(), std::stod(w[10]), 5e-6);
+            EXPECT_NEAR(d["sigma_d"].get<double>(), std::stod(w[11]), 5e-6);
+            EXPECT_FALSE(d["alternatives"].empty());
+            EXPECT_FALSE(d["summary"].is_null());  // every bond is a cation–anion bond here
+        }
+        if (inSums && w.size() == 2 && w[1] == ":") sumsSite = w[0];
+        if (inSums && w.size() == 1 && w[0].back() == ':') sumsSite = w[0].substr(0, w[0].size() - 1);
+        if (inSums && line.find("BVS =") != std::string::npos) {
+            double bvs = 0, sigma = 0;
+            int number = 0, cn = 0;
+            ASSERT_EQ(std::sscanf(line.c_str(), " %d BVS =%lf(%lf) CN =%d", &number, &bvs, &sigma, &cn), 4);
+            const nlohmann::json* site = nullptr;
+            for (const nlohmann::json& s : json["sums"])
+                if (s["site"] == sumsSite) site = &s;
+            ASSERT_NE(site, nullptr) << sumsSite;
+            EXPECT_EQ((*site)["cn"], cn);
+            bool found = false;
+            for (const nlohmann::json& a : (*site)["alternatives"]) {
+                if (a["number"] != number) continue;
+                found = true;
+                EXPECT_NEAR(a["bvs"].get<double>(), bvs, 5e-5) << sumsSite;
+                EXPECT_NEAR(a["sigma"].get<double>(), sigma, 5e-5) << sumsSite;
+            }
+            EXPECT_TRUE(found) << sumsSite << " " << number;
+            ++sumsIndex;
+        }
+        if (w.empty()) inSummary = false;
+        if (inSummary && w.size() >= 8) {
+            const nlohmann::json& s = json["valence_summary"]["sites"][summaryIndex++];
+            EXPECT_EQ(s["site"], w[0]);
+            EXPECT_NEAR(s["valence"].get<double>(), std::stod(w[1]), 5e-3);
+            EXPECT_NEAR(s["bvs"].get<double>(), std::stod(w[2]), 5e-5);
+            EXPECT_NEAR(s["sigma"].get<double>(), std::stod(w[3]), 5e-5);
+            EXPECT_EQ(s["cn"], std::stoi(w[4]));
+            EXPECT_NEAR(s["delta_v"].get<double>(), std::stod(w[5]), 5e-5);
+            EXPECT_NEAR(100 * s["delta_v_relative"].get<double>(), std::stod(w[6]), 5e-2);
+        }
+        if (line.starts_with("  GII = ")) {
+            EXPECT_NEAR(json["valence_summary"]["gii"].get<double>(), std::stod(w[2]), 5e-5);
+        }
+    }
+    EXPECT_EQ(entry, json["distances"].size());
+    EXPECT_EQ(summaryIndex, json["valence_summary"]["sites"].size());
+    EXPECT_GT(sumsIndex, 0u);
+    EXPECT_GT(summaryIndex, 0u);
+
+    // A failed run says so, with the report's message.
+    ASSERT_EQ(runTarnell(dir, "-b missing.inp out.txt -j out.json").exitStatus, 0);
+    const nlohmann::json failed = nlohmann::json::parse(readFile(dir / "out.json"));
+    EXPECT_EQ(failed["status"], "failed");
+    EXPECT_EQ(failed["message"], "Error !!!  missing.inp file not found.");
+    // A JSON file that cannot be written ends with status 1.
+    EXPECT_EQ(runTarnell(dir, "-b missing.inp out.txt -j no-folder/out.json").exitStatus, 1);
+}
+
+// A batch gives every file the report of a single run, goes on after a file that fails, and
+// sums everything up in one table.
+TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
+    const std::filesystem::path realWorld = Source / "tests" / "data" / "realworld";
+    std::vector<std::filesystem::path> files;
+    for (const char* name : {"KCl.cif", "MgOH2-brucite.cif", "K2SO4-high.cif", "La2Zr2O7.cif"})
+        files.push_back(realWorld / name);
+    TempDir dir;
+    prepareBuiltWorkDir(dir);
+    writeFile(dir / "broken.cif", "data_x\n_cell_length_a 4\n");
+    files.insert(files.begin() + 2, dir / "broken.cif");
+    files.push_back(dir / "notes.doc");
+    std::string arguments = "--batch 'out dir'";
+    for (const auto& file : files) arguments += " '" + file.string() + "'";
+    const Outcome outcome = runTarnell(dir, arguments);
+    EXPECT_EQ(outcome.exitStatus, 0) << outcome.console;
+    EXPECT_TRUE(outcome.console.ends_with("  6 files: 4 calculated, 2 failed. Summary: out dir/summary.csv\n"))
+        << outcome.console;
+
+    const std::vector<std::string> rows = [&] {
+        std::istringstream csv(readFile(dir / "out dir" / "summary.csv"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(csv, line);) lines.push_back(line);
+        return lines;
+    }();
+    ASSERT_EQ(rows.size(), files.size() + 1);
+    EXPECT_EQ(rows[0], "file,title,sites,GII,worst site,worst dV,status,message");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i].string());
+        EXPECT_TRUE(rows[i + 1].starts_with(files[i].string() + ",")) << rows[i + 1];
+        const bool broken = i == 2 || i + 1 == files.size();
+        EXPECT_EQ(rows[i + 1].find(",ok,") != std::string::npos, !broken) << rows[i + 1];
+        if (i + 1 == files.size()) continue;
+        const std::string name = files[i].stem().string();
+        TempDir own;
+        prepareBuiltWorkDir(own);
+        runTarnell(own, "-c '" + files[i].string() + "' out.txt -j out.json");
+        EXPECT_TRUE(readFile(dir / "out dir" / (name + ".out")) == readFile(own / "out.txt"));
+        nlohmann::json batchJson = nlohmann::json::parse(readFile(dir / "out dir" / (name + ".json")));
+        nlohmann::json ownJson = nlohmann::json::parse(readFile(own / "out.json"));
+        EXPECT_EQ(batchJson["distances"], ownJson["distances"]);
+        EXPECT_EQ(batchJson["valence_summary"], ownJson["valence_summary"]);
+    }
+    // Brucite has formal valences: its row names the GII and the site farthest from its valence.
+    std::vector<std::string> brucite;
+    std::istringstream fields(rows[2]);
+    for (std::string field; std::getline(fields, field, ',');) brucite.push_back(field);
+    ASSERT_GE(brucite.size(), 7u);  // the empty message last
+    EXPECT_EQ(brucite[2], "3");
+    EXPECT_GT(std::stod(brucite[3]), 0.0);
+    EXPECT_TRUE(brucite[4] == "Mg1" || brucite[4] == "O1" || brucite[4] == "H1") << rows[2];
+    EXPECT_TRUE(test::scratchFilesIn(dir.path()).empty());
 }
 
 }  // namespace

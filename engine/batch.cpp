@@ -1,0 +1,167 @@
+#include "engine/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "engine/calculation.h"
+#include "settings/text.h"
+#include "structure/structure_reader.h"
+
+namespace tarnell {
+namespace {
+
+struct BatchRow {
+    std::string file;
+    std::string title;
+    int sites = 0;
+    std::string gii;
+    std::string worstSite;
+    std::string worstDeviation;
+    bool ok = false;
+    std::string message;
+    bool written = true;  // the report and the JSON file reached the folder
+};
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// The message as one line: the engine's messages are indented and end with a line break.
+std::string oneLine(const std::string& message) {
+    std::string line = trimBlanks(message);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return trimBlanks(line);
+}
+
+// Names of the outputs: the file's own name without its extension, made unique when two
+// inputs share it (a/x.cif and b/x.cif give x and x_2).
+std::vector<std::string> outputNames(const std::vector<std::filesystem::path>& files) {
+    std::vector<std::string> names;
+    std::set<std::string> used;
+    for (const std::filesystem::path& file : files) {
+        const std::string stem = file.stem().string().empty() ? "structure" : file.stem().string();
+        std::string name = stem;
+        for (int k = 2; used.count(name) != 0; ++k) name = stem + "_" + std::to_string(k);
+        used.insert(name);
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+BatchRow calculate(const std::filesystem::path& file, const std::filesystem::path& report,
+                   const std::filesystem::path& json, const Settings& settings,
+                   const std::filesystem::path& workDir, const std::string& programVersion) {
+    BatchRow row;
+    row.file = file.string();
+    std::string extension = file.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    const std::optional<ReaderMode> mode = readerModeForExtension(extension);
+    if (!mode) {
+        row.message = "not a structure file (.inp, .lst, .txt or .cif)";
+        return row;
+    }
+    std::ostringstream console;  // reader notes; the report holds them too
+    CalculationResult result;
+    runCalculation(*mode, file, report, settings, workDir, console, result);
+    std::ofstream out(json, std::ios::binary | std::ios::trunc);
+    out << resultJson(result, programVersion) << '\n';
+    row.written = static_cast<bool>(out.flush()) && std::filesystem::exists(report);
+
+    row.ok = result.status == 0;
+    row.message = row.ok ? std::string() : oneLine(result.message);
+    if (result.structureRead) {
+        row.title = result.structure.title;
+        row.sites = result.structure.siteCount();
+    }
+    if (row.ok && result.summaryMade && !result.summary.sites.empty()) {
+        row.gii = formatText("%.4f", result.summary.gii);
+        const SiteSummary* worst = nullptr;
+        for (const SiteSummary& site : result.summary.sites) {
+            if (!site.missing.empty()) continue;
+            if (worst == nullptr || std::fabs(site.deviation) > std::fabs(worst->deviation))
+                worst = &site;
+        }
+        if (worst != nullptr) {
+            row.worstSite = result.structure.sites[static_cast<std::size_t>(worst->site)].name;
+            row.worstDeviation = formatText("%.4f", worst->deviation);
+        }
+    }
+    return row;
+}
+
+void drawProgress(std::ostream& console, std::size_t done, std::size_t total) {
+    constexpr std::size_t Width = 40;
+    const std::size_t filled = total == 0 ? Width : done * Width / total;
+    console << "\r  [" << std::string(filled, '#') << std::string(Width - filled, '.') << "] "
+            << done << "/" << total << std::flush;
+}
+
+}  // namespace
+
+int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesystem::path>& files,
+             const Settings& settings, const std::filesystem::path& workDir,
+             const std::string& programVersion, std::ostream& console, bool progress) {
+    std::error_code error;
+    std::filesystem::create_directories(outDir, error);
+    if (!std::filesystem::is_directory(outDir)) {
+        console << formatText("  Error !!! Folder %s cannot be made.\n", outDir.string().c_str());
+        return 1;
+    }
+    const std::vector<std::string> names = outputNames(files);
+    std::vector<BatchRow> rows(files.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    std::mutex consoleMutex;
+    const auto work = [&]() {
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+            rows[i] = calculate(files[i], outDir / (names[i] + ".out"),
+                                outDir / (names[i] + ".json"), settings, workDir, programVersion);
+            const std::size_t finished = ++done;
+            if (progress) {
+                const std::lock_guard<std::mutex> lock(consoleMutex);
+                drawProgress(console, finished, files.size());
+            }
+        }
+    };
+    const std::size_t threadCount =
+        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(files.size(), 1));
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < threadCount; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads) thread.join();
+    if (progress) console << "\n";
+
+    std::string csv = "file,title,sites,GII,worst site,worst dV,status,message\n";
+    int failed = 0;
+    bool written = true;
+    for (const BatchRow& row : rows) {
+        failed += !row.ok;
+        written = written && row.written;
+        csv += csvField(row.file) + ',' + csvField(row.title) + ',' + std::to_string(row.sites) +
+               ',' + row.gii + ',' + csvField(row.worstSite) + ',' + row.worstDeviation + ',' +
+               (row.ok ? "ok" : "failed") + ',' + csvField(row.message) + '\n';
+    }
+    std::ofstream summary(outDir / "summary.csv", std::ios::binary | std::ios::trunc);
+    summary << csv;
+    written = static_cast<bool>(summary.flush()) && written;
+    console << formatText("  %zu files: %zu calculated, %d failed. Summary: %s\n", files.size(),
+                          files.size() - static_cast<std::size_t>(failed), failed,
+                          (outDir / "summary.csv").string().c_str());
+    if (!written) console << "  Error !!! Not every output could be written.\n";
+    return written ? 0 : 1;
+}
+
+}  // namespace tarnell

@@ -1,0 +1,38 @@
+// One calculation: a structure file through every phase to its report, the results kept as
+// values for the other outputs (JSON, the batch summary).
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+
+#include "settings/settings_file.h"
+#include "structure/crystal_structure.h"
+#include "valence/json_report.h"
+
+namespace tarnell {
+
+// The files of the working directory that a run reads besides its arguments.
+struct EnginePaths {
+    std::filesystem::path settings;  // Tarnell.ini
+    std::filesystem::path bvTable;   // BVTable
+};
+
+EnginePaths enginePaths(const std::filesystem::path& workDir);
+
+// Files of higher symmetry often give an uncertainty only for the independent cell parameter;
+// this copies it onto the parameters that the crystal system makes equal to it. The values
+// themselves are left alone.
+void copyCellUncertainties(CrystalStructure& structure);
+
+// Reads `input` with `mode`, runs every phase with `settings` in `workDir` and writes the report
+// to `output`: the whole report, or the failing phase's message. Reader notes and a late failure
+// go to `console`. `result` receives what each phase produced.
+void runCalculation(ReaderMode mode, const std::filesystem::path& input,
+                    const std::filesystem::path& output, const Settings& settings,
+                    const std::filesystem::path& workDir, std::ostream& console,
+                    CalculationResult& result);
+
+// The extension a format's files carry, as the JSON output names the format.
+const char* formatName(ReaderMode mode);
+
+}  // namespace tarnell
