@@ -63,7 +63,8 @@ std::vector<std::string> outputNames(const std::vector<std::filesystem::path>& f
 
 BatchRow calculate(const std::filesystem::path& file, const std::filesystem::path& report,
                    const std::filesystem::path& json, const Settings& settings,
-                   const std::filesystem::path& workDir, const std::string& programVersion) {
+                   const std::filesystem::path& workDir, const std::string& programVersion,
+                   const ParameterTables* tables) {
     BatchRow row;
     row.file = file.string();
     std::string extension = file.extension().string();
@@ -75,7 +76,7 @@ BatchRow calculate(const std::filesystem::path& file, const std::filesystem::pat
     }
     std::ostringstream console;  // reader notes; the report holds them too
     CalculationResult result;
-    runCalculation(*mode, file, report, settings, workDir, console, result);
+    runCalculation(*mode, file, report, settings, workDir, console, result, tables);
     std::ofstream out(json, std::ios::binary | std::ios::trunc);
     out << resultJson(result, programVersion) << '\n';
     row.written = static_cast<bool>(out.flush()) && std::filesystem::exists(report);
@@ -121,6 +122,12 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
         return 1;
     }
     const std::vector<std::string> names = outputNames(files);
+    // Read once for the whole batch; a table that cannot be read fails every run with its
+    // message, as a single run would.
+    ParameterTables tables;
+    std::string tableMessage;
+    const bool tableRead =
+        readParameterTables(enginePaths(workDir).bvTable, settings, tables, tableMessage) == 0;
     std::vector<BatchRow> rows(files.size());
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
@@ -128,7 +135,8 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     const auto work = [&]() {
         for (std::size_t i = next++; i < files.size(); i = next++) {
             rows[i] = calculate(files[i], outDir / (names[i] + ".out"),
-                                outDir / (names[i] + ".json"), settings, workDir, programVersion);
+                                outDir / (names[i] + ".json"), settings, workDir, programVersion,
+                                tableRead ? &tables : nullptr);
             const std::size_t finished = ++done;
             if (progress) {
                 const std::lock_guard<std::mutex> lock(consoleMutex);

@@ -17,15 +17,6 @@
 namespace tarnell {
 namespace {
 
-// When the sums fail, the report ends after its distance list; the message says why its last
-// section is missing, in the report and on the console.
-void reportLateFailure(const std::filesystem::path& outputPath, const std::string& message,
-                       std::ostream& console) {
-    console << message;
-    std::ofstream out(outputPath, std::ios::binary | std::ios::app);
-    if (out) out << message << '\n';
-}
-
 // A relative path in the settings file is taken relative to the working directory.
 std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std::string& path) {
     return path.empty() ? std::filesystem::path() : workDir / path;
@@ -71,10 +62,26 @@ void copyCellUncertainties(CrystalStructure& structure) {
     }
 }
 
+int readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
+                        ParameterTables& tables, std::string& message) {
+    if (loadParameterTable(bvTable, tables.whole, message) != 0) return -1;
+    tables.window = linesWithB(tables.whole, settings.bvB);
+    // A fault of the reference section or of BV-B ends only the sums: the distance list stands.
+    if (!(settings.bvB > 0.0)) {
+        tables.referenceStatus = -1;
+        tables.referenceMessage =
+            formatText("  Error !!! BV-B must be positive, not %g.\n", settings.bvB);
+    } else {
+        tables.referenceStatus = readReferenceList(bvTable, settings.entryNum, tables.references,
+                                                   tables.referenceMessage);
+    }
+    return 0;
+}
+
 void runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
                     const std::filesystem::path& outputPath, const Settings& settings,
                     const std::filesystem::path& workDir, std::ostream& console,
-                    CalculationResult& result) {
+                    CalculationResult& result, const ParameterTables* tables) {
     const EnginePaths paths = enginePaths(workDir);
     const ReaderContext context{EngineWording, settings.dMax,
                                 inWorkDir(workDir, settings.sgTransFile)};
@@ -87,6 +94,7 @@ void runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     std::string& message = result.message;
     SpaceGroupRecord record;
     OperatorTable operators;
+    ParameterTables ownTables;
     int status = -1;
     // Whatever fails while reading, the message becomes the report; nothing escapes the run.
     try {
@@ -124,8 +132,14 @@ void runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
         }
         result.operatorTexts = record.operatorTexts;
         result.operatorTexts.resize(operators.size());
-        status = searchDistances(structure, operators, settings, paths.bvTable, scratchFiles,
-                                 distanceCount, message, &result.contacts);
+        if (tables == nullptr) {
+            status = readParameterTables(paths.bvTable, settings, ownTables, message);
+            tables = &ownTables;
+        }
+        if (status == 0) {
+            status = searchDistances(structure, operators, settings, tables->window, scratchFiles,
+                                     distanceCount, message, &result.contacts);
+        }
         if (status == 0 && distanceCount == 0) {
             message = formatText("  Error !!!  No distance entry within less then %5.3lf.\n",
                                  settings.dMax);
@@ -134,22 +148,42 @@ void runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     }
     result.status = status;
 
-    if (writeReport(status, outputPath, structure, record.operatorTexts, distanceCount,
-                    scratchFiles, message, console) != 0) {
-        if (status == 0) result.status = -1;
-        return;
-    }
-    if (computeValenceSums(structure, distanceCount, scratchFiles, paths.bvTable, settings,
-                           outputPath, message, &result.sums, &result.entries) != 0) {
-        reportLateFailure(outputPath, message, console);
+    // The report is made whole and written at once: one file to open, and no half report
+    // for a reader who looks while the run is still going.
+    std::string report;
+    if (status != 0) {
+        report = message + "\n";
+    } else if (readDistanceList(scratchFiles, distanceCount, result.entries, message) != 0) {
+        // The distance list is read back once, for the report and the sums.
+        report = reportText(structure, record.operatorTexts, {}) + message + "\n";
+        console << message;
         result.status = -1;
-        return;
+    } else {
+        report = reportText(structure, record.operatorTexts, result.entries);
+        const ParameterTables& t = *tables;
+        if (t.referenceStatus != 0) message = t.referenceMessage;
+        if (t.referenceStatus != 0 ||
+            computeSiteSums(structure, result.entries, settings.bvB, result.sums, message) != 0) {
+            // The report then ends after its distance list, with the reason.
+            report += message + "\n";
+            console << message;
+            result.status = -1;
+        } else {
+            result.references = t.references;
+            result.summary = summariseValences(structure, operators, result.contacts, t.whole,
+                                               settings.bvB);
+            result.summaryMade = true;
+            report += valenceSumsText(structure, result.sums, result.references);
+            report += valenceSummaryText(structure, result.summary);
+        }
     }
-    readReferenceList(paths.bvTable, settings.entryNum, result.references, message);
-    message.clear();
-    result.summaryMade = appendValenceSummary(structure, operators, result.contacts,
-                                              paths.bvTable, settings.bvB, outputPath,
-                                              result.summary) == 0;
+    std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
+    out << report;
+    if (!out.flush()) {
+        console << "  Error !!! Output file not found.\n";
+        result.status = -1;
+        result.summaryMade = false;
+    }
 }
 
 }  // namespace tarnell

@@ -8,6 +8,7 @@
 #include "settings/settings_file.h"
 #include "structure/crystal_structure.h"
 #include "valence/json_report.h"
+#include "valence/parameter_table.h"
 
 namespace tarnell {
 
@@ -26,11 +27,22 @@ void copyCellUncertainties(CrystalStructure& structure);
 
 // Reads `input` with `mode`, runs every phase with `settings` in `workDir` and writes the report
 // to `output`: the whole report, or the failing phase's message. Reader notes and a late failure
-// go to `console`. `result` receives what each phase produced.
+// go to `console`. `result` receives what each phase produced. A batch hands the parameter
+// tables in, read once for all its runs; without them the run reads BVTable itself.
+struct ParameterTables {
+    ParameterTable whole;   // every line, each with its own b: the valence summary's
+    ParameterTable window;  // the lines of the settings' b: the distance list's
+    std::vector<std::string> references;  // the report's reference list
+    int referenceStatus = 0;              // -1 when the sums cannot be made, with the message
+    std::string referenceMessage;
+};
+// -1 with the message when the table cannot be read.
+int readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
+                        ParameterTables& tables, std::string& message);
 void runCalculation(ReaderMode mode, const std::filesystem::path& input,
                     const std::filesystem::path& output, const Settings& settings,
                     const std::filesystem::path& workDir, std::ostream& console,
-                    CalculationResult& result);
+                    CalculationResult& result, const ParameterTables* tables = nullptr);
 
 // The extension a format's files carry, as the JSON output names the format.
 const char* formatName(ReaderMode mode);

@@ -202,7 +202,8 @@ std::vector<NamedSetting> settingsOfSymbol(const std::string& text,
     return settings;
 }
 
-std::vector<NamedSetting> settingsOfOperators(const std::vector<std::string>& operators) {
+std::vector<NamedSetting> settingsOfOperators(const std::vector<std::string>& operators,
+                                              int statedNumber) {
     if (operators.empty()) return {};
     gemmi::GroupOps ops;
     try {
@@ -213,13 +214,22 @@ std::vector<NamedSetting> settingsOfOperators(const std::vector<std::string>& op
         return {};
     }
     const char centring = ops.find_centering();
-    std::vector<NamedSetting> settings;
-    for (const gemmi::SpaceGroup& entry : gemmi::spacegroup_tables::main) {
-        if ((centring == entry.hall[0] || centring == entry.hall[1]) &&
-            ops.is_same_as(entry.operations())) {
-            settings.push_back(namedSetting(entry));
+    // Expanding an entry's operators is what costs; the group the file states is tried first,
+    // and the whole table only when its operators are not that group's.
+    const auto matching = [&](bool statedOnly) {
+        std::vector<NamedSetting> settings;
+        for (const gemmi::SpaceGroup& entry : gemmi::spacegroup_tables::main) {
+            if (statedOnly && entry.number != statedNumber) continue;
+            if ((centring == entry.hall[0] || centring == entry.hall[1]) &&
+                ops.is_same_as(entry.operations())) {
+                settings.push_back(namedSetting(entry));
+            }
         }
-    }
+        return settings;
+    };
+    std::vector<NamedSetting> settings;
+    if (statedNumber >= 1 && statedNumber <= 230) settings = matching(true);
+    if (settings.empty()) settings = matching(false);
     // Where one group of operators is listed twice in gemmi's table, the entry that the data
     // file holds serves.
     std::stable_partition(settings.begin(), settings.end(),

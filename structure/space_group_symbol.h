@@ -44,8 +44,10 @@ std::vector<NamedSetting> settingsOfSymbol(const std::string& text,
                                            const std::array<double, 6>& cell);
 
 // The same for an operator list that is the group of a setting gemmi holds, operator for
-// operator modulo lattice translations; empty otherwise.
-std::vector<NamedSetting> settingsOfOperators(const std::vector<std::string>& operators);
+// operator modulo lattice translations; empty otherwise. The settings of `statedNumber`, the
+// number the file states beside them, are tried first.
+std::vector<NamedSetting> settingsOfOperators(const std::vector<std::string>& operators,
+                                              int statedNumber = 0);
 
 // The standard setting of a group number (1 to 230); number 0 for any other.
 NamedSetting standardSetting(int number);

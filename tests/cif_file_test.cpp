@@ -121,11 +121,16 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
     const std::string sites = "Ce1 Ce3+ 0.28 0.16 0.10\n";
     const std::string noIdentity = "loop_\n_symmetry_equiv_pos_as_xyz\n-x,-y,-z\n";
     const std::string noGroup = "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-x,y+1/2,-z\n-x,-y,-z\n";
+    // As many operators as a centred group would have, but one shifted by the wrong vector.
+    const std::string centredNoGroup =
+        "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+1/2,y+1/2,z\n-x,-y,-z\n-x+1/2,-y,-z\n";
     const std::tuple<std::string, int, int, std::string> cases[] = {
         {noIdentity + "_symmetry_space_group_name_Hall '-P 2yn'\n_symmetry_space_group_name_H-M "
                       "'P 21/c'\n",
          14, 2, "no x,y,z); the space group is taken from the Hall symbol -P 2yn."},
         {noGroup + "_symmetry_space_group_name_H-M 'P 21/n'\n", 14, 2,
+         "not a group); the space group is taken from the H-M symbol P 21/n."},
+        {centredNoGroup + "_symmetry_space_group_name_H-M 'P 21/n'\n", 14, 2,
          "not a group); the space group is taken from the H-M symbol P 21/n."},
         {"loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n_symmetry_Int_Tables_number 14\n", 14,
          1, "not readable); the space group is taken from the number 14."},

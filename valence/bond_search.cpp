@@ -1,6 +1,8 @@
 #include "valence/bond_search.h"
 
 #include <cctype>
+#include <map>
+#include <tuple>
 
 #include "settings/text.h"
 
@@ -40,7 +42,15 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
     ParameterTable wholeTable;
     if (loadParameterTable(bvTable, wholeTable, message) != 0) return -1;
     // The distance list and its sums use the one b of the settings.
-    const ParameterTable table = linesWithB(wholeTable, settings.bvB);
+    return searchDistances(structure, operators, settings, linesWithB(wholeTable, settings.bvB),
+                           files, entryCount, message, contacts);
+}
+
+int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                    const Settings& settings, const ParameterTable& table,
+                    const DistanceListFiles& files, int& entryCount, std::string& message,
+                    std::vector<IonContact>* contacts) {
+    entryCount = 0;
 
     // The sums give each site the entries that carry its label: two sites with one label would
     // take each other's bonds.
@@ -61,12 +71,20 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
         return -1;
     }
 
-    // The bond rule depends on the two sites only, not on the image.
+    // The bond rule depends on the two sites only, not on the image, and on the sites only
+    // through their elements and the signs of their charges.
     const std::size_t n = sites.size();
     std::vector<std::vector<BondParameter>> pairParameters(n * n);
+    std::map<std::tuple<std::string, int, std::string, int>, std::vector<BondParameter>> known;
+    const auto sign = [](double q) { return (q > 0) - (q < 0); };
     for (std::size_t i = 0; i < n; ++i) {
         for (std::size_t j = 0; j < n; ++j) {
-            pairParameters[i * n + j] = bondParameters(table, sites[i], sites[j]);
+            const auto key = std::make_tuple(elementSymbol(sites[i].name), sign(sites[i].charge),
+                                             elementSymbol(sites[j].name), sign(sites[j].charge));
+            auto at = known.find(key);
+            if (at == known.end())
+                at = known.emplace(key, bondParameters(table, sites[i], sites[j])).first;
+            pairParameters[i * n + j] = at->second;
         }
     }
     if (contacts != nullptr) contacts->clear();

@@ -41,4 +41,11 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
                     const DistanceListFiles& files, int& entryCount, std::string& message,
                     std::vector<IonContact>* contacts = nullptr);
 
+// The same with the table read already: `windowTable` holds the lines of the settings' b, those
+// that the distance list uses (linesWithB).
+int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                    const Settings& settings, const ParameterTable& windowTable,
+                    const DistanceListFiles& files, int& entryCount, std::string& message,
+                    std::vector<IonContact>* contacts = nullptr);
+
 }  // namespace tarnell

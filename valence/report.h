@@ -2,8 +2,6 @@
 // that phase's message, so the user always finds the outcome in the same file.
 #pragma once
 
-#include <filesystem>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,14 +10,12 @@
 
 namespace tarnell {
 
-// Creates the report. With a non-zero `status` writes `message` and an empty line, nothing else,
-// and returns -1. Otherwise writes the crystal data, the symmetry operators (numbered from 1, as
-// the symmetry codes of the distance list number them) and the first `distanceCount` lines of
-// the distance list, and returns 0. A report that cannot be created is announced on `console`;
-// a distance list that cannot be read back ends the report with the message put in `message`.
-int writeReport(int status, const std::filesystem::path& outputPath,
-                const CrystalStructure& structure, const std::vector<std::string>& operatorTexts,
-                int distanceCount, const DistanceListFiles& distanceList,
-                std::string& message, std::ostream& console);
+// The report up to its distance list and the empty line after it: the crystal data, the symmetry
+// operators (numbered from 1, as the symmetry codes of the distance list number them) and the
+// distance list. The sums and the valence summary follow it; a failed run's report is only its
+// message and an empty line.
+std::string reportText(const CrystalStructure& structure,
+                       const std::vector<std::string>& operatorTexts,
+                       const std::vector<DistanceEntry>& entries);
 
 }  // namespace tarnell

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 
 #include "geometry/distance.h"
 #include "geometry/neighbour_search.h"
@@ -177,20 +176,6 @@ std::string valenceSummaryText(const CrystalStructure& structure, const ValenceS
     text += formatText("  Valences per cell: cations %+.3lf, anions %+.3lf\n",
                        summary.cationValences, summary.anionValences);
     return text;
-}
-
-int appendValenceSummary(const CrystalStructure& structure, const OperatorTable& operators,
-                         const std::vector<IonContact>& contacts,
-                         const std::filesystem::path& bvTable, double bvB,
-                         const std::filesystem::path& outputPath, ValenceSummary& summary) {
-    ParameterTable table;
-    std::string message;
-    if (loadParameterTable(bvTable, table, message) != 0) return -1;
-    summary = summariseValences(structure, operators, contacts, table, bvB);
-    std::ofstream out(outputPath, std::ios::binary | std::ios::app);
-    if (!out) return -1;
-    out << valenceSummaryText(structure, summary);
-    return out.flush() ? 0 : -1;
 }
 
 }  // namespace tarnell

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,13 +61,5 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
 
 // The summary as the report appends it after the reference list.
 std::string valenceSummaryText(const CrystalStructure& structure, const ValenceSummary& summary);
-
-// Summarises with the whole table at `bvTable` and appends the summary to the report at
-// `outputPath`, which the sums have completed. 0, or -1 when the table or the report cannot be
-// opened (the sums have read both just before, so only a change behind the run's back can).
-int appendValenceSummary(const CrystalStructure& structure, const OperatorTable& operators,
-                         const std::vector<IonContact>& contacts,
-                         const std::filesystem::path& bvTable, double bvB,
-                         const std::filesystem::path& outputPath, ValenceSummary& summary);
 
 }  // namespace tarnell

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
 
 #include "geometry/distance.h"
 #include "geometry/neighbour_search.h"
@@ -108,34 +107,6 @@ std::string valenceSumsText(const CrystalStructure& structure, const std::vector
     text += "  Reference list:\n";
     for (const std::string& reference : references) text += "   " + reference + "\n";
     return text;
-}
-
-int computeValenceSums(const CrystalStructure& structure, int distanceCount,
-                       const DistanceListFiles& files, const std::filesystem::path& bvTable,
-                       const Settings& settings, const std::filesystem::path& outputPath,
-                       std::string& message, std::vector<SiteSums>* sums,
-                       std::vector<DistanceEntry>* entriesRead) {
-    if (!(settings.bvB > 0.0)) {
-        message = formatText("  Error !!! BV-B must be positive, not %g.\n", settings.bvB);
-        return -1;
-    }
-    std::vector<std::string> references;
-    if (readReferenceList(bvTable, settings.entryNum, references, message) != 0) return -1;
-
-    std::vector<DistanceEntry> entries;
-    if (readDistanceList(files, distanceCount, entries, message) != 0) return -1;
-    std::vector<SiteSums> computed;
-    if (computeSiteSums(structure, entries, settings.bvB, computed, message) != 0) return -1;
-
-    std::ofstream out(outputPath, std::ios::binary | std::ios::app);
-    if (!out) {
-        message = "  Error !!! Output file not found.\n";
-        return -1;
-    }
-    out << valenceSumsText(structure, computed, references);
-    if (sums != nullptr) *sums = std::move(computed);
-    if (entriesRead != nullptr) *entriesRead = std::move(entries);
-    return 0;
 }
 
 }  // namespace tarnell

@@ -4,11 +4,9 @@
 // with the reference list.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "settings/settings_file.h"
 #include "structure/crystal_structure.h"
 #include "valence/distance_list.h"
 
@@ -44,14 +42,5 @@ int computeSiteSums(const CrystalStructure& structure, const std::vector<Distanc
 // The "Bond valence sum" section and the reference list as the report prints them.
 std::string valenceSumsText(const CrystalStructure& structure, const std::vector<SiteSums>& sums,
                             const std::vector<std::string>& references);
-
-// Reads the distance list back, computes the sums and appends the section and the reference
-// list to the report at `outputPath`. 0 on success; -1 with one message line otherwise, the
-// report then left as it was. `sums` receives the sums.
-int computeValenceSums(const CrystalStructure& structure, int distanceCount,
-                       const DistanceListFiles& files, const std::filesystem::path& bvTable,
-                       const Settings& settings, const std::filesystem::path& outputPath,
-                       std::string& message, std::vector<SiteSums>* sums = nullptr,
-                       std::vector<DistanceEntry>* entries = nullptr);
 
 }  // namespace tarnell
