@@ -1,5 +1,6 @@
 #include "engine/run_sequence.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "engine/batch.h"
@@ -8,6 +9,42 @@
 #include "structure/structure_reader.h"
 
 namespace tarnell {
+
+int batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files,
+                std::string& message) {
+    std::error_code error;
+    if (argument.size() > 1 && argument[0] == '@') {
+        std::ifstream list(argument.substr(1), std::ios::binary);
+        if (!list) {
+            message = formatText("  Error !!! List %s cannot be read.\n", argument.c_str() + 1);
+            return -1;
+        }
+        std::string line;
+        while (readLine(list, line)) {
+            if (!trimBlanks(line).empty()) files.emplace_back(line);
+        }
+        return 0;
+    }
+    if (!std::filesystem::is_directory(argument, error)) {
+        files.emplace_back(argument);
+        return 0;
+    }
+    // A folder gives its structure files, those of its subfolders too, in name order.
+    std::vector<std::filesystem::path> found;
+    for (std::filesystem::recursive_directory_iterator it(argument, error), end;
+         !error && it != end; it.increment(error)) {
+        std::string extension = it->path().extension().string();
+        if (!extension.empty()) extension.erase(0, 1);
+        if (it->is_regular_file(error) && readerModeForExtension(extension)) found.push_back(it->path());
+    }
+    if (error) {
+        message = formatText("  Error !!! Folder %s cannot be read.\n", argument.c_str());
+        return -1;
+    }
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
+    return 0;
+}
 
 bool isBatch(const std::vector<std::string>& args) {
     return args.size() >= 2 && args[1] == "--batch";
@@ -35,7 +72,13 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
     }
 
     if (batch) {
-        const std::vector<std::filesystem::path> files(args.begin() + 3, args.end());
+        std::vector<std::filesystem::path> files;
+        for (auto arg = args.begin() + 3; arg != args.end(); ++arg) {
+            if (batchInputs(*arg, files, message) != 0) {
+                console << message;
+                return 1;
+            }
+        }
         return runBatch(args[2], files, settings, workDir, TARNELL_VERSION, console, onTerminal);
     }
 

@@ -19,7 +19,7 @@ inline constexpr const char* UsageText =
     "     <Tarnell -i inpfile outfile> for ICSD file\n"
     "     <Tarnell -c inpfile outfile> for CIF file\n"
     "     <Tarnell -c inpfile outfile -j jsonfile> also writes the result as JSON\n"
-    "     <Tarnell --batch outdir file ...> for many files, each by its extension\n";
+    "     <Tarnell --batch outdir file|folder|@list ...> for many files, each by its extension\n";
 
 // Runs one calculation, or a batch. `args` is the whole command line, program name first;
 // console lines go to `console`. Returns -1 after the usage text or a settings failure, 1 when
@@ -27,6 +27,12 @@ inline constexpr const char* UsageText =
 // message stands in the report. Waiting for the user's key is left to the caller.
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
               std::ostream& console, bool onTerminal = false);
+
+// The files a batch argument names: the file itself, every structure file (by its extension) in
+// a folder and its subfolders, or with "@list" every line of the file `list`. Appended to
+// `files`; -1 with the message when a folder or a list cannot be read.
+int batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files,
+                std::string& message);
 
 // Whether `args` ask for a batch, which never waits for a key.
 bool isBatch(const std::vector<std::string>& args);

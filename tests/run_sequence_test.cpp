@@ -111,5 +111,30 @@ TEST(RunSequence, LaterFailuresEndInTheReportAndTheRunCompletes) {
     }
 }
 
+// A batch takes files, folders (with their subfolders, structure files only, in name order) and
+// lists of files.
+TEST(RunSequence, BatchInputsFromFilesFoldersAndLists) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "cifs" / "sub");
+    for (const char* name : {"cifs/z.cif", "cifs/sub/a.INP", "cifs/readme.md"})
+        test::writeFile(dir / name, "");
+    test::writeFile(dir / "list", "one.cif\n\n  \ntwo.lst\n");
+    // "@" put in front without operator+, which GCC 12 warns about wrongly (-Wrestrict).
+    const auto listArgument = [](const std::filesystem::path& list) {
+        std::string argument = list.string();
+        return argument.insert(0, 1, '@');
+    };
+    std::vector<std::filesystem::path> files;
+    std::string message;
+    for (const std::string& argument :
+         {(dir / "x.cif").string(), (dir / "cifs").string(), listArgument(dir / "list")})
+        ASSERT_EQ(batchInputs(argument, files, message), 0) << argument;
+    EXPECT_EQ(files, (std::vector<std::filesystem::path>{
+                         dir / "x.cif", dir / "cifs" / "sub" / "a.INP", dir / "cifs" / "z.cif",
+                         "one.cif", "two.lst"}));
+    EXPECT_EQ(batchInputs(listArgument(dir / "no list"), files, message), -1);
+    EXPECT_EQ(message, "  Error !!! List " + (dir / "no list").string() + " cannot be read.\n");
+}
+
 }  // namespace
 }  // namespace tarnell

@@ -53,7 +53,8 @@ TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaitingOrTouching
                   "     <Tarnell -i inpfile outfile> for ICSD file\n"
                   "     <Tarnell -c inpfile outfile> for CIF file\n"
                   "     <Tarnell -c inpfile outfile -j jsonfile> also writes the result as JSON\n"
-                  "     <Tarnell --batch outdir file ...> for many files, each by its extension\n"
+                  "     <Tarnell --batch outdir file|folder|@list ...> for many files, each by its "
+                  "extension\n"
                   "Ok?\n")
             << arguments;
     }
