@@ -18,5 +18,5 @@ int main(int argc, char** argv) {
     }
     std::cout.flush();
     tarnell::waitForKey();
-    return status == 0 ? 0 : 255;
+    return status < 0 ? 255 : status;
 }

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "geometry/cell_metric.h"
 #include "geometry/neighbour_search.h"
 #include "geometry/operator_expansion.h"
 #include "settings/settings_file.h"
@@ -48,6 +49,44 @@ std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std:
     return path.empty() ? std::filesystem::path() : workDir / path;
 }
 
+constexpr std::size_t MaxPathTextLength = 400;
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    // A file that does not exist yet is the same when both names lead to one place.
+    const std::filesystem::path left = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const std::filesystem::path right = std::filesystem::weakly_canonical(b, error);
+    return !error && left == right;
+}
+
+// The report replaces whatever stands at its path, so it must not stand where the run's input or
+// the data the engine reads are kept.
+bool reportWouldReplaceInput(const std::filesystem::path& output,
+                             const std::filesystem::path& input,
+                             const std::filesystem::path& workDir, const EnginePaths& paths,
+                             const Settings* settings) {
+    std::vector<std::filesystem::path> kept = {input, paths.settings, paths.bvTable};
+    if (settings != nullptr) {
+        if (!settings->spgraFile.empty()) kept.push_back(workDir / settings->spgraFile);
+        if (!settings->sgTransFile.empty()) kept.push_back(workDir / settings->sgTransFile);
+    }
+    for (const std::filesystem::path& path : kept) {
+        if (sameFile(output, path)) return true;
+    }
+    return false;
+}
+
+// Opened for appending, the file is neither changed nor, when it exists, emptied; a run that
+// could not write its report must not end as if it had.
+bool reportCanBeWritten(const std::filesystem::path& output) {
+    std::error_code error;
+    if (std::filesystem::is_directory(output, error)) return false;
+    std::ofstream probe(output, std::ios::binary | std::ios::app);
+    return static_cast<bool>(probe);
+}
+
 }  // namespace
 
 EnginePaths enginePaths(const std::filesystem::path& workDir) {
@@ -81,21 +120,33 @@ void copyCellUncertainties(CrystalStructure& structure) {
 
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
               std::ostream& console) {
+    const EnginePaths paths = enginePaths(workDir);
+    Settings settings;
+    std::string message;
+    // Read first only so that the report can be kept off the files the settings name; a
+    // failure is announced after the usage check, as before.
+    const int settingsStatus = readSettings(paths.settings, settings, message);
+
     const std::optional<ReaderMode> mode =
         args.size() >= 4 ? readerModeForOption(args[1]) : std::nullopt;
-    if (!mode) {
+    if (!mode || reportWouldReplaceInput(args[3], args[2], workDir, paths,
+                                         settingsStatus == 0 ? &settings : nullptr)) {
         console << UsageText << "Ok?\n";
         return -1;
     }
     console << "!!! Now calculating .... \n";
 
-    const EnginePaths paths = enginePaths(workDir);
-    Settings settings;
-    std::string message;
-    if (readSettings(paths.settings, settings, message) != 0) {
-        // Whatever failed, the user is pointed at the settings file as a whole.
-        console << "  Error !!! Tarnell.ini file not found.\n" << "Ok?\n";
+    if (settingsStatus != 0) {
+        // The fixed line points at the settings file as a whole; the next one says what to fix.
+        console << "  Error !!! Tarnell.ini file not found.\n" << message;
+        if (!message.empty() && message.back() != '\n') console << '\n';
+        console << "Ok?\n";
         return -1;
+    }
+    if (!reportCanBeWritten(args[3])) {
+        console << formatText("  Error !!! Output file %s cannot be written.\n",
+                              printableText(args[3], MaxPathTextLength).c_str());
+        return 1;
     }
 
     {
@@ -110,6 +161,9 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         OperatorTable operators;
         message.clear();
         int status = readStructure(*mode, inputPath, structure, context, message);
+        if (status == 0) {
+            status = checkCell(structure.cell, structure.cellSigma, EngineWording, message);
+        }
         if (status == 0) {
             status = readSpaceGroupRecord(inWorkDir(workDir, settings.spgraFile), structure,
                                           record, message);

@@ -35,9 +35,10 @@ EnginePaths enginePaths(const std::filesystem::path& workDir);
 void copyCellUncertainties(CrystalStructure& structure);
 
 // Runs one calculation. `args` is the whole command line, program name first; console lines go
-// to `console`. Returns -1 after the usage text or a settings failure, 0 on every other path,
-// also when a phase failed and its message stands in the report. Waiting for the user's key is
-// left to the caller.
+// to `console`. Returns -1 after the usage text (also for a report path that is the input, the
+// settings, the parameter table or a space-group file) or a settings failure, 1 when the report
+// cannot be written, and 0 on every other path, also when a phase failed and its message stands
+// in the report. Waiting for the user's key is left to the caller.
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
               std::ostream& console);
 

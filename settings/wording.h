@@ -36,6 +36,27 @@ struct Wording {
     const char* labelTwice;              // the label
     const char* spaceGroupUnknown;       // the symbol, or what the file gives instead
     const char* settingNotHeld;          // the symbol
+    // An input that exists but cannot be read, and one that is a directory, a FIFO or a device
+    // (argument: its path).
+    const char* fileCannotBeRead;
+    const char* notRegularFile;
+    // A line longer than MaxLineLength (arguments: the line number, the path).
+    const char* lineTooLong;
+    // Positional files: a token that must be a number and is not (token, line number, path), and
+    // a line with the wrong count of values (line number, path, values found, values wanted).
+    const char* badNumberInLine;
+    const char* valueCountInLine;
+    // A cell that is no cell: an edge (its name and value), an angle (name and value), the three
+    // angles together, an uncertainty (its value and the parameter's name).
+    const char* cellEdgeNotPositive;
+    const char* cellAngleOutOfRange;
+    const char* cellAnglesMakeNoCell;
+    const char* cellSigmaInvalid;
+    // A symmetry operator text that does not read (the text, the reason).
+    const char* badOperator;
+    // A settings value: not a number (key, value), out of its range (key, value, the range).
+    const char* settingNotNumber;
+    const char* settingOutOfRange;
 };
 
 inline constexpr Wording EngineWording{
@@ -57,6 +78,18 @@ inline constexpr Wording EngineWording{
     "  Error !!!  Species label %s is used twice.\n",
     "  Error !!!  Space group %s is not known.\n",
     "  Error !!!  Space group %s is in a setting that the space-group file does not hold.\n",
+    "  Error !!!  %s file cannot be read.\n",
+    "  Error !!!  %s is not a regular file.\n",
+    "  Error !!!  Line %d of %s is longer than 1 MB.\n",
+    "  Error !!!  \"%s\" in line %d of %s is not a valid number.\n",
+    "  Error !!!  Line %d of %s holds %d values instead of %d.\n",
+    "  Error !!!  Cell edge %s = %g must be positive.\n",
+    "  Error !!!  Cell angle %s = %g must lie between 0 and 180 degrees.\n",
+    "  Error !!!  Cell angles alpha = %g, beta = %g, gamma = %g make no cell.\n",
+    "  Error !!!  Uncertainty %g of cell parameter %s must be finite and not negative.\n",
+    "  Error !!!  Symmetry operator \"%s\" cannot be read: %s.\n",
+    "  Error !!!   %s value \"%s\" is not a number.\n",
+    "  Error !!!   %s = %s must be %s.\n",
 };
 
 inline constexpr Wording FrontEndWording{
@@ -78,6 +111,18 @@ inline constexpr Wording FrontEndWording{
     "  Species label %s is used twice !!!\n",
     "  Space group %s is not known !!!\n",
     "  Space group %s is in a setting that the space-group file does not hold !!!\n",
+    "  %s file cannot be read !!!\n",
+    "  %s is not a regular file !!!\n",
+    "  Line %d of %s is longer than 1 MB !!!\n",
+    "  \"%s\" in line %d of %s is not a valid number !!!\n",
+    "  Line %d of %s holds %d values instead of %d !!!\n",
+    "  Cell edge %s = %g must be positive !!!\n",
+    "  Cell angle %s = %g must lie between 0 and 180 degrees !!!\n",
+    "  Cell angles alpha = %g, beta = %g, gamma = %g make no cell !!!\n",
+    "  Uncertainty %g of cell parameter %s must be finite and not negative !!!\n",
+    "  Symmetry operator \"%s\" cannot be read: %s !!!\n",
+    "%s value \"%s\" is not a number !!!\n",
+    "%s = %s must be %s !!!\n",
 };
 
 }  // namespace tarnell

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "geometry/operator_text.h"
 #include "geometry/setting_transformation.h"
 #include "settings/text.h"
 #include "structure/uncertain_number.h"
@@ -204,6 +205,15 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         valueOf(block, {"_space_group_IT_number", "_symmetry_Int_Tables_number"}).value_or(""));
     const std::vector<std::string> operators =
         valuesOf(block, {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"});
+    for (const std::string& text : operators) {
+        std::string reason;
+        if (!readOperatorText(text, reason)) {
+            message = formatText(wording.badOperator,
+                                 printableText(text, MaxOperatorTextLength).c_str(),
+                                 reason.c_str());
+            return -1;
+        }
+    }
     const gemmi::SpaceGroup* group = groupOfOperators(operators);
     if (group == nullptr && operators.empty() && symbol) {
         group = gemmi::find_spacegroup_by_name(*symbol, structure.cell[3], structure.cell[5]);

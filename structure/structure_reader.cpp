@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <fstream>
+#include <set>
 
+#include "settings/input_file.h"
 #include "settings/text.h"
 #include "structure/cif_file.h"
 #include "structure/icsd_text.h"
@@ -29,14 +31,10 @@ std::optional<ReaderMode> readerModeForExtension(const std::string& extension) {
     return std::nullopt;
 }
 
-int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& structure,
-                  const ReaderContext& context, std::string& message) {
-    structure.uniqueAxis.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        message = formatText(context.wording.structureFileNotFound, path.string().c_str());
-        return -1;
-    }
+namespace {
+
+int readFormat(ReaderMode mode, std::istream& in, const std::filesystem::path& path,
+               CrystalStructure& structure, const ReaderContext& context, std::string& message) {
     switch (mode) {
         case ReaderMode::NativeFile:
             return readNativeFile(in, path, structure, context.wording, message);
@@ -50,6 +48,59 @@ int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStr
             message = context.wording.unknownFormat;
             return -1;
     }
+}
+
+// A one-line text: line breaks and tabs become blanks before the rest is made printable.
+std::string oneLineText(const std::string& text, std::size_t maxCharacters) {
+    std::string line = text;
+    for (char& c : line) {
+        if (c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') c = ' ';
+    }
+    return printableText(line, maxCharacters);
+}
+
+}  // namespace
+
+void tidyStructureText(CrystalStructure& structure) {
+    structure.title = oneLineText(structure.title, MaxTitleLength);
+    structure.sgName = oneLineText(structure.sgName, MaxSymbolLength);
+    for (Site& site : structure.sites) {
+        std::string label = site.name;
+        for (char& c : label) {
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') c = '_';
+        }
+        site.name = printableText(label, MaxLabelLength);
+    }
+}
+
+int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& structure,
+                  const ReaderContext& context, std::string& message) {
+    const Wording& wording = context.wording;
+    structure.uniqueAxis.clear();
+    if (checkInputFile(path, wording.structureFileNotFound, wording, message) != 0) return -1;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        message = formatText(wording.fileCannotBeRead, path.string().c_str());
+        return -1;
+    }
+    if (readFormat(mode, in, path, structure, context, message) != 0) {
+        // A message may quote a token of the file, which can be anything.
+        const bool lineEnd = !message.empty() && message.back() == '\n';
+        message = printableText(message, MaxMessageLength);
+        if (lineEnd) message.back() = '\n';
+        return -1;
+    }
+    tidyStructureText(structure);
+    // Labels name the sites in every later list; two sites under one name would share their
+    // bonds. Blanks made "_" or a cut label can make two labels equal.
+    std::set<std::string> labels;
+    for (const Site& site : structure.sites) {
+        if (!labels.insert(site.name).second) {
+            message = formatText(wording.labelTwice, site.name.c_str());
+            return -1;
+        }
+    }
+    return 0;
 }
 
 }  // namespace tarnell

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "settings/input_file.h"
 #include "settings/line_search.h"
 #include "settings/text.h"
 #include "settings/wording.h"
@@ -18,9 +19,14 @@ bool readsAsNumber(const std::string& text, double& value) {
 
 int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
                        std::string& message) {
+    // An empty or unreadable table would otherwise end in "No distance entry", as if the
+    // structure had no bonds.
+    if (checkInputFile(path, EngineWording.dataFileNotFound, EngineWording, message) != 0) {
+        return -1;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(EngineWording.dataFileNotFound, path.string().c_str());
+        message = formatText(EngineWording.fileCannotBeRead, path.string().c_str());
         return -1;
     }
     table.lines.clear();
@@ -41,6 +47,11 @@ int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
         // is read back field by field: a line without one is not a data line.
         if (entry.reference.empty() || !readsAsNumber(r0, entry.r0)) continue;
         table.lines.push_back(std::move(entry));
+    }
+    if (table.lines.empty()) {
+        message = formatText("  Error !!!   %s holds no bond valence parameters.\n",
+                             path.string().c_str());
+        return -1;
     }
     return 0;
 }
