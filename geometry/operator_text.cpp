@@ -75,6 +75,12 @@ bool readComponent(std::string_view text, int number, SymmetryOperator& op, int 
     for (;;) {
         while (pos < text.size() && isBlank(text[pos])) ++pos;
         if (pos == text.size()) break;
+        const char first = text[pos];
+        if (first != '+' && first != '-' && first != '.' && first != '/' && !isDigit(first) &&
+            letterColumn(first) < 0) {
+            reason = characterText(first) + " is not part of an operator";
+            return false;
+        }
         double sign = 1.0;
         const bool signed_ = text[pos] == '+' || text[pos] == '-';
         if (signed_) {
