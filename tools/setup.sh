@@ -10,6 +10,8 @@ packages=(
   googletest libgtest-dev locales
   # space-group tables and CIF reading (headers only; the CIF parser needs PEGTL, stb for its helpers)
   gemmi-dev tao-pegtl-dev libstb-dev
+  # fuzzing the readers (tools/fuzz.sh): clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
   # Kestrin
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
   # Kestrin looking right on a bare machine, and headless window tests
