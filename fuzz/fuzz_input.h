@@ -16,15 +16,16 @@ namespace tarnell::fuzz {
 // The input as the file `name` in the temporary directory, one per process and name.
 inline std::filesystem::path inputFile(const std::uint8_t* data, std::size_t size,
                                        const char* name) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("tarnell-fuzz-" + std::to_string(::getpid()) + "-" + name);
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("tarnell-fuzz-" + std::to_string(::getpid()) + "-" + name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     return path;
 }
 
-inline std::filesystem::path sourceDir() { return TARNELL_SOURCE_DIR; }
+inline std::filesystem::path sourceDir() {
+    return TARNELL_SOURCE_DIR;
+}
 
 // Ends the run with the broken promise named, so that libFuzzer keeps the input.
 inline void require(bool condition, const char* promise) {

@@ -14,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (readSettings(path, settings, message) == 0) {
         fuzz::require(std::isfinite(settings.bvB) && settings.bvB > 0 && settings.bvB < MaxBvB,
                       "BV-B in range");
-        fuzz::require(settings.dMin > 0 && settings.dMin < settings.dMax &&
-                          std::isfinite(settings.dMax),
-                      "distance window in range");
+        fuzz::require(
+            settings.dMin > 0 && settings.dMin < settings.dMax && std::isfinite(settings.dMax),
+            "distance window in range");
         fuzz::require(settings.hMin <= settings.hMax && settings.hMax <= MaxCellTranslation &&
                           settings.hMin >= -MaxCellTranslation,
                       "cell translations in range");
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Settings frontEnd;
     int keysRead = 0;
     std::string shown;
-    const bool read =
-        readSettings(path, frontEnd, [&](const std::string& m) { shown += m; }, &keysRead);
+    const bool read = readSettings(
+        path, frontEnd, [&](const std::string& m) { shown += m; }, &keysRead);
     fuzz::require(read == shown.empty(), "the front end shows a message exactly on failure");
     fuzz::require(keysRead >= 0 && keysRead <= SettingsKeyCount, "keys counted");
     return 0;

@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CrystalStructure lookedUp = structure;
     if (readSpaceGroupRecord(path, lookedUp, record, message) == 0) {
         OperatorTable table;
-        const int count = expandSymmetryOperators(record.operatorLineCount,
-                                                  record.centrosymmetricFlag, record.operatorTexts,
-                                                  record.groupCodes, table);
+        const int count =
+            expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
+                                    record.operatorTexts, record.groupCodes, table);
         fuzz::require(count <= MaxOperators, "at most MaxOperators operators");
         fuzz::require(table.size() == static_cast<std::size_t>(count) &&
                           record.operatorTexts.size() == table.size(),

@@ -19,8 +19,7 @@ Matrix metricTensor(const std::array<double, 6>& p) {
 
 int checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
               const Wording& wording, std::string& message) {
-    static constexpr std::array<const char*, 6> Names = {"a",     "b",    "c",
-                                                         "alpha", "beta", "gamma"};
+    static constexpr std::array<const char*, 6> Names = {"a", "b", "c", "alpha", "beta", "gamma"};
     for (int i = 0; i < 3; ++i) {
         if (!(std::isfinite(cell[i]) && cell[i] > 0.0)) {
             message = formatText(wording.cellEdgeNotPositive, Names[i], cell[i]);

@@ -7,15 +7,26 @@
 namespace tarnell {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 int letterColumn(char c) {
     switch (c) {
-        case 'x': case 'X': return 0;
-        case 'y': case 'Y': return 1;
-        case 'z': case 'Z': return 2;
-        default: return -1;
+        case 'x':
+        case 'X':
+            return 0;
+        case 'y':
+        case 'Y':
+            return 1;
+        case 'z':
+        case 'Z':
+            return 2;
+        default:
+            return -1;
     }
 }
 
@@ -156,9 +167,8 @@ std::optional<SymmetryOperator> readOperatorText(std::string_view text, std::str
     std::size_t begin = 0;
     for (int row = 0; row < 3; ++row) {
         const std::size_t comma = text.find(',', begin);
-        const std::string_view part = text.substr(begin, comma == std::string_view::npos
-                                                             ? std::string_view::npos
-                                                             : comma - begin);
+        const std::string_view part = text.substr(
+            begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin);
         if (!readComponent(part, row + 1, op, row, reason)) return std::nullopt;
         begin = comma + 1;
     }

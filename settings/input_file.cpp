@@ -38,8 +38,7 @@ int checkInputFile(const std::filesystem::path& path, const char* notFoundFormat
     char last = '\0';
     int lineNumber = 1;
     const auto tooLong = [&]() {
-        return lineLength > MaxLineLength + 1 ||
-               (lineLength == MaxLineLength + 1 && last != '\r');
+        return lineLength > MaxLineLength + 1 || (lineLength == MaxLineLength + 1 && last != '\r');
     };
     while (in) {
         in.read(chunk.data(), chunk.size());

@@ -144,7 +144,8 @@ TEST(NativeFile, EveryValueReadsWholeOrItsLineAndTokenAreNamed) {
         std::string expected;
     } cases[] = {
         {"5.0 6.0 7.0 90 90 90", "4.7589", formatText(count.c_str(), 8, name.c_str(), 1, 6)},
-        {"5.0 6.0 7.0 90 90 90", "5 6 7 90 90 90 1", formatText(count.c_str(), 8, name.c_str(), 7, 6)},
+        {"5.0 6.0 7.0 90 90 90", "5 6 7 90 90 90 1",
+         formatText(count.c_str(), 8, name.c_str(), 7, 6)},
         {"6.0 7.0", "abc 7.0", formatText(token.c_str(), "abc", 8, name.c_str())},
         {"6.0 7.0", "nan 7.0", formatText(token.c_str(), "nan", 8, name.c_str())},
         {"6.0 7.0", "0x1p3 7.0", formatText(token.c_str(), "0x1p3", 8, name.c_str())},
@@ -153,11 +154,14 @@ TEST(NativeFile, EveryValueReadsWholeOrItsLineAndTokenAreNamed) {
         {"  0 0 0 0 0 0", "  0 0 inf 0 0 0", formatText(token.c_str(), "inf", 9, name.c_str())},
         {"  1   1", "  1", formatText(count.c_str(), 6, name.c_str(), 1, 2)},
         {"  1   1", "  1.5 1", formatText(token.c_str(), "1.5", 6, name.c_str())},
-        {"#\n  1\n#\n  Na1", "#\n  -1\n#\n  Na1", formatText(token.c_str(), "-1", 11, name.c_str())},
-        {"#\n  1\n#\n  Na1", "#\n  1x\n#\n  Na1", formatText(token.c_str(), "1x", 11, name.c_str())},
+        {"#\n  1\n#\n  Na1", "#\n  -1\n#\n  Na1",
+         formatText(token.c_str(), "-1", 11, name.c_str())},
+        {"#\n  1\n#\n  Na1", "#\n  1x\n#\n  Na1",
+         formatText(token.c_str(), "1x", 11, name.c_str())},
         {"  1.0  3.0\n", "\n", formatText(count.c_str(), 13, name.c_str(), 4, 6)},
         {"0.2  0.3", "zz  0.3", formatText(token.c_str(), "zz", 13, name.c_str())},
-        {"  Na1  1.0  0.1  0.2  0.3  1.0  3.0", "", formatText(count.c_str(), 13, name.c_str(), 0, 6)},
+        {"  Na1  1.0  0.1  0.2  0.3  1.0  3.0", "",
+         formatText(count.c_str(), 13, name.c_str(), 0, 6)},
         {"                  0 0 0\n", "                  0 0\n",
          formatText(count.c_str(), 14, name.c_str(), 2, 3)},
     };

@@ -74,26 +74,28 @@ TEST(OperatorText, AnythingElseIsRefusedWithItsReason) {
 TEST(OperatorText, SpaceGroupFileAndCifRefuseAnUnreadableOperator) {
     TempDir dir;
     const std::filesystem::path source(TARNELL_SOURCE_DIR);
-    writeFile(dir / "spgra.dat",
-              "  2  1  1  1  1   P -1\n 1 1 1 0 0 0 0 0 0 0 0 0 0 0\nx<y,y,z\n");
+    writeFile(dir / "spgra.dat", "  2  1  1  1  1   P -1\n 1 1 1 0 0 0 0 0 0 0 0 0 0 0\nx<y,y,z\n");
     CrystalStructure structure;
     structure.sgNumber = 2;
     SpaceGroupRecord record;
     std::string message;
     EXPECT_EQ(readSpaceGroupRecord(dir / "spgra.dat", structure, record, message), -1);
-    EXPECT_EQ(message, "  Error !!!  Symmetry operator \"x<y,y,z\" cannot be read: \"<\" is not "
-                       "part of an operator.\n");
+    EXPECT_EQ(message,
+              "  Error !!!  Symmetry operator \"x<y,y,z\" cannot be read: \"<\" is not "
+              "part of an operator.\n");
 
     std::string cif = readFile(source / "tests/data/cif/monazite_operators_only.cif");
     cif.replace(cif.find("-x,-y,-z"), 8, "-z+99999999999999999999/2,-y,-x");
     writeFile(dir / "m.cif", cif);
     for (const auto& [wording, expected] :
-         {std::pair{&EngineWording,
-                    std::string("  Error !!!  Symmetry operator \"-z+99999999999999999999/2,-y,-x\" "
-                                "cannot be read: the number 99999999999999999999 is too long.\n")},
+         {std::pair{
+              &EngineWording,
+              std::string("  Error !!!  Symmetry operator \"-z+99999999999999999999/2,-y,-x\" "
+                          "cannot be read: the number 99999999999999999999 is too long.\n")},
           {&FrontEndWording,
-           std::string("  Symmetry operator \"-z+99999999999999999999/2,-y,-x\" cannot be read: the "
-                       "number 99999999999999999999 is too long !!!\n")}}) {
+           std::string(
+               "  Symmetry operator \"-z+99999999999999999999/2,-y,-x\" cannot be read: the "
+               "number 99999999999999999999 is too long !!!\n")}}) {
         CrystalStructure s;
         EXPECT_EQ(readStructure(ReaderMode::CifFile, dir / "m.cif", s,
                                 ReaderContext{*wording, 3.0, source / "data/sgtrans.dat"}, message),

@@ -1,7 +1,6 @@
 #include "engine/run_sequence.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <array>
@@ -95,10 +94,11 @@ TEST(RunSequence, LaterFailuresEndInTheReportAndTheRunCompletes) {
         {"BVTable", ReferenceHeader, "", "out.txt", sumsFailure + "\n", sumsFailure},
         // A cell of three angles of 170 degrees gave Ti-O 0.557 A; blanks in a label are "_".
         {"in.inp", "90.00000    90.00000    90.00000", "170.00000   170.00000   170.00000",
-         "out.txt", "  Error !!!  Cell angles alpha = 170, beta = 170, gamma = 170 make no cell.\n\n",
-         ""},
+         "out.txt",
+         "  Error !!!  Cell angles alpha = 170, beta = 170, gamma = 170 make no cell.\n\n", ""},
         {"in.inp", "    0.00010     0.00000", "    0.00010    -0.00010", "out.txt",
-         "  Error !!!  Uncertainty -0.0001 of cell parameter b must be finite and not negative.\n\n",
+         "  Error !!!  Uncertainty -0.0001 of cell parameter b must be finite and not "
+         "negative.\n\n",
          ""},
         {"BVTable", NaClParameters, "", "out.txt",
          "  Error !!!   BVTABLE holds no bond valence parameters.\n\n", ""},
@@ -130,13 +130,12 @@ TEST(RunSequence, ReportPathOfAFileTheRunReadsGivesTheUsageTextAndDestroysNothin
     std::filesystem::create_hard_link(work.dir / "spgra.dat", work.dir / "linked.dat");
     std::filesystem::create_symlink(work.dir / "in.inp", work.dir / "pointer.inp");
     std::filesystem::create_directory(work.dir / "sub");
-    const std::vector<std::string> names = {"in.inp",     "Tarnell.ini", "BVTable", "spgra.dat",
-                                            "sgtrans.dat", "out.txt"};
+    const std::vector<std::string> names = {"in.inp",    "Tarnell.ini", "BVTable",
+                                            "spgra.dat", "sgtrans.dat", "out.txt"};
     std::vector<std::string> before;
     for (const std::string& name : names) before.push_back(readFile(work.dir / name));
-    for (const std::string output :
-         {"in.inp", "sub/../in.inp", "pointer.inp", "Tarnell.ini", "./BVTable", "spgra.dat",
-          "linked.dat", "sgtrans.dat"}) {
+    for (const std::string output : {"in.inp", "sub/../in.inp", "pointer.inp", "Tarnell.ini",
+                                     "./BVTable", "spgra.dat", "linked.dat", "sgtrans.dat"}) {
         std::string console;
         EXPECT_EQ(work.run(output, console), -1) << output;
         EXPECT_EQ(console, std::string(UsageText) + "Ok?\n") << output;
@@ -176,10 +175,12 @@ TEST(RunSequence, SettingsFailureNamesTheKeyAndTheReason) {
         std::string from, to;
         std::string reason;
     } cases[] = {
-        {"D-min      =0.500", "D-min      =0", "  Error !!!   D-min = 0 must be above 0 and below D-max 3.\n"},
+        {"D-min      =0.500", "D-min      =0",
+         "  Error !!!   D-min = 0 must be above 0 and below D-max 3.\n"},
         {"H-max      =1", "H-max      =2147483647",
          "  Error !!!   H-max = 2147483647 must be from -10 to 10.\n"},
-        {"BV-B       =0.370", "BV-B       =inf", "  Error !!!   BV-B value \"inf\" is not a number.\n"},
+        {"BV-B       =0.370", "BV-B       =inf",
+         "  Error !!!   BV-B value \"inf\" is not a number.\n"},
         {"H-min      =", "H_min      =", "  Error !!!   H-min not found.\n"},
     };
     for (const auto& c : cases) {

@@ -93,7 +93,8 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
         {path("folder"), "  Error !!!  " + path("folder") + " is not a regular file.\n"},
         {path("fifo"), "  Error !!!  " + path("fifo") + " is not a regular file.\n"},
         {"/dev/zero", "  Error !!!  /dev/zero is not a regular file.\n"},
-        {path("long.inp"), "  Error !!!  Line 3 of " + path("long.inp") + " is longer than 1 MB.\n"},
+        {path("long.inp"),
+         "  Error !!!  Line 3 of " + path("long.inp") + " is longer than 1 MB.\n"},
         {path("crlf.inp"), ""},
     };
     if (::geteuid() != 0) {  // root reads it all the same
@@ -102,9 +103,9 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
     }
     for (const Case& c : cases) {
         std::string message;
-        EXPECT_EQ(checkInputFile(c.path, EngineWording.structureFileNotFound, EngineWording,
-                                 message),
-                  c.message.empty() ? 0 : -1)
+        EXPECT_EQ(
+            checkInputFile(c.path, EngineWording.structureFileNotFound, EngineWording, message),
+            c.message.empty() ? 0 : -1)
             << c.path;
         EXPECT_EQ(message, c.message) << c.path;
     }

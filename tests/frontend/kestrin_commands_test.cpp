@@ -231,7 +231,8 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     writeScript("Tarnell", "echo Segmentation fault >&2\nkill -SEGV $$\n");
     QCOMPARE(calculate(), "  Tarnell stopped abnormally !!!\n\nSegmentation fault\n");
     // A report the engine could not write: its line is shown and no report is opened.
-    writeScript("Tarnell", "echo '  Error !!! Output file Tarnell.out cannot be written.'\nexit 1\n");
+    writeScript("Tarnell",
+                "echo '  Error !!! Output file Tarnell.out cannot be written.'\nexit 1\n");
     QCOMPARE(calculate(), "  Tarnell could not write its report " + workText("Tarnell.out") +
                               " !!!\n\nError !!! Output file Tarnell.out cannot be written.\n");
     fs::remove(work("Tarnell"));
