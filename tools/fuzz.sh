@@ -50,5 +50,5 @@ for target in "${targets[@]}"; do
   echo "== fuzz_$target for ${seconds}s"
   "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -max_len=65536 \
     -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$findings/" "$corpus" "$seeds" \
-    2>&1 | tee "$build/fuzz_$target.log" | grep -E '^#[0-9]+ +(INITED|DONE)|^stat::|ERROR|SUMMARY|broken promise' || true
+    2>&1 | tee "$build/fuzz_$target.log" | grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|ERROR|SUMMARY|broken promise' || true
 done
