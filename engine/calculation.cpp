@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "engine/scratch_files.h"
+#include "geometry/cell_metric.h"
 #include "geometry/operator_expansion.h"
 #include "settings/text.h"
 #include "settings/wording.h"
@@ -78,7 +79,7 @@ int readParameterTables(const std::filesystem::path& bvTable, const Settings& se
     return 0;
 }
 
-void runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
+int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
                     const std::filesystem::path& outputPath, const Settings& settings,
                     const std::filesystem::path& workDir, std::ostream& console,
                     CalculationResult& result, const ParameterTables* tables) {
@@ -99,6 +100,9 @@ void runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     // Whatever fails while reading, the message becomes the report; nothing escapes the run.
     try {
         status = readStructure(mode, inputPath, structure, context, message);
+        if (status == 0) {
+            status = checkCell(structure.cell, structure.cellSigma, EngineWording, message);
+        }
         if (status == 0) {
             result.structureRead = true;
             for (const std::string& note : structure.notes) console << note;
@@ -183,7 +187,9 @@ void runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
         console << "  Error !!! Output file not found.\n";
         result.status = -1;
         result.summaryMade = false;
+        return 1;
     }
+    return 0;
 }
 
 }  // namespace tarnell

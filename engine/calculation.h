@@ -27,7 +27,8 @@ void copyCellUncertainties(CrystalStructure& structure);
 
 // Reads `input` with `mode`, runs every phase with `settings` in `workDir` and writes the report
 // to `output`: the whole report, or the failing phase's message. Reader notes and a late failure
-// go to `console`. `result` receives what each phase produced. A batch hands the parameter
+// go to `console`. `result` receives what each phase produced. 0, or 1 when the report could not
+// be written. A batch hands the parameter
 // tables in, read once for all its runs; without them the run reads BVTable itself.
 struct ParameterTables {
     ParameterTable whole;   // every line, each with its own b: the valence summary's
@@ -39,7 +40,7 @@ struct ParameterTables {
 // -1 with the message when the table cannot be read.
 int readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
                         ParameterTables& tables, std::string& message);
-void runCalculation(ReaderMode mode, const std::filesystem::path& input,
+int runCalculation(ReaderMode mode, const std::filesystem::path& input,
                     const std::filesystem::path& output, const Settings& settings,
                     const std::filesystem::path& workDir, std::ostream& console,
                     CalculationResult& result, const ParameterTables* tables = nullptr);

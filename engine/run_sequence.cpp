@@ -10,6 +10,48 @@
 
 namespace tarnell {
 
+namespace {
+
+constexpr std::size_t MaxPathTextLength = 400;
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    // A file that does not exist yet is the same when both names lead to one place.
+    const std::filesystem::path left = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const std::filesystem::path right = std::filesystem::weakly_canonical(b, error);
+    return !error && left == right;
+}
+
+// An output replaces whatever stands at its path, so it must not stand where the run's input or
+// the data the engine reads are kept.
+bool outputWouldReplaceInput(const std::filesystem::path& output,
+                             const std::vector<std::filesystem::path>& inputs,
+                             const std::filesystem::path& workDir, const EnginePaths& paths,
+                             const Settings* settings) {
+    std::vector<std::filesystem::path> kept = inputs;
+    kept.push_back(paths.settings);
+    kept.push_back(paths.bvTable);
+    if (settings != nullptr) {
+        if (!settings->spgraFile.empty()) kept.push_back(workDir / settings->spgraFile);
+        if (!settings->sgTransFile.empty()) kept.push_back(workDir / settings->sgTransFile);
+    }
+    return std::any_of(kept.begin(), kept.end(),
+                       [&](const std::filesystem::path& path) { return sameFile(output, path); });
+}
+
+// Opened for appending, the file is neither changed nor, when it exists, emptied; a run that
+// could not write its report must not end as if it had.
+bool outputCanBeWritten(const std::filesystem::path& output) {
+    std::error_code error;
+    if (std::filesystem::is_directory(output, error)) return false;
+    std::ofstream probe(output, std::ios::binary | std::ios::app);
+    return static_cast<bool>(probe);
+}
+
+}  // namespace
+
 int batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files,
                 std::string& message) {
     std::error_code error;
@@ -52,22 +94,36 @@ bool isBatch(const std::vector<std::string>& args) {
 
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
               std::ostream& console, bool onTerminal) {
+    const EnginePaths paths = enginePaths(workDir);
+    Settings settings;
+    std::string message;
+    // Read first only so that the outputs can be kept off the files the settings name; a
+    // failure is announced after the usage check, as before.
+    const int settingsStatus = readSettings(paths.settings, settings, message);
+    const Settings* named = settingsStatus == 0 ? &settings : nullptr;
+
     const bool batch = isBatch(args) && args.size() >= 4;
     const std::optional<ReaderMode> mode =
         args.size() == 4 || (args.size() == 6 && args[4] == "-j") ? readerModeForOption(args[1])
                                                                    : std::nullopt;
-    if (!mode && !batch) {
+    bool refused = !mode && !batch;
+    if (mode) {
+        refused = outputWouldReplaceInput(args[3], {args[2]}, workDir, paths, named) ||
+                  (args.size() == 6 &&
+                   (outputWouldReplaceInput(args[5], {args[2]}, workDir, paths, named) ||
+                    sameFile(args[5], args[3])));
+    }
+    if (refused) {
         console << UsageText << "Ok?\n";
         return -1;
     }
     console << "!!! Now calculating .... \n";
 
-    const EnginePaths paths = enginePaths(workDir);
-    Settings settings;
-    std::string message;
-    if (readSettings(paths.settings, settings, message) != 0) {
-        // Whatever failed, the user is pointed at the settings file as a whole.
-        console << "  Error !!! Tarnell.ini file not found.\n" << "Ok?\n";
+    if (settingsStatus != 0) {
+        // The fixed line points at the settings file as a whole; the next one says what to fix.
+        console << "  Error !!! Tarnell.ini file not found.\n" << message;
+        if (!message.empty() && message.back() != '\n') console << '\n';
+        console << "Ok?\n";
         return -1;
     }
 
@@ -82,14 +138,21 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         return runBatch(args[2], files, settings, workDir, TARNELL_VERSION, console, onTerminal);
     }
 
+    for (std::size_t output = 3; output < args.size(); output += 2) {
+        if (!outputCanBeWritten(args[output])) {
+            console << formatText("  Error !!! Output file %s cannot be written.\n",
+                                  printableText(args[output], MaxPathTextLength).c_str());
+            return 1;
+        }
+    }
     CalculationResult result;
-    runCalculation(*mode, args[2], args[3], settings, workDir, console, result);
-    int status = 0;
+    int status = runCalculation(*mode, args[2], args[3], settings, workDir, console, result);
     if (args.size() == 6) {
         std::ofstream json(args[5], std::ios::binary | std::ios::trunc);
         json << resultJson(result, TARNELL_VERSION) << '\n';
         if (!json.flush()) {
-            console << formatText("  Error !!! %s cannot be written.\n", args[5].c_str());
+            console << formatText("  Error !!! Output file %s cannot be written.\n",
+                                  printableText(args[5], MaxPathTextLength).c_str());
             status = 1;
         }
     }

@@ -22,8 +22,9 @@ inline constexpr const char* UsageText =
     "     <Tarnell --batch outdir file|folder|@list ...> for many files, each by its extension\n";
 
 // Runs one calculation, or a batch. `args` is the whole command line, program name first;
-// console lines go to `console`. Returns -1 after the usage text or a settings failure, 1 when
-// an output cannot be written, and 0 on every other path, also when a phase failed and its
+// console lines go to `console`. Returns -1 after the usage text (also for an output path that
+// is the input, the settings, the parameter table or a space-group file) or a settings failure,
+// 1 when an output cannot be written, and 0 on every other path, also when a phase failed and its
 // message stands in the report. Waiting for the user's key is left to the caller.
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
               std::ostream& console, bool onTerminal = false);

@@ -112,6 +112,10 @@ bool CKestrinView::RunEngine() {
                              run.startError.toStdString().c_str());
     } else if (run.crashed) {
         failure = "  Tarnell stopped abnormally !!!\n";
+    } else if (run.exitCode == 1) {
+        // The engine's own line below says why; whatever stands at the path is no report of it.
+        failure = formatText("  Tarnell could not write its report %s !!!\n",
+                             m_outputPath.string().c_str());
     } else if (run.exitCode != 0) {
         failure = formatText("  Tarnell stopped with status %d !!!\n", run.exitCode);
     } else if (!std::filesystem::is_regular_file(m_outputPath, error)) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "geometry/matrix.h"
+#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -17,5 +19,12 @@ inline constexpr double RadToDeg = 57.29577957855229;
 // p = (a, b, c, alpha, beta, gamma). The same formula turns the six uncertainties into the
 // tensor from which the edge uncertainties of another setting are taken.
 Matrix metricTensor(const std::array<double, 6>& p);
+
+// Whether six values make a cell: edges finite and above 0, angles strictly between 0 and 180
+// degrees, and together a positive-definite metric (three angles of 170 degrees, for one, span no
+// volume); uncertainties finite and not negative. 0, or -1 with the wording's message naming the
+// first value that fails.
+int checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
+              const Wording& wording, std::string& message);
 
 }  // namespace tarnell

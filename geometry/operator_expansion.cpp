@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "geometry/operator_text.h"
 #include "settings/text.h"
 
 namespace tarnell {
@@ -62,42 +63,11 @@ constexpr std::array<Fraction, 11> Fractions{{
     {0.83333, "+5/6", "-5/6"},
 }};
 
-bool isOperatorDigit(char c) {
-    return c == '1' || c == '2' || c == '3' || c == '4' || c == '6';
-}
-
-// Reads one coordinate triplet. A number sets the translation of its component (a second number
-// replaces it), and a sign holds until a letter or a comma, so that both digits of -1/2 are
-// negative. Characters outside the alphabet are passed over, and so is everything after a third
-// comma: the operator has three components only.
+// Texts reach the expansion only after their file's reader has refused every one that does not
+// read; one that still does not read gives no operator rather than a guessed one.
 SymmetryOperator parseOperatorText(const std::string& text) {
-    constexpr std::string_view Letters = "xXyYzZ";
-    SymmetryOperator op;
-    int component = 0;
-    double sign = 1.0;
-    bool inDenominator = false;
-    int numerator = 0;
-    for (const char c : text) {
-        const std::size_t letter = Letters.find(c);
-        if (c == ',') {
-            if (++component > 2) break;
-            sign = 1.0;
-        } else if (c == '+' || c == '-') {
-            sign = c == '+' ? 1.0 : -1.0;
-        } else if (letter != std::string_view::npos) {
-            op.r[component][letter / 2] = sign;
-            sign = 1.0;
-        } else if (c == '/') {
-            inDenominator = true;
-        } else if (isOperatorDigit(c) && !inDenominator) {
-            numerator = c - '0';
-            op.t[component] = sign * numerator;
-        } else if (isOperatorDigit(c)) {
-            op.t[component] = sign * numerator / (c - '0');
-            inDenominator = false;
-        }
-    }
-    return op;
+    std::string reason;
+    return readOperatorText(text, reason).value_or(SymmetryOperator{});
 }
 
 // The coefficient truncated toward zero; only 1, 2, -1 and -2 have a text.

@@ -1,13 +1,15 @@
 #include "settings/settings_file.h"
 
-#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <system_error>
 #include <vector>
 
+#include "settings/input_file.h"
 #include "settings/line_search.h"
 #include "settings/text.h"
 #include "settings/wording.h"
+#include "structure/uncertain_number.h"
 
 namespace tarnell {
 namespace {
@@ -35,55 +37,118 @@ std::string valueOf(const std::string& line) {
     return equals == std::string::npos ? std::string() : line.substr(equals + 1);
 }
 
-// A number that does not scan leaves the field as it was.
-void store(Settings& settings, Field field, const std::string& value) {
-    switch (field) {
-        case Field::SpgraFile: settings.spgraFile = value; break;
-        case Field::SGTransFile: settings.sgTransFile = value; break;
-        case Field::Editor: settings.editor = value; break;
-        case Field::BvB: std::sscanf(value.c_str(), "%lf", &settings.bvB); break;
-        case Field::DMax: std::sscanf(value.c_str(), "%lf", &settings.dMax); break;
-        case Field::DMin: std::sscanf(value.c_str(), "%lf", &settings.dMin); break;
-        case Field::EntryNum: std::sscanf(value.c_str(), "%d", &settings.entryNum); break;
-        case Field::HMax: std::sscanf(value.c_str(), "%d", &settings.hMax); break;
-        case Field::HMin: std::sscanf(value.c_str(), "%d", &settings.hMin); break;
+// Every number is read whole: "0.37abc" or an empty value is no number, and no field keeps a
+// value from elsewhere.
+bool store(Settings& settings, const Key& key, const std::string& text, const Wording& wording,
+           std::string& message) {
+    const std::string value = trimBlanks(text);
+    const auto real = [&](double& field) {
+        const std::optional<double> number = readReal(value);
+        if (number) field = *number;
+        return number.has_value();
+    };
+    const auto integer = [&](int& field) {
+        const std::optional<int> number = readInteger(value);
+        if (number) field = *number;
+        return number.has_value();
+    };
+    bool read = true;
+    switch (key.field) {
+        case Field::SpgraFile: settings.spgraFile = text; break;
+        case Field::SGTransFile: settings.sgTransFile = text; break;
+        case Field::Editor: settings.editor = text; break;
+        case Field::BvB: read = real(settings.bvB); break;
+        case Field::DMax: read = real(settings.dMax); break;
+        case Field::DMin: read = real(settings.dMin); break;
+        case Field::EntryNum: read = integer(settings.entryNum); break;
+        case Field::HMax: read = integer(settings.hMax); break;
+        case Field::HMin: read = integer(settings.hMin); break;
     }
+    if (!read) {
+        message = formatText(wording.settingNotNumber, key.text,
+                             printableText(value, MaxQuotedValueLength).c_str());
+    }
+    return read;
 }
 
 }  // namespace
 
+int checkSettings(const Settings& settings, const Wording& wording, std::string& message) {
+    const auto outOfRange = [&](const char* key, const std::string& value,
+                                const std::string& range) {
+        message = formatText(wording.settingOutOfRange, key, value.c_str(), range.c_str());
+        return -1;
+    };
+    const auto real = [](double value) { return formatText("%g", value); };
+    if (!(settings.bvB > 0.0 && settings.bvB < MaxBvB)) {
+        return outOfRange("BV-B", real(settings.bvB), formatText("above 0 and below %g", MaxBvB));
+    }
+    if (settings.entryNum < 0 || settings.entryNum > MaxReferenceEntries) {
+        return outOfRange("EntryNum", std::to_string(settings.entryNum),
+                          formatText("from 0 to %d", MaxReferenceEntries));
+    }
+    if (!(settings.dMax > 0.0)) {
+        return outOfRange("D-max", real(settings.dMax), "above 0");
+    }
+    if (!(settings.dMin > 0.0 && settings.dMin < settings.dMax)) {
+        return outOfRange("D-min", real(settings.dMin),
+                          "above 0 and below D-max " + real(settings.dMax));
+    }
+    const std::string cells = formatText("from %d to %d", -MaxCellTranslation, MaxCellTranslation);
+    if (settings.hMax < -MaxCellTranslation || settings.hMax > MaxCellTranslation) {
+        return outOfRange("H-max", std::to_string(settings.hMax), cells);
+    }
+    if (settings.hMin < -MaxCellTranslation || settings.hMin > MaxCellTranslation) {
+        return outOfRange("H-min", std::to_string(settings.hMin), cells);
+    }
+    if (settings.hMin > settings.hMax) {
+        return outOfRange("H-min", std::to_string(settings.hMin),
+                          "at most H-max " + std::to_string(settings.hMax));
+    }
+    return 0;
+}
+
 int readSettings(const std::filesystem::path& path, Settings& settings, std::string& message) {
+    if (checkInputFile(path, EngineWording.keyNotFound, EngineWording, message) != 0) return -1;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(EngineWording.keyNotFound, path.string().c_str());
+        message = formatText(EngineWording.fileCannotBeRead, path.string().c_str());
         return -1;
     }
     std::string line;
     for (int k = 0; k < EngineKeyCount; ++k) {
         if (findKeyLine(in, Keys[k].text, line, message, EngineWording) != 0) return -1;
-        store(settings, Keys[k].field, valueOf(line));
+        if (!store(settings, Keys[k], valueOf(line), EngineWording, message)) return -1;
     }
-    return 0;
+    return checkSettings(settings, EngineWording, message);
 }
 
 bool readSettings(const std::filesystem::path& path, Settings& settings,
                   const MessageSink& showMessage, int* keysRead) {
     int found = 0;
     if (keysRead) *keysRead = 0;
+    std::string message;
+    if (checkInputFile(path, "%s not found !!!", FrontEndWording, message) != 0) {
+        showMessage(message);
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        showMessage(path.string() + " not found !!!");
+        showMessage(formatText(FrontEndWording.fileCannotBeRead, path.string().c_str()));
         return false;
     }
     std::string line;
-    std::string message;
     for (const Key& key : Keys) {
-        if (findKeyLine(in, key.text, line, message, FrontEndWording) != 0) {
+        if (findKeyLine(in, key.text, line, message, FrontEndWording) != 0 ||
+            !store(settings, key, trimBlanks(valueOf(line)), FrontEndWording, message)) {
             showMessage(message);
             return false;
         }
-        store(settings, key.field, trimBlanks(valueOf(line)));
         if (keysRead) *keysRead = ++found;
+    }
+    if (checkSettings(settings, FrontEndWording, message) != 0) {
+        showMessage(message);
+        return false;
     }
     return true;
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "settings/wording.h"
+
 namespace tarnell {
 
 inline constexpr int SettingsLineCount = 14;
@@ -23,16 +25,32 @@ struct Settings {
     std::string editor;       // command that opens the report (front end only)
 };
 
+// Limits of the values that give a calculation at all: b divides every bond valence, a D-min of
+// 0 bonds each atom to itself, and every cell translation more multiplies the search.
+inline constexpr double MaxBvB = 2.0;
+inline constexpr int MaxCellTranslation = 10;
+// The parameter table's capacity of references.
+inline constexpr int MaxReferenceEntries = 193;
+// Longest part of a value that a message quotes.
+inline constexpr std::size_t MaxQuotedValueLength = 80;
+
+// 0 when 0 < BV-B < MaxBvB, 0 <= EntryNum <= MaxReferenceEntries, 0 < D-min < D-max and
+// -MaxCellTranslation <= H-min <= H-max <= MaxCellTranslation; otherwise -1 with the wording's
+// message naming the key, its value and its range.
+int checkSettings(const Settings& settings, const Wording& wording, std::string& message);
+
 // Engine: reads the eight keys it needs, the two paths verbatim after the "=" (leading blanks
-// kept). 0 on success; -1 with one message line naming the missing file or key.
+// kept), every number whole, and checks the values. 0 on success; -1 with one message line
+// naming the missing file or key, or the key whose value is no number or out of range.
 int readSettings(const std::filesystem::path& path, Settings& settings, std::string& message);
 
 // The keys in the order in which they must stand in the file.
 enum class SettingsKey { SpgraFile, SGTransFile, BvB, EntryNum, DMax, DMin, HMax, HMin, Editor };
 inline constexpr int SettingsKeyCount = 9;
 
-// Front end: reads all nine keys, every value trimmed of blanks. On failure `showMessage` gets
-// the one message to put in front of the user, and the values read so far stay stored.
+// Front end: reads all nine keys, every value trimmed of blanks, and checks the values as the
+// engine does. On failure `showMessage` gets the one message to put in front of the user, and
+// the values read so far stay stored.
 // `keysRead`, when given, receives how many keys were found, in their order: a key was read
 // exactly when static_cast<int>(key) < *keysRead.
 using MessageSink = std::function<void(const std::string&)>;

@@ -1,11 +1,94 @@
 #include "settings/text.h"
 
+#include <algorithm>
+
 namespace tarnell {
 
 bool readLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
+    line.clear();
+    const std::istream::sentry ready(in, true);
+    if (!ready) return false;
+    std::streambuf& buffer = *in.rdbuf();
+    bool readAny = false;
+    for (;;) {
+        const int c = buffer.sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in.setstate(readAny ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+            if (!readAny) return false;
+            break;
+        }
+        readAny = true;
+        if (c == '\n') break;
+        // The break's "\r" may still follow; one character of slack keeps it out of the count.
+        if (line.size() > MaxLineLength) {
+            in.setstate(std::ios::failbit);
+            return false;
+        }
+        line.push_back(static_cast<char>(c));
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > MaxLineLength) {
+        in.setstate(std::ios::failbit);
+        return false;
+    }
     return true;
+}
+
+namespace {
+
+// The length of the UTF-8 sequence that starts `text`, or 0 when it is not one.
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char first = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        if (first == 0xE0) low = 0xA0;   // overlong
+        if (first == 0xED) high = 0x9F;  // surrogates
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        if (first == 0xF0) low = 0x90;
+        if (first == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string printableText(std::string_view text, std::size_t maxCharacters) {
+    std::string result;
+    result.reserve(std::min(text.size(), maxCharacters));
+    std::size_t characters = 0;
+    std::size_t pos = 0;
+    while (pos < text.size() && characters < maxCharacters) {
+        const unsigned char c = static_cast<unsigned char>(text[pos]);
+        ++characters;
+        if (c < 0x80) {
+            result += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+            ++pos;
+            continue;
+        }
+        const std::size_t length = utf8SequenceLength(text.substr(pos));
+        if (length == 0) {
+            result += '?';
+            ++pos;
+        } else {
+            result.append(text.substr(pos, length));
+            pos += length;
+        }
+    }
+    return result;
 }
 
 std::string trimBlanks(std::string_view text) {

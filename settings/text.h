@@ -9,9 +9,18 @@
 
 namespace tarnell {
 
-// Reads the next line without its line break; false at the end of the stream.
-// A Windows line end (CR LF) reads exactly like a Unix one.
+// No line of any input is longer than this, without its line break: an endless line (a device
+// such as /dev/zero, or binary data) must not take all memory.
+inline constexpr std::size_t MaxLineLength = std::size_t{1} << 20;
+
+// Reads the next line without its line break; false at the end of the stream. A Windows line end
+// (CR LF) reads exactly like a Unix one. A line longer than MaxLineLength is not read: the stream
+// fails (without reaching its end) and the result is false.
 bool readLine(std::istream& in, std::string& line);
+
+// The text as it may stand in a report or a message: control characters and bytes that are not
+// UTF-8 become "?", and the text is cut after `maxCharacters` characters. Blanks stay.
+std::string printableText(std::string_view text, std::size_t maxCharacters);
 
 // The text without blanks (spaces and tabs) at either end.
 std::string trimBlanks(std::string_view text);

@@ -33,6 +33,7 @@ struct Wording {
     const char* noAtomSites;             // the path
     const char* noUnitCell;              // the block, the missing item
     const char* siteWithoutCoordinates;  // the label
+    const char* labelTwice;              // the label
     const char* spaceGroupUnknown;       // the symbol and number, or what the file gives
     // Two statements about the space group that name different groups or settings (each
     // argument says what stated it: "symbol P 21/c", "number 15").
@@ -45,6 +46,27 @@ struct Wording {
     const char* dummySitesSkipped;  // the skipped labels
     const char* labelsMadeUnique;   // the new labels with the repeated ones
     const char* operatorsUnusable;  // why, and what gave the group instead
+    // An input that exists but cannot be read, and one that is a directory, a FIFO or a device
+    // (argument: its path).
+    const char* fileCannotBeRead;
+    const char* notRegularFile;
+    // A line longer than MaxLineLength (arguments: the line number, the path).
+    const char* lineTooLong;
+    // Positional files: a token that must be a number and is not (token, line number, path), and
+    // a line with the wrong count of values (line number, path, values found, values wanted).
+    const char* badNumberInLine;
+    const char* valueCountInLine;
+    // A cell that is no cell: an edge (its name and value), an angle (name and value), the three
+    // angles together, an uncertainty (its value and the parameter's name).
+    const char* cellEdgeNotPositive;
+    const char* cellAngleOutOfRange;
+    const char* cellAnglesMakeNoCell;
+    const char* cellSigmaInvalid;
+    // A symmetry operator text that does not read (the text, the reason).
+    const char* badOperator;
+    // A settings value: not a number (key, value), out of its range (key, value, the range).
+    const char* settingNotNumber;
+    const char* settingOutOfRange;
 };
 
 inline constexpr Wording EngineWording{
@@ -63,6 +85,7 @@ inline constexpr Wording EngineWording{
     "  Error !!!  %s has no block with atom sites.\n",
     "  Error !!!  Block %s gives no complete unit cell: %s is missing.\n",
     "  Error !!!  Species %s has no fractional coordinates.\n",
+    "  Error !!!  Species label %s is used twice.\n",
     "  Error !!!  Space group %s is not known.\n",
     "  Error !!!  Space group %s and %s contradict each other.\n",
     "  Error !!!  %s is a directory, not a structure file.\n",
@@ -71,6 +94,18 @@ inline constexpr Wording EngineWording{
     "  Note !!!  Repeated species labels made unique: %s.\n",
     "  Note !!!  The listed symmetry operators are unusable (%s); the space group is taken from "
     "the %s.\n",
+    "  Error !!!  %s file cannot be read.\n",
+    "  Error !!!  %s is not a regular file.\n",
+    "  Error !!!  Line %d of %s is longer than 1 MB.\n",
+    "  Error !!!  \"%s\" in line %d of %s is not a valid number.\n",
+    "  Error !!!  Line %d of %s holds %d values instead of %d.\n",
+    "  Error !!!  Cell edge %s = %g must be positive.\n",
+    "  Error !!!  Cell angle %s = %g must lie between 0 and 180 degrees.\n",
+    "  Error !!!  Cell angles alpha = %g, beta = %g, gamma = %g make no cell.\n",
+    "  Error !!!  Uncertainty %g of cell parameter %s must be finite and not negative.\n",
+    "  Error !!!  Symmetry operator \"%s\" cannot be read: %s.\n",
+    "  Error !!!   %s value \"%s\" is not a number.\n",
+    "  Error !!!   %s = %s must be %s.\n",
 };
 
 inline constexpr Wording FrontEndWording{
@@ -89,6 +124,7 @@ inline constexpr Wording FrontEndWording{
     "  %s has no block with atom sites !!!\n",
     "  Block %s gives no complete unit cell: %s is missing !!!\n",
     "  Species %s has no fractional coordinates !!!\n",
+    "  Species label %s is used twice !!!\n",
     "  Space group %s is not known !!!\n",
     "  Space group %s and %s contradict each other !!!\n",
     "  %s is a directory, not a structure file !!!\n",
@@ -97,6 +133,18 @@ inline constexpr Wording FrontEndWording{
     "  Repeated species labels made unique: %s !!!\n",
     "  The listed symmetry operators are unusable (%s); the space group is taken from the %s "
     "!!!\n",
+    "  %s file cannot be read !!!\n",
+    "  %s is not a regular file !!!\n",
+    "  Line %d of %s is longer than 1 MB !!!\n",
+    "  \"%s\" in line %d of %s is not a valid number !!!\n",
+    "  Line %d of %s holds %d values instead of %d !!!\n",
+    "  Cell edge %s = %g must be positive !!!\n",
+    "  Cell angle %s = %g must lie between 0 and 180 degrees !!!\n",
+    "  Cell angles alpha = %g, beta = %g, gamma = %g make no cell !!!\n",
+    "  Uncertainty %g of cell parameter %s must be finite and not negative !!!\n",
+    "  Symmetry operator \"%s\" cannot be read: %s !!!\n",
+    "%s value \"%s\" is not a number !!!\n",
+    "%s = %s must be %s !!!\n",
 };
 
 }  // namespace tarnell

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "geometry/operator_expansion.h"
+#include "geometry/operator_text.h"
 #include "geometry/setting_transformation.h"
 #include "settings/text.h"
 #include "structure/site_label.h"
@@ -333,6 +334,18 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         structure.cellSigma[i] = number->sigma;
     }
 
+    // Operator texts are read strictly before any of them reaches gemmi's parser, which takes
+    // "x<y" for "x+y" and overflows on long numbers.
+    for (const std::string& text :
+         valuesOf(block, {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})) {
+        std::string reason;
+        if (!readOperatorText(text, reason)) {
+            message = formatText(wording.badOperator,
+                                 printableText(text, MaxOperatorTextLength).c_str(),
+                                 reason.c_str());
+            return -1;
+        }
+    }
     GroupChoice choice;
     if (chooseGroup(block, structure.cell, wording, choice, structure.notes, message) != 0) {
         return -1;

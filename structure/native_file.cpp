@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include "settings/text.h"
 #include "structure/space_group_lookup.h"
+#include "structure/uncertain_number.h"
 
 namespace tarnell {
 namespace {
@@ -25,30 +27,74 @@ bool hasLineBreak(const std::string& text) {
 
 int readNativeFile(std::istream& in, const std::filesystem::path& path,
                    CrystalStructure& structure, const Wording& wording, std::string& message) {
+    const std::string name = path.string();
     std::string line;
+    int lineNumber = 0;
     // Every line of the file is required; a file that ends early must not leave a record that
     // looks complete.
     const auto next = [&]() {
+        ++lineNumber;
         if (readLine(in, line)) return true;
-        message = formatText(wording.fileIncomplete, path.string().c_str());
+        message = formatText(wording.fileIncomplete, name.c_str());
         return false;
     };
+    // The format is positional: a line with a value too few or too many is a file out of step
+    // with its layout, and a half-read number would give a made-up value.
+    const auto tokensOf = [&](std::size_t labels, std::size_t values,
+                              std::vector<std::string>& tokens) {
+        tokens.clear();
+        std::size_t pos = 0;
+        for (std::string token = nextToken(line, pos); !token.empty();
+             token = nextToken(line, pos)) {
+            tokens.push_back(std::move(token));
+        }
+        if (tokens.size() == labels + values) return true;
+        const std::size_t found = tokens.size() > labels ? tokens.size() - labels : 0;
+        message = formatText(wording.valueCountInLine, lineNumber, name.c_str(),
+                             static_cast<int>(found), static_cast<int>(values));
+        return false;
+    };
+    const auto badNumber = [&](const std::string& token) {
+        message = formatText(wording.badNumberInLine, token.c_str(), lineNumber, name.c_str());
+        return false;
+    };
+    const auto reals = [&](std::size_t labels, std::vector<double*> fields) {
+        std::vector<std::string> tokens;
+        if (!tokensOf(labels, fields.size(), tokens)) return false;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const std::optional<double> value = readReal(tokens[labels + i]);
+            if (!value) return badNumber(tokens[labels + i]);
+            *fields[i] = *value;
+        }
+        return true;
+    };
+    const auto integers = [&](std::vector<int*> fields) {
+        std::vector<std::string> tokens;
+        if (!tokensOf(0, fields.size(), tokens)) return false;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const std::optional<int> value = readInteger(tokens[i]);
+            if (!value) return badNumber(tokens[i]);
+            *fields[i] = *value;
+        }
+        return true;
+    };
 
+    CrystalStructure read = structure;
     if (!next() || !next()) return -1;
-    structure.title = line;
+    read.title = line;
     if (!next() || !next()) return -1;
-    structure.sgName = line;
-    if (!next() || !next()) return -1;
-    std::sscanf(line.c_str(), "%d %d", &structure.sgNumber, &structure.sgSetting);
-    if (!next() || !next()) return -1;
-    auto& c = structure.cell;
-    std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf", &c[0], &c[1], &c[2], &c[3], &c[4], &c[5]);
-    if (!next()) return -1;
-    auto& s = structure.cellSigma;
-    std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf", &s[0], &s[1], &s[2], &s[3], &s[4], &s[5]);
-    if (!next() || !next()) return -1;
+    read.sgName = line;
+    if (!next() || !next() || !integers({&read.sgNumber, &read.sgSetting})) return -1;
+    auto& c = read.cell;
+    if (!next() || !next() || !reals(0, {&c[0], &c[1], &c[2], &c[3], &c[4], &c[5]})) return -1;
+    auto& s = read.cellSigma;
+    if (!next() || !reals(0, {&s[0], &s[1], &s[2], &s[3], &s[4], &s[5]})) return -1;
     int siteCount = 0;
-    std::sscanf(line.c_str(), "%d", &siteCount);
+    if (!next() || !next() || !integers({&siteCount})) return -1;
+    if (siteCount < 0) {
+        badNumber(trimBlanks(line));
+        return -1;
+    }
     if (siteCount > MaxSites) {
         message = formatText(wording.speciesExceeds, MaxSites);
         return -1;
@@ -56,35 +102,41 @@ int readNativeFile(std::istream& in, const std::filesystem::path& path,
     if (!next()) return -1;
 
     std::vector<Site> sites;
-    sites.reserve(siteCount > 0 ? siteCount : 0);
+    sites.reserve(static_cast<std::size_t>(siteCount));
     for (int i = 0; i < siteCount; ++i) {
         Site site;
         if (!next()) return -1;
         std::size_t pos = 0;
         site.name = nextToken(line, pos);
-        std::sscanf(line.c_str() + pos, "%lf %lf %lf %lf %lf %lf", &site.g, &site.x, &site.y,
-                    &site.z, &site.charge, &site.dLimit);
-        if (!next()) return -1;
-        std::sscanf(line.c_str(), "%lf %lf %lf", &site.sx, &site.sy, &site.sz);
+        if (!reals(1, {&site.g, &site.x, &site.y, &site.z, &site.charge, &site.dLimit})) {
+            return -1;
+        }
+        if (!next() || !reals(0, {&site.sx, &site.sy, &site.sz})) return -1;
         sites.push_back(std::move(site));
     }
-    structure.sites = std::move(sites);
+    read.sites = std::move(sites);
     // A structure with an origin or a cell of its own carries its operators after the sites;
     // earlier readers stop before them.
-    structure.symmetryOperators.clear();
+    read.symmetryOperators.clear();
     if (readLine(in, line) && startsWith(line, OperatorsHeader)) {
         int count = 0;
-        if (!next()) return -1;
-        std::sscanf(line.c_str(), "%d", &count);
+        if (!next() || !integers({&count})) return -1;
+        if (count < 0 || count > MaxOperators) {
+            badNumber(trimBlanks(line));
+            return -1;
+        }
         for (int i = 0; i < count; ++i) {
             if (!next()) return -1;
-            structure.symmetryOperators.push_back(trimBlanks(line));
+            read.symmetryOperators.push_back(trimBlanks(line));
         }
+        structure = std::move(read);
         return 0;
     }
     // Coordinates in one setting cannot be told from those in another: a symbol that names
     // another setting than number and setting leaves the file ambiguous.
-    return checkNamedSetting(NamedSettingUse::Refuse, structure, wording, message);
+    if (checkNamedSetting(NamedSettingUse::Refuse, read, wording, message) != 0) return -1;
+    structure = std::move(read);
+    return 0;
 }
 
 int writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path,

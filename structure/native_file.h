@@ -12,9 +12,10 @@
 
 namespace tarnell {
 
-// Reads an opened native file; `path` only names it in messages. A number that does not scan
-// leaves its field as it was. Fails on more than MaxSites sites and on a file that ends before
-// its last site.
+// Reads an opened native file; `path` only names it in messages. Every value must read whole
+// and every line must hold exactly its values: a failure names the line and the token. Fails
+// too on more than MaxSites sites and on a file that ends before its last site; the record is
+// changed only on success.
 int readNativeFile(std::istream& in, const std::filesystem::path& path,
                    CrystalStructure& structure, const Wording& wording, std::string& message);
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "geometry/operator_expansion.h"
+#include "geometry/operator_text.h"
 #include "geometry/setting_transformation.h"
 #include "settings/line_search.h"
 #include "settings/text.h"
@@ -149,6 +150,15 @@ int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructur
         if (!complete) {
             message = formatText(EngineWording.fileIncomplete, spgraFile.string().c_str());
             return -1;
+        }
+        for (const std::string& text : found.operatorTexts) {
+            std::string reason;
+            if (!readOperatorText(text, reason)) {
+                message = formatText(EngineWording.badOperator,
+                                     printableText(text, MaxOperatorTextLength).c_str(),
+                                     reason.c_str());
+                return -1;
+            }
         }
         const int expanded = expandedOperatorCount(lineCount, found.centrosymmetricFlag,
                                                    found.centringCode());

@@ -4,7 +4,9 @@
 #include <exception>
 #include <fstream>
 #include <system_error>
+#include <set>
 
+#include "settings/input_file.h"
 #include "settings/text.h"
 #include "structure/cif_file.h"
 #include "structure/icsd_text.h"
@@ -51,27 +53,73 @@ std::optional<ReaderMode> readerModeForExtension(const std::string& extension) {
     return std::nullopt;
 }
 
+namespace {
+
+// A one-line text: line breaks and tabs become blanks before the rest is made printable.
+std::string oneLineText(const std::string& text, std::size_t maxCharacters) {
+    std::string line = text;
+    for (char& c : line) {
+        if (c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') c = ' ';
+    }
+    return printableText(line, maxCharacters);
+}
+
+}  // namespace
+
+void tidyStructureText(CrystalStructure& structure) {
+    structure.title = oneLineText(structure.title, MaxTitleLength);
+    structure.sgName = oneLineText(structure.sgName, MaxSymbolLength);
+    for (Site& site : structure.sites) {
+        std::string label = site.name;
+        for (char& c : label) {
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') c = '_';
+        }
+        site.name = printableText(label, MaxLabelLength);
+    }
+}
+
 int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& structure,
                   const ReaderContext& context, std::string& message) {
+    const Wording& wording = context.wording;
     structure.uniqueAxis.clear();
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        message = formatText(context.wording.isDirectory, path.string().c_str());
+        message = formatText(wording.isDirectory, path.string().c_str());
         return -1;
     }
+    if (checkInputFile(path, wording.structureFileNotFound, wording, message) != 0) return -1;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(context.wording.structureFileNotFound, path.string().c_str());
+        message = formatText(wording.fileCannotBeRead, path.string().c_str());
         return -1;
     }
+    int status = -1;
     // A library that fails inside a reader (a read error of the stream, gemmi) ends the read
     // like any other failure.
     try {
-        return readFormat(mode, in, path, structure, context, message);
+        status = readFormat(mode, in, path, structure, context, message);
     } catch (const std::exception& failure) {
-        message = formatText(context.wording.readFailure, path.string().c_str(), failure.what());
+        message = formatText(wording.readFailure, path.string().c_str(), failure.what());
+        status = -1;
+    }
+    if (status != 0) {
+        // A message may quote a token of the file, which can be anything.
+        const bool lineEnd = !message.empty() && message.back() == '\n';
+        message = printableText(message, MaxMessageLength);
+        if (lineEnd) message.back() = '\n';
         return -1;
     }
+    tidyStructureText(structure);
+    // Labels name the sites in every later list; two sites under one name would share their
+    // bonds. Blanks made "_" or a cut label can make two labels equal.
+    std::set<std::string> labels;
+    for (const Site& site : structure.sites) {
+        if (!labels.insert(site.name).second) {
+            message = formatText(wording.labelTwice, site.name.c_str());
+            return -1;
+        }
+    }
+    return 0;
 }
 
 }  // namespace tarnell

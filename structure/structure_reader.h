@@ -24,8 +24,21 @@ std::optional<ReaderMode> readerModeForOption(const std::string& option);
 // The reader of a file extension ("inp", "lst", "txt", "cif"), whatever its case.
 std::optional<ReaderMode> readerModeForExtension(const std::string& extension);
 
-// Fills `structure` from the file at `path`. 0 on success; -1 with one message line on failure,
-// after which the caller discards the record.
+// Longest texts from a structure file, in characters; longer ones are cut.
+inline constexpr std::size_t MaxTitleLength = 200;
+inline constexpr std::size_t MaxSymbolLength = 40;
+inline constexpr std::size_t MaxLabelLength = 64;
+inline constexpr std::size_t MaxMessageLength = 400;
+
+// Makes the record's texts safe for a report, a message and the positional files: title and
+// symbol on one line, blanks in a label made "_", control characters and bytes that are not UTF-8
+// made "?", and every text cut to its length above.
+void tidyStructureText(CrystalStructure& structure);
+
+// Fills `structure` from the file at `path` and tidies its texts. 0 on success; -1 with one
+// message line on failure, after which the caller discards the record. A file that is not a
+// readable regular file with lines of at most MaxLineLength is refused before any reader sees
+// it; two sites under one label are refused after their labels were tidied.
 int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& structure,
                   const ReaderContext& context, std::string& message);
 

@@ -66,7 +66,11 @@ std::optional<UncertainNumber> readUncertainNumber(std::string_view token, bool 
     // Dividing by an exact power of ten gives the nearest double to the written uncertainty.
     double scale = 1.0;
     for (std::size_t i = 0; i < decimals; ++i) scale *= 10.0;
-    return UncertainNumber{*value, units / scale};
+    // Hundreds of digits in the parentheses would give an infinite uncertainty, which every
+    // distance it enters would inherit.
+    const double sigma = units / scale;
+    if (!std::isfinite(sigma)) return std::nullopt;
+    return UncertainNumber{*value, sigma};
 }
 
 }  // namespace tarnell

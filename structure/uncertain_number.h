@@ -21,7 +21,8 @@ std::optional<double> readReal(std::string_view token);
 std::optional<int> readInteger(std::string_view token);
 
 // A token of value and optional "(digits)". The uncertainty is the digits scaled to the decimals
-// of the value: 5.4321(12) gives 0.0012, 12(3) gives 3. With `fractionAllowed`, a token without
+// of the value: 5.4321(12) gives 0.0012, 12(3) gives 3; one that would not be finite does not
+// read. With `fractionAllowed`, a token without
 // parentheses that holds "/" after its first character is a fraction (1/4 gives 0.25); a
 // denominator of 0 does not read.
 std::optional<UncertainNumber> readUncertainNumber(std::string_view token,

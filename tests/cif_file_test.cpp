@@ -132,8 +132,6 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
          "not a group); the space group is taken from the H-M symbol P 21/n."},
         {centredNoGroup + "_symmetry_space_group_name_H-M 'P 21/n'\n", 14, 2,
          "not a group); the space group is taken from the H-M symbol P 21/n."},
-        {"loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n_symmetry_Int_Tables_number 14\n", 14,
-         1, "not readable); the space group is taken from the number 14."},
     };
     for (const auto& [group, number, setting, note] : cases) {
         const Outcome o = readText(withSites(group, sites, "7"));
@@ -146,6 +144,13 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
         EXPECT_TRUE(o.structure.notes[0].ends_with(note + "\n")) << o.structure.notes[0];
         EXPECT_TRUE(o.structure.symmetryOperators.empty());
     }
+    // An operator that does not read is no fallback case: the file says something unreadable.
+    const Outcome unreadable = readText(withSites(
+        "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n_symmetry_Int_Tables_number 14\n", sites,
+        "7"));
+    EXPECT_EQ(unreadable.status, -1);
+    EXPECT_EQ(unreadable.message, "  Error !!!  Symmetry operator \"x+y+,q\" cannot be read: it has 2 "
+                                  "components instead of 3.\n");
 }
 
 // Operators of an origin or cell that the space-group data file does not hold stay as listed;

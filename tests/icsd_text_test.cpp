@@ -50,6 +50,8 @@ TEST(UncertainNumber, TokenGivesValueAndUncertaintyOrNothing) {
     for (const char* bad : {"1/0", "1/x", "/3", "0.25abc", "0.1(", "0.1()", "nan", ""})
         EXPECT_FALSE(readUncertainNumber(bad, true)) << bad;
     EXPECT_FALSE(readUncertainNumber("1/4")) << "fractions are for coordinates only";
+    // Gave every distance of the site a sigma(d) of nan.
+    EXPECT_FALSE(readUncertainNumber("0.99150(" + std::string(400, '9') + ")", true));
 }
 
 TEST(IcsdText, OlderLayoutComesFirstAndGivesEveryField) {

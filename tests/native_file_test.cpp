@@ -89,6 +89,7 @@ TEST(NativeFile, ReadFailuresAreWordedForEachProgramAndGiveNoSites) {
     CrystalStructure sample = sampleStructure();
     std::string message;
     sample.sites.assign(MaxSites, sample.sites[1]);
+    for (int i = 0; i < MaxSites; ++i) sample.sites[i].name = formatText("O%d", i + 1);
     ASSERT_EQ(writeStructureFile(sample, dir / "80.inp", message), 0);
     CrystalStructure back;
     ASSERT_EQ(readNative(dir / "80.inp", back, message), 0) << message;
@@ -127,19 +128,64 @@ TEST(NativeFile, ReadFailuresAreWordedForEachProgramAndGiveNoSites) {
     }
 }
 
-TEST(NativeFile, NumberThatDoesNotScanLeavesItsFieldAndTheReadSucceeds) {
+// A half-read line gave made-up values: a cell line "4.7589" was the cell 4.7589 0 0 0 0 0, and
+// a site without its charge and limit silently got no sum.
+TEST(NativeFile, EveryValueReadsWholeOrItsLineAndTokenAreNamed) {
     TempDir dir;
-    writeFile(dir / "a.inp",
-              "#\nT\n#\nP 1\n#\n  1   1\n#\n  5.0 abc 7.0 90 90 90\n  0 0 0 0 0 0\n#\n  1\n#\n"
-              "  Na1  1.0  0.1  zz  0.3  1.0  3.0\n                  0 0 0\n");
+    const std::string good =
+        "#\nT\n#\nP 1\n#\n  1   1\n#\n  5.0 6.0 7.0 90 90 90\n  0 0 0 0 0 0\n#\n  1\n#\n"
+        "  Na1  1.0  0.1  0.2  0.3  1.0  3.0\n                  0 0 0\n";
+    const std::string count = "  Error !!!  Line %d of %s holds %d values instead of %d.\n";
+    const std::string token = "  Error !!!  \"%s\" in line %d of %s is not a valid number.\n";
+    const std::filesystem::path path = dir / "in.inp";
+    const std::string name = path.string();
+    const struct {
+        std::string from, to;
+        std::string expected;
+    } cases[] = {
+        {"5.0 6.0 7.0 90 90 90", "4.7589", formatText(count.c_str(), 8, name.c_str(), 1, 6)},
+        {"5.0 6.0 7.0 90 90 90", "5 6 7 90 90 90 1",
+         formatText(count.c_str(), 8, name.c_str(), 7, 6)},
+        {"6.0 7.0", "abc 7.0", formatText(token.c_str(), "abc", 8, name.c_str())},
+        {"6.0 7.0", "nan 7.0", formatText(token.c_str(), "nan", 8, name.c_str())},
+        {"6.0 7.0", "0x1p3 7.0", formatText(token.c_str(), "0x1p3", 8, name.c_str())},
+        {"6.0 7.0", "1e999 7.0", formatText(token.c_str(), "1e999", 8, name.c_str())},
+        {"6.0 7.0", "6.0, 7.0", formatText(token.c_str(), "6.0,", 8, name.c_str())},
+        {"  0 0 0 0 0 0", "  0 0 inf 0 0 0", formatText(token.c_str(), "inf", 9, name.c_str())},
+        {"  1   1", "  1", formatText(count.c_str(), 6, name.c_str(), 1, 2)},
+        {"  1   1", "  1.5 1", formatText(token.c_str(), "1.5", 6, name.c_str())},
+        {"#\n  1\n#\n  Na1", "#\n  -1\n#\n  Na1",
+         formatText(token.c_str(), "-1", 11, name.c_str())},
+        {"#\n  1\n#\n  Na1", "#\n  1x\n#\n  Na1",
+         formatText(token.c_str(), "1x", 11, name.c_str())},
+        {"  1.0  3.0\n", "\n", formatText(count.c_str(), 13, name.c_str(), 4, 6)},
+        {"0.2  0.3", "zz  0.3", formatText(token.c_str(), "zz", 13, name.c_str())},
+        {"  Na1  1.0  0.1  0.2  0.3  1.0  3.0", "",
+         formatText(count.c_str(), 13, name.c_str(), 0, 6)},
+        {"                  0 0 0\n", "                  0 0\n",
+         formatText(count.c_str(), 14, name.c_str(), 2, 3)},
+    };
+    for (const auto& c : cases) {
+        std::string text = good;
+        text.replace(text.find(c.from), c.from.size(), c.to);
+        writeFile(path, text);
+        CrystalStructure s;
+        std::string message;
+        EXPECT_EQ(readNative(path, s, message), -1) << c.to;
+        EXPECT_EQ(message, c.expected) << c.to;
+        EXPECT_EQ(s.siteCount(), 0);
+    }
+    // The front end's wording of the same failure, and the file as it stood reads.
+    writeFile(path, good);
     CrystalStructure s;
     std::string message;
-    ASSERT_EQ(readNative(dir / "a.inp", s, message), 0) << message;
-    // Scanning stops at the first bad value.
-    EXPECT_EQ(s.cell, (std::array<double, 6>{5.0, 0, 0, 0, 0, 0}));
-    ASSERT_EQ(s.siteCount(), 1);
-    EXPECT_DOUBLE_EQ(s.sites[0].x, 0.1);
-    EXPECT_DOUBLE_EQ(s.sites[0].y, 0.0);
+    ASSERT_EQ(readNative(path, s, message), 0) << message;
+    EXPECT_EQ(s.cell, (std::array<double, 6>{5, 6, 7, 90, 90, 90}));
+    std::string text = good;
+    text.replace(text.find("  1.0  3.0\n"), 11, "\n");
+    writeFile(path, text);
+    EXPECT_EQ(readNative(path, s, message, FrontEndWording), -1);
+    EXPECT_EQ(message, "  Line 13 of " + name + " holds 4 values instead of 6 !!!\n");
 }
 
 TEST(NativeFile, WriterRefusesWhatTheReaderCouldNotGiveBack) {

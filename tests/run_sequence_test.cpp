@@ -1,6 +1,7 @@
 #include "engine/run_sequence.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <sstream>
@@ -74,7 +75,7 @@ TEST(RunSequence, CellUncertaintiesAreCopiedAsTheCrystalSystemMakesParametersEqu
 // Every failure past the settings: the run completes with status 0, the scratch files are gone,
 // and the report, which replaces the old one, ends with the failing phase's message.
 TEST(RunSequence, LaterFailuresEndInTheReportAndTheRunCompletes) {
-    const std::string sumsFailure = "  Error !!! BV-B must be positive, not 0.\n";
+    const std::string sumsFailure = "  Error !!! No reference section.\n";
     std::string tooManyParameters;
     for (int i = 0; i < 21; ++i) tooManyParameters += NaClParameters;
     const struct {
@@ -85,15 +86,22 @@ TEST(RunSequence, LaterFailuresEndInTheReportAndTheRunCompletes) {
         std::string console;    // between the first and the last console line
     } cases[] = {
         {"in.inp", "225   1", "225   3", "out.txt", "  F m -3 m space group not found !!!\n\n", ""},
-        {"Tarnell.ini", "D-max      =3.500\nD-min      =0.500",
-         "D-max      =2.500\nD-min      =3.100", "out.txt",
-         "  Error !!!  No distance entry within less then 2.500.\n\n", ""},
+        {"Tarnell.ini", "D-min      =0.500", "D-min      =2.900", "out.txt",
+         "  Error !!!  No distance entry within less then 3.500.\n\n", ""},
         {"BVTable", NaClParameters, tooManyParameters, "out.txt",
          "  Error !!!   More than 20 parameter sets for Na - Cl.\n\n", ""},
         // The sums fail after the report was written: it says why its last section is missing.
-        {"Tarnell.ini", "BV-B       =0.370", "BV-B       =0.000", "out.txt", sumsFailure + "\n",
-         sumsFailure},
-        {nullptr, "", "", "no-such-dir/out.txt", "", "  Error !!! Output file not found.\n"},
+        {"BVTable", ReferenceHeader, "", "out.txt", sumsFailure + "\n", sumsFailure},
+        // A cell of three angles of 170 degrees gave Ti-O 0.557 A; blanks in a label are "_".
+        {"in.inp", "90.00000    90.00000    90.00000", "170.00000   170.00000   170.00000",
+         "out.txt",
+         "  Error !!!  Cell angles alpha = 170, beta = 170, gamma = 170 make no cell.\n\n", ""},
+        {"in.inp", "    0.00010     0.00000", "    0.00010    -0.00010", "out.txt",
+         "  Error !!!  Uncertainty -0.0001 of cell parameter b must be finite and not "
+         "negative.\n\n",
+         ""},
+        {"BVTable", NaClParameters, "", "out.txt",
+         "  Error !!!   BVTABLE holds no bond valence parameters.\n\n", ""},
     };
     for (const auto& c : cases) {
         WorkDir work;
@@ -102,7 +110,11 @@ TEST(RunSequence, LaterFailuresEndInTheReportAndTheRunCompletes) {
         EXPECT_EQ(work.run(c.output, console), 0);
         EXPECT_EQ(console,
                   "!!! Now calculating .... \n" + c.console + "\n  Calculation completed !\n\n");
-        const std::string report = readFile(work.dir / c.output);
+        std::string report = readFile(work.dir / c.output);
+        const std::string bvTable = (work.dir / "BVTable").string();
+        if (report.find(bvTable) != std::string::npos) {
+            report.replace(report.find(bvTable), bvTable.size(), "BVTABLE");
+        }
         const std::size_t distances = report.find("  Searched distance:");
         const std::size_t end =
             distances == std::string::npos ? 0 : report.find("\n\n", distances) + 2;
@@ -134,6 +146,76 @@ TEST(RunSequence, BatchInputsFromFilesFoldersAndLists) {
                          "one.cif", "two.lst"}));
     EXPECT_EQ(batchInputs(listArgument(dir / "no list"), files, message), -1);
     EXPECT_EQ(message, "  Error !!! List " + (dir / "no list").string() + " cannot be read.\n");
+}
+
+// The report replaced the structure file or the parameter table it was given as its path.
+TEST(RunSequence, ReportPathOfAFileTheRunReadsGivesTheUsageTextAndDestroysNothing) {
+    WorkDir work;
+    std::filesystem::create_hard_link(work.dir / "spgra.dat", work.dir / "linked.dat");
+    std::filesystem::create_symlink(work.dir / "in.inp", work.dir / "pointer.inp");
+    std::filesystem::create_directory(work.dir / "sub");
+    const std::vector<std::string> names = {"in.inp",    "Tarnell.ini", "BVTable",
+                                            "spgra.dat", "sgtrans.dat", "out.txt"};
+    std::vector<std::string> before;
+    for (const std::string& name : names) before.push_back(readFile(work.dir / name));
+    for (const std::string output : {"in.inp", "sub/../in.inp", "pointer.inp", "Tarnell.ini",
+                                     "./BVTable", "spgra.dat", "linked.dat", "sgtrans.dat"}) {
+        std::string console;
+        EXPECT_EQ(work.run(output, console), -1) << output;
+        EXPECT_EQ(console, std::string(UsageText) + "Ok?\n") << output;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(readFile(work.dir / names[i]), before[i]) << names[i];
+    }
+    // Without settings the files they name are not known, and the rest is still kept.
+    std::filesystem::remove(work.dir / "Tarnell.ini");
+    std::string console;
+    EXPECT_EQ(work.run("BVTable", console), -1);
+    EXPECT_EQ(readFile(work.dir / "BVTable"), before[2]);
+}
+
+// A report that could not be written ended with status 0 as if it had been.
+TEST(RunSequence, ReportThatCannotBeWrittenEndsWithStatusOneAndNoRun) {
+    WorkDir work;
+    std::filesystem::create_directory(work.dir / "folder");
+    std::vector<std::string> outputs = {"no-such-dir/out.txt", "folder", "out.txt/report"};
+    writeFile(work.dir / "readonly.txt", "kept\n");
+    std::filesystem::permissions(work.dir / "readonly.txt", std::filesystem::perms::owner_read);
+    if (::geteuid() != 0) outputs.push_back("readonly.txt");  // root writes it all the same
+    for (const std::string& output : outputs) {
+        std::string console;
+        EXPECT_EQ(work.run(output, console), 1) << output;
+        EXPECT_EQ(console, "!!! Now calculating .... \n  Error !!! Output file " +
+                               (work.dir / output).string() + " cannot be written.\n");
+        EXPECT_FALSE(std::filesystem::exists(work.dir / "ftemp1.$$$"));
+    }
+    EXPECT_EQ(readFile(work.dir / "readonly.txt"), "kept\n");
+    EXPECT_TRUE(std::filesystem::is_directory(work.dir / "folder"));
+}
+
+// The settings failure keeps its fixed line and says on the next one what to fix.
+TEST(RunSequence, SettingsFailureNamesTheKeyAndTheReason) {
+    const struct {
+        std::string from, to;
+        std::string reason;
+    } cases[] = {
+        {"D-min      =0.500", "D-min      =0",
+         "  Error !!!   D-min = 0 must be above 0 and below D-max 3.5.\n"},
+        {"H-max      =1", "H-max      =2147483647",
+         "  Error !!!   H-max = 2147483647 must be from -10 to 10.\n"},
+        {"BV-B       =0.370", "BV-B       =inf",
+         "  Error !!!   BV-B value \"inf\" is not a number.\n"},
+        {"H-min      =", "H_min      =", "  Error !!!   H-min not found.\n"},
+    };
+    for (const auto& c : cases) {
+        WorkDir work;
+        work.edit("Tarnell.ini", c.from, c.to);
+        std::string console;
+        EXPECT_EQ(work.run("out.txt", console), -1);
+        EXPECT_EQ(console, "!!! Now calculating .... \n  Error !!! Tarnell.ini file not found.\n" +
+                               c.reason + "Ok?\n");
+        EXPECT_EQ(readFile(work.dir / "out.txt"), "an old report\n");
+    }
 }
 
 }  // namespace

@@ -32,6 +32,15 @@ const std::string TerseText =
     "H-min=-2\n"
     "; free\nEditor\n\n";
 
+// The same with a value on every key line.
+std::string tersePlusValues() {
+    std::string text = TerseText;
+    text.replace(text.find("EntryNum\n"), 9, "EntryNum=7\n");
+    text.replace(text.find("H-max=x"), 7, "H-max= 3");
+    return text;
+}
+const std::string TersePlusValues = tersePlusValues();
+
 // Every field on one line, so that one comparison covers them all.
 std::string fields(const Settings& s) {
     return formatText("[%s][%s][%s] b=%.10g entries=%d d=%.10g..%.10g h=%d..%d",
@@ -84,8 +93,12 @@ TEST(SettingsFile, BothProgramsReadTheKeysInTheirOrderOrWordTheirFailure) {
     } cases[] = {
         {SettingsText, engine, frontEnd},
         {crlf, engine, frontEnd},
-        {TerseText, "[a][b][] b=0.37 entries=7 d=0.25..2.5 h=-2..3",
-         "ok 9 [a][b][] b=0.37 entries=0 d=0.25..2.5 h=-2..0"},
+        // A key line without "=" has no value, which is no number.
+        {TerseText, "failed|  Error !!!   EntryNum value \"\" is not a number.\n",
+         "failed 3 [a][b][] b=0.37 entries=0 d=0..0 h=0..0|EntryNum value \"\" is not a number "
+         "!!!\n"},
+        {TersePlusValues, "[a][b][] b=0.37 entries=7 d=0.25..2.5 h=-2..3",
+         "ok 9 [a][b][] b=0.37 entries=7 d=0.25..2.5 h=-2..3"},
         {std::nullopt, "failed|  Error !!!   " + path.string() + " not found.\n",
          "failed 0 [][][] b=0 entries=0 d=0..0 h=0..0|" + path.string() + " not found !!!"},
         {outOfOrder, "failed|  Error !!!   D-min not found.\n",
@@ -98,6 +111,60 @@ TEST(SettingsFile, BothProgramsReadTheKeysInTheirOrderOrWordTheirFailure) {
         if (c.text) writeFile(path, *c.text);
         EXPECT_EQ(readAsEngine(path), c.engine);
         EXPECT_EQ(readAsFrontEnd(path), c.frontEnd);
+    }
+}
+
+// Values that give no calculation: D-min 0 bonded every atom to itself, H-max 2147483647 never
+// ended, BV-B inf gave every sum as its coordination number, and a value that did not scan was
+// read as 0 or kept from elsewhere.
+TEST(SettingsFile, ValuesThatGiveNoCalculationAreRefusedNamingKeyAndReason) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "Tarnell.ini";
+    const struct {
+        const char* from;  // in SettingsText
+        const char* to;
+        std::string engine;  // the message after "  Error !!!   ", or "" for success
+    } cases[] = {
+        {"BV-B       =0.370", "BV-B=inf", "BV-B value \"inf\" is not a number."},
+        {"BV-B       =0.370", "BV-B=0.37abc", "BV-B value \"0.37abc\" is not a number."},
+        {"BV-B       =0.370", "BV-B=0", "BV-B = 0 must be above 0 and below 2."},
+        {"BV-B       =0.370", "BV-B=2", "BV-B = 2 must be above 0 and below 2."},
+        {"BV-B       =0.370", "BV-B=1.999", ""},
+        {"EntryNum   =42", "EntryNum=194", "EntryNum = 194 must be from 0 to 193."},
+        {"EntryNum   =42", "EntryNum=-1", "EntryNum = -1 must be from 0 to 193."},
+        {"EntryNum   =42", "EntryNum=4.2", "EntryNum value \"4.2\" is not a number."},
+        {"D-max      =3.000", "D-max=nan", "D-max value \"nan\" is not a number."},
+        {"D-max      =3.000", "D-max=0", "D-max = 0 must be above 0."},
+        {"D-min      =0.500", "D-min=", "D-min value \"\" is not a number."},
+        {"D-min      =0.500", "D-min=0", "D-min = 0 must be above 0 and below D-max 3."},
+        {"D-min      =0.500", "D-min=-0.5", "D-min = -0.5 must be above 0 and below D-max 3."},
+        {"D-min      =0.500", "D-min=3", "D-min = 3 must be above 0 and below D-max 3."},
+        {"D-min      =0.500", "D-min=2.999", ""},
+        {"H-max      =1", "H-max=2147483647", "H-max = 2147483647 must be from -10 to 10."},
+        {"H-max      =1", "H-max=99999999999", "H-max value \"99999999999\" is not a number."},
+        {"H-max      =1", "H-max=0x1", "H-max value \"0x1\" is not a number."},
+        {"H-max      =1", "H-max=10", ""},
+        {"H-min      =-1", "H-min=-11", "H-min = -11 must be from -10 to 10."},
+        {"H-min      =-1", "H-min=2", "H-min = 2 must be at most H-max 1."},
+        {"H-min      =-1", "H-min=1", ""},
+    };
+    for (const auto& c : cases) {
+        std::string text = SettingsText;
+        text.replace(text.find(c.from), std::string(c.from).size(), c.to);
+        writeFile(path, text);
+        Settings settings;
+        std::string message;
+        const int status = readSettings(path, settings, message);
+        if (c.engine.empty()) {
+            EXPECT_EQ(status, 0) << c.to << ": " << message;
+            continue;
+        }
+        EXPECT_EQ(status, -1) << c.to;
+        EXPECT_EQ(message, "  Error !!!   " + c.engine + "\n") << c.to;
+        // The front end names the same key and reason in its own wording.
+        std::string shown;
+        EXPECT_FALSE(readSettings(path, settings, [&](const std::string& m) { shown += m; }));
+        EXPECT_EQ(shown, c.engine.substr(0, c.engine.size() - 1) + " !!!\n") << c.to;
     }
 }
 

@@ -58,17 +58,32 @@ TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaitingOrTouching
                   "Ok?\n")
             << arguments;
     }
-    // No settings file, and then one that lacks a key: the same failure.
+    // No settings file, and then one that lacks a key: the same fixed line, then what is wrong.
     std::string settings = test::shippedSettings();
     settings.replace(settings.find("H-min      ="), 5, "H_min");
+    const std::string missing = (std::filesystem::canonical(dir.path()) / "Tarnell.ini").string();
     for (const bool present : {false, true}) {
         if (present) writeFile(dir / "Tarnell.ini", settings);
         const Outcome outcome = runTarnell(dir, "-b in.inp out.txt");
         EXPECT_EQ(outcome.exitStatus, 255);
         EXPECT_EQ(outcome.console,
-                  "!!! Now calculating .... \n  Error !!! Tarnell.ini file not found.\nOk?\n");
+                  "!!! Now calculating .... \n  Error !!! Tarnell.ini file not found.\n" +
+                      (present ? std::string("  Error !!!   H-min not found.\n")
+                               : "  Error !!!   " + missing + " not found.\n") +
+                      "Ok?\n");
     }
     EXPECT_EQ(readFile(dir / "out.txt"), "an old report\n");
+}
+
+// Scripts and Kestrin tell a report that was not written by the status.
+TEST(TarnellProgram, ReportThatCannotBeWrittenEndsWithStatusOne) {
+    TempDir dir;
+    writeFile(dir / "Tarnell.ini", test::shippedSettings());
+    const Outcome outcome = runTarnell(dir, "-b in.inp no-such-dir/out.txt");
+    EXPECT_EQ(outcome.exitStatus, 1);
+    EXPECT_EQ(outcome.console,
+              "!!! Now calculating .... \n  Error !!! Output file no-such-dir/out.txt cannot be "
+              "written.\n");
 }
 
 TEST(TarnellProgram, FailedReadEndsWithStatusZeroAndTheMessageInTheReport) {

@@ -14,6 +14,8 @@ packages=(
   gemmi-dev tao-pegtl-dev libstb-dev
   # the JSON output
   nlohmann-json3-dev
+  # fuzzing the readers (tools/fuzz.sh): clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev
   # Kestrin
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
   # Kestrin looking right on a bare machine, and headless window tests

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "settings/input_file.h"
 #include "settings/line_search.h"
 #include "settings/text.h"
 #include "settings/wording.h"
@@ -20,9 +21,14 @@ bool readsAsNumber(const std::string& text, double& value) {
 
 int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
                        std::string& message) {
+    // An empty or unreadable table would otherwise end in "No distance entry", as if the
+    // structure had no bonds.
+    if (checkInputFile(path, EngineWording.dataFileNotFound, EngineWording, message) != 0) {
+        return -1;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(EngineWording.dataFileNotFound, path.string().c_str());
+        message = formatText(EngineWording.fileCannotBeRead, path.string().c_str());
         return -1;
     }
     table.lines.clear();
@@ -47,6 +53,11 @@ int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
         const double b = std::strtod(bText.c_str(), &end);
         if (!bText.empty() && *end == '\0' && std::isfinite(b) && b > 0.0) entry.b = b;
         table.lines.push_back(std::move(entry));
+    }
+    if (table.lines.empty()) {
+        message = formatText("  Error !!!   %s holds no bond valence parameters.\n",
+                             path.string().c_str());
+        return -1;
     }
     return 0;
 }

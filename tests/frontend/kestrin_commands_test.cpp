@@ -285,11 +285,16 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     test::writeTextFile(work("Tarnell.ini"), settings.toStdString());
     QCOMPARE(calculate(),
              "  Tarnell stopped with status 255 !!!\n\n!!! Now calculating .... \n"
-             "  Error !!! Tarnell.ini file not found.\n");
+             "  Error !!! Tarnell.ini file not found.\n  Error !!!   SpgraFile not found.\n");
     QCOMPARE(m_frame->statusBar()->currentMessage(),
              QStringLiteral("Tarnell stopped with status 255 !!!"));
     writeScript("Tarnell", "echo Segmentation fault >&2\nkill -SEGV $$\n");
     QCOMPARE(calculate(), "  Tarnell stopped abnormally !!!\n\nSegmentation fault\n");
+    // A report the engine could not write: its line is shown and no report is opened.
+    writeScript("Tarnell",
+                "echo '  Error !!! Output file Tarnell.out cannot be written.'\nexit 1\n");
+    QCOMPARE(calculate(), "  Tarnell could not write its report " + workText("Tarnell.out") +
+                              " !!!\n\nError !!! Output file Tarnell.out cannot be written.\n");
     fs::remove(work("Tarnell"));
     QVERIFY(calculate().startsWith("  Tarnell cannot be started: "));
 

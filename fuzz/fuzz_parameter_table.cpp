@@ -1,0 +1,28 @@
+// The parameter table BVTable on arbitrary bytes: its data lines, lookups and reference list.
+#include <cmath>
+
+#include "fuzz/fuzz_input.h"
+#include "valence/parameter_table.h"
+
+using namespace tarnell;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::filesystem::path path = fuzz::inputFile(data, size, "BVTable");
+    ParameterTable table;
+    std::string message;
+    if (loadParameterTable(path, table, message) == 0) {
+        fuzz::require(!table.lines.empty(), "a table that loads has parameters");
+        const ParameterLine& first = table.lines.front();
+        const std::vector<BondParameter> found =
+            lookupBondParameters(table, first.cation, first.anion);
+        fuzz::require(!found.empty() && hasBondParameters(table, first.cation, first.anion),
+                      "the first line is found");
+        bondParameterText(found);
+    }
+    std::vector<std::string> references;
+    if (readReferenceList(path, MaxReferences, references, message) == 0) {
+        fuzz::require(references.size() <= static_cast<std::size_t>(MaxReferences),
+                      "at most MaxReferences references");
+    }
+    return 0;
+}

@@ -1,0 +1,70 @@
+#include "settings/input_file.h"
+
+#include <array>
+#include <fstream>
+#include <system_error>
+
+#include "settings/text.h"
+
+namespace tarnell {
+
+int checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
+                   const Wording& wording, std::string& message) {
+    const std::string name = path.string();
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        message = formatText(notFoundFormat, name.c_str());
+        return -1;
+    }
+    if (error) {  // a folder on the way that may not be searched, for one
+        message = formatText(wording.fileCannotBeRead, name.c_str());
+        return -1;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        message = formatText(wording.notRegularFile, name.c_str());
+        return -1;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        message = formatText(wording.fileCannotBeRead, name.c_str());
+        return -1;
+    }
+
+    // A line may run one character over the limit when that character is the "\r" of a CR LF
+    // end, as readLine drops it.
+    std::array<char, 65536> chunk;
+    std::size_t lineLength = 0;
+    char last = '\0';
+    int lineNumber = 1;
+    const auto tooLong = [&]() {
+        return lineLength > MaxLineLength + 1 || (lineLength == MaxLineLength + 1 && last != '\r');
+    };
+    while (in) {
+        in.read(chunk.data(), chunk.size());
+        const std::streamsize count = in.gcount();
+        for (std::streamsize i = 0; i < count; ++i) {
+            const char c = chunk[static_cast<std::size_t>(i)];
+            if (c == '\n') {
+                if (tooLong()) break;
+                lineLength = 0;
+                ++lineNumber;
+            } else {
+                ++lineLength;
+                if (lineLength > MaxLineLength + 1) break;
+            }
+            last = c;
+        }
+        if (tooLong()) {
+            message = formatText(wording.lineTooLong, lineNumber, name.c_str());
+            return -1;
+        }
+    }
+    if (in.bad()) {
+        message = formatText(wording.fileCannotBeRead, name.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace tarnell

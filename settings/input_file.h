@@ -1,0 +1,19 @@
+// Whether a file named as input can be read as a text file at all, checked before any reader
+// opens it: a directory, a FIFO or a device, or a file with an endless line, would otherwise
+// read as an empty file, block the run or take all memory.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "settings/wording.h"
+
+namespace tarnell {
+
+// 0 when `path` is a regular file that can be read and has no line longer than MaxLineLength.
+// Otherwise -1 with one message: `notFoundFormat` (with the path) only when nothing exists at
+// `path`, the wording's "cannot be read", "not a regular file" or "line too long" otherwise.
+int checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
+                   const Wording& wording, std::string& message);
+
+}  // namespace tarnell
