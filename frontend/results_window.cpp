@@ -58,6 +58,9 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     for (const char* title : Columns) titles << QString::fromUtf8(title);
     m_table->setHorizontalHeaderLabels(titles);
     m_table->verticalHeader()->hide();
+    // Rows as tall as a line of text, so that a structure of many sites shows many at once.
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_gii = new QLabel(this);
@@ -106,7 +109,7 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_outcome);
     layout->addWidget(m_noSummary);
-    layout->addWidget(m_table, 1);
+    layout->addWidget(m_table, 2);
     layout->addLayout(tableButtons);
     layout->addLayout(findBar);
     layout->addWidget(m_report, 3);
