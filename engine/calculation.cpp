@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "engine/scratch_files.h"
-#include "geometry/cell_metric.h"
-#include "geometry/operator_expansion.h"
+#include "crystal/cell_metric.h"
+#include "crystal/operator_expansion.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/space_group_lookup.h"

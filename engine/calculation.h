@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "settings/settings_file.h"
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 #include "valence/json_report.h"
 #include "valence/parameter_table.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "settings/settings_file.h"
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 
 class QLineEdit;
 class QPushButton;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 

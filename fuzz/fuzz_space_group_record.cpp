@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_input.h"
-#include "geometry/operator_expansion.h"
+#include "crystal/operator_expansion.h"
 #include "structure/space_group_lookup.h"
 
 using namespace tarnell;

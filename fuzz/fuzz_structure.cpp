@@ -4,7 +4,7 @@
 #include <set>
 
 #include "fuzz/fuzz_input.h"
-#include "geometry/cell_metric.h"
+#include "crystal/cell_metric.h"
 #include "structure/structure_reader.h"
 
 using namespace tarnell;

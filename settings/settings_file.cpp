@@ -9,7 +9,7 @@
 #include "settings/line_search.h"
 #include "settings/text.h"
 #include "settings/wording.h"
-#include "structure/uncertain_number.h"
+#include "settings/uncertain_number.h"
 
 namespace tarnell {
 namespace {

@@ -12,13 +12,13 @@
 #include <set>
 #include <sstream>
 
-#include "geometry/operator_expansion.h"
-#include "geometry/operator_text.h"
-#include "geometry/setting_transformation.h"
+#include "crystal/operator_expansion.h"
+#include "crystal/operator_text.h"
+#include "crystal/setting_transformation.h"
 #include "settings/text.h"
 #include "structure/site_label.h"
 #include "structure/space_group_symbol.h"
-#include "structure/uncertain_number.h"
+#include "settings/uncertain_number.h"
 
 namespace tarnell {
 namespace {

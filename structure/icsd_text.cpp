@@ -8,7 +8,7 @@
 #include "settings/text.h"
 #include "structure/site_label.h"
 #include "structure/space_group_lookup.h"
-#include "structure/uncertain_number.h"
+#include "settings/uncertain_number.h"
 
 namespace tarnell {
 namespace {

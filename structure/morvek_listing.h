@@ -7,7 +7,7 @@
 #include <istream>
 #include <string>
 
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "geometry/operator_expansion.h"
-#include "geometry/operator_text.h"
-#include "geometry/setting_transformation.h"
+#include "crystal/operator_expansion.h"
+#include "crystal/operator_text.h"
+#include "crystal/setting_transformation.h"
 #include "settings/line_search.h"
 #include "settings/text.h"
 #include "structure/space_group_symbol.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "geometry/operator_expansion.h"
+#include "crystal/operator_expansion.h"
 #include "settings/wording.h"
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "settings/wording.h"
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 

@@ -1,4 +1,4 @@
-#include "geometry/cell_metric.h"
+#include "crystal/cell_metric.h"
 
 #include <gtest/gtest.h>
 

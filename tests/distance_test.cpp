@@ -1,10 +1,10 @@
-#include "geometry/distance.h"
+#include "crystal/distance.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "geometry/cell_metric.h"
+#include "crystal/cell_metric.h"
 
 namespace tarnell {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "settings/text.h"
 #include "structure/native_file.h"
-#include "structure/uncertain_number.h"
+#include "settings/uncertain_number.h"
 #include "tests/test_files.h"
 
 namespace tarnell {

@@ -1,4 +1,4 @@
-#include "geometry/operator_expansion.h"
+#include "crystal/operator_expansion.h"
 
 #include <gtest/gtest.h>
 

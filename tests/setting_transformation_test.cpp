@@ -1,4 +1,4 @@
-#include "geometry/setting_transformation.h"
+#include "crystal/setting_transformation.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <gemmi/symmetry.hpp>
 
-#include "geometry/operator_expansion.h"
+#include "crystal/operator_expansion.h"
 #include "structure/space_group_lookup.h"
 #include "tests/test_files.h"
 

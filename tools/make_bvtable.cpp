@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "settings/text.h"
-#include "structure/uncertain_number.h"
+#include "settings/uncertain_number.h"
 #include "valence/parameter_table.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry/neighbour_search.h"
-#include "structure/crystal_structure.h"
+#include "search/neighbour_search.h"
+#include "crystal/crystal_structure.h"
 #include "valence/distance_list.h"
 #include "valence/parameter_table.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "geometry/neighbour_search.h"
+#include "search/neighbour_search.h"
 #include "settings/text.h"
 
 namespace tarnell {

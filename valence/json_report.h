@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "settings/settings_file.h"
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 #include "valence/bond_search.h"
 #include "valence/distance_list.h"
 #include "valence/valence_sums.h"

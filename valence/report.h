@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 #include "valence/distance_list.h"
 
 namespace tarnell {

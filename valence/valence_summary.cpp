@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "geometry/distance.h"
-#include "geometry/neighbour_search.h"
+#include "crystal/distance.h"
+#include "search/neighbour_search.h"
 #include "settings/text.h"
 
 namespace tarnell {

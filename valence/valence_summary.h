@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry/operator_expansion.h"
-#include "structure/crystal_structure.h"
+#include "crystal/operator_expansion.h"
+#include "crystal/crystal_structure.h"
 #include "valence/bond_search.h"
 #include "valence/parameter_table.h"
 

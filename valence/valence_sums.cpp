@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "geometry/distance.h"
-#include "geometry/neighbour_search.h"
+#include "crystal/distance.h"
+#include "search/neighbour_search.h"
 #include "settings/text.h"
 #include "valence/parameter_table.h"
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 
 namespace tarnell::test {
 

@@ -1,4 +1,4 @@
-#include "structure/uncertain_number.h"
+#include "settings/uncertain_number.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "geometry/neighbour_search.h"
+#include "search/neighbour_search.h"
 
 #include <algorithm>
 #include <cmath>

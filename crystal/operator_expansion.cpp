@@ -1,11 +1,11 @@
-#include "geometry/operator_expansion.h"
+#include "crystal/operator_expansion.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <string_view>
 
-#include "geometry/operator_text.h"
+#include "crystal/operator_text.h"
 #include "settings/text.h"
 
 namespace tarnell {

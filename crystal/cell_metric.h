@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "geometry/matrix.h"
+#include "crystal/matrix.h"
 #include "settings/wording.h"
 
 namespace tarnell {

@@ -1,9 +1,9 @@
-#include "geometry/setting_transformation.h"
+#include "crystal/setting_transformation.h"
 
 #include <array>
 #include <cmath>
 
-#include "geometry/cell_metric.h"
+#include "crystal/cell_metric.h"
 
 namespace tarnell {
 namespace {

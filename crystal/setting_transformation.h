@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "geometry/matrix.h"
+#include "crystal/matrix.h"
 #include "settings/wording.h"
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 

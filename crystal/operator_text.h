@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "geometry/operator_expansion.h"
+#include "crystal/operator_expansion.h"
 
 namespace tarnell {
 

@@ -1,4 +1,4 @@
-#include "geometry/operator_text.h"
+#include "crystal/operator_text.h"
 
 #include <cmath>
 

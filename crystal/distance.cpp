@@ -1,8 +1,8 @@
-#include "geometry/distance.h"
+#include "crystal/distance.h"
 
 #include <cmath>
 
-#include "geometry/cell_metric.h"
+#include "crystal/cell_metric.h"
 
 namespace tarnell {
 

@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
-#include "geometry/distance.h"
-#include "geometry/operator_expansion.h"
+#include "crystal/distance.h"
+#include "crystal/operator_expansion.h"
 #include "settings/settings_file.h"
-#include "structure/crystal_structure.h"
+#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 

@@ -1,4 +1,4 @@
-#include "geometry/matrix.h"
+#include "crystal/matrix.h"
 
 #include <cmath>
 #include <cstddef>
