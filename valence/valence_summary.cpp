@@ -57,18 +57,32 @@ double wrapped(double v) { return v - std::floor(v + 0.5); }
 int multiplicityInCell(const CrystalStructure& structure, const Site& site,
                        const OperatorTable& operators) {
     const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
-    std::vector<std::array<double, 3>> images;
-    for (const SymmetryOperator& op : operators) {
+    const auto imageOf = [&site](const SymmetryOperator& op) {
         std::array<double, 3> v{};
         for (int c = 0; c < 3; ++c) {
             v[c] = op.r[c][0] * site.x + op.r[c][1] * site.y + op.r[c][2] * site.z + op.t[c];
         }
-        const bool known = std::any_of(images.begin(), images.end(), [&](const auto& q) {
-            const std::array<double, 3> difference{wrapped(v[0] - q[0]), wrapped(v[1] - q[1]),
-                                                   wrapped(v[2] - q[2])};
-            return samePosition(geometry, difference, {0.0, 0.0, 0.0});
-        });
-        if (!known) images.push_back(v);
+        return v;
+    };
+    const auto same = [&geometry](const std::array<double, 3>& p, const std::array<double, 3>& q) {
+        const std::array<double, 3> difference{wrapped(p[0] - q[0]), wrapped(p[1] - q[1]),
+                                               wrapped(p[2] - q[2])};
+        return samePosition(geometry, difference, {0.0, 0.0, 0.0});
+    };
+    // The operators form a group, so the site has as many images as the group has operators
+    // per operator that leaves it in place.
+    const std::array<double, 3> own{site.x, site.y, site.z};
+    std::size_t fixing = 0;
+    for (const SymmetryOperator& op : operators) fixing += same(imageOf(op), own);
+    if (fixing > 0 && operators.size() % fixing == 0) {
+        return static_cast<int>(operators.size() / fixing);
+    }
+    // Rounded coordinates can leave the count uneven: then the images are counted one by one.
+    std::vector<std::array<double, 3>> images;
+    for (const SymmetryOperator& op : operators) {
+        const std::array<double, 3> v = imageOf(op);
+        if (std::none_of(images.begin(), images.end(), [&](const auto& q) { return same(v, q); }))
+            images.push_back(v);
     }
     return static_cast<int>(images.size());
 }
