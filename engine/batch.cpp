@@ -28,16 +28,6 @@ struct BatchRow {
     bool written = true;  // the report and the JSON file reached the folder
 };
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 // The message as one line: the engine's messages are indented and end with a line break.
 std::string oneLine(const std::string& message) {
     std::string line = trimBlanks(message);

@@ -24,16 +24,6 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 }  // namespace
 
 ReportSummary parseValenceSummary(const std::string& report) {

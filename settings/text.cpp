@@ -114,4 +114,14 @@ std::string nextToken(std::string_view text, std::size_t& pos) {
     return std::string(text.substr(begin, pos - begin));
 }
 
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 }  // namespace tarnell

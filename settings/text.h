@@ -30,6 +30,10 @@ bool startsWith(std::string_view text, std::string_view prefix);
 // The first blank-delimited word of `text` from `pos` on; `pos` moves past it.
 std::string nextToken(std::string_view text, std::size_t& pos);
 
+// A field of a CSV line: quoted, with its quotes doubled, when it holds a comma, a quote or a
+// line break.
+std::string csvField(const std::string& text);
+
 // printf-style formatting into a string of whatever length the result needs. The system's
 // message and file formats are printf formats, and the exact text they give is part of the
 // files and reports, so they are kept as they stand rather than rewritten as streams.
