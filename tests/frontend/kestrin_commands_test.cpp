@@ -18,6 +18,7 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "frontend/report_summary.h"
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/kestrin_app.h"
 #include "frontend/kestrin_view.h"
@@ -268,6 +269,15 @@ void KestrinCommandsTest::calculationRunsTheEngineOnTheEditedFormAndOpensTheRepo
     const QString report = lines(work("Tarnell.out")).join('\n');
     QVERIFY2(report.contains("  Mg1 :\n    1  BVS = 2.0314( 0.0009)  CN = 6"),
              qPrintable(report.mid(report.indexOf("Bond valence sum"), 900)));
+    // The results window's table holds the report's valence summary, site by site.
+    const ReportSummary& summary = m_view->ResultsWindow()->Summary();
+    QCOMPARE(summary.rows.size(), std::size_t{6});
+    QCOMPARE(QString::fromStdString(summary.rows[0].site), QStringLiteral("Mg1"));
+    QCOMPARE(summary.rows[0].valence, 2.0);
+    QVERIFY(report.contains(QString::asprintf("  Mg1      2.00 %9.4f %7.4f %3d", summary.rows[0].bvs,
+                                              summary.rows[0].sigma, summary.rows[0].cn)));
+    QCOMPARE(summary.rows[3].valence, -2.0);
+    QVERIFY(summary.gii && report.contains(QString::asprintf("  GII = %.4f v.u.", *summary.gii)));
     QTRY_COMPARE(lines(work("editor.log")), (QStringList{workText("Tarnell.out"), ""}));
 }
 
