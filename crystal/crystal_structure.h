@@ -26,6 +26,13 @@ struct Site {
     double valence = 0.0;
 };
 
+// The element of a site travels in its label: its first character, and the second too when that
+// is a lower-case letter (Fe1 gives Fe, O12 gives O, CA1 gives C).
+inline std::string elementSymbol(const std::string& label) {
+    if (label.size() > 1 && label[1] >= 'a' && label[1] <= 'z') return label.substr(0, 2);
+    return label.substr(0, 1);
+}
+
 // The formal valence of a site: its oxidation state, whatever share of it the charge carries.
 inline double formalValence(const Site& site) {
     return site.valence != 0.0 ? site.valence : site.charge;

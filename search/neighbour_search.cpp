@@ -75,11 +75,6 @@ Position image(const SymmetryOperator& op, const Site& site) {
 
 }  // namespace
 
-std::string elementSymbol(const std::string& label) {
-    if (label.size() > 1 && label[1] >= 'a' && label[1] <= 'z') return label.substr(0, 2);
-    return label.substr(0, 1);
-}
-
 std::string symmetryCode(const NeighbourImage& image) {
     const auto& t = image.translation;
     const bool oneDigit = std::all_of(t.begin(), t.end(), [](int v) { return v >= -4 && v <= 4; });

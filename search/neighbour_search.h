@@ -14,10 +14,6 @@
 
 namespace tarnell {
 
-// The element symbol of a site label: its first character, and the second too when that is a
-// lower-case letter (Fe1 gives Fe, O12 gives O, CA1 gives C).
-std::string elementSymbol(const std::string& label);
-
 // Images of one site closer than this are one atom. Real files round special positions
 // (0.3333 for 1/3), so their images miss each other by up to a few thousandths of an Å; no two
 // distinct atoms of a real structure come this close.
@@ -50,10 +46,6 @@ struct Neighbour {
 // its centre (every fractional difference in [-0.5, 0.5)) and then moved by the translations
 // settings.hMin..hMax along each axis, so that the shipped range -1..1 finds every neighbour
 // whenever the window is narrower than the spacings of the cell's (100), (010) and (001) planes.
-// The element symbol of a site label: its first character, and the second too when that is a
-// lower-case letter (Fe1 gives Fe, O12 gives O, CA1 gives C).
-std::string elementSymbol(const std::string& label);
-
 // Images of one site closer than SamePositionTolerance are one neighbour, the first found.
 // `visit` returns false to stop the search early.
 void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& operators,

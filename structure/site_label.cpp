@@ -3,12 +3,9 @@
 #include <cctype>
 #include <gemmi/elem.hpp>
 
-namespace tarnell {
+#include "crystal/crystal_structure.h"
 
-std::string elementOfLabel(const std::string& label) {
-    if (label.size() > 1 && label[1] >= 'a' && label[1] <= 'z') return label.substr(0, 2);
-    return label.substr(0, 1);
-}
+namespace tarnell {
 
 std::string elementOfTypeSymbol(const std::string& typeSymbol) {
     std::string letters;
@@ -29,7 +26,7 @@ std::string elementOfTypeSymbol(const std::string& typeSymbol) {
 }
 
 std::string labelWithElement(const std::string& label, const std::string& element) {
-    if (element.empty() || elementOfLabel(label) == element) return label;
+    if (element.empty() || elementSymbol(label) == element) return label;
     if (label.size() >= element.size()) {
         bool sameLetters = true;
         for (std::size_t i = 0; i < element.size(); ++i) {
@@ -39,7 +36,7 @@ std::string labelWithElement(const std::string& label, const std::string& elemen
         if (sameLetters) {
             std::string mended = element + label.substr(element.size());
             // "O" in "OS1" mended is still "Os1": the case alone cannot tell the element then.
-            if (elementOfLabel(mended) == element) return mended;
+            if (elementSymbol(mended) == element) return mended;
         }
     }
     return element + label;

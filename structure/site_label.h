@@ -7,9 +7,6 @@
 
 namespace tarnell {
 
-// The element that the label rule reads from `label`: "Ba1" gives Ba, "BA1" gives B.
-std::string elementOfLabel(const std::string& label);
-
 // The element of a type symbol, written as the periodic table writes it: "Fe3+" and "FE" give
 // Fe, "O2-" gives O. Empty when the letters name no element ("Wat", "Du", "X").
 std::string elementOfTypeSymbol(const std::string& typeSymbol);
