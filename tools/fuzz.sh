@@ -48,7 +48,10 @@ for target in "${targets[@]}"; do
       { print > file; lines-- ; if (lines == 0) close(file) }' "$root/data/spgra.dat"
   fi
   echo "== fuzz_$target for ${seconds}s"
-  "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -max_len=65536 \
+  # The targets write each input to a file of their own under TMPDIR.
+  mkdir -p "$build/tmp"
+  TMPDIR="$build/tmp" "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -max_len=65536 \
     -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$findings/" "$corpus" "$seeds" \
     2>&1 | tee "$build/fuzz_$target.log" | grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|ERROR|SUMMARY|broken promise' || true
 done
+rm -rf "$build/tmp"
