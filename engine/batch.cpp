@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/calculation.h"
+#include "engine/scratch_files.h"
 #include "settings/text.h"
 #include "structure/structure_reader.h"
 
@@ -54,7 +55,7 @@ std::vector<std::string> outputNames(const std::vector<std::filesystem::path>& f
 BatchRow calculate(const std::filesystem::path& file, const std::filesystem::path& report,
                    const std::filesystem::path& json, const Settings& settings,
                    const std::filesystem::path& workDir, const std::string& programVersion,
-                   const ParameterTables* tables) {
+                   const SharedInputs& shared) {
     BatchRow row;
     row.file = file.string();
     std::string extension = file.extension().string();
@@ -66,7 +67,7 @@ BatchRow calculate(const std::filesystem::path& file, const std::filesystem::pat
     }
     std::ostringstream console;  // reader notes; the report holds them too
     CalculationResult result;
-    runCalculation(*mode, file, report, settings, workDir, console, result, tables);
+    runCalculation(*mode, file, report, settings, workDir, console, result, shared);
     std::ofstream out(json, std::ios::binary | std::ios::trunc);
     out << resultJson(result, programVersion) << '\n';
     row.written = static_cast<bool>(out.flush()) && std::filesystem::exists(report);
@@ -122,11 +123,23 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
     std::mutex consoleMutex;
+    // The space-group data file is read once too; a file that cannot be read leaves every run
+    // to say so itself.
+    std::string spaceGroupData;
+    std::ifstream spgra(workDir / settings.spgraFile, std::ios::binary);
+    const bool spgraRead =
+        spgra && static_cast<bool>(std::getline(spgra, spaceGroupData, '\0')) && !settings.spgraFile.empty();
     const auto work = [&]() {
+        // Each thread writes its distance lists into scratch files of its own, made once.
+        const ScratchFiles scratch(workDir);
+        SharedInputs shared;
+        shared.tables = tableRead ? &tables : nullptr;
+        shared.spaceGroupData = spgraRead ? &spaceGroupData : nullptr;
+        shared.scratch = scratch.created() ? &scratch.files() : nullptr;
         for (std::size_t i = next++; i < files.size(); i = next++) {
             rows[i] = calculate(files[i], outDir / (names[i] + ".out"),
                                 outDir / (names[i] + ".json"), settings, workDir, programVersion,
-                                tableRead ? &tables : nullptr);
+                                shared);
             const std::size_t finished = ++done;
             if (progress) {
                 const std::lock_guard<std::mutex> lock(consoleMutex);

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <fstream>
+#include <sstream>
 
 #include "engine/scratch_files.h"
 #include "crystal/cell_metric.h"
@@ -82,7 +83,8 @@ int readParameterTables(const std::filesystem::path& bvTable, const Settings& se
 int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
                     const std::filesystem::path& outputPath, const Settings& settings,
                     const std::filesystem::path& workDir, std::ostream& console,
-                    CalculationResult& result, const ParameterTables* tables) {
+                    CalculationResult& result, const SharedInputs& shared) {
+    const ParameterTables* tables = shared.tables;
     const EnginePaths paths = enginePaths(workDir);
     const ReaderContext context{EngineWording, settings.dMax,
                                 inWorkDir(workDir, settings.sgTransFile)};
@@ -107,10 +109,15 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
             result.structureRead = true;
             for (const std::string& note : structure.notes) console << note;
             // A file with an origin or a cell of its own brings its operators along.
-            status = structure.symmetryOperators.empty()
-                         ? readSpaceGroupRecord(inWorkDir(workDir, settings.spgraFile), structure,
-                                                record, message)
-                         : readFileGroup(structure, record, operators, message);
+            const std::filesystem::path spgraFile = inWorkDir(workDir, settings.spgraFile);
+            if (!structure.symmetryOperators.empty()) {
+                status = readFileGroup(structure, record, operators, message);
+            } else if (shared.spaceGroupData != nullptr) {
+                std::istringstream data(*shared.spaceGroupData);
+                status = readSpaceGroupRecord(data, spgraFile, structure, record, message);
+            } else {
+                status = readSpaceGroupRecord(spgraFile, structure, record, message);
+            }
         }
     } catch (const std::exception& error) {
         message = formatText(EngineWording.readFailure, inputPath.string().c_str(), error.what());
@@ -120,7 +127,9 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     // Made only once a search is due, and gone whichever way the run ends.
     std::optional<ScratchFiles> scratch;
     DistanceListFiles scratchFiles;
-    if (status == 0) {
+    if (status == 0 && shared.scratch != nullptr) {
+        scratchFiles = *shared.scratch;
+    } else if (status == 0) {
         scratch.emplace(workDir);
         scratchFiles = scratch->files();
         if (!scratch->created()) {

@@ -40,10 +40,17 @@ struct ParameterTables {
 // -1 with the message when the table cannot be read.
 int readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
                         ParameterTables& tables, std::string& message);
+// What a batch prepares once for all its runs; a single run leaves every part empty and reads
+// or makes each itself.
+struct SharedInputs {
+    const ParameterTables* tables = nullptr;
+    const std::string* spaceGroupData = nullptr;  // the text of the space-group data file
+    const DistanceListFiles* scratch = nullptr;   // scratch files of the thread, made already
+};
 int runCalculation(ReaderMode mode, const std::filesystem::path& input,
-                    const std::filesystem::path& output, const Settings& settings,
-                    const std::filesystem::path& workDir, std::ostream& console,
-                    CalculationResult& result, const ParameterTables* tables = nullptr);
+                   const std::filesystem::path& output, const Settings& settings,
+                   const std::filesystem::path& workDir, std::ostream& console,
+                   CalculationResult& result, const SharedInputs& shared = {});
 
 // The extension a format's files carry, as the JSON output names the format.
 const char* formatName(ReaderMode mode);

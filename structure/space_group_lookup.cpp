@@ -123,6 +123,12 @@ int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructur
         message = formatText(EngineWording.dataFileNotFound, spgraFile.string().c_str());
         return -1;
     }
+    return readSpaceGroupRecord(in, spgraFile, structure, record, message);
+}
+
+int readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,
+                         CrystalStructure& structure, SpaceGroupRecord& record,
+                         std::string& message) {
     std::string header;
     std::string line;
     for (int examined = 0; examined < MaxSpaceGroupRecords && readLine(in, header); ++examined) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <filesystem>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,12 @@ struct SpaceGroupRecord {
 // whole (too many operators, an unknown centring) is refused. 0 on success, -1 with a message.
 int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
                          SpaceGroupRecord& record, std::string& message);
+
+// The same from the data file's text already opened, or read once for many runs; `spgraFile`
+// names it in messages.
+int readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,
+                         CrystalStructure& structure, SpaceGroupRecord& record,
+                         std::string& message);
 
 // Engine: the record and the operator table of a structure that carries its own group
 // (structure.symmetryOperators): its operators exactly as given, in their order, with nothing
