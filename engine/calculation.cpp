@@ -6,6 +6,7 @@
 #include "engine/scratch_files.h"
 #include "geometry/cell_metric.h"
 #include "geometry/operator_expansion.h"
+#include "settings/settings_file.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/space_group_lookup.h"
@@ -16,15 +17,6 @@
 #include "valence/valence_summary.h"
 
 namespace tarnell {
-namespace {
-
-// A relative path in the settings file is taken relative to the working directory.
-std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std::string& path) {
-    return path.empty() ? std::filesystem::path() : workDir / path;
-}
-
-}  // namespace
-
 EnginePaths enginePaths(const std::filesystem::path& workDir) {
     return {workDir / "Tarnell.ini", workDir / "BVTable"};
 }
@@ -85,7 +77,7 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
                     CalculationResult& result, const ParameterTables* tables) {
     const EnginePaths paths = enginePaths(workDir);
     const ReaderContext context{EngineWording, settings.dMax,
-                                inWorkDir(workDir, settings.sgTransFile)};
+                                settingsFilePath(workDir, settings.sgTransFile)};
     result = CalculationResult{};
     result.inputPath = inputPath.string();
     result.inputFormat = formatName(mode);
@@ -108,7 +100,7 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
             for (const std::string& note : structure.notes) console << note;
             // A file with an origin or a cell of its own brings its operators along.
             status = structure.symmetryOperators.empty()
-                         ? readSpaceGroupRecord(inWorkDir(workDir, settings.spgraFile), structure,
+                         ? readSpaceGroupRecord(settingsFilePath(workDir, settings.spgraFile), structure,
                                                 record, message)
                          : readFileGroup(structure, record, operators, message);
         }
