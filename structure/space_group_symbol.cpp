@@ -242,7 +242,7 @@ NamedSetting standardSetting(int number) {
     return entry != nullptr ? namedSetting(*entry) : NamedSetting{};
 }
 
-bool readTriplet(const std::string& text, std::array<std::array<double, 3>, 3>& rotation,
+bool readTriplet(const std::string& text, Matrix3& rotation,
                  std::array<double, 3>& translation) {
     try {
         const gemmi::Op op = gemmi::parse_triplet(text);
