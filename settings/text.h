@@ -81,11 +81,22 @@ std::string formatText(const char* format, Args... args) {
         throw std::logic_error("format does not fit its arguments: " +
                                std::string(format == nullptr ? "(none)" : format));
     }
-    const int length = std::snprintf(nullptr, 0, format, args...);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length), '\0');
-    std::snprintf(text.data(), text.size() + 1, format, args...);
-    return text;
+    if constexpr (count == 0) {
+        // No conversions but "%%": printf would only halve those, and a format that is no literal
+        // is better not handed to it alone.
+        std::string text;
+        for (const char* c = format; *c != '\0'; ++c) {
+            text += *c;
+            if (*c == '%') ++c;
+        }
+        return text;
+    } else {
+        const int length = std::snprintf(nullptr, 0, format, args...);
+        if (length <= 0) return {};
+        std::string text(static_cast<std::size_t>(length), '\0');
+        std::snprintf(text.data(), text.size() + 1, format, args...);
+        return text;
+    }
 }
 
 }  // namespace tarnell

@@ -198,6 +198,7 @@ std::vector<NamedSetting> settingsOfSymbol(const std::string& text,
         return rank(a) < rank(b);
     });
     std::vector<NamedSetting> settings;
+    settings.reserve(found.size());
     for (const gemmi::SpaceGroup* entry : found) settings.push_back(namedSetting(*entry));
     return settings;
 }
@@ -208,6 +209,7 @@ std::vector<NamedSetting> settingsOfOperators(const std::vector<std::string>& op
     gemmi::GroupOps ops;
     try {
         std::vector<gemmi::Op> parsed;
+        parsed.reserve(operators.size());
         for (const std::string& text : operators) parsed.push_back(gemmi::parse_triplet(text));
         ops = gemmi::split_centering_vectors(parsed);
     } catch (const std::exception&) {

@@ -16,7 +16,7 @@ TEST(FormatText, GivesPrintfTextForFittingArguments) {
               "Na  | 2.50000|  7|12|0.37|%");
     EXPECT_EQ(formatText("%-6s|%.2s|", "\xc3\xa9", "\xc3\xa9" "a"), "\xc3\xa9    |\xc3\xa9|");
     EXPECT_EQ(formatText("%*d|%c|%ld", 4, 1, 'x', 5L), "   1|x|5");
-    EXPECT_EQ(formatText("plain"), "plain");
+    EXPECT_EQ(formatText("plain, 100%% sure"), "plain, 100% sure");
     // One program's wording may leave out a number that the other's states.
     EXPECT_EQ(formatText("exceeds 80.", 81), "exceeds 80.");
 }
