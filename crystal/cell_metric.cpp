@@ -6,15 +6,15 @@
 
 namespace tarnell {
 
-Matrix metricTensor(const std::array<double, 6>& p) {
+Matrix3 metricTensor(const std::array<double, 6>& p) {
     const double ab = p[0] * p[1] * std::cos(p[5] * DegToRad);
     const double ac = p[0] * p[2] * std::cos(p[4] * DegToRad);
     const double bc = p[1] * p[2] * std::cos(p[3] * DegToRad);
-    return {
+    return {{
         {p[0] * p[0], ab, ac},
         {ab, p[1] * p[1], bc},
         {ac, bc, p[2] * p[2]},
-    };
+    }};
 }
 
 int checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,

@@ -18,7 +18,7 @@ inline constexpr double RadToDeg = 57.29577957855229;
 // G with G(i,i) = p_i² and G(i,j) = p_i·p_j·cos(angle between edges i and j), for the six values
 // p = (a, b, c, alpha, beta, gamma). The same formula turns the six uncertainties into the
 // tensor from which the edge uncertainties of another setting are taken.
-Matrix metricTensor(const std::array<double, 6>& p);
+Matrix3 metricTensor(const std::array<double, 6>& p);
 
 // Whether six values make a cell: edges finite and above 0, angles strictly between 0 and 180
 // degrees, and together a positive-definite metric (three angles of 170 degrees, for one, span no

@@ -52,7 +52,7 @@ double distanceIn(const CellGeometry& geometry, const std::array<double, 3>& p1,
 
 double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& p1,
                      const std::array<double, 3>& p2, const std::array<double, 3>& s1,
-                     const std::array<double, 3>& s2, double d, const Rotation* imageRotation) {
+                     const std::array<double, 3>& s2, double d, const Matrix3* imageRotation) {
     if (d == 0.0) return 0.0;
     const auto [u, v, w, a, b, c, cosAlpha, cosBeta, cosGamma] = PairTerms(geometry, p1, p2);
     const double sinAlpha = geometry.sines[0];
@@ -75,7 +75,7 @@ double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& 
     double dY2 = -dY1;
     double dZ2 = -dZ1;
     if (imageRotation != nullptr) {
-        const Rotation& r = *imageRotation;
+        const Matrix3& r = *imageRotation;
         const double byImage[3] = {dX2, dY2, dZ2};
         double bySite[3];
         for (int j = 0; j < 3; ++j) {
@@ -94,15 +94,6 @@ double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& 
                      dZ1 * dZ1 * s1[2] * s1[2] + dX2 * dX2 * s2[0] * s2[0] +
                      dY2 * dY2 * s2[1] * s2[1] + dZ2 * dZ2 * s2[2] * s2[2];
     return std::sqrt(s) / d;
-}
-
-void distanceWithSigma(const std::array<double, 3>& p1, const std::array<double, 3>& p2,
-                       const std::array<double, 3>& s1, const std::array<double, 3>& s2,
-                       const std::array<double, 6>& cell, const std::array<double, 6>& cellSigma,
-                       double& d, double& sd) {
-    const CellGeometry geometry = makeCellGeometry(cell, cellSigma);
-    d = distanceIn(geometry, p1, p2);
-    sd = distanceSigma(geometry, p1, p2, s1, s2, d);
 }
 
 }  // namespace tarnell

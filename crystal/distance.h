@@ -5,11 +5,12 @@
 
 #include <array>
 
+#include "crystal/matrix.h"
+
 namespace tarnell {
 
 // What every distance in one cell needs: the cell, its uncertainties, and the cosines and sines
-// of its angles. Made once, it serves any number of distances; the results are bit for bit those
-// of distanceWithSigma.
+// of its angles. Made once, it serves any number of distances.
 struct CellGeometry {
     std::array<double, 6> cell{};       // a, b, c, alpha, beta, gamma
     std::array<double, 6> cellSigma{};  // same order; angle uncertainties in degrees
@@ -31,16 +32,9 @@ double distanceIn(const CellGeometry& geometry, const std::array<double, 3>& p1,
 // When p2 is the image R·x + t of a site x whose own uncertainties are s2, `imageRotation` is R:
 // the derivatives by the image's coordinates are then carried back to the site's own, so that
 // bonds that symmetry makes equal get equal uncertainties.
-using Rotation = std::array<std::array<double, 3>, 3>;
 double distanceSigma(const CellGeometry& geometry, const std::array<double, 3>& p1,
                      const std::array<double, 3>& p2, const std::array<double, 3>& s1,
                      const std::array<double, 3>& s2, double d,
-                     const Rotation* imageRotation = nullptr);
-
-// Both values at once, for a single pair.
-void distanceWithSigma(const std::array<double, 3>& p1, const std::array<double, 3>& p2,
-                       const std::array<double, 3>& s1, const std::array<double, 3>& s2,
-                       const std::array<double, 6>& cell, const std::array<double, 6>& cellSigma,
-                       double& d, double& sd);
+                     const Matrix3* imageRotation = nullptr);
 
 }  // namespace tarnell

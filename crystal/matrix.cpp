@@ -1,53 +1,30 @@
 #include "crystal/matrix.h"
 
 #include <cmath>
-#include <cstddef>
+#include <utility>
 
 namespace tarnell {
 namespace {
 
+constexpr int N = 3;
+
 // Sums run in increasing index order from 0.0, so that a sum of zero terms is +0 and never
 // prints as "-0.00000".
-double rowTimesVector(const std::vector<double>& row, const std::vector<double>& v, int n) {
+double rowTimesVector(const Vector3& row, const Vector3& v) {
     double sum = 0.0;
-    for (int j = 0; j < n; ++j) sum += row[j] * v[j];
+    for (int j = 0; j < N; ++j) sum += row[j] * v[j];
     return sum;
-}
-
-// A dimension as a size; a negative one means nothing to do.
-std::size_t sizeOf(int n) {
-    return n > 0 ? static_cast<std::size_t>(n) : 0;
-}
-
-bool holds(const Matrix& a, int rows, int columns) {
-    if (rows < 0 || columns < 0 || a.size() < sizeOf(rows)) return false;
-    for (int i = 0; i < rows; ++i) {
-        if (a[i].size() < sizeOf(columns)) return false;
-    }
-    return true;
-}
-
-void storeVector(std::vector<double>& out, const std::vector<double>& result, int n) {
-    if (out.size() < sizeOf(n)) out.resize(sizeOf(n));
-    for (int i = 0; i < n; ++i) out[i] = result[i];
-}
-
-void storeMatrix(Matrix& out, const Matrix& result, int n) {
-    if (out.size() < sizeOf(n)) out.resize(sizeOf(n));
-    for (int i = 0; i < n; ++i) storeVector(out[i], result[i], n);
 }
 
 }  // namespace
 
-int invertMatrix(Matrix& a, int n, int m, double& determinant, double pivotTolerance) {
+int invertMatrix(Matrix3& a, double& determinant, double pivotTolerance) {
     determinant = 1.0;
-    if (m < n || !holds(a, n, m)) return 1;
-
-    std::vector<int> pivotRow(sizeOf(n));
-    for (int k = 0; k < n; ++k) {
+    std::array<int, N> pivotRow{};
+    for (int k = 0; k < N; ++k) {
         double pivot = pivotTolerance;
         int row = -1;
-        for (int i = k; i < n; ++i) {
+        for (int i = k; i < N; ++i) {
             if (std::fabs(a[i][k]) > std::fabs(pivot)) {
                 pivot = a[i][k];
                 row = i;
@@ -57,68 +34,60 @@ int invertMatrix(Matrix& a, int n, int m, double& determinant, double pivotToler
         if (row < 0) return 1;
 
         if (row != k) {
-            for (int j = 0; j < m; ++j) swapDoubles(a[k][j], a[row][j]);
+            std::swap(a[k], a[row]);
             determinant = -determinant;
         }
         determinant *= pivot;
 
         a[k][k] = 1.0;
-        for (int j = 0; j < m; ++j) a[k][j] /= pivot;
-        for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < N; ++j) a[k][j] /= pivot;
+        for (int i = 0; i < N; ++i) {
             if (i == k) continue;
             const double f = a[i][k];
             a[i][k] = 0.0;
-            for (int j = 0; j < m; ++j) a[i][j] -= f * a[k][j];
+            for (int j = 0; j < N; ++j) a[i][j] -= f * a[k][j];
         }
     }
 
     // The row exchanges of the elimination come back as column exchanges, last one first.
-    for (int k = n - 2; k >= 0; --k) {
+    for (int k = N - 2; k >= 0; --k) {
         const int row = pivotRow[k];
         if (row == k) continue;
-        for (int i = 0; i < n; ++i) swapDoubles(a[i][k], a[i][row]);
+        for (int i = 0; i < N; ++i) std::swap(a[i][k], a[i][row]);
     }
     return 0;
 }
 
-void swapDoubles(double& a, double& b) {
-    const double kept = a;
-    a = b;
-    b = kept;
+double quadraticForm(const Vector3& x, const Matrix3& a, const Vector3& y) {
+    Vector3 ay{};
+    for (int i = 0; i < N; ++i) ay[i] = rowTimesVector(a[i], y);
+    return rowTimesVector(x, ay);
 }
 
-double quadraticForm(const std::vector<double>& x, const Matrix& a, const std::vector<double>& y,
-                     int n) {
-    std::vector<double> ay(sizeOf(n));
-    for (int i = 0; i < n; ++i) ay[i] = rowTimesVector(a[i], y, n);
-    return rowTimesVector(x, ay, n);
+Vector3 multiply(const Matrix3& a, const Vector3& v) {
+    Vector3 result{};
+    for (int i = 0; i < N; ++i) result[i] = rowTimesVector(a[i], v);
+    return result;
 }
 
-void multiplyMatrixVector(std::vector<double>& r, const Matrix& a, const std::vector<double>& v,
-                          int n) {
-    std::vector<double> result(sizeOf(n));
-    for (int i = 0; i < n; ++i) result[i] = rowTimesVector(a[i], v, n);
-    storeVector(r, result, n);
-}
-
-void multiplyMatrices(Matrix& c, const Matrix& a, const Matrix& b, int n) {
-    Matrix result(sizeOf(n), std::vector<double>(sizeOf(n)));
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j) {
+Matrix3 multiply(const Matrix3& a, const Matrix3& b) {
+    Matrix3 result{};
+    for (int i = 0; i < N; ++i) {
+        for (int j = 0; j < N; ++j) {
             double sum = 0.0;
-            for (int k = 0; k < n; ++k) sum += a[i][k] * b[k][j];
+            for (int k = 0; k < N; ++k) sum += a[i][k] * b[k][j];
             result[i][j] = sum;
         }
     }
-    storeMatrix(c, result, n);
+    return result;
 }
 
-void transposeMatrix(Matrix& t, const Matrix& a, int n) {
-    Matrix result(sizeOf(n), std::vector<double>(sizeOf(n)));
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j) result[j][i] = a[i][j];
+Matrix3 transpose(const Matrix3& a) {
+    Matrix3 result{};
+    for (int i = 0; i < N; ++i) {
+        for (int j = 0; j < N; ++j) result[j][i] = a[i][j];
     }
-    storeMatrix(t, result, n);
+    return result;
 }
 
 }  // namespace tarnell

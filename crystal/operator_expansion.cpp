@@ -115,6 +115,12 @@ std::string normaliseOperator(SymmetryOperator& op) {
 
 }  // namespace
 
+std::vector<std::array<double, 3>> centringVectors(int centringCode) {
+    const Centring* centring = findCentring(centringCode);
+    if (centring == nullptr) return {};
+    return {centring->vectors.begin(), centring->vectors.begin() + centring->vectorCount};
+}
+
 int expandedOperatorCount(int operatorLineCount, int centrosymmetricFlag, int centringCode) {
     const Centring* centring = findCentring(centringCode);
     if (centring == nullptr) return -1;

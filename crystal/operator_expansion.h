@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "crystal/matrix.h"
+
 namespace tarnell {
 
 // Capacity of the operator table; the largest groups need 192.
@@ -17,7 +19,7 @@ inline constexpr double TranslationTolerance = 0.0001;
 
 // x' = r·x + t; row i of r gives new coordinate i as coefficients of x, y, z.
 struct SymmetryOperator {
-    std::array<std::array<double, 3>, 3> r{};
+    Matrix3 r{};
     std::array<double, 3> t{};
 };
 
@@ -28,6 +30,10 @@ using OperatorTable = std::vector<SymmetryOperator>;
 // -1 for a centring code it does not know. Centring codes: 0, 15, 21 none; 4 A; 5 B; 6 C; 7 F;
 // 13 I; 14 R on hexagonal axes.
 int expandedOperatorCount(int operatorLineCount, int centrosymmetricFlag, int centringCode);
+
+// The translations that the centring code adds, besides (0, 0, 0); empty for a code the
+// expansion does not know.
+std::vector<std::array<double, 3>> centringVectors(int centringCode);
 
 // Parses the record's operator texts (the first `operatorLineCount` of `operatorTexts`), adds
 // the inverted operators when `centrosymmetricFlag` is 1 and the copies shifted by the centring

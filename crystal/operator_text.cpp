@@ -148,7 +148,7 @@ bool readComponent(std::string_view text, int number, SymmetryOperator& op, int 
     return true;
 }
 
-double determinant(const std::array<std::array<double, 3>, 3>& r) {
+double determinant(const Matrix3& r) {
     return r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) -
            r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
            r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);

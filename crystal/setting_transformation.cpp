@@ -8,10 +8,8 @@
 namespace tarnell {
 namespace {
 
-constexpr int Dimension = 3;
-
 // Rows a', b', c' of settings 1 to 6 in the standard basis.
-constexpr std::array<std::array<std::array<double, 3>, 3>, 6> SettingMatrices{{
+constexpr std::array<Matrix3, 6> SettingMatrices{{
     {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},   // abc
     {{{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}},  // ba-c
     {{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}},   // cab
@@ -22,13 +20,9 @@ constexpr std::array<std::array<std::array<double, 3>, 3>, 6> SettingMatrices{{
 
 }  // namespace
 
-Matrix orthorhombicSettingMatrix(int k) {
-    Matrix p(Dimension, std::vector<double>(Dimension, 0.0));
-    if (k < 1 || k > 6) return p;
-    for (int i = 0; i < Dimension; ++i) {
-        for (int j = 0; j < Dimension; ++j) p[i][j] = SettingMatrices[k - 1][i][j];
-    }
-    return p;
+Matrix3 orthorhombicSettingMatrix(int k) {
+    if (k < 1 || k > 6) return {};
+    return SettingMatrices[k - 1];
 }
 
 int transformToStandardSetting(int setting, CrystalStructure& structure, const Wording& wording,
@@ -42,23 +36,21 @@ int transformToStandardSetting(int setting, CrystalStructure& structure, const W
         }
     }
 
-    const Matrix g = metricTensor(structure.cell);
-    const Matrix gs = metricTensor(structure.cellSigma);
+    const Matrix3 g = metricTensor(structure.cell);
+    const Matrix3 gs = metricTensor(structure.cellSigma);
 
     double determinant = 0.0;
-    Matrix p = orthorhombicSettingMatrix(setting);
-    if (invertMatrix(p, Dimension, Dimension, determinant, PivotTolerance) != 0) {
+    Matrix3 p = orthorhombicSettingMatrix(setting);
+    if (invertMatrix(p, determinant, PivotTolerance) != 0) {
         message = wording.matrixNotPositive;
         return -1;
     }
-    Matrix m;
-    multiplyMatrices(m, orthorhombicSettingMatrix(1), p, Dimension);
+    const Matrix3 m = multiply(orthorhombicSettingMatrix(1), p);
 
     // Coordinates transform with the inverse transpose of the basis change. Its inversion is
     // checked too: a failure here must not write half-transformed coordinates.
-    Matrix coordinateMatrix;
-    transposeMatrix(coordinateMatrix, m, Dimension);
-    if (invertMatrix(coordinateMatrix, Dimension, Dimension, determinant, PivotTolerance) != 0) {
+    Matrix3 coordinateMatrix = transpose(m);
+    if (invertMatrix(coordinateMatrix, determinant, PivotTolerance) != 0) {
         message = wording.matrixNotPositive;
         return -1;
     }
@@ -66,15 +58,15 @@ int transformToStandardSetting(int setting, CrystalStructure& structure, const W
     std::array<double, 3> length{};
     std::array<double, 3> lengthSigma{};
     for (int i = 0; i < 3; ++i) {
-        length[i] = std::sqrt(quadraticForm(m[i], g, m[i], Dimension));
-        lengthSigma[i] = std::sqrt(quadraticForm(m[i], gs, m[i], Dimension));
+        length[i] = std::sqrt(quadraticForm(m[i], g, m[i]));
+        lengthSigma[i] = std::sqrt(quadraticForm(m[i], gs, m[i]));
     }
     const double alpha =
-        std::acos(quadraticForm(m[1], g, m[2], Dimension) / (length[1] * length[2])) * RadToDeg;
+        std::acos(quadraticForm(m[1], g, m[2]) / (length[1] * length[2])) * RadToDeg;
     const double beta =
-        std::acos(quadraticForm(m[2], g, m[0], Dimension) / (length[2] * length[0])) * RadToDeg;
+        std::acos(quadraticForm(m[2], g, m[0]) / (length[2] * length[0])) * RadToDeg;
     const double gamma =
-        std::acos(quadraticForm(m[0], g, m[1], Dimension) / (length[0] * length[1])) * RadToDeg;
+        std::acos(quadraticForm(m[0], g, m[1]) / (length[0] * length[1])) * RadToDeg;
 
     structure.cell = {length[0], length[1], length[2], alpha, beta, gamma};
     // The angle uncertainties keep their places: only the edges are carried through the metric.
@@ -82,11 +74,9 @@ int transformToStandardSetting(int setting, CrystalStructure& structure, const W
     structure.cellSigma[1] = lengthSigma[1];
     structure.cellSigma[2] = lengthSigma[2];
 
-    std::vector<double> position(Dimension);
-    std::vector<double> sigma(Dimension);
     for (Site& site : structure.sites) {
-        multiplyMatrixVector(position, coordinateMatrix, {site.x, site.y, site.z}, Dimension);
-        multiplyMatrixVector(sigma, coordinateMatrix, {site.sx, site.sy, site.sz}, Dimension);
+        Vector3 position = multiply(coordinateMatrix, Vector3{site.x, site.y, site.z});
+        const Vector3 sigma = multiply(coordinateMatrix, Vector3{site.sx, site.sy, site.sz});
         // A minus sign in the matrix turns a coordinate t into -t; adding 1 once brings it back
         // into the cell as 1 - t, while 0 stays 0.
         for (double& value : position) {

@@ -16,7 +16,7 @@ inline constexpr double PivotTolerance = 1e-5;
 
 // The 3 × 3 matrix whose rows are the basis vectors a', b', c' of setting k (1 to 6) in the
 // standard basis. Any other k gives the zero matrix, which no inversion accepts.
-Matrix orthorhombicSettingMatrix(int k);
+Matrix3 orthorhombicSettingMatrix(int k);
 
 // Rewrites `structure` from setting `setting` into the standard setting: its cell, cellSigma and
 // every site's x, y, z, sx, sy, sz. Edges and their uncertainties are carried through the metric,

@@ -126,7 +126,7 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     // The space-group data file is read once too; a file that cannot be read leaves every run
     // to say so itself.
     std::string spaceGroupData;
-    std::ifstream spgra(workDir / settings.spgraFile, std::ios::binary);
+    std::ifstream spgra(settingsFilePath(workDir, settings.spgraFile), std::ios::binary);
     const bool spgraRead =
         spgra && static_cast<bool>(std::getline(spgra, spaceGroupData, '\0')) && !settings.spgraFile.empty();
     const auto work = [&]() {

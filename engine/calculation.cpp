@@ -7,6 +7,7 @@
 #include "engine/scratch_files.h"
 #include "crystal/cell_metric.h"
 #include "crystal/operator_expansion.h"
+#include "settings/settings_file.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/space_group_lookup.h"
@@ -17,15 +18,6 @@
 #include "valence/valence_summary.h"
 
 namespace tarnell {
-namespace {
-
-// A relative path in the settings file is taken relative to the working directory.
-std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const std::string& path) {
-    return path.empty() ? std::filesystem::path() : workDir / path;
-}
-
-}  // namespace
-
 EnginePaths enginePaths(const std::filesystem::path& workDir) {
     return {workDir / "Tarnell.ini", workDir / "BVTable"};
 }
@@ -87,7 +79,7 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     const ParameterTables* tables = shared.tables;
     const EnginePaths paths = enginePaths(workDir);
     const ReaderContext context{EngineWording, settings.dMax,
-                                inWorkDir(workDir, settings.sgTransFile)};
+                                settingsFilePath(workDir, settings.sgTransFile)};
     result = CalculationResult{};
     result.inputPath = inputPath.string();
     result.inputFormat = formatName(mode);
@@ -109,7 +101,7 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
             result.structureRead = true;
             for (const std::string& note : structure.notes) console << note;
             // A file with an origin or a cell of its own brings its operators along.
-            const std::filesystem::path spgraFile = inWorkDir(workDir, settings.spgraFile);
+            const std::filesystem::path spgraFile = settingsFilePath(workDir, settings.spgraFile);
             if (!structure.symmetryOperators.empty()) {
                 status = readFileGroup(structure, record, operators, message);
             } else if (shared.spaceGroupData != nullptr) {

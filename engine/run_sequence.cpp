@@ -34,8 +34,9 @@ bool outputWouldReplaceInput(const std::filesystem::path& output,
     kept.push_back(paths.settings);
     kept.push_back(paths.bvTable);
     if (settings != nullptr) {
-        if (!settings->spgraFile.empty()) kept.push_back(workDir / settings->spgraFile);
-        if (!settings->sgTransFile.empty()) kept.push_back(workDir / settings->sgTransFile);
+        for (const std::string* file : {&settings->spgraFile, &settings->sgTransFile}) {
+            if (!file->empty()) kept.push_back(settingsFilePath(workDir, *file));
+        }
     }
     return std::any_of(kept.begin(), kept.end(),
                        [&](const std::filesystem::path& path) { return sameFile(output, path); });

@@ -7,6 +7,7 @@
 
 #include "frontend/kestrin_view.h"
 #include "frontend/path_text.h"
+#include "settings/settings_file.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 #include "structure/structure_reader.h"
@@ -56,10 +57,7 @@ void CKestrinView::LoadCommandLine(const QStringList& arguments) {
 }
 
 bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::path& file) {
-    // A relative path in the settings file is taken from the working directory.
-    const std::filesystem::path sgTransFile = m_settings.sgTransFile.empty()
-                                                  ? std::filesystem::path()
-                                                  : m_workDir / m_settings.sgTransFile;
+    const std::filesystem::path sgTransFile = settingsFilePath(m_workDir, m_settings.sgTransFile);
     const ReaderContext context{FrontEndWording, m_settings.dMax, sgTransFile};
     // Read aside: a file that fails leaves the form, its caption and its report as they were.
     CrystalStructure structure;

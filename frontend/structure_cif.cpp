@@ -36,7 +36,7 @@ std::string elementOf(const std::string& label) {
 std::string typeSymbol(const Site& site, double oxidation) {
     const double whole = std::round(oxidation);
     if (std::abs(oxidation - whole) > 1e-9) return site.name;
-    const std::string element = elementOf(site.name);
+    std::string element = elementOf(site.name);
     if (whole == 0) return element;
     const long n = std::lround(std::abs(whole));
     return element + (n == 1 ? std::string() : std::to_string(n)) + (whole > 0 ? "+" : "-");

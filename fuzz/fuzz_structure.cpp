@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     if (checkCell(structure.cell, structure.cellSigma, EngineWording, message) == 0) {
-        const Matrix metric = metricTensor(structure.cell);
+        const Matrix3 metric = metricTensor(structure.cell);
         for (const auto& row : metric) {
             for (const double value : row) fuzz::require(std::isfinite(value), "finite metric");
         }

@@ -7,9 +7,9 @@
 
 #include "settings/input_file.h"
 #include "settings/line_search.h"
+#include "settings/numbers.h"
 #include "settings/text.h"
 #include "settings/wording.h"
-#include "settings/uncertain_number.h"
 
 namespace tarnell {
 namespace {
@@ -210,6 +210,11 @@ int saveConditions(const std::filesystem::path& path, const Settings& conditions
         return -1;
     }
     return 0;
+}
+
+std::filesystem::path settingsFilePath(const std::filesystem::path& workDir,
+                                       const std::string& path) {
+    return path.empty() ? std::filesystem::path() : workDir / path;
 }
 
 }  // namespace tarnell

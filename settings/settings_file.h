@@ -44,9 +44,13 @@ int checkSettings(const Settings& settings, const Wording& wording, std::string&
 // naming the missing file or key, or the key whose value is no number or out of range.
 int readSettings(const std::filesystem::path& path, Settings& settings, std::string& message);
 
+// A file named in the settings: a relative path is taken from the working directory; an empty
+// one names no file.
+std::filesystem::path settingsFilePath(const std::filesystem::path& workDir,
+                                       const std::string& path);
+
 // The keys in the order in which they must stand in the file.
 enum class SettingsKey { SpgraFile, SGTransFile, BvB, EntryNum, DMax, DMin, HMax, HMin, Editor };
-inline constexpr int SettingsKeyCount = 9;
 
 // Front end: reads all nine keys, every value trimmed of blanks, and checks the values as the
 // engine does. On failure `showMessage` gets the one message to put in front of the user, and

@@ -124,4 +124,73 @@ std::string csvField(const std::string& text) {
     return quoted + '"';
 }
 
+bool formatTakes(const char* format, const FormatArgument* arguments, std::size_t count) {
+    std::size_t next = 0;
+    const auto take = [&](auto fits) { return next < count && fits(arguments[next++]); };
+    const auto isInt = [](FormatArgument a) { return a == FormatArgument::Int; };
+    // long and size_t are one type where they have one size.
+    constexpr bool longIsSize = sizeof(long) == sizeof(std::size_t);
+    const auto isLong = [&](FormatArgument a) {
+        return a == FormatArgument::Long || (longIsSize && a == FormatArgument::Size);
+    };
+    for (const char* c = format; *c != '\0'; ++c) {
+        if (*c != '%') continue;
+        ++c;
+        if (*c == '%') continue;
+        while (*c != '\0' && std::string_view("-+ #0").find(*c) != std::string_view::npos) ++c;
+        const auto widthOrPrecision = [&]() {
+            if (*c == '*') {
+                ++c;
+                return take(isInt);
+            }
+            while (*c >= '0' && *c <= '9') ++c;
+            return true;
+        };
+        if (!widthOrPrecision()) return false;
+        if (*c == '.') {
+            ++c;
+            if (!widthOrPrecision()) return false;
+        }
+        std::string length;
+        while (*c != '\0' && std::string_view("hlLzjt").find(*c) != std::string_view::npos) {
+            length += *c++;
+        }
+        const char conversion = *c;
+        bool fits = false;
+        if (std::string_view("diouxXc").find(conversion) != std::string_view::npos) {
+            if (length.empty() || length == "h" || length == "hh") {
+                fits = take(isInt);
+            } else if (length == "l" || length == "j" || length == "t") {
+                fits = take(isLong);
+            } else if (length == "z") {
+                fits = take([&](FormatArgument a) {
+                    return a == FormatArgument::Size || (longIsSize && a == FormatArgument::Long);
+                });
+            } else if (length == "ll") {
+                fits = take([&](FormatArgument a) {
+                    return a == FormatArgument::LongLong ||
+                           (sizeof(long long) == sizeof(long) && isLong(a));
+                });
+            }
+        } else if (std::string_view("fFeEgGaA").find(conversion) != std::string_view::npos) {
+            if (length.empty() || length == "l") {
+                fits = take([](FormatArgument a) { return a == FormatArgument::Double; });
+            } else if (length == "L") {
+                fits = take([](FormatArgument a) { return a == FormatArgument::LongDouble; });
+            }
+        } else if (conversion == 's' && length.empty()) {
+            fits = take([](FormatArgument a) { return a == FormatArgument::Text; });
+        } else if (conversion == 'p' && length.empty()) {
+            fits = take([](FormatArgument a) {
+                return a == FormatArgument::Pointer || a == FormatArgument::Text;
+            });
+        }
+        // Anything else, %n included, is refused.
+        if (!fits) return false;
+    }
+    // Arguments beyond the format's are ignored, as printf does: a wording may leave out a
+    // number that the other states.
+    return true;
+}
+
 }  // namespace tarnell

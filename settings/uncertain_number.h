@@ -7,18 +7,14 @@
 #include <optional>
 #include <string_view>
 
+#include "settings/numbers.h"
+
 namespace tarnell {
 
 struct UncertainNumber {
     double value = 0.0;
     double sigma = 0.0;  // 0 when the token gives none
 };
-
-// The whole token as a finite real; a leading "+" is allowed (+2 is 2).
-std::optional<double> readReal(std::string_view token);
-
-// The whole token as an integer, blanks around it allowed.
-std::optional<int> readInteger(std::string_view token);
 
 // A token of value and optional "(digits)". The uncertainty is the digits scaled to the decimals
 // of the value: 5.4321(12) gives 0.0012, 12(3) gives 3; one that would not be finite does not

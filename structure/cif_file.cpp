@@ -88,7 +88,11 @@ std::optional<double> chargeOfTypeSymbol(const std::string& symbol) {
         }
     }
     if (sign == 0) return std::nullopt;
-    return sign * (digits.empty() ? 1.0 : std::stod(digits));
+    if (digits.empty()) return sign * 1.0;
+    // Hundreds of digits are no charge; they must not end the reading with an exception.
+    const std::optional<double> magnitude = readReal(digits);
+    if (!magnitude) return std::nullopt;
+    return sign * *magnitude;
 }
 
 // Dummy atoms of refinement programs: markers without scattering power.

@@ -198,6 +198,7 @@ std::vector<NamedSetting> settingsOfSymbol(const std::string& text,
         return rank(a) < rank(b);
     });
     std::vector<NamedSetting> settings;
+    settings.reserve(found.size());
     for (const gemmi::SpaceGroup* entry : found) settings.push_back(namedSetting(*entry));
     return settings;
 }
@@ -208,6 +209,7 @@ std::vector<NamedSetting> settingsOfOperators(const std::vector<std::string>& op
     gemmi::GroupOps ops;
     try {
         std::vector<gemmi::Op> parsed;
+        parsed.reserve(operators.size());
         for (const std::string& text : operators) parsed.push_back(gemmi::parse_triplet(text));
         ops = gemmi::split_centering_vectors(parsed);
     } catch (const std::exception&) {
@@ -242,7 +244,7 @@ NamedSetting standardSetting(int number) {
     return entry != nullptr ? namedSetting(*entry) : NamedSetting{};
 }
 
-bool readTriplet(const std::string& text, std::array<std::array<double, 3>, 3>& rotation,
+bool readTriplet(const std::string& text, Matrix3& rotation,
                  std::array<double, 3>& translation) {
     try {
         const gemmi::Op op = gemmi::parse_triplet(text);

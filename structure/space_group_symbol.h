@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "crystal/matrix.h"
+
 namespace tarnell {
 
 // A setting of a group as a symbol names it.
@@ -57,7 +59,7 @@ bool isHeldSetting(int number, int setting);
 
 // An x,y,z triplet as rows of a rotation and a translation, exactly as gemmi reads it; false
 // for a text that gemmi cannot read.
-bool readTriplet(const std::string& text, std::array<std::array<double, 3>, 3>& rotation,
+bool readTriplet(const std::string& text, Matrix3& rotation,
                  std::array<double, 3>& translation);
 
 // The crystal-system code (1 triclinic .. 7 cubic) of a group number; 1 for an unknown number,

@@ -72,6 +72,16 @@ Outcome readText(const std::string& text, const Wording& wording = EngineWording
     return o;
 }
 
+// A charge of hundreds of digits in a type symbol is no charge; reading it must not throw.
+TEST(CifFile, TypeSymbolChargesReadWholeOrNotAtAll) {
+    const Outcome o = readText(withSites("_space_group_name_H-M_alt 'P 1'\n", "Fe1 Fe" + std::string(400, '9') +
+                                                 "+ 0 0 0\nO1 O2- 0.5 0.5 0.5\n"));
+    ASSERT_EQ(o.status, 0) << o.message;
+    ASSERT_EQ(o.structure.siteCount(), 2);
+    EXPECT_EQ(o.structure.sites[0].charge, 0.0);
+    EXPECT_EQ(o.structure.sites[1].charge, -2.0);
+}
+
 TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
     const std::string p1 = "_space_group_IT_number 1\n";
     std::string eightyOne;

@@ -17,6 +17,13 @@ const Cell Triclinic = {5.1, 6.3, 7.2, 81.5, 97.0, 112.25};
 const Cell Sigma = {0.002, 0.003, 0.004, 0.05, 0.07, 0.09};
 const Vec3 S1 = {0.001, 0.002, 0.003}, S2 = {0.004, 0.0005, 0.002};
 
+void distanceWithSigma(const Vec3& p1, const Vec3& p2, const Vec3& s1, const Vec3& s2,
+                       const Cell& cell, const Cell& cellSigma, double& d, double& sd) {
+    const CellGeometry geometry = makeCellGeometry(cell, cellSigma);
+    d = distanceIn(geometry, p1, p2);
+    sd = distanceSigma(geometry, p1, p2, s1, s2, d);
+}
+
 TEST(Distance, CubicHalfEdgeOneAxisAndCoincidingPositions) {
     const auto distance = [](const Cell& cell, Vec3 p2, Vec3 s, const Cell& cellSigma) {
         std::pair<double, double> result;

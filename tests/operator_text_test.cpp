@@ -14,7 +14,7 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-using Rows = std::array<std::array<double, 3>, 3>;
+using Rows = Matrix3;
 
 TEST(OperatorText, TripletsAsFilesWriteThemReadAsTheirOperator) {
     const struct {

@@ -157,6 +157,7 @@ TEST(RunSequence, ReportPathOfAFileTheRunReadsGivesTheUsageTextAndDestroysNothin
     const std::vector<std::string> names = {"in.inp",    "Tarnell.ini", "BVTable",
                                             "spgra.dat", "sgtrans.dat", "out.txt"};
     std::vector<std::string> before;
+    before.reserve(names.size());
     for (const std::string& name : names) before.push_back(readFile(work.dir / name));
     for (const std::string output : {"in.inp", "sub/../in.inp", "pointer.inp", "Tarnell.ini",
                                      "./BVTable", "spgra.dat", "linked.dat", "sgtrans.dat"}) {

@@ -143,7 +143,7 @@ std::vector<std::string> leadingComments(const std::string& path) {
 
 // One value of a row as it will stand in a blank-separated field.
 std::string fieldValue(const std::string& raw, const char* what, const std::string& where) {
-    const std::string value = cif::as_string(raw);
+    std::string value = cif::as_string(raw);
     if (value.empty()) fail(where + ": " + what + " is missing");
     if (hasBlank(value)) fail(where + ": " + what + " \"" + value + "\" contains a blank");
     return value;

@@ -9,34 +9,32 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gemmi/symmetry.hpp>
 
+#include "crystal/operator_expansion.h"
+#include "settings/text.h"
+#include "structure/space_group_lookup.h"
+
 namespace {
+
+using tarnell::formatText;
 
 constexpr int Den = gemmi::Op::DEN;
 
-// The engine expands a record into at most this many operators.
-constexpr int MaxOperators = 193;
 // Width of a symbol field of the setting-transformation file.
 constexpr std::size_t SymbolFieldWidth = 10;
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-    char text[256];
-    const int length = std::snprintf(text, sizeof text, pattern, args...);
-    if (length < 0 || length >= static_cast<int>(sizeof text)) fail("line too long");
-    return text;
-}
 
 // The entry of gemmi's table for one setting. The table lists each group's settings in the order
 // of the International Tables before its extra, non-standard entries, so the first match is the
@@ -46,7 +44,7 @@ const gemmi::SpaceGroup& findEntry(int number, const std::string& qualifier, cha
         if (group.number != number || qualifier != group.qualifier) continue;
         if (group.ext == ext || (ext == 0 && (group.ext == '1' || group.ext == 'H'))) return group;
     }
-    fail(format("space group %d %s%c is not in gemmi's table", number, qualifier.c_str(),
+    fail(formatText("space group %d %s%c is not in gemmi's table", number, qualifier.c_str(),
                 ext ? ext : ' '));
 }
 
@@ -99,34 +97,36 @@ std::vector<Setting> listSettings() {
         const bool rhombohedral = hasEntry(number, "", 'R');
         if (twoOrigins != contains(groupsWithTwoOrigins, number) ||
             rhombohedral != contains(groupsWithRhombohedralAxes, number))
-            fail(format("gemmi lists other settings of space group %d than expected", number));
+            fail(formatText("gemmi lists other settings of space group %d than expected", number));
         if (twoOrigins) settings.push_back({number, 2, &findEntry(number, "", '2')});
         if (rhombohedral) settings.push_back({number, 2, &findEntry(number, "", 'R')});
     }
     return settings;
 }
 
-// The centring codes of the records and the translations the engine adds for each.
-struct Centring {
-    char letter;
-    int code;
-    std::vector<gemmi::Op::Tran> translations;  // besides (0, 0, 0), in 1/24
-};
+// The centring code of the records for a lattice letter.
+int centringCodeOf(char letter) {
+    constexpr std::string_view Letters = "PABCFIR";
+    constexpr std::array<int, 7> Codes = {0, 4, 5, 6, 7, 13, 14};
+    const std::size_t index = Letters.find(letter);
+    if (index == std::string_view::npos) fail(formatText("no centring code for lattice %c", letter));
+    return Codes[index];
+}
 
-const Centring& centringOf(char letter) {
-    constexpr int h = Den / 2, t = Den / 3;
-    static const std::vector<Centring> centrings = {
-        {'P', 0, {}},
-        {'A', 4, {{0, h, h}}},
-        {'B', 5, {{h, 0, h}}},
-        {'C', 6, {{h, h, 0}}},
-        {'F', 7, {{0, h, h}, {h, 0, h}, {h, h, 0}}},
-        {'I', 13, {{h, h, h}}},
-        {'R', 14, {{2 * t, t, t}, {t, 2 * t, 2 * t}}},
-    };
-    for (const Centring& centring : centrings)
-        if (centring.letter == letter) return centring;
-    fail(format("no centring code for lattice %c", letter));
+// Whether gemmi's centring translations are those the engine adds for the code; the engine's
+// rhombohedral ones are written to six digits.
+bool sameCentring(const gemmi::GroupOps& ops, int code) {
+    const std::vector<std::array<double, 3>> expected = tarnell::centringVectors(code);
+    if (ops.cen_ops.empty() || ops.cen_ops[0] != gemmi::Op::Tran{0, 0, 0} ||
+        ops.cen_ops.size() != expected.size() + 1)
+        return false;
+    return std::all_of(ops.cen_ops.begin() + 1, ops.cen_ops.end(), [&](const gemmi::Op::Tran& t) {
+        return std::any_of(expected.begin(), expected.end(), [&](const std::array<double, 3>& v) {
+            for (int i = 0; i < 3; ++i)
+                if (std::fabs(static_cast<double>(t[i]) / Den - v[i]) > 1e-5) return false;
+            return true;
+        });
+    });
 }
 
 // "+1/4" for 6/24 and so on; 5/6 is written -1/6 because the operator alphabet has no 5.
@@ -141,7 +141,7 @@ std::string translationText(int numerator) {
         case 18: return "+3/4";
         case 20: return "-1/6";
     }
-    fail(format("translation %d/24 cannot be written with one-digit fractions", numerator));
+    fail(formatText("translation %d/24 cannot be written with one-digit fractions", numerator));
 }
 
 // Coordinate terms first, the translation last, so that no number stands before a letter.
@@ -176,11 +176,6 @@ struct Record {
     std::vector<std::string> operators;
 };
 
-int crystalSystemOfLaueIndex(int laueIndex) {
-    static const int systems[16] = {0, 1, 2, 2, 2, 3, 4, 4, 5, 5, 5, 5, 6, 6, 7, 7};
-    return systems[laueIndex];
-}
-
 // 0, 1, 2 for a, b, c: the axis along which the proper twofold rotation keeps its coordinate.
 int monoclinicUniqueAxis(const gemmi::GroupOps& ops) {
     for (const gemmi::Op& op : ops.sym_ops) {
@@ -199,7 +194,7 @@ int laueIndexOf(const Setting& setting, const gemmi::GroupOps& ops) {
         case gemmi::Laue::L2m: {
             const int axis = monoclinicUniqueAxis(ops);
             if ("abc"[axis] != setting.entry->qualifier[0])
-                fail(format("space group %d setting %d: unique axis differs from its qualifier",
+                fail(formatText("space group %d setting %d: unique axis differs from its qualifier",
                             setting.number, setting.setting));
             return std::array{4, 2, 3}[axis];
         }
@@ -219,16 +214,12 @@ int laueIndexOf(const Setting& setting, const gemmi::GroupOps& ops) {
 Record makeRecord(const Setting& setting) {
     const gemmi::GroupOps ops = setting.entry->operations();
     if (ops.sym_ops.empty() || ops.sym_ops[0] != gemmi::Op::identity())
-        fail(format("space group %d: identity is not the first operator", setting.number));
+        fail(formatText("space group %d: identity is not the first operator", setting.number));
 
-    const Centring& centring = centringOf(setting.entry->centring_type());
-    std::vector<gemmi::Op::Tran> lattice(ops.cen_ops.begin() + 1, ops.cen_ops.end());
-    std::vector<gemmi::Op::Tran> expected = centring.translations;
-    std::sort(lattice.begin(), lattice.end());
-    std::sort(expected.begin(), expected.end());
-    if (ops.cen_ops[0] != gemmi::Op::Tran{0, 0, 0} || lattice != expected)
-        fail(format("space group %d setting %d: centring translations differ from code %d",
-                    setting.number, setting.setting, centring.code));
+    const int centringCode = centringCodeOf(setting.entry->centring_type());
+    if (!sameCentring(ops, centringCode))
+        fail(formatText("space group %d setting %d: centring translations differ from code %d",
+                    setting.number, setting.setting, centringCode));
 
     Record record;
     record.setting = setting;
@@ -243,17 +234,17 @@ Record makeRecord(const Setting& setting) {
             record.operators.push_back(operatorText(op));
 
     const int listed = static_cast<int>(record.operators.size());
-    const int expanded = listed * (record.centrosymmetricFlag ? 2 : 1) *
-                         static_cast<int>(ops.cen_ops.size());
-    if (expanded != ops.order() || expanded > MaxOperators)
-        fail(format("space group %d setting %d would expand to %d operators, not %d",
+    const int expanded =
+        tarnell::expandedOperatorCount(listed, record.centrosymmetricFlag, centringCode);
+    if (expanded != ops.order() || expanded > tarnell::MaxOperators)
+        fail(formatText("space group %d setting %d would expand to %d operators, not %d",
                     setting.number, setting.setting, expanded, ops.order()));
 
     record.laueIndex = laueIndexOf(setting, ops);
-    record.codes[0] = crystalSystemOfLaueIndex(record.laueIndex);
+    record.codes[0] = tarnell::crystalSystemOfLaueIndex(record.laueIndex);
     record.codes[1] = static_cast<int>(ops.sym_ops.size());
     record.codes[2] = static_cast<int>(ops.cen_ops.size());
-    record.codes[6] = centring.code;
+    record.codes[6] = centringCode;
     return record;
 }
 
@@ -270,11 +261,11 @@ std::string dataFileText() {
     std::string text;
     for (const Setting& setting : listSettings()) {
         const Record record = makeRecord(setting);
-        text += format("%3d%3d%3d%3d%3d   %s\n", setting.number, setting.setting,
+        text += formatText("%3d%3d%3d%3d%3d   %s\n", setting.number, setting.setting,
                        record.laueIndex, record.centrosymmetricFlag,
                        static_cast<int>(record.operators.size()),
                        currentSymbol(*setting.entry).c_str());
-        for (int code : record.codes) text += format("%2d", code);
+        for (int code : record.codes) text += formatText("%2d", code);
         text += '\n';
         for (const std::string& op : record.operators) text += op + '\n';
     }
@@ -329,7 +320,7 @@ std::string orthorhombicSymbol(int number, std::size_t k) {
         converted.change_basis_forward(gemmi::Op{axesMatrices[k], {0, 0, 0}});
         const gemmi::SpaceGroup& named = findEntry(number, axes[k], origin);
         if (std::string(named.hm) != entry.hm || !converted.is_same_as(named.operations()))
-            fail(format("space group %d: gemmi's setting %s is not the standard one on axes %s",
+            fail(formatText("space group %d: gemmi's setting %s is not the standard one on axes %s",
                         number, named.qualifier, axes[k].c_str()));
     }
     return entry.hm;
@@ -354,8 +345,8 @@ std::string transformationFileText() {
             FieldLine line;
             // Only the first line of a group starts with a number: the lookup takes any line
             // that does for the line of that group.
-            if (choice == 1) line.place(1, format("%3d", number));
-            if (cellChoices) line.place(6, format("cell choice %d", choice));
+            if (choice == 1) line.place(1, formatText("%3d", number));
+            if (cellChoices) line.place(6, formatText("cell choice %d", choice));
             for (int axis = 0; axis < 3; ++axis)
                 line.placeSymbol(22 + 22 * axis,
                                  findEntry(number, monoclinicQualifier(number, 3 * axis + choice), 0).hm);
@@ -370,7 +361,7 @@ std::string transformationFileText() {
     text += heading.text();
     for (int number = 16; number <= 74; ++number) {
         FieldLine line;
-        line.place(1, format("%3d", number));
+        line.place(1, formatText("%3d", number));
         for (std::size_t k = 0; k < axes.size(); ++k)
             line.placeSymbol(11 + 11 * k, orthorhombicSymbol(number, k));
         text += line.text();

@@ -1,23 +1,24 @@
 #include "valence/distance_list.h"
 
-#include <charconv>
 #include <cmath>
+#include <optional>
 
+#include "settings/numbers.h"
 #include "settings/text.h"
 
 namespace tarnell {
 namespace {
 
 bool readInteger(const std::string& text, int& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end;
+    const std::optional<int> number = tarnell::readInteger(text);
+    if (number) value = *number;
+    return number.has_value();
 }
 
 bool readReal(const std::string& text, double& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+    const std::optional<double> number = tarnell::readReal(text);
+    if (number) value = *number;
+    return number.has_value();
 }
 
 bool parseDistanceLine(const std::string& line, DistanceEntry& entry) {

@@ -1,24 +1,16 @@
 #include "valence/parameter_table.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
+#include <optional>
 
 #include "settings/input_file.h"
 #include "settings/line_search.h"
+#include "settings/numbers.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 
 namespace tarnell {
-namespace {
-
-bool readsAsNumber(const std::string& text, double& value) {
-    return std::sscanf(text.c_str(), "%lf", &value) == 1;
-}
-
-}  // namespace
-
 int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
                        std::string& message) {
     // An empty or unreadable table would otherwise end in "No distance entry", as if the
@@ -47,11 +39,11 @@ int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
         entry.reference = nextToken(line, pos);
         // The reference identifier closes every alternative in the parameter list file, which
         // is read back field by field: a line without one is not a data line.
-        if (entry.reference.empty() || !readsAsNumber(r0, entry.r0)) continue;
-        const std::string bText = nextToken(line, pos);
-        char* end = nullptr;
-        const double b = std::strtod(bText.c_str(), &end);
-        if (!bText.empty() && *end == '\0' && std::isfinite(b) && b > 0.0) entry.b = b;
+        const std::optional<double> r0Value = readReal(r0);
+        if (entry.reference.empty() || !r0Value) continue;
+        entry.r0 = *r0Value;
+        const std::optional<double> b = readReal(nextToken(line, pos));
+        if (b && *b > 0.0) entry.b = *b;
         table.lines.push_back(std::move(entry));
     }
     if (table.lines.empty()) {

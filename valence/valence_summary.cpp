@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <optional>
 
 #include "crystal/distance.h"
 #include "search/neighbour_search.h"
+#include "settings/numbers.h"
 #include "settings/text.h"
 
 namespace tarnell {
@@ -16,9 +17,8 @@ constexpr double SameValence = 1e-3;
 constexpr double UnspecifiedValence = 9.0;
 
 bool valenceIs(const std::string& text, double value) {
-    char* end = nullptr;
-    const double read = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::fabs(read - value) < SameValence;
+    const std::optional<double> read = readReal(text);
+    return read && std::fabs(*read - value) < SameValence;
 }
 
 std::string valenceText(double v) {
