@@ -32,11 +32,13 @@ int main(int argc, char** argv) {
     int files = 0;
     for (int copy = 1; copy <= copies; ++copy) {
         for (const fs::path& cif : set) {
-            fs::copy_file(cif, dir / "in" / (cif.stem().string() + "_" + std::to_string(copy) + ".cif"));
+            fs::copy_file(cif,
+                          dir / "in" / (cif.stem().string() + "_" + std::to_string(copy) + ".cif"));
             ++files;
         }
     }
-    const std::string command = "cd '" + dir.string() + "' && '" TARNELL_EXE
+    const std::string command = "cd '" + dir.string() +
+                                "' && '" TARNELL_EXE
                                 "' --batch out in/*.cif < /dev/null > batch.txt 2>&1";
     const auto start = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());

@@ -43,8 +43,8 @@ struct CrystalStructure {
     std::string sgName;  // Hermann–Mauguin symbol with blanks between its parts: P 1 21/c 1
     int sgNumber = 0;
     int sgSetting = 1;
-    int crystalSystem = 0;  // 1 triclinic .. 7 cubic; set by the space-group lookup only
-    std::array<double, 6> cell{};       // a, b, c, alpha, beta, gamma
+    int crystalSystem = 0;         // 1 triclinic .. 7 cubic; set by the space-group lookup only
+    std::array<double, 6> cell{};  // a, b, c, alpha, beta, gamma
     std::array<double, 6> cellSigma{};  // same order
     std::string uniqueAxis;             // "a", "b", "c" for a monoclinic cell, or empty
     std::vector<Site> sites;            // at most MaxSites, in file order

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "crystal/crystal_structure.h"
 #include "crystal/matrix.h"
 #include "settings/wording.h"
-#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 

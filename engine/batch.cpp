@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <fstream>
-#include <set>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -127,8 +127,8 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     // to say so itself.
     std::string spaceGroupData;
     std::ifstream spgra(settingsFilePath(workDir, settings.spgraFile), std::ios::binary);
-    const bool spgraRead =
-        spgra && static_cast<bool>(std::getline(spgra, spaceGroupData, '\0')) && !settings.spgraFile.empty();
+    const bool spgraRead = spgra && static_cast<bool>(std::getline(spgra, spaceGroupData, '\0')) &&
+                           !settings.spgraFile.empty();
     const auto work = [&]() {
         // Each thread writes its distance lists into scratch files of its own, made once.
         const ScratchFiles scratch(workDir);
@@ -137,9 +137,9 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
         shared.spaceGroupData = spgraRead ? &spaceGroupData : nullptr;
         shared.scratch = scratch.created() ? &scratch.files() : nullptr;
         for (std::size_t i = next++; i < files.size(); i = next++) {
-            rows[i] = calculate(files[i], outDir / (names[i] + ".out"),
-                                outDir / (names[i] + ".json"), settings, workDir, programVersion,
-                                shared);
+            rows[i] =
+                calculate(files[i], outDir / (names[i] + ".out"), outDir / (names[i] + ".json"),
+                          settings, workDir, programVersion, shared);
             const std::size_t finished = ++done;
             if (progress) {
                 const std::lock_guard<std::mutex> lock(consoleMutex);
@@ -147,8 +147,8 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
             }
         }
     };
-    const std::size_t threadCount =
-        std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(files.size(), 1));
+    const std::size_t threadCount = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1,
+                                                            std::max<std::size_t>(files.size(), 1));
     std::vector<std::thread> threads;
     for (std::size_t t = 1; t < threadCount; ++t) threads.emplace_back(work);
     work();

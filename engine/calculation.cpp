@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/scratch_files.h"
 #include "crystal/cell_metric.h"
 #include "crystal/operator_expansion.h"
+#include "engine/scratch_files.h"
 #include "settings/settings_file.h"
 #include "settings/text.h"
 #include "settings/wording.h"
@@ -14,8 +14,8 @@
 #include "structure/structure_reader.h"
 #include "valence/bond_search.h"
 #include "valence/report.h"
-#include "valence/valence_sums.h"
 #include "valence/valence_summary.h"
+#include "valence/valence_sums.h"
 
 namespace tarnell {
 EnginePaths enginePaths(const std::filesystem::path& workDir) {
@@ -24,10 +24,14 @@ EnginePaths enginePaths(const std::filesystem::path& workDir) {
 
 const char* formatName(ReaderMode mode) {
     switch (mode) {
-        case ReaderMode::NativeFile: return "inp";
-        case ReaderMode::MorvekListing: return "lst";
-        case ReaderMode::IcsdText: return "txt";
-        case ReaderMode::CifFile: return "cif";
+        case ReaderMode::NativeFile:
+            return "inp";
+        case ReaderMode::MorvekListing:
+            return "lst";
+        case ReaderMode::IcsdText:
+            return "txt";
+        case ReaderMode::CifFile:
+            return "cif";
     }
     return "";
 }
@@ -73,9 +77,9 @@ int readParameterTables(const std::filesystem::path& bvTable, const Settings& se
 }
 
 int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
-                    const std::filesystem::path& outputPath, const Settings& settings,
-                    const std::filesystem::path& workDir, std::ostream& console,
-                    CalculationResult& result, const SharedInputs& shared) {
+                   const std::filesystem::path& outputPath, const Settings& settings,
+                   const std::filesystem::path& workDir, std::ostream& console,
+                   CalculationResult& result, const SharedInputs& shared) {
     const ParameterTables* tables = shared.tables;
     const EnginePaths paths = enginePaths(workDir);
     const ReaderContext context{EngineWording, settings.dMax,
@@ -175,8 +179,8 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
             result.status = -1;
         } else {
             result.references = t.references;
-            result.summary = summariseValences(structure, operators, result.contacts, t.whole,
-                                               settings.bvB);
+            result.summary =
+                summariseValences(structure, operators, result.contacts, t.whole, settings.bvB);
             result.summaryMade = true;
             report += valenceSumsText(structure, result.sums, result.references);
             report += valenceSummaryText(structure, result.summary);

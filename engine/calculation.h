@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <ostream>
 
-#include "settings/settings_file.h"
 #include "crystal/crystal_structure.h"
+#include "settings/settings_file.h"
 #include "valence/json_report.h"
 #include "valence/parameter_table.h"
 
@@ -31,8 +31,8 @@ void copyCellUncertainties(CrystalStructure& structure);
 // be written. A batch hands the parameter
 // tables in, read once for all its runs; without them the run reads BVTable itself.
 struct ParameterTables {
-    ParameterTable whole;   // every line, each with its own b: the valence summary's
-    ParameterTable window;  // the lines of the settings' b: the distance list's
+    ParameterTable whole;                 // every line, each with its own b: the valence summary's
+    ParameterTable window;                // the lines of the settings' b: the distance list's
     std::vector<std::string> references;  // the report's reference list
     int referenceStatus = 0;              // -1 when the sums cannot be made, with the message
     std::string referenceMessage;

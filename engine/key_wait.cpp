@@ -16,7 +16,9 @@ void waitForKey() {
     if (_isatty(_fileno(stdin))) _getch();
 }
 
-bool outputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+bool outputIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
 
 #else
 
@@ -34,7 +36,9 @@ void waitForKey() {
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
-bool outputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+bool outputIsTerminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
 
 #endif
 

@@ -78,7 +78,8 @@ int batchInputs(const std::string& argument, std::vector<std::filesystem::path>&
          !error && it != end; it.increment(error)) {
         std::string extension = it->path().extension().string();
         if (!extension.empty()) extension.erase(0, 1);
-        if (it->is_regular_file(error) && readerModeForExtension(extension)) found.push_back(it->path());
+        if (it->is_regular_file(error) && readerModeForExtension(extension))
+            found.push_back(it->path());
     }
     if (error) {
         message = formatText("  Error !!! Folder %s cannot be read.\n", argument.c_str());
@@ -104,9 +105,9 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
     const Settings* named = settingsStatus == 0 ? &settings : nullptr;
 
     const bool batch = isBatch(args) && args.size() >= 4;
-    const std::optional<ReaderMode> mode =
-        args.size() == 4 || (args.size() == 6 && args[4] == "-j") ? readerModeForOption(args[1])
-                                                                   : std::nullopt;
+    const std::optional<ReaderMode> mode = args.size() == 4 || (args.size() == 6 && args[4] == "-j")
+                                               ? readerModeForOption(args[1])
+                                               : std::nullopt;
     bool refused = !mode && !batch;
     if (mode) {
         refused = outputWouldReplaceInput(args[3], {args[2]}, workDir, paths, named) ||
@@ -157,7 +158,8 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
             status = 1;
         }
     }
-    console << "\n  Calculation completed !\n" << "\n";
+    console << "\n  Calculation completed !\n"
+            << "\n";
     return status;
 }
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "settings/settings_file.h"
 #include "crystal/crystal_structure.h"
+#include "settings/settings_file.h"
 
 class QLineEdit;
 class QPushButton;

@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool read = readSettings(
         path, frontEnd, [&](const std::string& m) { shown += m; }, &keysRead);
     fuzz::require(read == shown.empty(), "the front end shows a message exactly on failure");
-    fuzz::require(keysRead >= 0 && keysRead <= static_cast<int>(SettingsKey::Editor) + 1, "keys counted");
+    fuzz::require(keysRead >= 0 && keysRead <= static_cast<int>(SettingsKey::Editor) + 1,
+                  "keys counted");
     return 0;
 }

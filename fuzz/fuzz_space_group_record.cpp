@@ -2,8 +2,8 @@
 // first line names, expanded as the engine expands it, and the setting lookups.
 #include <cstdlib>
 
-#include "fuzz/fuzz_input.h"
 #include "crystal/operator_expansion.h"
+#include "fuzz/fuzz_input.h"
 #include "structure/space_group_lookup.h"
 
 using namespace tarnell;

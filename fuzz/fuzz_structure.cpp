@@ -3,8 +3,8 @@
 #include <cmath>
 #include <set>
 
-#include "fuzz/fuzz_input.h"
 #include "crystal/cell_metric.h"
+#include "fuzz/fuzz_input.h"
 #include "structure/structure_reader.h"
 
 using namespace tarnell;

@@ -38,12 +38,14 @@ struct Metric {
         const double offDiagonal = a12 * a12 + a13 * a13 + a23 * a23;
         const double q = (a11 + a22 + a33) / 3;
         const double p = std::sqrt(((a11 - q) * (a11 - q) + (a22 - q) * (a22 - q) +
-                                    (a33 - q) * (a33 - q) + 2 * offDiagonal) / 6);
+                                    (a33 - q) * (a33 - q) + 2 * offDiagonal) /
+                                   6);
         if (p == 0.0) return q;
         const double b11 = (a11 - q) / p, b22 = (a22 - q) / p, b33 = (a33 - q) / p;
         const double b12 = a12 / p, b13 = a13 / p, b23 = a23 / p;
         const double half = (b11 * (b22 * b33 - b23 * b23) - b12 * (b12 * b33 - b23 * b13) +
-                             b13 * (b12 * b23 - b22 * b13)) / 2;
+                             b13 * (b12 * b23 - b22 * b13)) /
+                            2;
         const double phi = std::acos(std::clamp(half, -1.0, 1.0)) / 3;
         constexpr double TwoPiOverThree = 2.0943951023931957;
         return q + 2 * p * std::cos(phi + TwoPiOverThree);
@@ -107,7 +109,7 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
 
     const double dMin = settings.dMin;
     const double lowest = dMin > 0.0 ? dMin * dMin * (1.0 - PrefilterMargin)
-                                      : -std::numeric_limits<double>::infinity();
+                                     : -std::numeric_limits<double>::infinity();
     // An image next to its centre is nearest to it without translation.
     const bool zeroInRange = settings.hMin <= 0 && settings.hMax >= 0;
     std::vector<Position> kept;  // the images of one neighbour site found so far for one centre
@@ -143,9 +145,9 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
                 }
                 // Most images lie far outside the window whatever the translation.
                 if (!reachable || settings.hMin > settings.hMax ||
-                    !(smallestEigenvalue * (zeroInRange ? u[0] * u[0] + u[1] * u[1] + u[2] * u[2]
-                                                        : nearestSquared(u, settings.hMin,
-                                                                         settings.hMax)) <=
+                    !(smallestEigenvalue *
+                          (zeroInRange ? u[0] * u[0] + u[1] * u[1] + u[2] * u[2]
+                                       : nearestSquared(u, settings.hMin, settings.hMax)) <=
                       highest)) {
                     continue;
                 }

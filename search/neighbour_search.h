@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
+#include "crystal/crystal_structure.h"
 #include "crystal/distance.h"
 #include "crystal/operator_expansion.h"
 #include "settings/settings_file.h"
-#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 
@@ -49,8 +49,7 @@ struct Neighbour {
 // Images of one site closer than SamePositionTolerance are one neighbour, the first found.
 // `visit` returns false to stop the search early.
 void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& operators,
-                      const Settings& settings,
-                      const std::function<bool(const Neighbour&)>& visit);
+                      const Settings& settings, const std::function<bool(const Neighbour&)>& visit);
 
 // Whether two positions of `geometry` lie closer than SamePositionTolerance.
 bool samePosition(const CellGeometry& geometry, const std::array<double, 3>& p,

@@ -23,10 +23,14 @@ struct Key {
 
 // The order in which the keys must stand; each search goes on from where the last one stopped.
 constexpr Key Keys[] = {
-    {"SpgraFile", Field::SpgraFile}, {"SGTransFile", Field::SGTransFile},
-    {"BV-B", Field::BvB},            {"EntryNum", Field::EntryNum},
-    {"D-max", Field::DMax},          {"D-min", Field::DMin},
-    {"H-max", Field::HMax},          {"H-min", Field::HMin},
+    {"SpgraFile", Field::SpgraFile},
+    {"SGTransFile", Field::SGTransFile},
+    {"BV-B", Field::BvB},
+    {"EntryNum", Field::EntryNum},
+    {"D-max", Field::DMax},
+    {"D-min", Field::DMin},
+    {"H-max", Field::HMax},
+    {"H-min", Field::HMin},
     {"Editor", Field::Editor},
 };
 constexpr int EngineKeyCount = 8;
@@ -54,15 +58,33 @@ bool store(Settings& settings, const Key& key, const std::string& text, const Wo
     };
     bool read = true;
     switch (key.field) {
-        case Field::SpgraFile: settings.spgraFile = text; break;
-        case Field::SGTransFile: settings.sgTransFile = text; break;
-        case Field::Editor: settings.editor = text; break;
-        case Field::BvB: read = real(settings.bvB); break;
-        case Field::DMax: read = real(settings.dMax); break;
-        case Field::DMin: read = real(settings.dMin); break;
-        case Field::EntryNum: read = integer(settings.entryNum); break;
-        case Field::HMax: read = integer(settings.hMax); break;
-        case Field::HMin: read = integer(settings.hMin); break;
+        case Field::SpgraFile:
+            settings.spgraFile = text;
+            break;
+        case Field::SGTransFile:
+            settings.sgTransFile = text;
+            break;
+        case Field::Editor:
+            settings.editor = text;
+            break;
+        case Field::BvB:
+            read = real(settings.bvB);
+            break;
+        case Field::DMax:
+            read = real(settings.dMax);
+            break;
+        case Field::DMin:
+            read = real(settings.dMin);
+            break;
+        case Field::EntryNum:
+            read = integer(settings.entryNum);
+            break;
+        case Field::HMax:
+            read = integer(settings.hMax);
+            break;
+        case Field::HMin:
+            read = integer(settings.hMin);
+            break;
     }
     if (!read) {
         message = formatText(wording.settingNotNumber, key.text,

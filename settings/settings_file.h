@@ -22,7 +22,7 @@ struct Settings {
     double dMin = 0.0;        // lower distance limit, Å
     int hMax = 0;             // cell translations tried along each axis: hMin .. hMax
     int hMin = 0;
-    std::string editor;       // command that opens the report (front end only)
+    std::string editor;  // command that opens the report (front end only)
 };
 
 // Limits of the values that give a calculation at all: b divides every bond valence, a D-min of

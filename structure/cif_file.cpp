@@ -1,11 +1,10 @@
 #include "structure/cif_file.h"
 
-#include <gemmi/cif.hpp>
-#include <gemmi/symmetry.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <gemmi/cif.hpp>
+#include <gemmi/symmetry.hpp>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -16,9 +15,9 @@
 #include "crystal/operator_text.h"
 #include "crystal/setting_transformation.h"
 #include "settings/text.h"
+#include "settings/uncertain_number.h"
 #include "structure/site_label.h"
 #include "structure/space_group_symbol.h"
-#include "settings/uncertain_number.h"
 
 namespace tarnell {
 namespace {
@@ -145,7 +144,8 @@ std::optional<std::vector<gemmi::Op>> listedGroup(const std::vector<std::string>
         }
     }
     for (const gemmi::Op::Tran& c1 : split.cen_ops) {
-        for (const gemmi::Op::Tran& c2 : split.cen_ops) closed = closed && listed(shift(c1) * shift(c2));
+        for (const gemmi::Op::Tran& c2 : split.cen_ops)
+            closed = closed && listed(shift(c1) * shift(c2));
     }
     for (const gemmi::Op& a : split.sym_ops) {
         if (!closed) break;
@@ -229,7 +229,8 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
         if (const auto ops = listedGroup(operators, why)) {
             std::vector<std::string> texts;
             for (const gemmi::Op& op : *ops) texts.push_back(op.triplet());
-            const std::vector<NamedSetting> exact = settingsOfOperators(texts, number.value_or(named.empty() ? 0 : named.front().number));
+            const std::vector<NamedSetting> exact = settingsOfOperators(
+                texts, number.value_or(named.empty() ? 0 : named.front().number));
             if (!exact.empty()) {
                 const std::string source = "operators of " + exact.front().name;
                 if (statedAllow(exact.front(), source) != 0) return -1;
@@ -263,7 +264,8 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
         } catch (const std::exception&) {
             texts.clear();  // a Hall symbol that gemmi cannot read gives way to the H-M symbol
         }
-        const std::vector<NamedSetting> exact = settingsOfOperators(texts, number.value_or(named.empty() ? 0 : named.front().number));
+        const std::vector<NamedSetting> exact =
+            settingsOfOperators(texts, number.value_or(named.empty() ? 0 : named.front().number));
         if (!exact.empty()) {
             const std::string source = "Hall symbol " + oneLine(*hall);
             if (statedAllow(exact.front(), source) != 0) return -1;
@@ -315,13 +317,13 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
     }
     cif::Block& block = *found;
 
-    structure.title = oneLine(
-        valueOf(block, {"_chemical_name_systematic", "_chemical_name_common",
-                        "_chemical_name_mineral", "_chemical_formula_structural",
-                        "_chemical_formula_sum"})
-            .value_or(block.name));
+    structure.title =
+        oneLine(valueOf(block, {"_chemical_name_systematic", "_chemical_name_common",
+                                "_chemical_name_mineral", "_chemical_formula_structural",
+                                "_chemical_formula_sum"})
+                    .value_or(block.name));
 
-    const char* cellTags[] = {"_cell_length_a",  "_cell_length_b",   "_cell_length_c",
+    const char* cellTags[] = {"_cell_length_a",    "_cell_length_b",   "_cell_length_c",
                               "_cell_angle_alpha", "_cell_angle_beta", "_cell_angle_gamma"};
     for (int i = 0; i < 6; ++i) {
         const std::optional<std::string> value = valueOf(block, {cellTags[i]});
@@ -344,9 +346,9 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
          valuesOf(block, {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})) {
         std::string reason;
         if (!readOperatorText(text, reason)) {
-            message = formatText(wording.badOperator,
-                                 printableText(text, MaxOperatorTextLength).c_str(),
-                                 reason.c_str());
+            message =
+                formatText(wording.badOperator, printableText(text, MaxOperatorTextLength).c_str(),
+                           reason.c_str());
             return -1;
         }
     }
@@ -355,8 +357,8 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         return -1;
     }
 
-    cif::Table sites = block.find("_atom_site_", {"label", "?type_symbol", "?fract_x",
-                                                  "?fract_y", "?fract_z", "?occupancy"});
+    cif::Table sites = block.find(
+        "_atom_site_", {"label", "?type_symbol", "?fract_x", "?fract_y", "?fract_z", "?occupancy"});
     std::map<std::string, double> oxidationNumbers;
     for (auto row : block.find("_atom_type_", {"symbol", "oxidation_number"})) {
         const std::optional<double> value =

@@ -6,9 +6,9 @@
 
 #include "settings/line_search.h"
 #include "settings/text.h"
+#include "settings/uncertain_number.h"
 #include "structure/site_label.h"
 #include "structure/space_group_lookup.h"
-#include "settings/uncertain_number.h"
 
 namespace tarnell {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "settings/line_search.h"
 #include "settings/text.h"
-#include "structure/space_group_lookup.h"
 #include "settings/uncertain_number.h"
+#include "structure/space_group_lookup.h"
 
 namespace tarnell {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "settings/text.h"
-#include "structure/space_group_lookup.h"
 #include "settings/uncertain_number.h"
+#include "structure/space_group_lookup.h"
 
 namespace tarnell {
 namespace {
@@ -25,8 +25,8 @@ bool hasLineBreak(const std::string& text) {
 
 }  // namespace
 
-int readNativeFile(std::istream& in, const std::filesystem::path& path,
-                   CrystalStructure& structure, const Wording& wording, std::string& message) {
+int readNativeFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
+                   const Wording& wording, std::string& message) {
     const std::string name = path.string();
     std::string line;
     int lineNumber = 0;

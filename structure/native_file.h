@@ -7,8 +7,8 @@
 #include <istream>
 #include <string>
 
-#include "settings/wording.h"
 #include "crystal/crystal_structure.h"
+#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -16,8 +16,8 @@ namespace tarnell {
 // and every line must hold exactly its values: a failure names the line and the token. Fails
 // too on more than MaxSites sites and on a file that ends before its last site; the record is
 // changed only on success.
-int readNativeFile(std::istream& in, const std::filesystem::path& path,
-                   CrystalStructure& structure, const Wording& wording, std::string& message);
+int readNativeFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
+                   const Wording& wording, std::string& message);
 
 // Writes the record with every real rounded to five decimals. Refuses a record that the reader
 // could not give back as it stands (a site name with blanks, a title on two lines).

@@ -64,8 +64,17 @@ int uniqueAxisColumn(int offset) {
 
 bool hasCellChoices(int sgNumber) {
     switch (sgNumber) {
-        case 5: case 7: case 8: case 9: case 12: case 13: case 14: case 15: return true;
-        default: return false;
+        case 5:
+        case 7:
+        case 8:
+        case 9:
+        case 12:
+        case 13:
+        case 14:
+        case 15:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -160,24 +169,26 @@ int readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFil
         for (const std::string& text : found.operatorTexts) {
             std::string reason;
             if (!readOperatorText(text, reason)) {
-                message = formatText(EngineWording.badOperator,
-                                     printableText(text, MaxOperatorTextLength).c_str(),
-                                     reason.c_str());
+                message =
+                    formatText(EngineWording.badOperator,
+                               printableText(text, MaxOperatorTextLength).c_str(), reason.c_str());
                 return -1;
             }
         }
-        const int expanded = expandedOperatorCount(lineCount, found.centrosymmetricFlag,
-                                                   found.centringCode());
+        const int expanded =
+            expandedOperatorCount(lineCount, found.centrosymmetricFlag, found.centringCode());
         if (expanded < 0) {
-            message = formatText("  Error !!!   Space group %d setting %d has an unknown centring "
-                                 "code %d.\n",
-                                 number, setting, found.centringCode());
+            message = formatText(
+                "  Error !!!   Space group %d setting %d has an unknown centring "
+                "code %d.\n",
+                number, setting, found.centringCode());
             return -1;
         }
         if (expanded > MaxOperators) {
-            message = formatText("  Error !!!   Space group %d setting %d expands to %d "
-                                 "operators, more than %d.\n",
-                                 number, setting, expanded, MaxOperators);
+            message = formatText(
+                "  Error !!!   Space group %d setting %d expands to %d "
+                "operators, more than %d.\n",
+                number, setting, expanded, MaxOperators);
             return -1;
         }
 
@@ -194,9 +205,10 @@ int readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, Operato
                   std::string& message) {
     const std::vector<std::string>& texts = structure.symmetryOperators;
     if (texts.size() > static_cast<std::size_t>(MaxOperators)) {
-        message = formatText("  Error !!!   The file's space group has %d operators, more than "
-                             "%d.\n",
-                             static_cast<int>(texts.size()), MaxOperators);
+        message = formatText(
+            "  Error !!!   The file's space group has %d operators, more than "
+            "%d.\n",
+            static_cast<int>(texts.size()), MaxOperators);
         return -1;
     }
     SpaceGroupRecord found;
@@ -204,8 +216,8 @@ int readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, Operato
     for (const std::string& text : texts) {
         SymmetryOperator op;
         if (!readTriplet(text, op.r, op.t)) {
-            message = formatText("  Error !!!   Symmetry operator %s cannot be read.\n",
-                                 text.c_str());
+            message =
+                formatText("  Error !!!   Symmetry operator %s cannot be read.\n", text.c_str());
             return -1;
         }
         operators.push_back(op);
@@ -343,8 +355,8 @@ int checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wo
     const std::string symbolText = "symbol " + symbol;
     if (sameGroup == nullptr) {
         const std::string numberText = formatText("number %d", structure.sgNumber);
-        message = formatText(wording.spaceGroupContradiction, symbolText.c_str(),
-                             numberText.c_str());
+        message =
+            formatText(wording.spaceGroupContradiction, symbolText.c_str(), numberText.c_str());
         return -1;
     }
     if (use == NamedSettingUse::Refuse) {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "crystal/crystal_structure.h"
 #include "crystal/operator_expansion.h"
 #include "settings/wording.h"
-#include "crystal/crystal_structure.h"
 
 namespace tarnell {
 

@@ -244,8 +244,7 @@ NamedSetting standardSetting(int number) {
     return entry != nullptr ? namedSetting(*entry) : NamedSetting{};
 }
 
-bool readTriplet(const std::string& text, Matrix3& rotation,
-                 std::array<double, 3>& translation) {
+bool readTriplet(const std::string& text, Matrix3& rotation, std::array<double, 3>& translation) {
     try {
         const gemmi::Op op = gemmi::parse_triplet(text);
         for (int i = 0; i < 3; ++i) {

@@ -59,8 +59,7 @@ bool isHeldSetting(int number, int setting);
 
 // An x,y,z triplet as rows of a rotation and a translation, exactly as gemmi reads it; false
 // for a text that gemmi cannot read.
-bool readTriplet(const std::string& text, Matrix3& rotation,
-                 std::array<double, 3>& translation);
+bool readTriplet(const std::string& text, Matrix3& rotation, std::array<double, 3>& translation);
 
 // The crystal-system code (1 triclinic .. 7 cubic) of a group number; 1 for an unknown number,
 // with which no cell uncertainty is copied.

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <exception>
 #include <fstream>
-#include <system_error>
 #include <set>
+#include <system_error>
 
 #include "settings/input_file.h"
 #include "settings/text.h"

@@ -5,16 +5,16 @@
 #include <optional>
 #include <string>
 
-#include "settings/wording.h"
 #include "crystal/crystal_structure.h"
+#include "settings/wording.h"
 
 namespace tarnell {
 
 // What a reader needs from the program that calls it.
 struct ReaderContext {
     const Wording& wording;
-    double dMax = 0.0;                      // distance limit of every site where a format has none
-    std::filesystem::path sgTransFile;      // setting-transformation file for the setting lookup
+    double dMax = 0.0;                  // distance limit of every site where a format has none
+    std::filesystem::path sgTransFile;  // setting-transformation file for the setting lookup
 };
 
 // The reader of a command-line switch in the engine's style ("-b", "-r", "-i", "-c"), compared

@@ -75,7 +75,8 @@ TEST(BVTable, ConvertsTheRowsOfTheEnginesBAndTheNamedReferences) {
     // Named references rank in their order and keep one row per ion pair; --b keeps one b.
     ASSERT_EQ(makeBvtable(dir, smallCif, " --b 0.37 --reference b --reference a"), 0);
     const std::string text = test::readFile(dir / "BVTable");
-    const std::string data = "Fe 2 O 2 1.734 a 0.37\nFe 3 O 2 1.7450 b 0.370\nAg 9 Br 1 2.22 b 0.37\n";
+    const std::string data =
+        "Fe 2 O 2 1.734 a 0.37\nFe 3 O 2 1.7450 b 0.370\nAg 9 Br 1 2.22 b 0.37\n";
     EXPECT_NE(text.find(";\n" + data + ";****"), std::string::npos) << text;
     EXPECT_NE(text.find("; left out: 1 row(s) for ion pairs that a reference named earlier lists;"),
               std::string::npos);

@@ -53,9 +53,11 @@ std::string withSites(const std::string& group, const std::string& sites,
                       const std::string& cellB = "5") {
     return "data_x\n_cell_length_a 5\n_cell_length_b " + cellB +
            "\n_cell_length_c 5\n_cell_angle_alpha 90\n_cell_angle_beta 90\n"
-           "_cell_angle_gamma 90\n" + group +
+           "_cell_angle_gamma 90\n" +
+           group +
            "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n"
-           "_atom_site_fract_y\n_atom_site_fract_z\n" + sites;
+           "_atom_site_fract_y\n_atom_site_fract_z\n" +
+           sites;
 }
 
 struct Outcome {
@@ -74,8 +76,9 @@ Outcome readText(const std::string& text, const Wording& wording = EngineWording
 
 // A charge of hundreds of digits in a type symbol is no charge; reading it must not throw.
 TEST(CifFile, TypeSymbolChargesReadWholeOrNotAtAll) {
-    const Outcome o = readText(withSites("_space_group_name_H-M_alt 'P 1'\n", "Fe1 Fe" + std::string(400, '9') +
-                                                 "+ 0 0 0\nO1 O2- 0.5 0.5 0.5\n"));
+    const Outcome o =
+        readText(withSites("_space_group_name_H-M_alt 'P 1'\n",
+                           "Fe1 Fe" + std::string(400, '9') + "+ 0 0 0\nO1 O2- 0.5 0.5 0.5\n"));
     ASSERT_EQ(o.status, 0) << o.message;
     ASSERT_EQ(o.structure.siteCount(), 2);
     EXPECT_EQ(o.structure.sites[0].charge, 0.0);
@@ -103,8 +106,7 @@ TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
         {withSites("_space_group_name_H-M_alt 'P 21/c'\n_space_group_IT_number 15\n",
                    "O1 O 0.1 0.2 0.3\n"),
          "Space group symbol P 21/c and number 15 contradict each other."},
-        {withSites("_space_group_name_H-M_alt 'P 4/m'\n" + ops,
-                   "O1 O 0.1 0.2 0.3\n"),
+        {withSites("_space_group_name_H-M_alt 'P 4/m'\n" + ops, "O1 O 0.1 0.2 0.3\n"),
          "Space group symbol P 4/m and operators of P -1 contradict each other."},
         {withSites("_space_group_IT_number 83\n" + ops, "O1 O 0.1 0.2 0.3\n"),
          "Space group operators of P -1 and number 83 contradict each other."},
@@ -159,8 +161,9 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
         "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n_symmetry_Int_Tables_number 14\n", sites,
         "7"));
     EXPECT_EQ(unreadable.status, -1);
-    EXPECT_EQ(unreadable.message, "  Error !!!  Symmetry operator \"x+y+,q\" cannot be read: it has 2 "
-                                  "components instead of 3.\n");
+    EXPECT_EQ(unreadable.message,
+              "  Error !!!  Symmetry operator \"x+y+,q\" cannot be read: it has 2 "
+              "components instead of 3.\n");
 }
 
 // Operators of an origin or cell that the space-group data file does not hold stay as listed;
@@ -184,10 +187,10 @@ TEST(CifFile, OperatorsOfAnOwnOriginOrCellAreKept) {
 // Type symbols fix the element of a label; dummy sites are left out and repeated labels made
 // unique, each with a note.
 TEST(CifFile, LabelsTellTheElementOfTheirTypeSymbol) {
-    const Outcome o = readText(withSites(
-        "_symmetry_space_group_name_H-M 'P 1'\n",
-        "BA1 Ba2+ 0 0 0\nM1 Cu2+ 0.5 0 0\nO O2- 0.1 0.2 0.3\nO O2- 0.2 0.2 0.3\n"
-        "O O2- 0.3 0.2 0.3\nQ1 Du 0.5 0.5 0.5\nH1 H . . .\nWat Wat 0.7 0.7 0.7\n"));
+    const Outcome o = readText(
+        withSites("_symmetry_space_group_name_H-M 'P 1'\n",
+                  "BA1 Ba2+ 0 0 0\nM1 Cu2+ 0.5 0 0\nO O2- 0.1 0.2 0.3\nO O2- 0.2 0.2 0.3\n"
+                  "O O2- 0.3 0.2 0.3\nQ1 Du 0.5 0.5 0.5\nH1 H . . .\nWat Wat 0.7 0.7 0.7\n"));
     ASSERT_EQ(o.status, 0) << o.message;
     std::vector<std::string> labels;
     for (const Site& site : o.structure.sites) labels.push_back(site.name);

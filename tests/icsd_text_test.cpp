@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "settings/text.h"
-#include "structure/native_file.h"
 #include "settings/uncertain_number.h"
+#include "structure/native_file.h"
 #include "tests/test_files.h"
 
 namespace tarnell {
@@ -38,9 +38,12 @@ const std::string Atoms = "  Ca 1 2.000 4e 0.1234(5) 1/4 -1/3 0.5(1)\n  O 2 -2.0
 const char* const Cubic = "a=5 b=5 c=5 α=90 β=90 γ=90";
 
 TEST(UncertainNumber, TokenGivesValueAndUncertaintyOrNothing) {
-    const std::tuple<const char*, double, double> cases[] = {
-        {"5.4321(12)", 5.4321, 0.0012}, {"90.", 90, 0}, {"12(3)", 12, 3},
-        {"1/3", 1.0 / 3, 0}, {"-1/4", -0.25, 0}, {"+2", 2, 0}};
+    const std::tuple<const char*, double, double> cases[] = {{"5.4321(12)", 5.4321, 0.0012},
+                                                             {"90.", 90, 0},
+                                                             {"12(3)", 12, 3},
+                                                             {"1/3", 1.0 / 3, 0},
+                                                             {"-1/4", -0.25, 0},
+                                                             {"+2", 2, 0}};
     for (const auto& [token, value, sigma] : cases) {
         const auto number = readUncertainNumber(token, true);
         ASSERT_TRUE(number) << token;
@@ -119,9 +122,9 @@ TEST(IcsdText, WindowsLineEndsGiveTheSameRecord) {
         EXPECT_EQ(writeStructureFile(s, dir / "out.inp", message), 0) << message;
         return test::readFile(dir / "out.inp");
     };
-    for (const char* name : {"forsterite_pbnm_older.txt", "forsterite_pbnm_structured.txt",
-                             "forsterite.lst", "monazite_older.txt", "monazite_structured.txt",
-                             "monazite.lst"}) {
+    for (const char* name :
+         {"forsterite_pbnm_older.txt", "forsterite_pbnm_structured.txt", "forsterite.lst",
+          "monazite_older.txt", "monazite_structured.txt", "monazite.lst"}) {
         const std::filesystem::path example = Source / "examples" / name;
         const ReaderMode mode =
             example.extension() == ".lst" ? ReaderMode::MorvekListing : ReaderMode::IcsdText;

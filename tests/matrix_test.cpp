@@ -7,7 +7,9 @@
 namespace tarnell {
 namespace {
 
-int invert(Matrix3& a, double& determinant) { return invertMatrix(a, determinant, 1e-5); }
+int invert(Matrix3& a, double& determinant) {
+    return invertMatrix(a, determinant, 1e-5);
+}
 
 // A 2 × 2 block in the top left, 1 below it on the diagonal.
 Matrix3 block(double a, double b, double c, double d) {

@@ -26,10 +26,12 @@ std::string site(const std::string& name, const std::string& sigmas = "- - -") {
 
 std::string listing(const std::string& group, const std::string& sites) {
     return " MORVEK listing\n           Phase #1: Calcite: CaCO3, 295 K\n           Space group: " +
-           group + "\n                 a         b         c      alpha      beta     gamma\n"
+           group +
+           "\n                 a         b         c      alpha      beta     gamma\n"
            "           4.98960   4.98960  17.06100  90.00000  90.00000 120.00000\n"
            "           0.00012     -       0.00051     -         -         -\n"
-           "                        neq  *   g    =   n       x         y         z\n" + sites;
+           "                        neq  *   g    =   n       x         y         z\n" +
+           sites;
 }
 
 TEST(MorvekListing, MarkedSectionsGiveTheRecordAndSitesEndAtTheFirstEmptyLine) {

@@ -25,8 +25,16 @@ CrystalStructure sampleStructure() {
     s.cellSigma = {0.0002, 0, 0.0007, 0, 0, 0};
     Site fe{"Fe1", 1.0, 0, 0, 0.355261, 0, 0, 0.000004, 3, 2.8};
     Site o{"O1", 0.75, 0.30592, 0, 0.25, 0.0004, 0, 0, -2, 3.0};
-    Site longName{"Oxygen_with_a_very_long_label_of_more_than_34_characters", 0.5, -0.1, 0.5,
-                  0.999999, 0, 0, 0, -2, 3.0};
+    Site longName{"Oxygen_with_a_very_long_label_of_more_than_34_characters",
+                  0.5,
+                  -0.1,
+                  0.5,
+                  0.999999,
+                  0,
+                  0,
+                  0,
+                  -2,
+                  3.0};
     s.sites = {fe, o, longName};
     return s;
 }
@@ -55,8 +63,7 @@ const std::string SampleFile =
 
 int readNative(const std::filesystem::path& path, CrystalStructure& s, std::string& message,
                const Wording& wording = EngineWording) {
-    return readStructure(ReaderMode::NativeFile, path, s, ReaderContext{wording, 3.0, {}},
-                         message);
+    return readStructure(ReaderMode::NativeFile, path, s, ReaderContext{wording, 3.0, {}}, message);
 }
 
 // The file as written, read back by either program and written again, gives the same file:
@@ -74,7 +81,8 @@ TEST(NativeFile, WriterGivesTheExactLayoutAndItsFileReadsBackToFiveDecimals) {
     writeFile(dir / "b.inp", crlf);
 
     for (const auto& [file, wording] : {std::pair{"a.inp", &EngineWording},
-                                        {"a.inp", &FrontEndWording}, {"b.inp", &EngineWording}}) {
+                                        {"a.inp", &FrontEndWording},
+                                        {"b.inp", &EngineWording}}) {
         CrystalStructure back;
         ASSERT_EQ(readNative(dir / file, back, message, *wording), 0) << message;
         ASSERT_EQ(writeStructureFile(back, dir / "again.inp", message), 0) << message;

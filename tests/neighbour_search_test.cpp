@@ -1,8 +1,8 @@
 #include "search/neighbour_search.h"
 
-#include <cmath>
-
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "tests/test_files.h"
 #include "valence/bond_search.h"
@@ -156,8 +156,10 @@ TEST(NeighbourSearch, ImagesFarFromTheirCentreAreBroughtNextToIt) {
     f.structure.sites[1].x = 2.5;
     ASSERT_EQ(f.run(), 0) << f.message;
     const std::string entries = readFile(f.files.distances);
-    EXPECT_NE(entries.find("   Cl1    1_355  0.50000  0.00000  0.00000  2.00000"), std::string::npos);
-    EXPECT_NE(entries.find("   Cl1    1_255 -0.50000  0.00000  0.00000  2.00000"), std::string::npos);
+    EXPECT_NE(entries.find("   Cl1    1_355  0.50000  0.00000  0.00000  2.00000"),
+              std::string::npos);
+    EXPECT_NE(entries.find("   Cl1    1_255 -0.50000  0.00000  0.00000  2.00000"),
+              std::string::npos);
     EXPECT_EQ(f.count, 4);
 }
 
@@ -171,20 +173,18 @@ TEST(NeighbourSearch, SitesSharingAPositionAreAllCentresAndNeighbours) {
     ASSERT_EQ(f.run(), 0) << f.message;
     EXPECT_EQ(f.count, 8);
     const std::string entries = readFile(f.files.distances);
-    for (const char* pair : {"  Mg1   0.00000  0.00000  0.00000   Cl1 ",
-                             "  Fe1   0.00000  0.00000  0.00000   Cl1 ",
-                             "  Cl1   0.50000  0.00000  0.00000   Mg1 ",
-                             "  Cl1   0.50000  0.00000  0.00000   Fe1 "})
+    for (const char* pair :
+         {"  Mg1   0.00000  0.00000  0.00000   Cl1 ", "  Fe1   0.00000  0.00000  0.00000   Cl1 ",
+          "  Cl1   0.50000  0.00000  0.00000   Mg1 ", "  Cl1   0.50000  0.00000  0.00000   Fe1 "})
         EXPECT_NE(entries.find(pair), std::string::npos) << pair;
 }
 
 TEST(NeighbourSearch, SymmetryCodesStayReadableBeyondOneDigit) {
-    for (const auto& [image, code] :
-         {std::pair{NeighbourImage{0, {0, 0, 0}}, " 1_555"},
-          {NeighbourImage{11, {-1, 0, 1}}, "12_456"},
-          {NeighbourImage{0, {-4, 4, 0}}, " 1_195"},
-          {NeighbourImage{0, {0, 5, 0}}, "1_5_10_5"},
-          {NeighbourImage{2, {-5, 0, 0}}, "3_0_5_5"}})
+    for (const auto& [image, code] : {std::pair{NeighbourImage{0, {0, 0, 0}}, " 1_555"},
+                                      {NeighbourImage{11, {-1, 0, 1}}, "12_456"},
+                                      {NeighbourImage{0, {-4, 4, 0}}, " 1_195"},
+                                      {NeighbourImage{0, {0, 5, 0}}, "1_5_10_5"},
+                                      {NeighbourImage{2, {-5, 0, 0}}, "3_0_5_5"}})
         EXPECT_EQ(symmetryCode(image), code);
 }
 

@@ -25,15 +25,24 @@ int resolve(SettingLookup lookup, CrystalStructure& s, std::string& message,
 
 TEST(SettingLookup, MonoclinicCellChoiceGivesTheSettingOfItsUniqueAxis) {
     const std::tuple<int, const char*, const char*, int> cases[] = {
-        {14, "P 1 21/n 1", "b", 2}, {14, "P 1 1 21/n", "c", 5}, {14, "P 21/n 1 1", "a", 8},
-        {14, "P 1 21/c 1", "b", 1}, {14, "P 1 1 21/b", "c", 6}, {14, "P 21/c 1 1", "a", 9},
+        {14, "P 1 21/n 1", "b", 2},
+        {14, "P 1 1 21/n", "c", 5},
+        {14, "P 21/n 1 1", "a", 8},
+        {14, "P 1 21/c 1", "b", 1},
+        {14, "P 1 1 21/b", "c", 6},
+        {14, "P 21/c 1 1", "a", 9},
         // The older ICSD layout's 10-character cut can take in the parenthesis of the number;
         // the comparison is a prefix test over the symbol's length.
-        {14, "P 1 21/n(", "b", 2}, {14, "P 1 21/a", "b", 3},
+        {14, "P 1 21/n(", "b", 2},
+        {14, "P 1 21/a", "b", 3},
         // No unique axis, or a symbol that names no field: the setting stays as read.
-        {14, "P 1 21/n 1", "", 7}, {14, "P 1 21/x 1", "b", 7}, {14, "", "b", 7},
+        {14, "P 1 21/n 1", "", 7},
+        {14, "P 1 21/x 1", "b", 7},
+        {14, "", "b", 7},
         // Without cell choices the axis alone decides.
-        {4, "anything", "b", 1}, {4, "anything", "c", 4}, {4, "anything", "a", 7},
+        {4, "anything", "b", 1},
+        {4, "anything", "c", 4},
+        {4, "anything", "a", 7},
         {4, "anything", "", 7},
     };
     for (const Wording* wording : {&EngineWording, &FrontEndWording}) {
@@ -73,8 +82,8 @@ TEST(SettingLookup, FailuresAreWordedForEachProgram) {
     const std::string none = (dir / "none.dat").string();
     using Case = std::tuple<SettingLookup, int, std::filesystem::path, std::string, std::string>;
     const Case cases[] = {
-        {SettingLookup::Monoclinic, 11, dir / "mono-only.dat",
-         "  P x space group not found !!!\n", "  P x space group not found !!!\n"},
+        {SettingLookup::Monoclinic, 11, dir / "mono-only.dat", "  P x space group not found !!!\n",
+         "  P x space group not found !!!\n"},
         {SettingLookup::Orthorhombic, 62, dir / "mono-only.dat",
          "  Error !!!   Orthorhombic not found.\n", "Orthorhombic not found !!!\n"},
         {SettingLookup::Orthorhombic, 62, none, "  Error !!!   " + none + " file not found.\n",
@@ -94,10 +103,10 @@ TEST(SettingLookup, FailuresAreWordedForEachProgram) {
 TEST(SpaceGroupRecord, RecordOfNumberAndSettingOrAClearRefusal) {
     test::TempDir dir;
     std::string text =
-        " 99  1  7  0  0   P 4 m m\n              \n"                // no operators, blank codes
+        " 99  1  7  0  0   P 4 m m\n              \n"                   // no operators, blank codes
         " 98  1  7  0  1   P 4\n 0 0 0 0 0 0 9 0 0 0 0 0 0 0\nx,y,z\n"  // unknown centring
-        "  2  1 16  1  1   P -1\n\n x,y,z\n"                          // Laue index out of range
-        "230  1 15  1 25   I a -3 d\n 0 0 0 0 0 0 7 0 0 0 0 0 0 0\n";  // 200 operators
+        "  2  1 16  1  1   P -1\n\n x,y,z\n"                            // Laue index out of range
+        "230  1 15  1 25   I a -3 d\n 0 0 0 0 0 0 7 0 0 0 0 0 0 0\n";   // 200 operators
     for (int i = 0; i < 25; ++i) text += "x,y,z\n";
     text += "225  1 15  1 48   F m -3 m\n 0 0 0 0 0 0 7 0 0 0 0 0 0 0\n";  // ends early
     test::writeFile(dir / "spgra.dat", text);

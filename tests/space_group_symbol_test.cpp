@@ -22,8 +22,8 @@ TEST(SiteLabel, LabelIsMadeToTellTheElementOfItsTypeSymbol) {
         {"OS1", "O", "OS1"},     // already oxygen under the label rule
         {"Ba1", "Ba", "Ba1"},   {"O1", "O-2", "O1"},
         {"Wat", "Wat", "Wat"},  // no element: the label rule stays
-        {"Ow1", "H2O", "Ow1"},
-        {"C1", "Du", "C1"},     {"Na1", "", "Na1"}};
+        {"Ow1", "H2O", "Ow1"},  {"C1", "Du", "C1"},
+        {"Na1", "", "Na1"}};
     for (const auto& [label, type, expected] : cases) {
         EXPECT_EQ(labelWithElement(label, elementOfTypeSymbol(type)), expected) << label << type;
     }

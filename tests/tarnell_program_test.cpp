@@ -1,14 +1,13 @@
 // Runs the built Tarnell as a user or Kestrin would: in its own working directory, with no
 // terminal on standard input, so it must never wait for a key.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <cstdlib>
 #include <vector>
 
 #include "structure/native_file.h"
@@ -41,9 +40,9 @@ Outcome runTarnell(const TempDir& dir, const std::string& arguments) {
 TEST(TarnellProgram, UsageAndSettingsFailuresExitWith255WithoutWaitingOrTouchingTheOutput) {
     TempDir dir;
     writeFile(dir / "out.txt", "an old report\n");
-    for (const char* arguments : {"", "-b", "-b in.inp", "-x in.inp out.txt", "-B in.inp out.txt",
-                                  "b in.inp out.txt", "-b in.inp out.txt extra",
-                                  "-b in.inp out.txt -x out.json", "--batch outdir"}) {
+    for (const char* arguments :
+         {"", "-b", "-b in.inp", "-x in.inp out.txt", "-B in.inp out.txt", "b in.inp out.txt",
+          "-b in.inp out.txt extra", "-b in.inp out.txt -x out.json", "--batch outdir"}) {
         const Outcome outcome = runTarnell(dir, arguments);
         EXPECT_EQ(outcome.exitStatus, 255) << arguments;
         EXPECT_EQ(outcome.console,
@@ -138,7 +137,8 @@ std::string reportOf(const std::string& option, const std::filesystem::path& inp
 
 TEST(TarnellProgram, BundledExamplesGiveTheirCheckedReports) {
     for (const char* name : {"NaCl", "TiO2-rutile", "Fe2O3-hematite"}) {
-        const std::string report = reportOf("-b", Source / "examples" / (std::string(name) + ".inp"));
+        const std::string report =
+            reportOf("-b", Source / "examples" / (std::string(name) + ".inp"));
         EXPECT_TRUE(report == readFile(Expected / (std::string(name) + ".out"))) << name;
     }
 }
@@ -164,16 +164,17 @@ TEST(TarnellProgram, EveryFormatOfOneStructureGivesTheSameSums) {
         EXPECT_NE(sums(native).find("  Bond valence sum:"), std::string::npos) << native;
         EXPECT_NE(summary(native).find("  Site        V "), std::string::npos) << native;
         EXPECT_EQ(sums(reportOf("-r", examples / (std::string(name) + ".lst"))), sums(native));
-        const std::filesystem::path cif = name[0] == 'f'
-                                              ? examples / "forsterite.cif"
-                                              : Source / "tests/data/cif/monazite_operators_only.cif";
+        const std::filesystem::path cif =
+            name[0] == 'f' ? examples / "forsterite.cif"
+                           : Source / "tests/data/cif/monazite_operators_only.cif";
         const std::string fromCif = reportOf("-c", cif);
         EXPECT_EQ(sums(fromCif), sums(native));
         if (name[0] == 'f') {
             EXPECT_EQ(summary(fromCif), summary(native));  // the monazite CIF has no charges
         }
-        for (const std::string& icsd : {std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_older.txt",
-                                        std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_structured.txt"}) {
+        for (const std::string& icsd :
+             {std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_older.txt",
+              std::string(name) + (name[0] == 'f' ? "_pbnm" : "") + "_structured.txt"}) {
             const std::string fromIcsd = reportOf("-i", examples / icsd);
             EXPECT_EQ(sums(fromIcsd), sums(native)) << icsd;
             EXPECT_EQ(summary(fromIcsd), summary(native)) << icsd;
@@ -251,7 +252,8 @@ TEST(TarnellProgram, EveryWayOfWritingTheGroupGivesTheSameSums) {
     const std::filesystem::path shortSymbol =
         rewritten("monazite_older.txt", "P 1 21/n 1 (14)", "P 21/n (14)");
     const std::string fromShortSymbol = reportOf("-i", shortSymbol);
-    EXPECT_EQ(from(fromShortSymbol, "  Searched distance:"), from(monazite, "  Searched distance:"));
+    EXPECT_EQ(from(fromShortSymbol, "  Searched distance:"),
+              from(monazite, "  Searched distance:"));
     EXPECT_EQ(fromShortSymbol.substr(fromShortSymbol.find("\n  Valence summary:")),
               monazite.substr(monazite.find("\n  Valence summary:")));
     EXPECT_EQ(from(reportOf("-c", Source / "tests/data/cif/monazite_moved_origin.cif"),
@@ -297,9 +299,9 @@ TEST(TarnellProgram, JsonHoldsTheNumbersOfTheTextReport) {
     ASSERT_EQ(runTarnell(dir, "-i '" + monazite.string() + "' out.txt -j out.json").exitStatus, 0);
     const std::string report = readFile(dir / "out.txt");
     const nlohmann::json json = nlohmann::json::parse(readFile(dir / "out.json"));
-    for (const char* field : {"format_version", "program", "input", "settings", "status", "message",
-                              "title", "cell", "space_group", "sites", "distances", "sums",
-                              "references", "valence_summary"})
+    for (const char* field :
+         {"format_version", "program", "input", "settings", "status", "message", "title", "cell",
+          "space_group", "sites", "distances", "sums", "references", "valence_summary"})
         EXPECT_TRUE(json.contains(field)) << field;
     EXPECT_EQ(json["format_version"], 1);
     EXPECT_EQ(json["status"], "ok");
@@ -335,11 +337,14 @@ TEST(TarnellProgram, JsonHoldsTheNumbersOfTheTextReport) {
             EXPECT_FALSE(d["summary"].is_null());  // every bond is a cation–anion bond here
         }
         if (inSums && w.size() == 2 && w[1] == ":") sumsSite = w[0];
-        if (inSums && w.size() == 1 && w[0].back() == ':') sumsSite = w[0].substr(0, w[0].size() - 1);
+        if (inSums && w.size() == 1 && w[0].back() == ':')
+            sumsSite = w[0].substr(0, w[0].size() - 1);
         if (inSums && line.find("BVS =") != std::string::npos) {
             double bvs = 0, sigma = 0;
             int number = 0, cn = 0;
-            ASSERT_EQ(std::sscanf(line.c_str(), " %d BVS =%lf(%lf) CN =%d", &number, &bvs, &sigma, &cn), 4);
+            ASSERT_EQ(
+                std::sscanf(line.c_str(), " %d BVS =%lf(%lf) CN =%d", &number, &bvs, &sigma, &cn),
+                4);
             const nlohmann::json* site = nullptr;
             for (const nlohmann::json& s : json["sums"])
                 if (s["site"] == sumsSite) site = &s;
@@ -400,7 +405,8 @@ TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
     for (const auto& file : files) arguments += " '" + file.string() + "'";
     const Outcome outcome = runTarnell(dir, arguments);
     EXPECT_EQ(outcome.exitStatus, 0) << outcome.console;
-    EXPECT_TRUE(outcome.console.ends_with("  6 files: 4 calculated, 2 failed. Summary: out dir/summary.csv\n"))
+    EXPECT_TRUE(outcome.console.ends_with(
+        "  6 files: 4 calculated, 2 failed. Summary: out dir/summary.csv\n"))
         << outcome.console;
 
     const std::vector<std::string> rows = [&] {
@@ -422,7 +428,8 @@ TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
         prepareBuiltWorkDir(own);
         runTarnell(own, "-c '" + files[i].string() + "' out.txt -j out.json");
         EXPECT_TRUE(readFile(dir / "out dir" / (name + ".out")) == readFile(own / "out.txt"));
-        nlohmann::json batchJson = nlohmann::json::parse(readFile(dir / "out dir" / (name + ".json")));
+        nlohmann::json batchJson =
+            nlohmann::json::parse(readFile(dir / "out dir" / (name + ".json")));
         nlohmann::json ownJson = nlohmann::json::parse(readFile(own / "out.json"));
         EXPECT_EQ(batchJson["distances"], ownJson["distances"]);
         EXPECT_EQ(batchJson["valence_summary"], ownJson["valence_summary"]);

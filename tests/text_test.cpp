@@ -14,7 +14,10 @@ namespace {
 TEST(FormatText, GivesPrintfTextForFittingArguments) {
     EXPECT_EQ(formatText("%-4s|% 8.5lf|%3d|%zu|%g|%%", "Na", 2.5, 7, std::size_t{12}, 0.37),
               "Na  | 2.50000|  7|12|0.37|%");
-    EXPECT_EQ(formatText("%-6s|%.2s|", "\xc3\xa9", "\xc3\xa9" "a"), "\xc3\xa9    |\xc3\xa9|");
+    EXPECT_EQ(formatText("%-6s|%.2s|", "\xc3\xa9",
+                         "\xc3\xa9"
+                         "a"),
+              "\xc3\xa9    |\xc3\xa9|");
     EXPECT_EQ(formatText("%*d|%c|%ld", 4, 1, 'x', 5L), "   1|x|5");
     EXPECT_EQ(formatText("plain, 100%% sure"), "plain, 100% sure");
     // One program's wording may leave out a number that the other's states.
@@ -40,11 +43,17 @@ TEST(Numbers, TokensReadOnlyWhenAllOfThemIsANumber) {
         std::optional<double> real;
         std::optional<int> integer;
     } cases[] = {
-        {"2", 2.0, 2},           {"+2", 2.0, 2},          {"-0.37", -0.37, std::nullopt},
-        {" 3 ", std::nullopt, 3}, {"1.759a", std::nullopt, std::nullopt},
-        {"", std::nullopt, std::nullopt}, {"+", std::nullopt, std::nullopt},
-        {"+-1", std::nullopt, std::nullopt}, {"1e999", std::nullopt, std::nullopt},
-        {"nan", std::nullopt, std::nullopt}, {"99999999999", 99999999999.0, std::nullopt},
+        {"2", 2.0, 2},
+        {"+2", 2.0, 2},
+        {"-0.37", -0.37, std::nullopt},
+        {" 3 ", std::nullopt, 3},
+        {"1.759a", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+        {"+", std::nullopt, std::nullopt},
+        {"+-1", std::nullopt, std::nullopt},
+        {"1e999", std::nullopt, std::nullopt},
+        {"nan", std::nullopt, std::nullopt},
+        {"99999999999", 99999999999.0, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(readReal(c.token), c.real) << c.token;

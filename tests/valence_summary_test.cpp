@@ -21,8 +21,8 @@ SymmetryOperator inversion() {
     return o;
 }
 
-ParameterLine line(const char* cation, const char* cv, const char* anion, const char* av,
-                   double r0, const char* reference, double b = 0.0) {
+ParameterLine line(const char* cation, const char* cv, const char* anion, const char* av, double r0,
+                   const char* reference, double b = 0.0) {
     return ParameterLine{cation, cv, anion, av, r0, reference, b};
 }
 
@@ -50,7 +50,8 @@ TEST(ValenceSummary, EachBondTakesTheFirstLineOfBothValencesWithItsOwnB) {
     f.structure.sites = {Site{"Fe1", 1, 0.5, 0.5, 0.5, 0, 0, 0, 3},
                          Site{"O1", 1, 0, 0, 0, 0, 0, 0, -2}};
     // In table order: a line of Fe2+, then two of Fe3+; the first Fe3+ line has b = 0.40.
-    f.table.lines = {line("Fe", "2", "O", "2", 1.734, "a"), line("Fe", "3", "O", "2", 1.70, "bs", 0.40),
+    f.table.lines = {line("Fe", "2", "O", "2", 1.734, "a"),
+                     line("Fe", "3", "O", "2", 1.70, "bs", 0.40),
                      line("Fe", "3", "O", "2", 1.759, "a")};
     for (int n = 0; n < 5; ++n) f.contact(0, 1, 2.0, 0.002);
     for (int n = 0; n < 4; ++n) f.contact(1, 0, 2.0, 0.002);
@@ -72,10 +73,9 @@ TEST(ValenceSummary, EachBondTakesTheFirstLineOfBothValencesWithItsOwnB) {
 
 TEST(ValenceSummary, UnspecifiedValenceServesAndMissingParametersLeaveTheSiteOut) {
     SummaryFixture f;
-    f.structure.sites = {Site{"Ag1", 1, 0, 0, 0, 0, 0, 0, 1},
-                         Site{"Br1", 1, 0.5, 0, 0, 0, 0, 0, -1},
-                         Site{"Fe1", 1, 0.5, 0.5, 0, 0, 0, 0, 3},
-                         Site{"P1", 1, 0, 0.5, 0, 0, 0, 0, -3}};
+    f.structure.sites = {
+        Site{"Ag1", 1, 0, 0, 0, 0, 0, 0, 1}, Site{"Br1", 1, 0.5, 0, 0, 0, 0, 0, -1},
+        Site{"Fe1", 1, 0.5, 0.5, 0, 0, 0, 0, 3}, Site{"P1", 1, 0, 0.5, 0, 0, 0, 0, -3}};
     f.table.lines = {line("Ag", "9", "Br", "1", 2.22, "b")};
     f.contact(0, 1, 2.22);
     f.contact(1, 0, 2.22);

@@ -53,8 +53,8 @@ constexpr double BTolerance = 1e-6;
 struct Options {
     std::string input;
     std::string output;
-    std::string bText;            // --b as given; empty: rows of every b
-    std::optional<double> onlyB;  // --b
+    std::string bText;                    // --b as given; empty: rows of every b
+    std::optional<double> onlyB;          // --b
     std::vector<std::string> references;  // empty: all of them
 };
 
@@ -287,11 +287,12 @@ std::string tableText(const Options& options, const std::string& blockName,
 
     std::string text;
     const auto add = [&text](const std::string& line) { text += line + "\n"; };
+    add(commentLine("BVTable: bond valence parameters r0 and b (A) of cation-anion pairs."));
     add(
-        commentLine("BVTable: bond valence parameters r0 and b (A) of cation-anion pairs."));
+        commentLine("Fields: cation, its valence, anion, its valence without sign, r0, reference, "
+                    "b. The sums"));
     add(commentLine(
-        "Fields: cation, its valence, anion, its valence without sign, r0, reference, b. The sums"));
-    add(commentLine("of the distance list use the lines whose b is BV-B of Tarnell.ini, the valence"));
+        "of the distance list use the lines whose b is BV-B of Tarnell.ini, the valence"));
     add(commentLine("summary every line with its own b."));
     add(commentLine("Made by make_bvtable from " + source + " (data_" + blockName + ")" +
                     (options.onlyB ? " with --b " + options.bText : std::string()) +
@@ -308,7 +309,8 @@ std::string tableText(const Options& options, const std::string& blockName,
                                    "earlier lists;",
                                    selection.outrankedRows)));
     if (selection.sameSignRows > 0)
-        add(commentLine(formatText("left out: %d row(s) that do not pair a cation with an anion "
+        add(
+            commentLine(formatText("left out: %d row(s) that do not pair a cation with an anion "
                                    "(homoatomic and same-sign values, not for ionic sums);",
                                    selection.sameSignRows)));
     if (selection.repeatedRows > 0)

@@ -14,12 +14,11 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <gemmi/symmetry.hpp>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <gemmi/symmetry.hpp>
 
 #include "crystal/operator_expansion.h"
 #include "settings/text.h"
@@ -34,7 +33,9 @@ constexpr int Den = gemmi::Op::DEN;
 // Width of a symbol field of the setting-transformation file.
 constexpr std::size_t SymbolFieldWidth = 10;
 
-[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+[[noreturn]] void fail(const std::string& what) {
+    throw std::runtime_error(what);
+}
 
 // The entry of gemmi's table for one setting. The table lists each group's settings in the order
 // of the International Tables before its extra, non-standard entries, so the first match is the
@@ -45,16 +46,15 @@ const gemmi::SpaceGroup& findEntry(int number, const std::string& qualifier, cha
         if (group.ext == ext || (ext == 0 && (group.ext == '1' || group.ext == 'H'))) return group;
     }
     fail(formatText("space group %d %s%c is not in gemmi's table", number, qualifier.c_str(),
-                ext ? ext : ' '));
+                    ext ? ext : ' '));
 }
 
 bool hasEntry(int number, const std::string& qualifier, char ext) {
-    return std::any_of(std::begin(gemmi::spacegroup_tables::main),
-                       std::end(gemmi::spacegroup_tables::main),
-                       [&](const gemmi::SpaceGroup& group) {
-                           return group.number == number && qualifier == group.qualifier &&
-                                  group.ext == ext;
-                       });
+    return std::any_of(
+        std::begin(gemmi::spacegroup_tables::main), std::end(gemmi::spacegroup_tables::main),
+        [&](const gemmi::SpaceGroup& group) {
+            return group.number == number && qualifier == group.qualifier && group.ext == ext;
+        });
 }
 
 constexpr int groupsWithCellChoices[] = {5, 7, 8, 9, 12, 13, 14, 15};
@@ -89,7 +89,8 @@ std::vector<Setting> listSettings() {
             for (int setting = 1; setting <= 9; ++setting)
                 if (cellChoices || setting % 3 == 1)
                     settings.push_back(
-                        {number, setting, &findEntry(number, monoclinicQualifier(number, setting), 0)});
+                        {number, setting,
+                         &findEntry(number, monoclinicQualifier(number, setting), 0)});
             continue;
         }
         settings.push_back({number, 1, &findEntry(number, "", 0)});
@@ -109,7 +110,8 @@ int centringCodeOf(char letter) {
     constexpr std::string_view Letters = "PABCFIR";
     constexpr std::array<int, 7> Codes = {0, 4, 5, 6, 7, 13, 14};
     const std::size_t index = Letters.find(letter);
-    if (index == std::string_view::npos) fail(formatText("no centring code for lattice %c", letter));
+    if (index == std::string_view::npos)
+        fail(formatText("no centring code for lattice %c", letter));
     return Codes[index];
 }
 
@@ -132,14 +134,22 @@ bool sameCentring(const gemmi::GroupOps& ops, int code) {
 // "+1/4" for 6/24 and so on; 5/6 is written -1/6 because the operator alphabet has no 5.
 std::string translationText(int numerator) {
     switch (numerator) {
-        case 0: return "";
-        case 4: return "+1/6";
-        case 6: return "+1/4";
-        case 8: return "+1/3";
-        case 12: return "+1/2";
-        case 16: return "+2/3";
-        case 18: return "+3/4";
-        case 20: return "-1/6";
+        case 0:
+            return "";
+        case 4:
+            return "+1/6";
+        case 6:
+            return "+1/4";
+        case 8:
+            return "+1/3";
+        case 12:
+            return "+1/2";
+        case 16:
+            return "+2/3";
+        case 18:
+            return "+3/4";
+        case 20:
+            return "-1/6";
     }
     fail(formatText("translation %d/24 cannot be written with one-digit fractions", numerator));
 }
@@ -190,23 +200,33 @@ int monoclinicUniqueAxis(const gemmi::GroupOps& ops) {
 int laueIndexOf(const Setting& setting, const gemmi::GroupOps& ops) {
     const bool rhombohedralAxes = setting.entry->ext == 'R';
     switch (setting.entry->laue_class()) {
-        case gemmi::Laue::L1: return 1;
+        case gemmi::Laue::L1:
+            return 1;
         case gemmi::Laue::L2m: {
             const int axis = monoclinicUniqueAxis(ops);
             if ("abc"[axis] != setting.entry->qualifier[0])
                 fail(formatText("space group %d setting %d: unique axis differs from its qualifier",
-                            setting.number, setting.setting));
+                                setting.number, setting.setting));
             return std::array{4, 2, 3}[axis];
         }
-        case gemmi::Laue::Lmmm: return 5;
-        case gemmi::Laue::L4m: return 6;
-        case gemmi::Laue::L4mmm: return 7;
-        case gemmi::Laue::L3: return rhombohedralAxes ? 9 : 8;
-        case gemmi::Laue::L3m: return rhombohedralAxes ? 11 : 10;
-        case gemmi::Laue::L6m: return 12;
-        case gemmi::Laue::L6mmm: return 13;
-        case gemmi::Laue::Lm3: return 14;
-        case gemmi::Laue::Lm3m: return 15;
+        case gemmi::Laue::Lmmm:
+            return 5;
+        case gemmi::Laue::L4m:
+            return 6;
+        case gemmi::Laue::L4mmm:
+            return 7;
+        case gemmi::Laue::L3:
+            return rhombohedralAxes ? 9 : 8;
+        case gemmi::Laue::L3m:
+            return rhombohedralAxes ? 11 : 10;
+        case gemmi::Laue::L6m:
+            return 12;
+        case gemmi::Laue::L6mmm:
+            return 13;
+        case gemmi::Laue::Lm3:
+            return 14;
+        case gemmi::Laue::Lm3m:
+            return 15;
     }
     fail("unknown Laue class");
 }
@@ -219,7 +239,7 @@ Record makeRecord(const Setting& setting) {
     const int centringCode = centringCodeOf(setting.entry->centring_type());
     if (!sameCentring(ops, centringCode))
         fail(formatText("space group %d setting %d: centring translations differ from code %d",
-                    setting.number, setting.setting, centringCode));
+                        setting.number, setting.setting, centringCode));
 
     Record record;
     record.setting = setting;
@@ -238,7 +258,7 @@ Record makeRecord(const Setting& setting) {
         tarnell::expandedOperatorCount(listed, record.centrosymmetricFlag, centringCode);
     if (expanded != ops.order() || expanded > tarnell::MaxOperators)
         fail(formatText("space group %d setting %d would expand to %d operators, not %d",
-                    setting.number, setting.setting, expanded, ops.order()));
+                        setting.number, setting.setting, expanded, ops.order()));
 
     record.laueIndex = laueIndexOf(setting, ops);
     record.codes[0] = tarnell::crystalSystemOfLaueIndex(record.laueIndex);
@@ -261,9 +281,9 @@ std::string dataFileText() {
     std::string text;
     for (const Setting& setting : listSettings()) {
         const Record record = makeRecord(setting);
-        text += formatText("%3d%3d%3d%3d%3d   %s\n", setting.number, setting.setting,
-                       record.laueIndex, record.centrosymmetricFlag,
-                       static_cast<int>(record.operators.size()),
+        text +=
+            formatText("%3d%3d%3d%3d%3d   %s\n", setting.number, setting.setting, record.laueIndex,
+                       record.centrosymmetricFlag, static_cast<int>(record.operators.size()),
                        currentSymbol(*setting.entry).c_str());
         for (int code : record.codes) text += formatText("%2d", code);
         text += '\n';
@@ -321,7 +341,7 @@ std::string orthorhombicSymbol(int number, std::size_t k) {
         const gemmi::SpaceGroup& named = findEntry(number, axes[k], origin);
         if (std::string(named.hm) != entry.hm || !converted.is_same_as(named.operations()))
             fail(formatText("space group %d: gemmi's setting %s is not the standard one on axes %s",
-                        number, named.qualifier, axes[k].c_str()));
+                            number, named.qualifier, axes[k].c_str()));
     }
     return entry.hm;
 }
@@ -348,8 +368,9 @@ std::string transformationFileText() {
             if (choice == 1) line.place(1, formatText("%3d", number));
             if (cellChoices) line.place(6, formatText("cell choice %d", choice));
             for (int axis = 0; axis < 3; ++axis)
-                line.placeSymbol(22 + 22 * axis,
-                                 findEntry(number, monoclinicQualifier(number, 3 * axis + choice), 0).hm);
+                line.placeSymbol(
+                    22 + 22 * axis,
+                    findEntry(number, monoclinicQualifier(number, 3 * axis + choice), 0).hm);
             text += line.text();
         }
     }

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config
+  # the house style, checked by CI, and the bug-prone checks of tools/tidy.sh
+  clang-format clang-tidy
   # tests (locales: Kestrin's tests build a decimal-comma locale with localedef)
   googletest libgtest-dev locales
   # the independent check of reports and the real-world tests

@@ -98,14 +98,14 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
                     {found.centre, found.neighbour, found.position, found.d, found.sigma});
             }
         }
-        const auto& alternatives =
-            pairParameters[static_cast<std::size_t>(found.centre) * n +
-                           static_cast<std::size_t>(found.neighbour)];
+        const auto& alternatives = pairParameters[static_cast<std::size_t>(found.centre) * n +
+                                                  static_cast<std::size_t>(found.neighbour)];
         if (alternatives.empty()) return true;
         if (static_cast<int>(alternatives.size()) > MaxParameterSets) {
-            message = formatText("  Error !!!   More than %d parameter sets for %s - %s.\n",
-                                 MaxParameterSets, leadingLetters(alternatives[0].cationKey).c_str(),
-                                 leadingLetters(alternatives[0].anionKey).c_str());
+            message =
+                formatText("  Error !!!   More than %d parameter sets for %s - %s.\n",
+                           MaxParameterSets, leadingLetters(alternatives[0].cationKey).c_str(),
+                           leadingLetters(alternatives[0].anionKey).c_str());
             status = -1;
             return false;
         }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "search/neighbour_search.h"
 #include "crystal/crystal_structure.h"
+#include "search/neighbour_search.h"
 #include "valence/distance_list.h"
 #include "valence/parameter_table.h"
 
@@ -25,8 +25,8 @@ std::vector<BondParameter> bondParameters(const ParameterTable& table, const Sit
 // A neighbour of opposite formal valence within the window: a bond of the valence summary,
 // whatever parameters the table has for it.
 struct IonContact {
-    int centre = 0;     // site index
-    int neighbour = 0;  // site index
+    int centre = 0;                    // site index
+    int neighbour = 0;                 // site index
     std::array<double, 3> position{};  // fractional coordinates of the neighbour's image
     double d = 0.0;                    // Å
     double sigma = 0.0;                // Å

@@ -87,8 +87,8 @@ bool DistanceListWriter::finish() {
     return distances_.flush().good() && parameters_.flush().good();
 }
 
-int readDistanceList(const DistanceListFiles& files, int count,
-                     std::vector<DistanceEntry>& entries, std::string& message) {
+int readDistanceList(const DistanceListFiles& files, int count, std::vector<DistanceEntry>& entries,
+                     std::string& message) {
     entries.clear();
     std::ifstream distances(files.distances, std::ios::binary);
     std::ifstream parameters(files.parameters, std::ios::binary);

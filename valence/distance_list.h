@@ -24,14 +24,14 @@ struct DistanceListFiles {
 };
 
 struct DistanceEntry {
-    int number = 0;                  // from 1, over the whole list
-    std::string centre;              // label of the central site
+    int number = 0;      // from 1, over the whole list
+    std::string centre;  // label of the central site
     std::array<double, 3> centrePosition{};
-    std::string neighbour;           // label of the neighbour's site
-    std::string code;                // symmetry code of the neighbour image
+    std::string neighbour;  // label of the neighbour's site
+    std::string code;       // symmetry code of the neighbour image
     std::array<double, 3> neighbourPosition{};
-    double d = 0.0;                  // Å, as written: five decimals
-    double sigma = 0.0;              // Å, likewise
+    double d = 0.0;      // Å, as written: five decimals
+    double sigma = 0.0;  // Å, likewise
     std::vector<BondParameter> alternatives;
 };
 
@@ -56,7 +56,7 @@ private:
 
 // Reads back the first `count` entries. 0, or -1 with the engine's message when the files are
 // missing, shorter, or hold a line that this writer did not write.
-int readDistanceList(const DistanceListFiles& files, int count,
-                     std::vector<DistanceEntry>& entries, std::string& message);
+int readDistanceList(const DistanceListFiles& files, int count, std::vector<DistanceEntry>& entries,
+                     std::string& message);
 
 }  // namespace tarnell

@@ -12,11 +12,16 @@ namespace {
 
 using nlohmann::ordered_json;
 
-ordered_json triple(double x, double y, double z) { return ordered_json::array({x, y, z}); }
+ordered_json triple(double x, double y, double z) {
+    return ordered_json::array({x, y, z});
+}
 
 ordered_json parameterJson(const BondParameter& p, double s) {
-    return {{"cation", p.cationKey}, {"anion", p.anionKey}, {"r0", p.r0},
-            {"reference", p.reference}, {"s", s}};
+    return {{"cation", p.cationKey},
+            {"anion", p.anionKey},
+            {"r0", p.r0},
+            {"reference", p.reference},
+            {"s", s}};
 }
 
 ordered_json summaryBondJson(const SummaryBond& bond, double bvB) {
@@ -35,7 +40,8 @@ const SummaryBond* summaryBondOf(const CalculationResult& result, const CellGeom
     for (const SiteSummary& site : result.summary.sites) {
         if (site.site != centre) continue;
         for (const SummaryBond& bond : site.bonds) {
-            const Site& neighbour = result.structure.sites[static_cast<std::size_t>(bond.neighbour)];
+            const Site& neighbour =
+                result.structure.sites[static_cast<std::size_t>(bond.neighbour)];
             if (neighbour.name == entry.neighbour &&
                 samePosition(geometry, bond.position, entry.neighbourPosition))
                 return &bond;
@@ -53,22 +59,32 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
     document["format_version"] = JsonFormatVersion;
     document["program"] = {{"name", "Tarnell"}, {"version", programVersion}};
     document["input"] = {{"path", result.inputPath}, {"format", result.inputFormat}};
-    document["settings"] = {{"bv_b", settings.bvB},     {"entry_num", settings.entryNum},
-                            {"d_max", settings.dMax},   {"d_min", settings.dMin},
-                            {"h_max", settings.hMax},   {"h_min", settings.hMin}};
+    document["settings"] = {{"bv_b", settings.bvB},   {"entry_num", settings.entryNum},
+                            {"d_max", settings.dMax}, {"d_min", settings.dMin},
+                            {"h_max", settings.hMax}, {"h_min", settings.hMin}};
     document["status"] = result.status == 0 ? "ok" : "failed";
     document["message"] = result.status == 0 ? ordered_json(nullptr)
                                              : ordered_json(trimBlanks(result.message.substr(
                                                    0, result.message.find_last_not_of('\n') + 1)));
-    if (!result.structureRead) return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
+    if (!result.structureRead)
+        return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
 
     document["title"] = structure.title;
     const auto& c = structure.cell;
     const auto& sc = structure.cellSigma;
-    document["cell"] = {{"a", c[0]},     {"b", c[1]},    {"c", c[2]},
-                        {"alpha", c[3]}, {"beta", c[4]}, {"gamma", c[5]},
-                        {"sigma", {{"a", sc[0]}, {"b", sc[1]}, {"c", sc[2]},
-                                   {"alpha", sc[3]}, {"beta", sc[4]}, {"gamma", sc[5]}}}};
+    document["cell"] = {{"a", c[0]},
+                        {"b", c[1]},
+                        {"c", c[2]},
+                        {"alpha", c[3]},
+                        {"beta", c[4]},
+                        {"gamma", c[5]},
+                        {"sigma",
+                         {{"a", sc[0]},
+                          {"b", sc[1]},
+                          {"c", sc[2]},
+                          {"alpha", sc[3]},
+                          {"beta", sc[4]},
+                          {"gamma", sc[5]}}}};
     document["space_group"] = {{"number", structure.sgNumber},
                                {"setting", structure.sgSetting},
                                {"symbol", structure.sgName},
@@ -95,7 +111,8 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
         ordered_json alternatives = ordered_json::array();
         int centre = -1;
         for (const SiteSums& site : result.sums) {
-            const auto at = std::find(site.entries.begin(), site.entries.end(), static_cast<int>(n));
+            const auto at =
+                std::find(site.entries.begin(), site.entries.end(), static_cast<int>(n));
             if (at == site.entries.end()) continue;
             centre = site.site;
             const std::size_t bond = static_cast<std::size_t>(at - site.entries.begin());
@@ -126,7 +143,8 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
         if (site.entries.empty()) continue;
         ordered_json alternatives = ordered_json::array();
         for (const AlternativeSum& sum : site.alternatives) {
-            alternatives.push_back({{"number", sum.number}, {"bvs", sum.bvs}, {"sigma", sum.sigma}});
+            alternatives.push_back(
+                {{"number", sum.number}, {"bvs", sum.bvs}, {"sigma", sum.sigma}});
         }
         sums.push_back({{"site", structure.sites[static_cast<std::size_t>(site.site)].name},
                         {"cn", site.coordination},
@@ -158,7 +176,8 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
                  {"delta_v_relative", summed ? ordered_json(site.relative) : ordered_json(nullptr)},
                  {"mark", site.mark},
                  {"references", site.references},
-                 {"missing_parameters", summed ? ordered_json(nullptr) : ordered_json(site.missing)},
+                 {"missing_parameters",
+                  summed ? ordered_json(nullptr) : ordered_json(site.missing)},
                  {"bonds", std::move(bonds)}});
         }
         document["valence_summary"] = {{"sites", std::move(summarySites)},

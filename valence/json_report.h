@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "settings/settings_file.h"
 #include "crystal/crystal_structure.h"
+#include "settings/settings_file.h"
 #include "valence/bond_search.h"
 #include "valence/distance_list.h"
-#include "valence/valence_sums.h"
 #include "valence/valence_summary.h"
+#include "valence/valence_sums.h"
 
 namespace tarnell {
 
@@ -22,8 +22,8 @@ struct CalculationResult {
     std::string inputPath;
     std::string inputFormat;  // "inp", "lst", "txt" or "cif"
     Settings settings;
-    int status = 0;           // 0, or -1 when a phase failed
-    std::string message;      // the failing phase's message
+    int status = 0;       // 0, or -1 when a phase failed
+    std::string message;  // the failing phase's message
     bool structureRead = false;
     CrystalStructure structure;
     std::vector<std::string> operatorTexts;

@@ -40,7 +40,8 @@ struct ParameterTable {
 
 // Reads the data lines: lines that begin with a field in the first column, have six fields and
 // whose fifth field reads as a number; a seventh field that reads as a positive number is the
-// line's b, anything else after the sixth field is passed over. 0, or -1 with the engine's message when the table cannot be opened.
+// line's b, anything else after the sixth field is passed over. 0, or -1 with the engine's message
+// when the table cannot be opened.
 int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
                        std::string& message);
 

@@ -32,9 +32,10 @@ std::string reportText(const CrystalStructure& structure,
     for (std::size_t k = 0; k < operatorTexts.size(); ++k) {
         out += formatText("  %3d   %s\n", static_cast<int>(k + 1), operatorTexts[k].c_str());
     }
-    out += "\n  Searched distance:\n"
-           "    No  atom1    x        y        z      atom2 site       x        y        z  "
-           "      d    sigma(d)\n";
+    out +=
+        "\n  Searched distance:\n"
+        "    No  atom1    x        y        z      atom2 site       x        y        z  "
+        "      d    sigma(d)\n";
     for (const DistanceEntry& entry : entries) {
         out += "  ";
         out += distanceLine(entry);

@@ -50,7 +50,9 @@ const ParameterLine* parameterFor(const ParameterTable& table, const std::string
     return nullptr;
 }
 
-double wrapped(double v) { return v - std::floor(v + 0.5); }
+double wrapped(double v) {
+    return v - std::floor(v + 0.5);
+}
 
 }  // namespace
 
@@ -126,16 +128,20 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
                 continue;
             }
             const double b = line->b > 0.0 ? line->b : bvB;
-            SummaryBond bond{contact.neighbour, contact.position, contact.d, contact.sigma,
-                             other.g * std::exp((line->r0 - contact.d) / b), *line};
+            SummaryBond bond{contact.neighbour,
+                             contact.position,
+                             contact.d,
+                             contact.sigma,
+                             other.g * std::exp((line->r0 - contact.d) / b),
+                             *line};
             site.bvs += bond.s;
             squares += (bond.s * contact.sigma / b) * (bond.s * contact.sigma / b);
             if (std::find(site.references.begin(), site.references.end(), line->reference) ==
                 site.references.end())
                 site.references.push_back(line->reference);
-            const bool counted = std::any_of(positions.begin(), positions.end(), [&](const auto& p) {
-                return samePosition(geometry, p, contact.position);
-            });
+            const bool counted = std::any_of(
+                positions.begin(), positions.end(),
+                [&](const auto& p) { return samePosition(geometry, p, contact.position); });
             if (!counted) positions.push_back(contact.position);
             site.bonds.push_back(std::move(bond));
         }

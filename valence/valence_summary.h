@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "crystal/operator_expansion.h"
 #include "crystal/crystal_structure.h"
+#include "crystal/operator_expansion.h"
 #include "valence/bond_search.h"
 #include "valence/parameter_table.h"
 
@@ -20,7 +20,7 @@ inline constexpr double MarkedDeviation = 0.10;
 inline constexpr double StronglyMarkedDeviation = 0.20;
 
 struct SummaryBond {
-    int neighbour = 0;  // site index
+    int neighbour = 0;                 // site index
     std::array<double, 3> position{};  // of the neighbour's image
     double d = 0.0;
     double sigma = 0.0;
@@ -29,17 +29,17 @@ struct SummaryBond {
 };
 
 struct SiteSummary {
-    int site = 0;             // index in the structure
-    double valence = 0.0;     // formal valence V
-    double bvs = 0.0;         // with the sign of V
+    int site = 0;          // index in the structure
+    double valence = 0.0;  // formal valence V
+    double bvs = 0.0;      // with the sign of V
     double sigma = 0.0;
-    int coordination = 0;     // neighbour positions
-    double deviation = 0.0;   // BVS - V
-    double relative = 0.0;    // (BVS - V) / V
-    std::string mark;         // "", "*" or "**"
+    int coordination = 0;    // neighbour positions
+    double deviation = 0.0;  // BVS - V
+    double relative = 0.0;   // (BVS - V) / V
+    std::string mark;        // "", "*" or "**"
     std::vector<std::string> references;
-    std::string missing;      // "Fe3+ – P3-" when a bond has no parameters; then no sum
-    int multiplicity = 0;     // images of the site in the cell
+    std::string missing;   // "Fe3+ – P3-" when a bond has no parameters; then no sum
+    int multiplicity = 0;  // images of the site in the cell
     std::vector<SummaryBond> bonds;
 };
 

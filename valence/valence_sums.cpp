@@ -92,14 +92,15 @@ std::string valenceSumsText(const CrystalStructure& structure, const std::vector
     for (const SiteSums& site : sums) {
         if (site.entries.empty()) continue;
         // A site whose every alternative has a gap still shows its label, as it always has.
-        text += formatText("  %-4s:\n", structure.sites[static_cast<std::size_t>(site.site)].name.c_str());
+        text += formatText("  %-4s:\n",
+                           structure.sites[static_cast<std::size_t>(site.site)].name.c_str());
         for (const AlternativeSum& sum : site.alternatives) {
             text += formatText("    %d  BVS =%7.4lf(%7.4lf)  CN =%2d   See ref. below;\n",
                                sum.number, sum.bvs, sum.sigma, site.coordination);
             for (const BondParameter& p : sum.parameters) {
-                text += formatText("          %s (r0=%6.4lf for %-4s - %-4s)\n",
-                                   p.reference.c_str(), p.r0, p.cationKey.c_str(),
-                                   p.anionKey.c_str());
+                text +=
+                    formatText("          %s (r0=%6.4lf for %-4s - %-4s)\n", p.reference.c_str(),
+                               p.r0, p.cationKey.c_str(), p.anionKey.c_str());
             }
             text += "\n";
         }

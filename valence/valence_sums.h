@@ -26,9 +26,9 @@ struct AlternativeSum {
 };
 
 struct SiteSums {
-    int site = 0;                   // index in the structure
-    std::vector<int> entries;       // indices of its distance entries
-    int coordination = 0;           // neighbour positions
+    int site = 0;              // index in the structure
+    std::vector<int> entries;  // indices of its distance entries
+    int coordination = 0;      // neighbour positions
     // In order; an alternative in which some bond has r0 = 0 is left out, the others keep
     // their numbers. Empty for a site without bonds.
     std::vector<AlternativeSum> alternatives;

@@ -55,8 +55,8 @@ void GridListCtrlTest::init() {
 void GridListCtrlTest::editsCellsInPlace() {
     // Enter stores what was typed and Escape keeps the old text; either way the row is selected
     // again and the keyboard stays in the grid.
-    for (const auto& [row, column, key, stored] : {std::tuple{2, 1, Qt::Key_Return, "0.42"},
-                                                   std::tuple{3, 2, Qt::Key_Escape, "3,2"}}) {
+    for (const auto& [row, column, key, stored] :
+         {std::tuple{2, 1, Qt::Key_Return, "0.42"}, std::tuple{3, 2, Qt::Key_Escape, "3,2"}}) {
         click(row, column);
         QCOMPARE(selectedRow(), row);
         QVERIFY(!editor()->isVisible());  // the first click only selects the row

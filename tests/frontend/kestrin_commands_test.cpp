@@ -18,11 +18,11 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "frontend/report_summary.h"
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/kestrin_app.h"
 #include "frontend/kestrin_view.h"
 #include "frontend/main_frame.h"
+#include "frontend/report_summary.h"
 #include "frontend/results_window.h"
 #include "structure/structure_reader.h"
 #include "tests/frontend/kestrin_test_support.h"
@@ -274,8 +274,9 @@ void KestrinCommandsTest::calculationRunsTheEngineOnTheEditedFormAndOpensTheRepo
     QCOMPARE(summary.rows.size(), std::size_t{6});
     QCOMPARE(QString::fromStdString(summary.rows[0].site), QStringLiteral("Mg1"));
     QCOMPARE(summary.rows[0].valence, 2.0);
-    QVERIFY(report.contains(QString::asprintf("  Mg1      2.00 %9.4f %7.4f %3d", summary.rows[0].bvs,
-                                              summary.rows[0].sigma, summary.rows[0].cn)));
+    QVERIFY(
+        report.contains(QString::asprintf("  Mg1      2.00 %9.4f %7.4f %3d", summary.rows[0].bvs,
+                                          summary.rows[0].sigma, summary.rows[0].cn)));
     QCOMPARE(summary.rows[3].valence, -2.0);
     QVERIFY(summary.gii && report.contains(QString::asprintf("  GII = %.4f v.u.", *summary.gii)));
     QTRY_COMPARE(lines(work("editor.log")), (QStringList{workText("Tarnell.out"), ""}));

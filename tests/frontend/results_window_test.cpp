@@ -147,7 +147,8 @@ void ResultsWindowTest::summaryIsReadFromTheReport() {
     QVERIFY(summary.rows[0].mark == BondingMark::None);
     QVERIFY(summary.rows[2].mark == BondingMark::Over);
     QVERIFY(summary.gii && *summary.gii == 0.0907);
-    QVERIFY(parseValenceSummary("  Valence summary:\n\n  No site has a formal valence.\n").rows.empty());
+    QVERIFY(parseValenceSummary("  Valence summary:\n\n  No site has a formal valence.\n")
+                .rows.empty());
 }
 
 }  // namespace tarnell
