@@ -11,14 +11,14 @@ namespace tarnell {
 class ScratchFiles {
 public:
     // Creates both files new and exclusively in `dir`: a name that exists already, a planted
-    // link among them, is never opened.
+    // link among them, is never opened. They stay open while the object lives.
     explicit ScratchFiles(const std::filesystem::path& dir);
-    // Removes whichever of them was made.
+    // Closes and removes whichever of them was made.
     ~ScratchFiles();
     ScratchFiles(const ScratchFiles&) = delete;
     ScratchFiles& operator=(const ScratchFiles&) = delete;
 
-    bool created() const { return !files_.distances.empty() && !files_.parameters.empty(); }
+    bool created() const { return files_.distancesFd >= 0 && files_.parametersFd >= 0; }
     const DistanceListFiles& files() const { return files_; }
 
 private:

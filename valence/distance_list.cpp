@@ -1,6 +1,11 @@
 #include "valence/distance_list.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "settings/numbers.h"
@@ -62,9 +67,61 @@ bool parseParameterLine(const std::string& line, std::vector<BondParameter>& alt
     return nextToken(line, pos).empty();
 }
 
+// The next line of `text` from `at`, without its break; false at the end.
+bool nextLine(const std::string& text, std::size_t& at, std::string& line) {
+    if (at >= text.size()) return false;
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    line.assign(text, at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    at = end + 1;
+    return true;
+}
+
+// Writes `text` as the whole content of a scratch file: over its open descriptor when there is
+// one, else by path.
+bool replaceContents(const std::filesystem::path& path, int fd, const std::string& text) {
+    if (fd < 0) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+        return out.flush().good();
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n =
+            pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    // Cut what a longer list of an earlier run left behind; never to zero first, which would
+    // make the file system write the blocks out at once.
+    return ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+}
+
+bool readContents(const std::filesystem::path& path, int fd, std::string& text) {
+    text.clear();
+    if (fd < 0) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return false;
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return !in.bad();
+    }
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = pread(fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        text.append(buffer, static_cast<std::size_t>(n));
+        at += n;
+    }
+}
+
 }  // namespace
 
 std::string distanceLine(const DistanceEntry& e) {
+    if (!e.line.empty()) return e.line;
     return formatText(
         " %3d  %-4s % 8.5lf % 8.5lf % 8.5lf   %-4s %7s % 8.5lf % 8.5lf % 8.5lf % 8.5lf % 8.5lf",
         e.number, e.centre.c_str(), e.centrePosition[0], e.centrePosition[1], e.centrePosition[2],
@@ -72,36 +129,54 @@ std::string distanceLine(const DistanceEntry& e) {
         e.neighbourPosition[2], e.d, e.sigma);
 }
 
-DistanceListWriter::DistanceListWriter(const DistanceListFiles& files)
-    : distances_(files.distances, std::ios::binary | std::ios::trunc),
-      parameters_(files.parameters, std::ios::binary | std::ios::trunc) {}
+DistanceListWriter::DistanceListWriter(const DistanceListFiles& files) : files_(files) {
+    if (files.distancesFd >= 0 && files.parametersFd >= 0) {
+        opened_ = true;
+        return;
+    }
+    // Made empty now, so that a folder where they cannot be made fails the run before the
+    // search rather than after it.
+    opened_ = std::ofstream(files.distances, std::ios::binary | std::ios::trunc).good() &&
+              std::ofstream(files.parameters, std::ios::binary | std::ios::trunc).good();
+}
 
 void DistanceListWriter::write(DistanceEntry entry) {
     entry.number = ++count_;
-    distances_ << distanceLine(entry) << '\n';
-    parameters_ << static_cast<int>(entry.alternatives.size()) << ' '
-                << bondParameterText(entry.alternatives) << '\n';
+    entry.line.clear();
+    distances_ += distanceLine(entry);
+    distances_ += '\n';
+    parameters_ += std::to_string(entry.alternatives.size());
+    parameters_ += ' ';
+    parameters_ += bondParameterText(entry.alternatives);
+    parameters_ += '\n';
 }
 
 bool DistanceListWriter::finish() {
-    return distances_.flush().good() && parameters_.flush().good();
+    return opened_ && replaceContents(files_.distances, files_.distancesFd, distances_) &&
+           replaceContents(files_.parameters, files_.parametersFd, parameters_);
 }
 
 int readDistanceList(const DistanceListFiles& files, int count, std::vector<DistanceEntry>& entries,
                      std::string& message) {
     entries.clear();
-    std::ifstream distances(files.distances, std::ios::binary);
-    std::ifstream parameters(files.parameters, std::ios::binary);
+    std::string distances;
+    std::string parameters;
+    const bool read = readContents(files.distances, files.distancesFd, distances) &&
+                      readContents(files.parameters, files.parametersFd, parameters);
+    std::size_t distanceAt = 0;
+    std::size_t parameterAt = 0;
     std::string distance;
     std::string parameter;
     for (int n = 1; n <= count; ++n) {
         DistanceEntry entry;
-        if (!distances || !parameters || !readLine(distances, distance) ||
-            !readLine(parameters, parameter) || !parseDistanceLine(distance, entry) ||
+        if (!read || !nextLine(distances, distanceAt, distance) ||
+            !nextLine(parameters, parameterAt, parameter) || !parseDistanceLine(distance, entry) ||
             entry.number != n || !parseParameterLine(parameter, entry.alternatives)) {
+            entries.clear();
             message = "  Error !!! The distance list cannot be read back.\n";
             return -1;
         }
+        entry.line = std::move(distance);
         entries.push_back(std::move(entry));
     }
     return 0;

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,11 @@ inline constexpr int MaxDistanceEntries = 20000;
 struct DistanceListFiles {
     std::filesystem::path distances;   // the distance list
     std::filesystem::path parameters;  // the parameter list
+    // Descriptors of the two files, open for reading and writing, when their owner keeps them
+    // open from run to run (a batch writes them hundreds of times a second); -1 opens them by
+    // path for every run.
+    int distancesFd = -1;
+    int parametersFd = -1;
 };
 
 struct DistanceEntry {
@@ -33,24 +37,29 @@ struct DistanceEntry {
     double d = 0.0;      // Å, as written: five decimals
     double sigma = 0.0;  // Å, likewise
     std::vector<BondParameter> alternatives;
+    std::string line;  // the line as read back from the distance list; empty for a new entry
 };
 
-// The entry's line as the distance list holds it and the report prints it, without line break.
+// The entry's line as the distance list holds it and the report prints it, without line break:
+// the line read back when there is one, else the entry formatted.
 std::string distanceLine(const DistanceEntry& entry);
 
+// Collects the entries of a run and writes both files whole when the run is done.
 class DistanceListWriter {
 public:
     explicit DistanceListWriter(const DistanceListFiles& files);
-    bool opened() const { return distances_.good() && parameters_.good(); }
-    // Writes `entry` as the next entry, numbering it.
+    bool opened() const { return opened_; }
+    // Takes `entry` as the next entry, numbering it.
     void write(DistanceEntry entry);
-    // Whether everything written reached the files.
+    // Writes both files over whatever they held; whether everything reached them.
     bool finish();
     int count() const { return count_; }
 
 private:
-    std::ofstream distances_;
-    std::ofstream parameters_;
+    DistanceListFiles files_;
+    bool opened_ = false;
+    std::string distances_;
+    std::string parameters_;
     int count_ = 0;
 };
 

@@ -35,20 +35,23 @@ ordered_json summaryBondJson(const SummaryBond& bond, double bvB) {
 }
 
 // The summary's bond for an entry of the distance list: the same neighbour at the same place.
-const SummaryBond* summaryBondOf(const CalculationResult& result, const CellGeometry& geometry,
-                                 int centre, const DistanceEntry& entry) {
-    for (const SiteSummary& site : result.summary.sites) {
-        if (site.site != centre) continue;
-        for (const SummaryBond& bond : site.bonds) {
-            const Site& neighbour =
-                result.structure.sites[static_cast<std::size_t>(bond.neighbour)];
-            if (neighbour.name == entry.neighbour &&
-                samePosition(geometry, bond.position, entry.neighbourPosition))
-                return &bond;
-        }
+const SummaryBond* summaryBondOf(const CrystalStructure& structure, const CellGeometry& geometry,
+                                 const SiteSummary& site, const DistanceEntry& entry) {
+    for (const SummaryBond& bond : site.bonds) {
+        const Site& neighbour = structure.sites[static_cast<std::size_t>(bond.neighbour)];
+        if (neighbour.name == entry.neighbour &&
+            samePosition(geometry, bond.position, entry.neighbourPosition))
+            return &bond;
     }
     return nullptr;
 }
+
+// Where an entry of the distance list enters the sums: the site's sums and the bond's place
+// among its entries. Made once, so that a large list is not searched for every entry.
+struct EntrySums {
+    const SiteSums* site = nullptr;
+    std::size_t bond = 0;
+};
 
 }  // namespace
 
@@ -105,25 +108,36 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
 
     // Which alternative sums each entry enters, and with which bond valence.
     const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
+    std::vector<std::vector<EntrySums>> entrySums(result.entries.size());
+    for (const SiteSums& site : result.sums) {
+        for (std::size_t bond = 0; bond < site.entries.size(); ++bond) {
+            const auto n = static_cast<std::size_t>(site.entries[bond]);
+            if (n < entrySums.size()) entrySums[n].push_back({&site, bond});
+        }
+    }
+    std::vector<const SiteSummary*> summaryOf(structure.sites.size(), nullptr);
+    for (const SiteSummary& site : result.summary.sites) {
+        const auto index = static_cast<std::size_t>(site.site);
+        if (index < summaryOf.size() && summaryOf[index] == nullptr) summaryOf[index] = &site;
+    }
     ordered_json distances = ordered_json::array();
     for (std::size_t n = 0; n < result.entries.size(); ++n) {
         const DistanceEntry& entry = result.entries[n];
         ordered_json alternatives = ordered_json::array();
         int centre = -1;
-        for (const SiteSums& site : result.sums) {
-            const auto at =
-                std::find(site.entries.begin(), site.entries.end(), static_cast<int>(n));
-            if (at == site.entries.end()) continue;
-            centre = site.site;
-            const std::size_t bond = static_cast<std::size_t>(at - site.entries.begin());
-            for (const AlternativeSum& sum : site.alternatives) {
-                ordered_json item = parameterJson(sum.parameters[bond], sum.valences[bond]);
+        for (const EntrySums& place : entrySums[n]) {
+            centre = place.site->site;
+            for (const AlternativeSum& sum : place.site->alternatives) {
+                ordered_json item =
+                    parameterJson(sum.parameters[place.bond], sum.valences[place.bond]);
                 item["alternative"] = sum.number;
                 alternatives.push_back(std::move(item));
             }
         }
+        const SiteSummary* centreSummary =
+            centre >= 0 ? summaryOf[static_cast<std::size_t>(centre)] : nullptr;
         const SummaryBond* inSummary =
-            centre >= 0 ? summaryBondOf(result, geometry, centre, entry) : nullptr;
+            centreSummary ? summaryBondOf(structure, geometry, *centreSummary, entry) : nullptr;
         distances.push_back({{"number", entry.number},
                              {"centre", entry.centre},
                              {"neighbour", entry.neighbour},
