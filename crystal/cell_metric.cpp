@@ -17,19 +17,17 @@ Matrix3 metricTensor(const std::array<double, 6>& p) {
     }};
 }
 
-int checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
-              const Wording& wording, std::string& message) {
+Status checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
+                 const Wording& wording) {
     static constexpr std::array<const char*, 6> Names = {"a", "b", "c", "alpha", "beta", "gamma"};
     for (int i = 0; i < 3; ++i) {
         if (!(std::isfinite(cell[i]) && cell[i] > 0.0)) {
-            message = formatText(wording.cellEdgeNotPositive, Names[i], cell[i]);
-            return -1;
+            return Status::failed(formatText(wording.cellEdgeNotPositive, Names[i], cell[i]));
         }
     }
     for (int i = 3; i < 6; ++i) {
         if (!(cell[i] > 0.0 && cell[i] < 180.0)) {
-            message = formatText(wording.cellAngleOutOfRange, Names[i], cell[i]);
-            return -1;
+            return Status::failed(formatText(wording.cellAngleOutOfRange, Names[i], cell[i]));
         }
     }
     // The metric divided by a²b²c²: positive exactly when the three edges span a volume. The
@@ -39,16 +37,14 @@ int checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& si
     const double cg = std::cos(cell[5] * DegToRad);
     const double volumeSquared = 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg;
     if (!(volumeSquared > 1e-8)) {
-        message = formatText(wording.cellAnglesMakeNoCell, cell[3], cell[4], cell[5]);
-        return -1;
+        return Status::failed(formatText(wording.cellAnglesMakeNoCell, cell[3], cell[4], cell[5]));
     }
     for (int i = 0; i < 6; ++i) {
         if (!(std::isfinite(sigma[i]) && sigma[i] >= 0.0)) {
-            message = formatText(wording.cellSigmaInvalid, sigma[i], Names[i]);
-            return -1;
+            return Status::failed(formatText(wording.cellSigmaInvalid, sigma[i], Names[i]));
         }
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

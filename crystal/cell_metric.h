@@ -6,6 +6,7 @@
 #include <string>
 
 #include "crystal/matrix.h"
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
@@ -22,9 +23,9 @@ Matrix3 metricTensor(const std::array<double, 6>& p);
 
 // Whether six values make a cell: edges finite and above 0, angles strictly between 0 and 180
 // degrees, and together a positive-definite metric (three angles of 170 degrees, for one, span no
-// volume); uncertainties finite and not negative. 0, or -1 with the wording's message naming the
+// volume); uncertainties finite and not negative. Fails with the wording's message naming the
 // first value that fails.
-int checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
-              const Wording& wording, std::string& message);
+Status checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
+                 const Wording& wording);
 
 }  // namespace tarnell

@@ -25,14 +25,13 @@ Matrix3 orthorhombicSettingMatrix(int k) {
     return SettingMatrices[k - 1];
 }
 
-int transformToStandardSetting(int setting, CrystalStructure& structure, const Wording& wording,
-                               std::string& message) {
+Status transformToStandardSetting(int setting, CrystalStructure& structure,
+                                  const Wording& wording) {
     // An edge of 0 divides the angle formulas by zero and writes NaN angles; a negative edge
     // would come back positive without a word. A NaN edge fails this test too.
     for (int i = 0; i < 3; ++i) {
         if (!(structure.cell[i] > 0.0)) {
-            message = wording.cellNotPositive;
-            return -1;
+            return Status::failed(wording.cellNotPositive);
         }
     }
 
@@ -42,8 +41,7 @@ int transformToStandardSetting(int setting, CrystalStructure& structure, const W
     double determinant = 0.0;
     Matrix3 p = orthorhombicSettingMatrix(setting);
     if (invertMatrix(p, determinant, PivotTolerance) != 0) {
-        message = wording.matrixNotPositive;
-        return -1;
+        return Status::failed(wording.matrixNotPositive);
     }
     const Matrix3 m = multiply(orthorhombicSettingMatrix(1), p);
 
@@ -51,8 +49,7 @@ int transformToStandardSetting(int setting, CrystalStructure& structure, const W
     // checked too: a failure here must not write half-transformed coordinates.
     Matrix3 coordinateMatrix = transpose(m);
     if (invertMatrix(coordinateMatrix, determinant, PivotTolerance) != 0) {
-        message = wording.matrixNotPositive;
-        return -1;
+        return Status::failed(wording.matrixNotPositive);
     }
 
     std::array<double, 3> length{};
@@ -89,7 +86,7 @@ int transformToStandardSetting(int setting, CrystalStructure& structure, const W
         site.sy = std::fabs(sigma[1]);
         site.sz = std::fabs(sigma[2]);
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

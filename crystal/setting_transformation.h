@@ -7,6 +7,7 @@
 
 #include "crystal/crystal_structure.h"
 #include "crystal/matrix.h"
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
@@ -21,10 +22,9 @@ Matrix3 orthorhombicSettingMatrix(int k);
 // Rewrites `structure` from setting `setting` into the standard setting: its cell, cellSigma and
 // every site's x, y, z, sx, sy, sz. Edges and their uncertainties are carried through the metric,
 // the angles follow from it, the angle uncertainties stay where they are, and a coordinate that
-// comes out negative gets 1 added once. 0 on success; -1 with the wording's message, and nothing
-// changed, for a cell edge that is not positive (cellNotPositive) or a matrix that cannot be
-// inverted (matrixNotPositive).
-int transformToStandardSetting(int setting, CrystalStructure& structure, const Wording& wording,
-                               std::string& message);
+// comes out negative gets 1 added once. Fails with the wording's message, and nothing changed,
+// for a cell edge that is not positive (cellNotPositive) or a matrix that cannot be inverted
+// (matrixNotPositive).
+Status transformToStandardSetting(int setting, CrystalStructure& structure, const Wording& wording);
 
 }  // namespace tarnell

@@ -72,8 +72,8 @@ BatchRow calculate(const std::filesystem::path& file, const std::filesystem::pat
     out << resultJson(result, programVersion) << '\n';
     row.written = static_cast<bool>(out.flush()) && std::filesystem::exists(report);
 
-    row.ok = result.status == 0;
-    row.message = row.ok ? std::string() : oneLine(result.message);
+    row.ok = result.status.ok();
+    row.message = row.ok ? std::string() : oneLine(result.status.message());
     if (result.structureRead) {
         row.title = result.structure.title;
         row.sites = result.structure.siteCount();
@@ -116,9 +116,7 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     // Read once for the whole batch; a table that cannot be read fails every run with its
     // message, as a single run would.
     ParameterTables tables;
-    std::string tableMessage;
-    const bool tableRead =
-        readParameterTables(enginePaths(workDir).bvTable, settings, tables, tableMessage) == 0;
+    const bool tableRead = readParameterTables(enginePaths(workDir).bvTable, settings, tables).ok();
     std::vector<BatchRow> rows(files.size());
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};

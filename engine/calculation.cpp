@@ -60,20 +60,18 @@ void copyCellUncertainties(CrystalStructure& structure) {
     }
 }
 
-int readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
-                        ParameterTables& tables, std::string& message) {
-    if (loadParameterTable(bvTable, tables.whole, message) != 0) return -1;
+Status readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
+                           ParameterTables& tables) {
+    if (Status loaded = loadParameterTable(bvTable, tables.whole); !loaded.ok()) return loaded;
     tables.window = linesWithB(tables.whole, settings.bvB);
     // A fault of the reference section or of BV-B ends only the sums: the distance list stands.
     if (!(settings.bvB > 0.0)) {
-        tables.referenceStatus = -1;
-        tables.referenceMessage =
-            formatText("  Error !!! BV-B must be positive, not %g.\n", settings.bvB);
+        tables.referencesRead = Status::failed(
+            formatText("  Error !!! BV-B must be positive, not %g.\n", settings.bvB));
     } else {
-        tables.referenceStatus = readReferenceList(bvTable, settings.entryNum, tables.references,
-                                                   tables.referenceMessage);
+        tables.referencesRead = readReferenceList(bvTable, settings.entryNum, tables.references);
     }
-    return 0;
+    return {};
 }
 
 int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
@@ -90,50 +88,46 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     result.settings = settings;
 
     CrystalStructure& structure = result.structure;
-    std::string& message = result.message;
+    Status& status = result.status;
     SpaceGroupRecord record;
     OperatorTable operators;
     ParameterTables ownTables;
-    int status = -1;
     // Whatever fails while reading, the message becomes the report; nothing escapes the run.
     try {
-        status = readStructure(mode, inputPath, structure, context, message);
-        if (status == 0) {
-            status = checkCell(structure.cell, structure.cellSigma, EngineWording, message);
-        }
-        if (status == 0) {
+        status = readStructure(mode, inputPath, structure, context);
+        if (status.ok()) status = checkCell(structure.cell, structure.cellSigma, EngineWording);
+        if (status.ok()) {
             result.structureRead = true;
             for (const std::string& note : structure.notes) console << note;
             // A file with an origin or a cell of its own brings its operators along.
             const std::filesystem::path spgraFile = settingsFilePath(workDir, settings.spgraFile);
             if (!structure.symmetryOperators.empty()) {
-                status = readFileGroup(structure, record, operators, message);
+                status = readFileGroup(structure, record, operators);
             } else if (shared.spaceGroupData != nullptr) {
                 std::istringstream data(*shared.spaceGroupData);
-                status = readSpaceGroupRecord(data, spgraFile, structure, record, message);
+                status = readSpaceGroupRecord(data, spgraFile, structure, record);
             } else {
-                status = readSpaceGroupRecord(spgraFile, structure, record, message);
+                status = readSpaceGroupRecord(spgraFile, structure, record);
             }
         }
     } catch (const std::exception& error) {
-        message = formatText(EngineWording.readFailure, inputPath.string().c_str(), error.what());
-        status = -1;
+        status = Status::failed(
+            formatText(EngineWording.readFailure, inputPath.string().c_str(), error.what()));
     }
     int distanceCount = 0;
     // Made only once a search is due, and gone whichever way the run ends.
     std::optional<ScratchFiles> scratch;
     DistanceListFiles scratchFiles;
-    if (status == 0 && shared.scratch != nullptr) {
+    if (status.ok() && shared.scratch != nullptr) {
         scratchFiles = *shared.scratch;
-    } else if (status == 0) {
+    } else if (status.ok()) {
         scratch.emplace(workDir);
         scratchFiles = scratch->files();
         if (!scratch->created()) {
-            message = "  Error !!!   The distance list files cannot be created.\n";
-            status = -1;
+            status = Status::failed("  Error !!!   The distance list files cannot be created.\n");
         }
     }
-    if (status == 0) {
+    if (status.ok()) {
         copyCellUncertainties(structure);
         if (structure.symmetryOperators.empty()) {
             expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
@@ -142,41 +136,39 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
         result.operatorTexts = record.operatorTexts;
         result.operatorTexts.resize(operators.size());
         if (tables == nullptr) {
-            status = readParameterTables(paths.bvTable, settings, ownTables, message);
+            status = readParameterTables(paths.bvTable, settings, ownTables);
             tables = &ownTables;
         }
-        if (status == 0) {
+        if (status.ok()) {
             status = searchDistances(structure, operators, settings, tables->window, scratchFiles,
-                                     distanceCount, message, &result.contacts);
+                                     distanceCount, &result.contacts);
         }
-        if (status == 0 && distanceCount == 0) {
-            message = formatText("  Error !!!  No distance entry within less then %5.3lf.\n",
-                                 settings.dMax);
-            status = -1;
+        if (status.ok() && distanceCount == 0) {
+            status = Status::failed(formatText(
+                "  Error !!!  No distance entry within less then %5.3lf.\n", settings.dMax));
         }
     }
-    result.status = status;
 
     // The report is made whole and written at once: one file to open, and no half report
     // for a reader who looks while the run is still going.
     std::string report;
-    if (status != 0) {
-        report = message + "\n";
-    } else if (readDistanceList(scratchFiles, distanceCount, result.entries, message) != 0) {
+    if (!status.ok()) {
+        report = status.message() + "\n";
+    } else if (status = readDistanceList(scratchFiles, distanceCount, result.entries);
+               !status.ok()) {
         // The distance list is read back once, for the report and the sums.
-        report = reportText(structure, record.operatorTexts, {}) + message + "\n";
-        console << message;
-        result.status = -1;
+        report = reportText(structure, record.operatorTexts, {}) + status.message() + "\n";
+        console << status.message();
     } else {
         report = reportText(structure, record.operatorTexts, result.entries);
         const ParameterTables& t = *tables;
-        if (t.referenceStatus != 0) message = t.referenceMessage;
-        if (t.referenceStatus != 0 ||
-            computeSiteSums(structure, result.entries, settings.bvB, result.sums, message) != 0) {
+        status = t.referencesRead;
+        if (status.ok())
+            status = computeSiteSums(structure, result.entries, settings.bvB, result.sums);
+        if (!status.ok()) {
             // The report then ends after its distance list, with the reason.
-            report += message + "\n";
-            console << message;
-            result.status = -1;
+            report += status.message() + "\n";
+            console << status.message();
         } else {
             result.references = t.references;
             result.summary =
@@ -189,8 +181,8 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
     out << report;
     if (!out.flush()) {
-        console << "  Error !!! Output file not found.\n";
-        result.status = -1;
+        status = Status::failed("  Error !!! Output file not found.\n");
+        console << status.message();
         result.summaryMade = false;
         return 1;
     }

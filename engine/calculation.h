@@ -25,21 +25,19 @@ EnginePaths enginePaths(const std::filesystem::path& workDir);
 // themselves are left alone.
 void copyCellUncertainties(CrystalStructure& structure);
 
-// Reads `input` with `mode`, runs every phase with `settings` in `workDir` and writes the report
-// to `output`: the whole report, or the failing phase's message. Reader notes and a late failure
-// go to `console`. `result` receives what each phase produced. 0, or 1 when the report could not
-// be written. A batch hands the parameter
-// tables in, read once for all its runs; without them the run reads BVTable itself.
+// The parameter table as a run uses it. A batch reads it once for all its runs; without it the
+// run reads BVTable itself.
 struct ParameterTables {
     ParameterTable whole;                 // every line, each with its own b: the valence summary's
     ParameterTable window;                // the lines of the settings' b: the distance list's
     std::vector<std::string> references;  // the report's reference list
-    int referenceStatus = 0;              // -1 when the sums cannot be made, with the message
-    std::string referenceMessage;
+    Status referencesRead;                // failed when the sums cannot be made, with why
 };
-// -1 with the message when the table cannot be read.
-int readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
-                        ParameterTables& tables, std::string& message);
+
+// Fails with the message when the table cannot be read.
+Status readParameterTables(const std::filesystem::path& bvTable, const Settings& settings,
+                           ParameterTables& tables);
+
 // What a batch prepares once for all its runs; a single run leaves every part empty and reads
 // or makes each itself.
 struct SharedInputs {
@@ -47,6 +45,11 @@ struct SharedInputs {
     const std::string* spaceGroupData = nullptr;  // the text of the space-group data file
     const DistanceListFiles* scratch = nullptr;   // scratch files of the thread, made already
 };
+
+// Reads `input` with `mode`, runs every phase with `settings` in `workDir` and writes the report
+// to `output`: the whole report, or the failing phase's message. Reader notes and a late failure
+// go to `console`. `result` receives what each phase produced. 0, or 1 when the report could not
+// be written.
 int runCalculation(ReaderMode mode, const std::filesystem::path& input,
                    const std::filesystem::path& output, const Settings& settings,
                    const std::filesystem::path& workDir, std::ostream& console,

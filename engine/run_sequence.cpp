@@ -53,24 +53,23 @@ bool outputCanBeWritten(const std::filesystem::path& output) {
 
 }  // namespace
 
-int batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files,
-                std::string& message) {
+Status batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files) {
     std::error_code error;
     if (argument.size() > 1 && argument[0] == '@') {
         std::ifstream list(argument.substr(1), std::ios::binary);
         if (!list) {
-            message = formatText("  Error !!! List %s cannot be read.\n", argument.c_str() + 1);
-            return -1;
+            return Status::failed(
+                formatText("  Error !!! List %s cannot be read.\n", argument.c_str() + 1));
         }
         std::string line;
         while (readLine(list, line)) {
             if (!trimBlanks(line).empty()) files.emplace_back(line);
         }
-        return 0;
+        return {};
     }
     if (!std::filesystem::is_directory(argument, error)) {
         files.emplace_back(argument);
-        return 0;
+        return {};
     }
     // A folder gives its structure files, those of its subfolders too, in name order.
     std::vector<std::filesystem::path> found;
@@ -82,12 +81,12 @@ int batchInputs(const std::string& argument, std::vector<std::filesystem::path>&
             found.push_back(it->path());
     }
     if (error) {
-        message = formatText("  Error !!! Folder %s cannot be read.\n", argument.c_str());
-        return -1;
+        return Status::failed(
+            formatText("  Error !!! Folder %s cannot be read.\n", argument.c_str()));
     }
     std::sort(found.begin(), found.end());
     files.insert(files.end(), found.begin(), found.end());
-    return 0;
+    return {};
 }
 
 bool isBatch(const std::vector<std::string>& args) {
@@ -98,11 +97,10 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
               std::ostream& console, bool onTerminal) {
     const EnginePaths paths = enginePaths(workDir);
     Settings settings;
-    std::string message;
     // Read first only so that the outputs can be kept off the files the settings name; a
     // failure is announced after the usage check, as before.
-    const int settingsStatus = readSettings(paths.settings, settings, message);
-    const Settings* named = settingsStatus == 0 ? &settings : nullptr;
+    const Status settingsRead = readSettings(paths.settings, settings);
+    const Settings* named = settingsRead.ok() ? &settings : nullptr;
 
     const bool batch = isBatch(args) && args.size() >= 4;
     const std::optional<ReaderMode> mode = args.size() == 4 || (args.size() == 6 && args[4] == "-j")
@@ -121,8 +119,9 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
     }
     console << "!!! Now calculating .... \n";
 
-    if (settingsStatus != 0) {
+    if (!settingsRead.ok()) {
         // The fixed line points at the settings file as a whole; the next one says what to fix.
+        const std::string& message = settingsRead.message();
         console << "  Error !!! Tarnell.ini file not found.\n" << message;
         if (!message.empty() && message.back() != '\n') console << '\n';
         console << "Ok?\n";
@@ -132,8 +131,8 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
     if (batch) {
         std::vector<std::filesystem::path> files;
         for (auto arg = args.begin() + 3; arg != args.end(); ++arg) {
-            if (batchInputs(*arg, files, message) != 0) {
-                console << message;
+            if (Status listed = batchInputs(*arg, files); !listed.ok()) {
+                console << listed.message();
                 return 1;
             }
         }

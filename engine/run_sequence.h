@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/calculation.h"
+#include "settings/status.h"
 
 namespace tarnell {
 
@@ -31,9 +32,8 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
 
 // The files a batch argument names: the file itself, every structure file (by its extension) in
 // a folder and its subfolders, or with "@list" every line of the file `list`. Appended to
-// `files`; -1 with the message when a folder or a list cannot be read.
-int batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files,
-                std::string& message);
+// `files`; fails with the message when a folder or a list cannot be read.
+Status batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files);
 
 // Whether `args` ask for a batch, which never waits for a key.
 bool isBatch(const std::vector<std::string>& args);

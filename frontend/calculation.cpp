@@ -63,10 +63,10 @@ void CKestrinView::OnCalculation() {
     }
     // The engine reads whatever these files hold: if either cannot be written as the form now
     // stands, running it would give the report of an earlier structure or conditions.
-    std::string message;
-    if (writeStructureFile(m_structure, m_inputPath, message) != 0 ||
-        saveConditions(m_settingsPath, m_settings, message) != 0) {
-        ShowMessage(message);
+    Status saved = writeStructureFile(m_structure, m_inputPath);
+    if (saved.ok()) saved = saveConditions(m_settingsPath, m_settings);
+    if (!saved.ok()) {
+        ShowMessage(saved.message());
         return;
     }
     SetHasReport(false);

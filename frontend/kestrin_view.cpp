@@ -144,9 +144,9 @@ CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink sho
     m_lastFolder = m_workDir;
     SetLoaded(false);
     int keysRead = 0;
-    readSettings(
-        m_settingsPath, m_settings, [this](const std::string& message) { ShowMessage(message); },
-        &keysRead);
+    const Status read =
+        readSettings(m_settingsPath, m_settings, SettingsReader::FrontEnd, &keysRead);
+    if (!read.ok()) ShowMessage(read.message());
 
     LayOutGrids();
     ShowConditions(keysRead);

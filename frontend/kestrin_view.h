@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "crystal/crystal_structure.h"
+#include "frontend/message_sink.h"
 #include "settings/settings_file.h"
 
 class QLineEdit;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "frontend/message_sink.h"
 #include "settings/settings_file.h"
 
 class QLabel;

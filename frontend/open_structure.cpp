@@ -61,8 +61,8 @@ bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::pat
     const ReaderContext context{FrontEndWording, m_settings.dMax, sgTransFile};
     // Read aside: a file that fails leaves the form, its caption and its report as they were.
     CrystalStructure structure;
-    std::string message;
-    if (readStructure(mode, file, structure, context, message) != 0) {
+    if (const Status read = readStructure(mode, file, structure, context); !read.ok()) {
+        std::string message = read.message();
         // Not every reader's message names the file it is about.
         if (message.find(file.string()) == std::string::npos) {
             message = "  " + file.string() + ":\n" + message;

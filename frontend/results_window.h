@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "frontend/message_sink.h"
 #include "frontend/report_summary.h"
 #include "settings/settings_file.h"
 

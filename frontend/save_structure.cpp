@@ -49,8 +49,9 @@ bool CKestrinView::SaveStructure(const std::filesystem::path& file) {
         // of that name as it was.
         std::filesystem::path part = file;
         part += ".part";
-        if (writeStructureFile(m_structure, part, message) != 0) {
+        if (const Status written = writeStructureFile(m_structure, part); !written.ok()) {
             // The message is about the file the user named.
+            message = written.message();
             const std::size_t at = message.find(part.string());
             if (at != std::string::npos) message.replace(at, part.string().size(), file.string());
         } else {

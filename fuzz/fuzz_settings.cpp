@@ -10,8 +10,8 @@ using namespace tarnell;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::filesystem::path path = fuzz::inputFile(data, size, "Tarnell.ini");
     Settings settings;
-    std::string message;
-    if (readSettings(path, settings, message) == 0) {
+    const Status read = readSettings(path, settings);
+    if (read.ok()) {
         fuzz::require(std::isfinite(settings.bvB) && settings.bvB > 0 && settings.bvB < MaxBvB,
                       "BV-B in range");
         fuzz::require(
@@ -21,14 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           settings.hMin >= -MaxCellTranslation,
                       "cell translations in range");
     } else {
-        fuzz::require(!message.empty() && message.back() == '\n', "a refusal says why");
+        fuzz::require(!read.message().empty() && read.message().back() == '\n',
+                      "a refusal says why");
     }
     Settings frontEnd;
     int keysRead = 0;
-    std::string shown;
-    const bool read = readSettings(
-        path, frontEnd, [&](const std::string& m) { shown += m; }, &keysRead);
-    fuzz::require(read == shown.empty(), "the front end shows a message exactly on failure");
+    const Status frontEndRead = readSettings(path, frontEnd, SettingsReader::FrontEnd, &keysRead);
+    fuzz::require(frontEndRead.ok() == frontEndRead.message().empty(),
+                  "the front end has a message exactly on failure");
     fuzz::require(keysRead >= 0 && keysRead <= static_cast<int>(SettingsKey::Editor) + 1,
                   "keys counted");
     return 0;

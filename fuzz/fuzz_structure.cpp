@@ -13,9 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::filesystem::path path = fuzz::inputFile(data, size, "structure");
     const ReaderContext context{EngineWording, 3.0, fuzz::sourceDir() / "data" / "sgtrans.dat"};
     CrystalStructure structure;
-    std::string message;
-    if (readStructure(static_cast<ReaderMode>(FUZZ_READER_MODE), path, structure, context,
-                      message) != 0) {
+    const Status read =
+        readStructure(static_cast<ReaderMode>(FUZZ_READER_MODE), path, structure, context);
+    if (!read.ok()) {
+        const std::string& message = read.message();
         fuzz::require((!message.empty() && message.back() == '\n') ||
                           message.find("exceeds") != std::string::npos,
                       "a refusal says why in one line");
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::require(std::isfinite(value), "finite site values");
         }
     }
-    if (checkCell(structure.cell, structure.cellSigma, EngineWording, message) == 0) {
+    if (checkCell(structure.cell, structure.cellSigma, EngineWording).ok()) {
         const Matrix3 metric = metricTensor(structure.cell);
         for (const auto& row : metric) {
             for (const double value : row) fuzz::require(std::isfinite(value), "finite metric");

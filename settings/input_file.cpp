@@ -8,27 +8,23 @@
 
 namespace tarnell {
 
-int checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
-                   const Wording& wording, std::string& message) {
+Status checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
+                      const Wording& wording) {
     const std::string name = path.string();
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) {
-        message = formatText(notFoundFormat, name.c_str());
-        return -1;
+        return Status::failed(formatText(notFoundFormat, name.c_str()));
     }
     if (error) {  // a folder on the way that may not be searched, for one
-        message = formatText(wording.fileCannotBeRead, name.c_str());
-        return -1;
+        return Status::failed(formatText(wording.fileCannotBeRead, name.c_str()));
     }
     if (!std::filesystem::is_regular_file(status)) {
-        message = formatText(wording.notRegularFile, name.c_str());
-        return -1;
+        return Status::failed(formatText(wording.notRegularFile, name.c_str()));
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(wording.fileCannotBeRead, name.c_str());
-        return -1;
+        return Status::failed(formatText(wording.fileCannotBeRead, name.c_str()));
     }
 
     // A line may run one character over the limit when that character is the "\r" of a CR LF
@@ -56,15 +52,13 @@ int checkInputFile(const std::filesystem::path& path, const char* notFoundFormat
             last = c;
         }
         if (tooLong()) {
-            message = formatText(wording.lineTooLong, lineNumber, name.c_str());
-            return -1;
+            return Status::failed(formatText(wording.lineTooLong, lineNumber, name.c_str()));
         }
     }
     if (in.bad()) {
-        message = formatText(wording.fileCannotBeRead, name.c_str());
-        return -1;
+        return Status::failed(formatText(wording.fileCannotBeRead, name.c_str()));
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

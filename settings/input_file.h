@@ -6,14 +6,16 @@
 #include <filesystem>
 #include <string>
 
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
 
-// 0 when `path` is a regular file that can be read and has no line longer than MaxLineLength.
-// Otherwise -1 with one message: `notFoundFormat` (with the path) only when nothing exists at
-// `path`, the wording's "cannot be read", "not a regular file" or "line too long" otherwise.
-int checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
-                   const Wording& wording, std::string& message);
+// Done when `path` is a regular file that can be read and has no line longer than
+// MaxLineLength. Otherwise failed with one message: `notFoundFormat` (with the path) only when
+// nothing exists at `path`, the wording's "cannot be read", "not a regular file" or "line too
+// long" otherwise.
+Status checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
+                      const Wording& wording);
 
 }  // namespace tarnell

@@ -4,18 +4,17 @@
 
 namespace tarnell {
 
-int findLine(std::istream& in, std::string_view prefix, std::string& line) {
+bool findLine(std::istream& in, std::string_view prefix, std::string& line) {
     while (readLine(in, line)) {
-        if (startsWith(line, prefix)) return 0;
+        if (startsWith(line, prefix)) return true;
     }
-    return -1;
+    return false;
 }
 
-int findKeyLine(std::istream& in, std::string_view key, std::string& line, std::string& message,
-                const Wording& wording) {
-    if (findLine(in, key, line) == 0) return 0;
-    message = formatText(wording.keyNotFound, std::string(key).c_str());
-    return -1;
+Status findKeyLine(std::istream& in, std::string_view key, std::string& line,
+                   const Wording& wording) {
+    if (findLine(in, key, line)) return {};
+    return Status::failed(formatText(wording.keyNotFound, std::string(key).c_str()));
 }
 
 }  // namespace tarnell

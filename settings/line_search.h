@@ -6,17 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
 
-// Reads lines until one begins with `prefix`; 0 with that line (without its line break) in
-// `line`, -1 at the end of the file.
-int findLine(std::istream& in, std::string_view prefix, std::string& line);
+// Reads lines until one begins with `prefix`; true with that line (without its line break) in
+// `line`, false at the end of the file.
+bool findLine(std::istream& in, std::string_view prefix, std::string& line);
 
-// The same search; at the end of the file it also writes the wording's "not found" message
+// The same search; at the end of the file it fails with the wording's "not found" message
 // naming `key`.
-int findKeyLine(std::istream& in, std::string_view key, std::string& line, std::string& message,
-                const Wording& wording);
+Status findKeyLine(std::istream& in, std::string_view key, std::string& line,
+                   const Wording& wording);
 
 }  // namespace tarnell

@@ -95,11 +95,11 @@ bool store(Settings& settings, const Key& key, const std::string& text, const Wo
 
 }  // namespace
 
-int checkSettings(const Settings& settings, const Wording& wording, std::string& message) {
+Status checkSettings(const Settings& settings, const Wording& wording) {
     const auto outOfRange = [&](const char* key, const std::string& value,
                                 const std::string& range) {
-        message = formatText(wording.settingOutOfRange, key, value.c_str(), range.c_str());
-        return -1;
+        return Status::failed(
+            formatText(wording.settingOutOfRange, key, value.c_str(), range.c_str()));
     };
     const auto real = [](double value) { return formatText("%g", value); };
     if (!(settings.bvB > 0.0 && settings.bvB < MaxBvB)) {
@@ -127,62 +127,42 @@ int checkSettings(const Settings& settings, const Wording& wording, std::string&
         return outOfRange("H-min", std::to_string(settings.hMin),
                           "at most H-max " + std::to_string(settings.hMax));
     }
-    return 0;
+    return {};
 }
 
-int readSettings(const std::filesystem::path& path, Settings& settings, std::string& message) {
-    if (checkInputFile(path, EngineWording.keyNotFound, EngineWording, message) != 0) return -1;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        message = formatText(EngineWording.fileCannotBeRead, path.string().c_str());
-        return -1;
-    }
-    std::string line;
-    for (int k = 0; k < EngineKeyCount; ++k) {
-        if (findKeyLine(in, Keys[k].text, line, message, EngineWording) != 0) return -1;
-        if (!store(settings, Keys[k], valueOf(line), EngineWording, message)) return -1;
-    }
-    return checkSettings(settings, EngineWording, message);
-}
-
-bool readSettings(const std::filesystem::path& path, Settings& settings,
-                  const MessageSink& showMessage, int* keysRead) {
-    int found = 0;
+Status readSettings(const std::filesystem::path& path, Settings& settings, SettingsReader reader,
+                    int* keysRead) {
+    const bool engine = reader == SettingsReader::Engine;
+    const Wording& wording = engine ? EngineWording : FrontEndWording;
     if (keysRead) *keysRead = 0;
-    std::string message;
-    if (checkInputFile(path, "%s not found !!!", FrontEndWording, message) != 0) {
-        showMessage(message);
-        return false;
+    if (Status checked =
+            checkInputFile(path, engine ? EngineWording.keyNotFound : "%s not found !!!", wording);
+        !checked.ok()) {
+        return checked;
     }
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        showMessage(formatText(FrontEndWording.fileCannotBeRead, path.string().c_str()));
-        return false;
-    }
+    if (!in) return Status::failed(formatText(wording.fileCannotBeRead, path.string().c_str()));
+    // The engine needs the first eight keys and takes the two paths verbatim after the "=";
+    // the front end reads the editor's key too, every value trimmed.
+    const int keyCount = engine ? EngineKeyCount : static_cast<int>(std::size(Keys));
     std::string line;
-    for (const Key& key : Keys) {
-        if (findKeyLine(in, key.text, line, message, FrontEndWording) != 0 ||
-            !store(settings, key, trimBlanks(valueOf(line)), FrontEndWording, message)) {
-            showMessage(message);
-            return false;
-        }
-        if (keysRead) *keysRead = ++found;
+    std::string message;
+    for (int k = 0; k < keyCount; ++k) {
+        if (Status found = findKeyLine(in, Keys[k].text, line, wording); !found.ok()) return found;
+        const std::string value = engine ? valueOf(line) : trimBlanks(valueOf(line));
+        if (!store(settings, Keys[k], value, wording, message)) return Status::failed(message);
+        if (keysRead) *keysRead = k + 1;
     }
-    if (checkSettings(settings, FrontEndWording, message) != 0) {
-        showMessage(message);
-        return false;
-    }
-    return true;
+    return checkSettings(settings, wording);
 }
 
-int saveConditions(const std::filesystem::path& path, const Settings& conditions,
-                   std::string& message) {
+Status saveConditions(const std::filesystem::path& path, const Settings& conditions) {
     std::vector<std::string> lines;
     {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            message = formatText(FrontEndWording.dataFileNotFound, path.string().c_str());
-            return -1;
+            return Status::failed(
+                formatText(FrontEndWording.dataFileNotFound, path.string().c_str()));
         }
         std::string line;
         while (static_cast<int>(lines.size()) < SettingsLineCount && readLine(in, line)) {
@@ -190,9 +170,8 @@ int saveConditions(const std::filesystem::path& path, const Settings& conditions
         }
     }
     if (static_cast<int>(lines.size()) < SettingsLineCount) {
-        message = formatText("  %s has fewer than %d lines !!!\n", path.string().c_str(),
-                             SettingsLineCount);
-        return -1;
+        return Status::failed(formatText("  %s has fewer than %d lines !!!\n",
+                                         path.string().c_str(), SettingsLineCount));
     }
 
     lines[5] = formatText("BV-B       =%5.3lf", conditions.bvB);
@@ -207,8 +186,7 @@ int saveConditions(const std::filesystem::path& path, const Settings& conditions
     std::error_code error;
     const std::filesystem::path target = std::filesystem::canonical(path, error);
     if (error) {
-        message = formatText("  %s cannot be written !!!\n", path.string().c_str());
-        return -1;
+        return Status::failed(formatText("  %s cannot be written !!!\n", path.string().c_str()));
     }
     const std::filesystem::perms mode = std::filesystem::status(target, error).permissions();
     std::filesystem::path temporary = target;
@@ -221,17 +199,16 @@ int saveConditions(const std::filesystem::path& path, const Settings& conditions
         if (!out || error) {
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);
-            message = formatText("  %s cannot be written !!!\n", path.string().c_str());
-            return -1;
+            return Status::failed(
+                formatText("  %s cannot be written !!!\n", path.string().c_str()));
         }
     }
     std::filesystem::rename(temporary, target, error);
     if (error) {
         std::filesystem::remove(temporary, error);
-        message = formatText("  %s cannot be written !!!\n", path.string().c_str());
-        return -1;
+        return Status::failed(formatText("  %s cannot be written !!!\n", path.string().c_str()));
     }
-    return 0;
+    return {};
 }
 
 std::filesystem::path settingsFilePath(const std::filesystem::path& workDir,

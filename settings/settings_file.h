@@ -4,9 +4,9 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
@@ -34,15 +34,23 @@ inline constexpr int MaxReferenceEntries = 193;
 // Longest part of a value that a message quotes.
 inline constexpr std::size_t MaxQuotedValueLength = 80;
 
-// 0 when 0 < BV-B < MaxBvB, 0 <= EntryNum <= MaxReferenceEntries, 0 < D-min < D-max and
-// -MaxCellTranslation <= H-min <= H-max <= MaxCellTranslation; otherwise -1 with the wording's
-// message naming the key, its value and its range.
-int checkSettings(const Settings& settings, const Wording& wording, std::string& message);
+// Done when 0 < BV-B < MaxBvB, 0 <= EntryNum <= MaxReferenceEntries, 0 < D-min < D-max and
+// -MaxCellTranslation <= H-min <= H-max <= MaxCellTranslation; otherwise failed with the
+// wording's message naming the key, its value and its range.
+Status checkSettings(const Settings& settings, const Wording& wording);
 
-// Engine: reads the eight keys it needs, the two paths verbatim after the "=" (leading blanks
-// kept), every number whole, and checks the values. 0 on success; -1 with one message line
-// naming the missing file or key, or the key whose value is no number or out of range.
-int readSettings(const std::filesystem::path& path, Settings& settings, std::string& message);
+// Who reads the settings file, which decides what is read and how failures are worded.
+// Engine: the eight keys it needs, the two paths verbatim after the "=" (leading blanks kept).
+// FrontEnd: all nine keys, every value trimmed of blanks; the values read before a failure stay
+// stored, so that the form can show them.
+enum class SettingsReader { Engine, FrontEnd };
+
+// Reads every number whole and checks the values. Failed with one message naming the missing
+// file or key, or the key whose value is no number or out of range. `keysRead`, when given,
+// receives how many keys were found, in their order: a key was read exactly when
+// static_cast<int>(key) < *keysRead.
+Status readSettings(const std::filesystem::path& path, Settings& settings,
+                    SettingsReader reader = SettingsReader::Engine, int* keysRead = nullptr);
 
 // A file named in the settings: a relative path is taken from the working directory; an empty
 // one names no file.
@@ -52,19 +60,9 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& workDir,
 // The keys in the order in which they must stand in the file.
 enum class SettingsKey { SpgraFile, SGTransFile, BvB, EntryNum, DMax, DMin, HMax, HMin, Editor };
 
-// Front end: reads all nine keys, every value trimmed of blanks, and checks the values as the
-// engine does. On failure `showMessage` gets the one message to put in front of the user, and
-// the values read so far stay stored.
-// `keysRead`, when given, receives how many keys were found, in their order: a key was read
-// exactly when static_cast<int>(key) < *keysRead.
-using MessageSink = std::function<void(const std::string&)>;
-bool readSettings(const std::filesystem::path& path, Settings& settings,
-                  const MessageSink& showMessage, int* keysRead = nullptr);
-
 // Front end: rewrites the five calculation conditions on lines 6 and 8 to 11 and keeps every
 // other line as it was. A file that cannot be read or has fewer than 14 lines is left exactly
-// as it was: 0 on success, -1 with a message otherwise.
-int saveConditions(const std::filesystem::path& path, const Settings& conditions,
-                   std::string& message);
+// as it was, and the save fails with a message.
+Status saveConditions(const std::filesystem::path& path, const Settings& conditions);
 
 }  // namespace tarnell

@@ -186,8 +186,8 @@ std::optional<std::string> symbolOf(const cif::Block& block) {
 // The group of a read, from the first of these that the file gives and that makes one: the
 // listed operators, the Hall symbol, the H-M symbol, the number. Operators that are no group give
 // way with a note; two statements that name different groups refuse the file.
-int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Wording& wording,
-                GroupChoice& choice, std::vector<std::string>& notes, std::string& message) {
+Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Wording& wording,
+                   GroupChoice& choice, std::vector<std::string>& notes) {
     const std::optional<std::string> symbol = symbolOf(block);
     const std::optional<std::string> hall =
         valueOf(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"});
@@ -200,8 +200,8 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
         symbol ? settingsOfSymbol(*symbol, cell) : std::vector<NamedSetting>{};
 
     const auto contradiction = [&](const std::string& first, const std::string& second) {
-        message = formatText(wording.spaceGroupContradiction, first.c_str(), second.c_str());
-        return -1;
+        return Status::failed(
+            formatText(wording.spaceGroupContradiction, first.c_str(), second.c_str()));
     };
     const std::string numberStated = number ? "number " + std::to_string(*number) : "";
     const auto symbolAllows = [&](int n) {
@@ -214,7 +214,7 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
     const auto statedAllow = [&](const NamedSetting& found, const std::string& source) {
         if (number && *number != found.number) return contradiction(source, numberStated);
         if (!symbolAllows(found.number)) return contradiction("symbol " + *symbol, source);
-        return 0;
+        return Status();
     };
     // A group that the data file holds is computed with its record; any other with its own
     // operators.
@@ -233,9 +233,9 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
                 texts, number.value_or(named.empty() ? 0 : named.front().number));
             if (!exact.empty()) {
                 const std::string source = "operators of " + exact.front().name;
-                if (statedAllow(exact.front(), source) != 0) return -1;
+                if (Status stated = statedAllow(exact.front(), source); !stated.ok()) return stated;
                 take(exact.front(), texts);
-                return 0;
+                return {};
             }
             // An origin or a cell of the file's own: the operators stand as listed, named by
             // what the file states.
@@ -246,7 +246,7 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
             } else if (!named.empty()) {
                 choice.setting = named.front();
             }
-            return 0;
+            return {};
         }
     }
     const auto fellBackTo = [&](const std::string& source) {
@@ -268,38 +268,36 @@ int chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Word
             settingsOfOperators(texts, number.value_or(named.empty() ? 0 : named.front().number));
         if (!exact.empty()) {
             const std::string source = "Hall symbol " + oneLine(*hall);
-            if (statedAllow(exact.front(), source) != 0) return -1;
+            if (Status stated = statedAllow(exact.front(), source); !stated.ok()) return stated;
             take(exact.front(), texts);
             fellBackTo(source);
-            return 0;
+            return {};
         }
     }
     if (symbol) {
         if (named.empty()) {
             const std::string stated =
                 *symbol + (number ? " (" + std::to_string(*number) + ")" : "");
-            message = formatText(wording.spaceGroupUnknown, stated.c_str());
-            return -1;
+            return Status::failed(formatText(wording.spaceGroupUnknown, stated.c_str()));
         }
         take(named.front(), named.front().operators);
         fellBackTo("H-M symbol " + *symbol);
-        return 0;
+        return {};
     }
     const NamedSetting standard = standardSetting(number.value_or(0));
     if (standard.number == 0) {
-        message = formatText(wording.spaceGroupUnknown,
-                             oneLine(numberText.value_or(hall.value_or("?"))).c_str());
-        return -1;
+        return Status::failed(formatText(wording.spaceGroupUnknown,
+                                         oneLine(numberText.value_or(hall.value_or("?"))).c_str()));
     }
     take(standard, standard.operators);
     fellBackTo(numberStated);
-    return 0;
+    return {};
 }
 
 }  // namespace
 
-int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
-                const ReaderContext& context, std::string& message) {
+Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
+                   const ReaderContext& context) {
     const Wording& wording = context.wording;
     const std::string text(std::istreambuf_iterator<char>(in), {});
     cif::Document document;
@@ -307,13 +305,11 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         document = cif::read_memory(text.data(), text.size(), path.string().c_str());
     } catch (const std::exception& error) {
         // gemmi names the file and the line.
-        message = formatText(wording.cifUnreadable, error.what());
-        return -1;
+        return Status::failed(formatText(wording.cifUnreadable, error.what()));
     }
     cif::Block* found = blockWithSites(document);
     if (found == nullptr) {
-        message = formatText(wording.noAtomSites, path.string().c_str());
-        return -1;
+        return Status::failed(formatText(wording.noAtomSites, path.string().c_str()));
     }
     cif::Block& block = *found;
 
@@ -328,13 +324,11 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
     for (int i = 0; i < 6; ++i) {
         const std::optional<std::string> value = valueOf(block, {cellTags[i]});
         if (!value) {
-            message = formatText(wording.noUnitCell, block.name.c_str(), cellTags[i]);
-            return -1;
+            return Status::failed(formatText(wording.noUnitCell, block.name.c_str(), cellTags[i]));
         }
         const std::optional<UncertainNumber> number = readUncertainNumber(*value);
         if (!number) {
-            message = formatText(wording.badCellNumber, value->c_str());
-            return -1;
+            return Status::failed(formatText(wording.badCellNumber, value->c_str()));
         }
         structure.cell[i] = number->value;
         structure.cellSigma[i] = number->sigma;
@@ -346,15 +340,15 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
          valuesOf(block, {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})) {
         std::string reason;
         if (!readOperatorText(text, reason)) {
-            message =
-                formatText(wording.badOperator, printableText(text, MaxOperatorTextLength).c_str(),
-                           reason.c_str());
-            return -1;
+            return Status::failed(formatText(wording.badOperator,
+                                             printableText(text, MaxOperatorTextLength).c_str(),
+                                             reason.c_str()));
         }
     }
     GroupChoice choice;
-    if (chooseGroup(block, structure.cell, wording, choice, structure.notes, message) != 0) {
-        return -1;
+    if (Status chosen = chooseGroup(block, structure.cell, wording, choice, structure.notes);
+        !chosen.ok()) {
+        return chosen;
     }
 
     cif::Table sites = block.find(
@@ -380,8 +374,7 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
             continue;
         }
         if (read.size() == static_cast<std::size_t>(MaxSites)) {
-            message = formatText(wording.speciesExceeds, MaxSites);
-            return -1;
+            return Status::failed(formatText(wording.speciesExceeds, MaxSites));
         }
         if (row.has2(1)) site.name = labelWithElement(site.name, elementOfTypeSymbol(type));
         // Files that label each site by its element alone repeat labels; the search and the
@@ -398,14 +391,14 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         double* sigmas[] = {&site.sx, &site.sy, &site.sz};
         for (int c = 0; c < 3; ++c) {
             if (!row.has2(2 + c)) {
-                message = formatText(wording.siteWithoutCoordinates, site.name.c_str());
-                return -1;
+                return Status::failed(
+                    formatText(wording.siteWithoutCoordinates, site.name.c_str()));
             }
             const std::string token = cif::as_string(row[2 + c]);
             const std::optional<UncertainNumber> value = readUncertainNumber(token, true);
             if (!value) {
-                message = formatText(wording.badSiteNumber, token.c_str(), site.name.c_str());
-                return -1;
+                return Status::failed(
+                    formatText(wording.badSiteNumber, token.c_str(), site.name.c_str()));
             }
             *coordinates[c] = value->value;
             *sigmas[c] = value->sigma;
@@ -414,8 +407,8 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
             const std::string token = cif::as_string(row[5]);
             const std::optional<UncertainNumber> occupancy = readUncertainNumber(token);
             if (!occupancy) {
-                message = formatText(wording.badSiteNumber, token.c_str(), site.name.c_str());
-                return -1;
+                return Status::failed(
+                    formatText(wording.badSiteNumber, token.c_str(), site.name.c_str()));
             }
             site.g = occupancy->value;
         }
@@ -429,8 +422,7 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         read.push_back(std::move(site));
     }
     if (read.empty()) {
-        message = formatText(wording.noAtomSites, path.string().c_str());
-        return -1;
+        return Status::failed(formatText(wording.noAtomSites, path.string().c_str()));
     }
     if (!dummies.empty()) {
         structure.notes.push_back(formatText(wording.dummySitesSkipped, joined(dummies).c_str()));
@@ -454,14 +446,17 @@ int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStru
         const auto& c = structure.cell;
         const bool rhombohedral = c[0] == c[1] && c[1] == c[2] && c[3] == c[4] && c[4] == c[5];
         structure.sgSetting = crystalSystemOfNumber(setting.number) == 5 && rhombohedral ? 2 : 1;
-        return 0;
+        return {};
     }
     if (setting.axes > 1) {
-        if (transformToStandardSetting(setting.axes, structure, wording, message) != 0) return -1;
+        if (Status transformed = transformToStandardSetting(setting.axes, structure, wording);
+            !transformed.ok()) {
+            return transformed;
+        }
         // The record now stands in the standard axes, and says so.
         structure.sgName = setting.standardName;
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

@@ -9,11 +9,12 @@
 #include <string>
 
 #include "crystal/crystal_structure.h"
+#include "settings/status.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {
 
-int readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
-                const ReaderContext& context, std::string& message);
+Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
+                   const ReaderContext& context);
 
 }  // namespace tarnell

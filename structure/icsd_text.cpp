@@ -74,8 +74,8 @@ std::string_view cellValueText(const Layout& layout, std::string_view token) {
     return equals == std::string_view::npos ? token : token.substr(equals + 1);
 }
 
-int readCellLine(const Layout& layout, const std::string& line, CrystalStructure& structure,
-                 const Wording& wording, std::string& message) {
+Status readCellLine(const Layout& layout, const std::string& line, CrystalStructure& structure,
+                    const Wording& wording) {
     std::size_t pos = 0;
     for (int word = 0; word < layout.cellWords; ++word) nextToken(line, pos);
     for (int i = 0; i < 6; ++i) {
@@ -83,15 +83,14 @@ int readCellLine(const Layout& layout, const std::string& line, CrystalStructure
         const std::optional<UncertainNumber> number =
             readUncertainNumber(cellValueText(layout, token));
         if (!number) {
-            message = formatText(wording.badCellNumber, token.c_str());
-            return -1;
+            return Status::failed(formatText(wording.badCellNumber, token.c_str()));
         }
         structure.cell[i] = number->value;
         structure.cellSigma[i] = number->sigma;
         // Authors refine the one free angle of a monoclinic cell: it names the unique axis.
         if (i >= 3 && number->sigma > 0.0) structure.uniqueAxis.assign(1, "abc"[i - 3]);
     }
-    return 0;
+    return {};
 }
 
 // The symbol with its qualifier ("R -3 R", "F d -3 m Z"), wherever the qualifier stands.
@@ -124,8 +123,8 @@ void uniqueAxisFromAngles(CrystalStructure& structure) {
     if (axis != '\0') structure.uniqueAxis.assign(1, axis);
 }
 
-int readAtomLine(const Layout& layout, const std::string& line, double dMax, const Wording& wording,
-                 Site& site, std::string& message) {
+Status readAtomLine(const Layout& layout, const std::string& line, double dMax,
+                    const Wording& wording, Site& site) {
     std::size_t pos = 0;
     const std::string element = nextToken(line, pos);
     site.name = labelWithElement(element + nextToken(line, pos), elementOfTypeSymbol(element));
@@ -136,8 +135,7 @@ int readAtomLine(const Layout& layout, const std::string& line, double dMax, con
     const std::string occupancyToken = nextToken(line, pos);
 
     const auto fail = [&](const std::string& token) {
-        message = formatText(wording.badSiteNumber, token.c_str(), site.name.c_str());
-        return -1;
+        return Status::failed(formatText(wording.badSiteNumber, token.c_str(), site.name.c_str()));
     };
     const std::optional<double> oxidationState = readReal(oxidationToken);
     if (!oxidationState) return fail(oxidationToken);
@@ -161,13 +159,13 @@ int readAtomLine(const Layout& layout, const std::string& line, double dMax, con
         if (site.g < 1.0) site.charge = site.g * *oxidationState;
     }
     site.dLimit = dMax;
-    return 0;
+    return {};
 }
 
 }  // namespace
 
-int readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
-                 CrystalStructure& structure, const ReaderContext& context, std::string& message) {
+Status readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
+                    CrystalStructure& structure, const ReaderContext& context) {
     const Wording& wording = context.wording;
     std::string line;
     const auto rewind = [&]() {
@@ -176,45 +174,47 @@ int readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
     };
 
     const Layout* layout = nullptr;
-    if (findLine(in, " COL ", line) == 0) {
+    if (findLine(in, " COL ", line)) {
         layout = &OlderLayout;
     } else {
         rewind();
-        if (findLine(in, "*data", line) == 0) layout = &StructuredLayout;
+        if (findLine(in, "*data", line)) layout = &StructuredLayout;
     }
     if (layout == nullptr) {
-        message = NotIcsdFormat;
-        return -1;
+        return Status::failed(NotIcsdFormat);
     }
     rewind();
 
-    if (findKeyLine(in, layout->titleMarker, line, message, wording) != 0) return -1;
+    if (Status found = findKeyLine(in, layout->titleMarker, line, wording); !found.ok())
+        return found;
     structure.title = from(line, layout->titleColumn);
 
-    if (findKeyLine(in, layout->cellMarker, line, message, wording) != 0) return -1;
-    if (readCellLine(*layout, line, structure, wording, message) != 0) return -1;
+    if (Status found = findKeyLine(in, layout->cellMarker, line, wording); !found.ok())
+        return found;
+    if (Status step = readCellLine(*layout, line, structure, wording); !step.ok()) return step;
 
-    if (findKeyLine(in, layout->spaceGroupMarker, line, message, wording) != 0) return -1;
+    if (Status found = findKeyLine(in, layout->spaceGroupMarker, line, wording); !found.ok())
+        return found;
     readSpaceGroupLine(*layout, in, line, structure);
     uniqueAxisFromAngles(structure);
 
-    if (findKeyLine(in, layout->atomMarker, line, message, wording) != 0) return -1;
+    if (Status found = findKeyLine(in, layout->atomMarker, line, wording); !found.ok())
+        return found;
     std::vector<Site> sites;
     // An export cut short ends its atom list at the end of the file.
     while (readLine(in, line) && !endsAtomList(*layout, line)) {
         if (trimBlanks(line).empty()) continue;  // a blank line holds no atom
         if (static_cast<int>(sites.size()) == MaxSites) {
-            message = formatText(wording.speciesExceeds, MaxSites);
-            return -1;
+            return Status::failed(formatText(wording.speciesExceeds, MaxSites));
         }
         Site site;
-        if (readAtomLine(*layout, line, context.dMax, wording, site, message) != 0) return -1;
+        if (Status step = readAtomLine(*layout, line, context.dMax, wording, site); !step.ok())
+            return step;
         sites.push_back(std::move(site));
     }
     structure.sites = std::move(sites);
 
-    return resolveSpaceGroupSymbol(structure.sgName, structure, context.sgTransFile, wording,
-                                   message);
+    return resolveSpaceGroupSymbol(structure.sgName, structure, context.sgTransFile, wording);
 }
 
 }  // namespace tarnell

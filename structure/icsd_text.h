@@ -10,6 +10,7 @@
 #include <string>
 
 #include "crystal/crystal_structure.h"
+#include "settings/status.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {
@@ -17,7 +18,7 @@ namespace tarnell {
 // Reads an opened export (`path` is taken for the readers' common form; no message names it).
 // Fails on a file of neither layout, a missing marker, a number that does not read, more than
 // MaxSites atoms, and a failed setting lookup.
-int readIcsdText(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
-                 const ReaderContext& context, std::string& message);
+Status readIcsdText(std::istream& in, const std::filesystem::path& path,
+                    CrystalStructure& structure, const ReaderContext& context);
 
 }  // namespace tarnell

@@ -73,9 +73,9 @@ std::optional<double> readSigma(const std::string& token) {
 
 }  // namespace
 
-int readMorvekListing(std::istream& in, const std::filesystem::path& path,
-                      CrystalStructure& structure, const ReaderContext& context,
-                      std::string& message) {
+Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
+                         CrystalStructure& structure, const ReaderContext& context) {
+    std::string message;
     const Wording& wording = context.wording;
     std::string line;
     const auto nextLine = [&]() {
@@ -84,14 +84,14 @@ int readMorvekListing(std::istream& in, const std::filesystem::path& path,
         return false;
     };
 
-    if (findKeyLine(in, PhaseMarker, line, message, wording) != 0) return -1;
+    if (Status found = findKeyLine(in, PhaseMarker, line, wording); !found.ok()) return found;
     structure.title = afterLastColon(line);
 
-    if (findKeyLine(in, SpaceGroupMarker, line, message, wording) != 0) return -1;
+    if (Status found = findKeyLine(in, SpaceGroupMarker, line, wording); !found.ok()) return found;
     readSpaceGroupLine(line, structure);
 
-    if (findKeyLine(in, CellMarker, line, message, wording) != 0) return -1;
-    if (!nextLine()) return -1;
+    if (Status found = findKeyLine(in, CellMarker, line, wording); !found.ok()) return found;
+    if (!nextLine()) return Status::failed(message);
     // The cell values, and on the next line their uncertainties ("-" for a fixed parameter).
     const auto readSix = [&](std::array<double, 6>& values, auto read) {
         std::size_t pos = 0;
@@ -108,19 +108,19 @@ int readMorvekListing(std::istream& in, const std::filesystem::path& path,
     };
     std::array<double, 6> cell{};
     std::array<double, 6> cellSigma{};
-    if (!readSix(cell, [](const std::string& t) { return readReal(t); })) return -1;
-    if (!nextLine()) return -1;
-    if (!readSix(cellSigma, readSigma)) return -1;
+    if (!readSix(cell, [](const std::string& t) { return readReal(t); }))
+        return Status::failed(message);
+    if (!nextLine()) return Status::failed(message);
+    if (!readSix(cellSigma, readSigma)) return Status::failed(message);
     structure.cell = cell;
     structure.cellSigma = cellSigma;
 
-    if (findKeyLine(in, SiteMarker, line, message, wording) != 0) return -1;
+    if (Status found = findKeyLine(in, SiteMarker, line, wording); !found.ok()) return found;
     std::vector<Site> sites;
     // The site list ends at the first empty line; a listing may end right after its last site.
     while (readLine(in, line) && !trimBlanks(line).empty()) {
         if (static_cast<int>(sites.size()) == MaxSites) {
-            message = formatText(wording.speciesExceeds, MaxSites);
-            return -1;
+            return Status::failed(formatText(wording.speciesExceeds, MaxSites));
         }
         Site site;
         std::size_t pos = 0;
@@ -135,17 +135,19 @@ int readMorvekListing(std::istream& in, const std::filesystem::path& path,
             return false;
         };
         nextToken(line, pos);  // number of equivalent positions
-        if (!readNumber(nextToken(line, pos), site.g, readReal)) return -1;
+        if (!readNumber(nextToken(line, pos), site.g, readReal)) return Status::failed(message);
         nextToken(line, pos);  // multiplicity times occupancy
         for (double* coordinate : {&site.x, &site.y, &site.z}) {
-            if (!readNumber(nextToken(line, pos), *coordinate, readReal)) return -1;
+            if (!readNumber(nextToken(line, pos), *coordinate, readReal))
+                return Status::failed(message);
         }
 
-        if (!nextLine()) return -1;
+        if (!nextLine()) return Status::failed(message);
         pos = 0;
         for (int skipped = 0; skipped < 3; ++skipped) nextToken(line, pos);
         for (double* sigma : {&site.sx, &site.sy, &site.sz}) {
-            if (!readNumber(nextToken(line, pos), *sigma, readSigma)) return -1;
+            if (!readNumber(nextToken(line, pos), *sigma, readSigma))
+                return Status::failed(message);
         }
         site.charge = 0.0;
         site.dLimit = context.dMax;
@@ -153,7 +155,7 @@ int readMorvekListing(std::istream& in, const std::filesystem::path& path,
     }
     structure.sites = std::move(sites);
     // A listing in P b n m axes is converted like an ICSD export in them.
-    return checkNamedSetting(NamedSettingUse::Adopt, structure, wording, message);
+    return checkNamedSetting(NamedSettingUse::Adopt, structure, wording);
 }
 
 }  // namespace tarnell

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "crystal/crystal_structure.h"
+#include "settings/status.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {
@@ -15,8 +16,7 @@ namespace tarnell {
 // Reads an opened listing; `path` only names it in messages. Takes the space-group number and
 // setting as the listing gives them (no setting lookup). Fails on a missing marker, on a number
 // that does not read, on a site without its uncertainty line and on more than MaxSites sites.
-int readMorvekListing(std::istream& in, const std::filesystem::path& path,
-                      CrystalStructure& structure, const ReaderContext& context,
-                      std::string& message);
+Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
+                         CrystalStructure& structure, const ReaderContext& context);
 
 }  // namespace tarnell

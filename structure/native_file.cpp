@@ -25,8 +25,9 @@ bool hasLineBreak(const std::string& text) {
 
 }  // namespace
 
-int readNativeFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
-                   const Wording& wording, std::string& message) {
+Status readNativeFile(std::istream& in, const std::filesystem::path& path,
+                      CrystalStructure& structure, const Wording& wording) {
+    std::string message;  // what the step that failed says
     const std::string name = path.string();
     std::string line;
     int lineNumber = 0;
@@ -80,38 +81,40 @@ int readNativeFile(std::istream& in, const std::filesystem::path& path, CrystalS
     };
 
     CrystalStructure read = structure;
-    if (!next() || !next()) return -1;
+    if (!next() || !next()) return Status::failed(message);
     read.title = line;
-    if (!next() || !next()) return -1;
+    if (!next() || !next()) return Status::failed(message);
     read.sgName = line;
-    if (!next() || !next() || !integers({&read.sgNumber, &read.sgSetting})) return -1;
+    if (!next() || !next() || !integers({&read.sgNumber, &read.sgSetting}))
+        return Status::failed(message);
     auto& c = read.cell;
-    if (!next() || !next() || !reals(0, {&c[0], &c[1], &c[2], &c[3], &c[4], &c[5]})) return -1;
+    if (!next() || !next() || !reals(0, {&c[0], &c[1], &c[2], &c[3], &c[4], &c[5]}))
+        return Status::failed(message);
     auto& s = read.cellSigma;
-    if (!next() || !reals(0, {&s[0], &s[1], &s[2], &s[3], &s[4], &s[5]})) return -1;
+    if (!next() || !reals(0, {&s[0], &s[1], &s[2], &s[3], &s[4], &s[5]}))
+        return Status::failed(message);
     int siteCount = 0;
-    if (!next() || !next() || !integers({&siteCount})) return -1;
+    if (!next() || !next() || !integers({&siteCount})) return Status::failed(message);
     if (siteCount < 0) {
         badNumber(trimBlanks(line));
-        return -1;
+        return Status::failed(message);
     }
     if (siteCount > MaxSites) {
-        message = formatText(wording.speciesExceeds, MaxSites);
-        return -1;
+        return Status::failed(formatText(wording.speciesExceeds, MaxSites));
     }
-    if (!next()) return -1;
+    if (!next()) return Status::failed(message);
 
     std::vector<Site> sites;
     sites.reserve(static_cast<std::size_t>(siteCount));
     for (int i = 0; i < siteCount; ++i) {
         Site site;
-        if (!next()) return -1;
+        if (!next()) return Status::failed(message);
         std::size_t pos = 0;
         site.name = nextToken(line, pos);
         if (!reals(1, {&site.g, &site.x, &site.y, &site.z, &site.charge, &site.dLimit})) {
-            return -1;
+            return Status::failed(message);
         }
-        if (!next() || !reals(0, {&site.sx, &site.sy, &site.sz})) return -1;
+        if (!next() || !reals(0, {&site.sx, &site.sy, &site.sz})) return Status::failed(message);
         sites.push_back(std::move(site));
     }
     read.sites = std::move(sites);
@@ -120,47 +123,45 @@ int readNativeFile(std::istream& in, const std::filesystem::path& path, CrystalS
     read.symmetryOperators.clear();
     if (readLine(in, line) && startsWith(line, OperatorsHeader)) {
         int count = 0;
-        if (!next() || !integers({&count})) return -1;
+        if (!next() || !integers({&count})) return Status::failed(message);
         if (count < 0 || count > MaxOperators) {
             badNumber(trimBlanks(line));
-            return -1;
+            return Status::failed(message);
         }
         for (int i = 0; i < count; ++i) {
-            if (!next()) return -1;
+            if (!next()) return Status::failed(message);
             read.symmetryOperators.push_back(trimBlanks(line));
         }
         structure = std::move(read);
-        return 0;
+        return {};
     }
     // Coordinates in one setting cannot be told from those in another: a symbol that names
     // another setting than number and setting leaves the file ambiguous.
-    if (checkNamedSetting(NamedSettingUse::Refuse, read, wording, message) != 0) return -1;
+    if (Status named = checkNamedSetting(NamedSettingUse::Refuse, read, wording); !named.ok()) {
+        return named;
+    }
     structure = std::move(read);
-    return 0;
+    return {};
 }
 
-int writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path,
-                       std::string& message) {
+Status writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path) {
     if (structure.siteCount() > MaxSites) {
-        message = formatText(FrontEndWording.speciesExceeds, MaxSites);
-        return -1;
+        return Status::failed(formatText(FrontEndWording.speciesExceeds, MaxSites));
     }
     if (hasLineBreak(structure.title) || hasLineBreak(structure.sgName)) {
-        message = "  Title and space group name must each be one line !!!\n";
-        return -1;
+        return Status::failed("  Title and space group name must each be one line !!!\n");
     }
     for (const Site& site : structure.sites) {
         if (site.name.empty() || hasBlank(site.name)) {
-            message = formatText("  Species name \"%s\" must be one word without blanks !!!\n",
-                                 site.name.c_str());
-            return -1;
+            return Status::failed(formatText(
+                "  Species name \"%s\" must be one word without blanks !!!\n", site.name.c_str()));
         }
     }
 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) {
-        message = formatText("  %s file cannot be created !!!\n", path.string().c_str());
-        return -1;
+        return Status::failed(
+            formatText("  %s file cannot be created !!!\n", path.string().c_str()));
     }
     const auto& c = structure.cell;
     const auto& s = structure.cellSigma;
@@ -187,10 +188,10 @@ int writeStructureFile(const CrystalStructure& structure, const std::filesystem:
     }
     out.close();
     if (!out) {
-        message = formatText("  %s file cannot be written !!!\n", path.string().c_str());
-        return -1;
+        return Status::failed(
+            formatText("  %s file cannot be written !!!\n", path.string().c_str()));
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "crystal/crystal_structure.h"
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
@@ -16,12 +17,11 @@ namespace tarnell {
 // and every line must hold exactly its values: a failure names the line and the token. Fails
 // too on more than MaxSites sites and on a file that ends before its last site; the record is
 // changed only on success.
-int readNativeFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
-                   const Wording& wording, std::string& message);
+Status readNativeFile(std::istream& in, const std::filesystem::path& path,
+                      CrystalStructure& structure, const Wording& wording);
 
 // Writes the record with every real rounded to five decimals. Refuses a record that the reader
 // could not give back as it stands (a site name with blanks, a title on two lines).
-int writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path,
-                       std::string& message);
+Status writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path);
 
 }  // namespace tarnell

@@ -125,19 +125,18 @@ int crystalSystemOfLaueIndex(int laueIndex) {
     return 1;
 }
 
-int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
-                         SpaceGroupRecord& record, std::string& message) {
+Status readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
+                            SpaceGroupRecord& record) {
     std::ifstream in(spgraFile, std::ios::binary);
     if (!in) {
-        message = formatText(EngineWording.dataFileNotFound, spgraFile.string().c_str());
-        return -1;
+        return Status::failed(
+            formatText(EngineWording.dataFileNotFound, spgraFile.string().c_str()));
     }
-    return readSpaceGroupRecord(in, spgraFile, structure, record, message);
+    return readSpaceGroupRecord(in, spgraFile, structure, record);
 }
 
-int readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,
-                         CrystalStructure& structure, SpaceGroupRecord& record,
-                         std::string& message) {
+Status readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,
+                            CrystalStructure& structure, SpaceGroupRecord& record) {
     std::string header;
     std::string line;
     for (int examined = 0; examined < MaxSpaceGroupRecords && readLine(in, header); ++examined) {
@@ -163,62 +162,55 @@ int readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFil
             found.operatorTexts.push_back(line);
         }
         if (!complete) {
-            message = formatText(EngineWording.fileIncomplete, spgraFile.string().c_str());
-            return -1;
+            return Status::failed(
+                formatText(EngineWording.fileIncomplete, spgraFile.string().c_str()));
         }
         for (const std::string& text : found.operatorTexts) {
             std::string reason;
             if (!readOperatorText(text, reason)) {
-                message =
-                    formatText(EngineWording.badOperator,
-                               printableText(text, MaxOperatorTextLength).c_str(), reason.c_str());
-                return -1;
+                return Status::failed(formatText(EngineWording.badOperator,
+                                                 printableText(text, MaxOperatorTextLength).c_str(),
+                                                 reason.c_str()));
             }
         }
         const int expanded =
             expandedOperatorCount(lineCount, found.centrosymmetricFlag, found.centringCode());
         if (expanded < 0) {
-            message = formatText(
-                "  Error !!!   Space group %d setting %d has an unknown centring "
-                "code %d.\n",
-                number, setting, found.centringCode());
-            return -1;
+            return Status::failed(
+                formatText("  Error !!!   Space group %d setting %d has an unknown centring "
+                           "code %d.\n",
+                           number, setting, found.centringCode()));
         }
         if (expanded > MaxOperators) {
-            message = formatText(
-                "  Error !!!   Space group %d setting %d expands to %d "
-                "operators, more than %d.\n",
-                number, setting, expanded, MaxOperators);
-            return -1;
+            return Status::failed(
+                formatText("  Error !!!   Space group %d setting %d expands to %d "
+                           "operators, more than %d.\n",
+                           number, setting, expanded, MaxOperators));
         }
 
         structure.sgName = header.size() > 18 ? header.substr(18) : std::string();
         structure.crystalSystem = crystalSystemOfLaueIndex(found.laueIndex);
         record = std::move(found);
-        return 0;
+        return {};
     }
-    message = formatText(EngineWording.spaceGroupNotFound, structure.sgName.c_str());
-    return -1;
+    return Status::failed(formatText(EngineWording.spaceGroupNotFound, structure.sgName.c_str()));
 }
 
-int readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table,
-                  std::string& message) {
+Status readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table) {
     const std::vector<std::string>& texts = structure.symmetryOperators;
     if (texts.size() > static_cast<std::size_t>(MaxOperators)) {
-        message = formatText(
-            "  Error !!!   The file's space group has %d operators, more than "
-            "%d.\n",
-            static_cast<int>(texts.size()), MaxOperators);
-        return -1;
+        return Status::failed(
+            formatText("  Error !!!   The file's space group has %d operators, more than "
+                       "%d.\n",
+                       static_cast<int>(texts.size()), MaxOperators));
     }
     SpaceGroupRecord found;
     OperatorTable operators;
     for (const std::string& text : texts) {
         SymmetryOperator op;
         if (!readTriplet(text, op.r, op.t)) {
-            message =
-                formatText("  Error !!!   Symmetry operator %s cannot be read.\n", text.c_str());
-            return -1;
+            return Status::failed(
+                formatText("  Error !!!   Symmetry operator %s cannot be read.\n", text.c_str()));
         }
         operators.push_back(op);
     }
@@ -227,44 +219,42 @@ int readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, Operato
     structure.crystalSystem = crystalSystemOfNumber(structure.sgNumber);
     record = std::move(found);
     table = std::move(operators);
-    return 0;
+    return {};
 }
 
-int resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
-                             const std::filesystem::path& sgTransFile, const Wording& wording,
-                             std::string& message, bool* symbolMatched) {
+Status resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
+                                const std::filesystem::path& sgTransFile, const Wording& wording,
+                                bool* symbolMatched) {
     bool ignored = false;
     bool& matched = symbolMatched != nullptr ? *symbolMatched : ignored;
     matched = false;
     std::ifstream in(sgTransFile, std::ios::binary);
     if (!in) {
-        message = formatText(wording.dataFileNotFound, sgTransFile.string().c_str());
-        return -1;
+        return Status::failed(formatText(wording.dataFileNotFound, sgTransFile.string().c_str()));
     }
     const char* section = lookup == SettingLookup::Monoclinic ? "Monoclinic" : "Orthorhombic";
     std::string line;
-    if (findKeyLine(in, section, line, message, wording) != 0) return -1;
+    if (Status found = findKeyLine(in, section, line, wording); !found.ok()) return found;
     readLine(in, line);  // the section's heading
 
     // The search for the number does not stop at the end of the section.
     bool found = false;
     while (!found && readLine(in, line)) found = hasLeadingNumber(line, structure.sgNumber);
     if (!found) {
-        message = formatText(wording.spaceGroupNotFound, structure.sgName.c_str());
-        return -1;
+        return Status::failed(formatText(wording.spaceGroupNotFound, structure.sgName.c_str()));
     }
 
     if (lookup == SettingLookup::Monoclinic) {
         matched = resolveMonoclinic(in, line, structure);
-        return 0;
+        return {};
     }
     const int setting = matchingOrthorhombicSetting(line, structure.sgName);
     matched = setting > 0;
     in.close();
-    if (setting <= 1) return 0;
+    if (setting <= 1) return {};
     // The converted structure keeps its setting number: the data file lists only the standard
     // axes of orthorhombic groups.
-    return transformToStandardSetting(setting, structure, wording, message);
+    return transformToStandardSetting(setting, structure, wording);
 }
 
 }  // namespace tarnell
@@ -278,28 +268,28 @@ std::string numberAndSetting(const CrystalStructure& structure) {
 
 // Puts the structure into `named`: its setting number, or its own operators where the data file
 // holds no such setting; other orthorhombic axes are converted to the standard ones.
-int adoptSetting(const NamedSetting& named, CrystalStructure& structure, const Wording& wording,
-                 std::string& message) {
+Status adoptSetting(const NamedSetting& named, CrystalStructure& structure,
+                    const Wording& wording) {
     structure.sgNumber = named.number;
     if (named.setting == 0) {
         structure.sgSetting = 1;
         structure.symmetryOperators = named.operators;
-        return 0;
+        return {};
     }
     structure.sgSetting = named.setting;
     if (!named.uniqueAxis.empty()) structure.uniqueAxis = named.uniqueAxis;
-    if (named.axes <= 1) return 0;
-    if (transformToStandardSetting(named.axes, structure, wording, message) != 0) return -1;
+    if (named.axes <= 1) return {};
+    if (Status step = transformToStandardSetting(named.axes, structure, wording); !step.ok())
+        return step;
     // The record now stands in the standard axes, and says so.
     structure.sgName = named.standardName;
-    return 0;
+    return {};
 }
 
 }  // namespace
 
-int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
-                            const std::filesystem::path& sgTransFile, const Wording& wording,
-                            std::string& message) {
+Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
+                               const std::filesystem::path& sgTransFile, const Wording& wording) {
     const std::vector<NamedSetting> named = settingsOfSymbol(symbol, structure.cell);
     const int stated = structure.sgNumber;
     const std::string numberText = formatText("number %d", stated);
@@ -309,16 +299,16 @@ int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structu
         if (stated >= 3 && stated <= 74) {
             const SettingLookup lookup =
                 stated <= 15 ? SettingLookup::Monoclinic : SettingLookup::Orthorhombic;
-            if (resolveSpaceGroupSetting(lookup, structure, sgTransFile, wording, message,
-                                         &matched) != 0) {
-                return -1;
+            if (Status resolved =
+                    resolveSpaceGroupSetting(lookup, structure, sgTransFile, wording, &matched);
+                !resolved.ok()) {
+                return resolved;
             }
         }
-        if (matched) return 0;
+        if (matched) return {};
         const std::string text =
             stated != 0 ? formatText("%s (%d)", symbol.c_str(), stated) : symbol;
-        message = formatText(wording.spaceGroupUnknown, text.c_str());
-        return -1;
+        return Status::failed(formatText(wording.spaceGroupUnknown, text.c_str()));
     }
     // Of the settings that the symbol leaves open, the one of the stated number and of the
     // unique axis that the cell's refined angle tells.
@@ -331,40 +321,36 @@ int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structu
         }
     }
     if (chosen == nullptr) {
-        message = formatText(wording.spaceGroupContradiction, ("symbol " + symbol).c_str(),
-                             numberText.c_str());
-        return -1;
+        return Status::failed(formatText(wording.spaceGroupContradiction,
+                                         ("symbol " + symbol).c_str(), numberText.c_str()));
     }
-    return adoptSetting(*chosen, structure, wording, message);
+    return adoptSetting(*chosen, structure, wording);
 }
 
-int checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording,
-                      std::string& message) {
+Status checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording) {
     // A number and setting that the data file does not hold are refused by its lookup.
-    if (!isHeldSetting(structure.sgNumber, structure.sgSetting)) return 0;
+    if (!isHeldSetting(structure.sgNumber, structure.sgSetting)) return {};
     // A listing's cut symbol can take in the parenthesis of its number.
     const std::string symbol = trimBlanks(structure.sgName.substr(0, structure.sgName.find('(')));
     const std::vector<NamedSetting> named = settingsOfSymbol(symbol, structure.cell);
-    if (named.empty()) return 0;
+    if (named.empty()) return {};
     const NamedSetting* sameGroup = nullptr;
     for (const NamedSetting& setting : named) {
         if (setting.number != structure.sgNumber) continue;
-        if (setting.setting == structure.sgSetting && setting.axes == 1) return 0;
+        if (setting.setting == structure.sgSetting && setting.axes == 1) return {};
         if (sameGroup == nullptr) sameGroup = &setting;
     }
     const std::string symbolText = "symbol " + symbol;
     if (sameGroup == nullptr) {
         const std::string numberText = formatText("number %d", structure.sgNumber);
-        message =
-            formatText(wording.spaceGroupContradiction, symbolText.c_str(), numberText.c_str());
-        return -1;
+        return Status::failed(
+            formatText(wording.spaceGroupContradiction, symbolText.c_str(), numberText.c_str()));
     }
     if (use == NamedSettingUse::Refuse) {
-        message = formatText(wording.spaceGroupContradiction, symbolText.c_str(),
-                             numberAndSetting(structure).c_str());
-        return -1;
+        return Status::failed(formatText(wording.spaceGroupContradiction, symbolText.c_str(),
+                                         numberAndSetting(structure).c_str()));
     }
-    return adoptSetting(*sameGroup, structure, wording, message);
+    return adoptSetting(*sameGroup, structure, wording);
 }
 
 }  // namespace tarnell

@@ -12,6 +12,7 @@
 
 #include "crystal/crystal_structure.h"
 #include "crystal/operator_expansion.h"
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
@@ -31,22 +32,20 @@ struct SpaceGroupRecord {
 
 // Engine: finds the record of structure.sgNumber and structure.sgSetting, replaces sgName by the
 // record's symbol and sets crystalSystem. A record that the symmetry expansion could not take
-// whole (too many operators, an unknown centring) is refused. 0 on success, -1 with a message.
-int readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
-                         SpaceGroupRecord& record, std::string& message);
+// whole (too many operators, an unknown centring) is refused with a message.
+Status readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
+                            SpaceGroupRecord& record);
 
 // The same from the data file's text already opened, or read once for many runs; `spgraFile`
 // names it in messages.
-int readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,
-                         CrystalStructure& structure, SpaceGroupRecord& record,
-                         std::string& message);
+Status readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,
+                            CrystalStructure& structure, SpaceGroupRecord& record);
 
 // Engine: the record and the operator table of a structure that carries its own group
 // (structure.symmetryOperators): its operators exactly as given, in their order, with nothing
-// added; sets crystalSystem from the group number. 0 on success, -1 with a message for an
+// added; sets crystalSystem from the group number. Fails with a message for an
 // operator that cannot be read or more operators than the table holds.
-int readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table,
-                  std::string& message);
+Status readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table);
 
 // The crystal-system code (1 triclinic .. 7 cubic) of a Laue class index.
 int crystalSystemOfLaueIndex(int laueIndex);
@@ -55,12 +54,12 @@ enum class SettingLookup { Monoclinic = 0, Orthorhombic = 1 };
 
 // Both programs: for a monoclinic group, sets sgSetting to the cell choice that the symbol denotes
 // on the structure's unique axis; for an orthorhombic group in a non-standard setting, converts
-// cell, coordinates and their uncertainties to the standard setting. 0 on success, -1 with a
+// cell, coordinates and their uncertainties to the standard setting. Fails with a
 // message in the caller's wording.
 // `symbolMatched`, when given, tells whether a field of the file matched the symbol.
-int resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
-                             const std::filesystem::path& sgTransFile, const Wording& wording,
-                             std::string& message, bool* symbolMatched = nullptr);
+Status resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
+                                const std::filesystem::path& sgTransFile, const Wording& wording,
+                                bool* symbolMatched = nullptr);
 
 // Both programs: the group and setting of a symbol as a file writes it (full or short, with or
 // without blanks, with a qualifier such as "Z" or ":2"), checked against the number the file
@@ -69,9 +68,8 @@ int resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
 // hold brings its own operators. gemmi's table of symbols comes first, the setting-transformation
 // file's fields second. A symbol known to neither, or one that names another group than the
 // number, is refused with one line.
-int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
-                            const std::filesystem::path& sgTransFile, const Wording& wording,
-                            std::string& message);
+Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
+                               const std::filesystem::path& sgTransFile, const Wording& wording);
 
 // Both programs, for files that state number and setting beside the symbol (native files,
 // listings). A symbol that names another group than the number is refused; one that names
@@ -79,7 +77,6 @@ int resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structu
 // ICSD export in that setting (Adopt). A symbol that gemmi does not know, or that leaves the
 // stated setting open, changes nothing.
 enum class NamedSettingUse { Refuse, Adopt };
-int checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording,
-                      std::string& message);
+Status checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording);
 
 }  // namespace tarnell

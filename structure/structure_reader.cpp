@@ -16,20 +16,19 @@
 namespace tarnell {
 namespace {
 
-int readFormat(ReaderMode mode, std::istream& in, const std::filesystem::path& path,
-               CrystalStructure& structure, const ReaderContext& context, std::string& message) {
+Status readFormat(ReaderMode mode, std::istream& in, const std::filesystem::path& path,
+                  CrystalStructure& structure, const ReaderContext& context) {
     switch (mode) {
         case ReaderMode::NativeFile:
-            return readNativeFile(in, path, structure, context.wording, message);
+            return readNativeFile(in, path, structure, context.wording);
         case ReaderMode::MorvekListing:
-            return readMorvekListing(in, path, structure, context, message);
+            return readMorvekListing(in, path, structure, context);
         case ReaderMode::IcsdText:
-            return readIcsdText(in, path, structure, context, message);
+            return readIcsdText(in, path, structure, context);
         case ReaderMode::CifFile:
-            return readCifFile(in, path, structure, context, message);
+            return readCifFile(in, path, structure, context);
         default:
-            message = context.wording.unknownFormat;
-            return -1;
+            return Status::failed(context.wording.unknownFormat);
     }
 }
 
@@ -78,36 +77,38 @@ void tidyStructureText(CrystalStructure& structure) {
     }
 }
 
-int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& structure,
-                  const ReaderContext& context, std::string& message) {
+Status readStructure(ReaderMode mode, const std::filesystem::path& path,
+                     CrystalStructure& structure, const ReaderContext& context) {
     const Wording& wording = context.wording;
     structure.uniqueAxis.clear();
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        message = formatText(wording.isDirectory, path.string().c_str());
-        return -1;
+        return Status::failed(formatText(wording.isDirectory, path.string().c_str()));
     }
-    if (checkInputFile(path, wording.structureFileNotFound, wording, message) != 0) return -1;
+    if (Status checked = checkInputFile(path, wording.structureFileNotFound, wording);
+        !checked.ok()) {
+        return checked;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(wording.fileCannotBeRead, path.string().c_str());
-        return -1;
+        return Status::failed(formatText(wording.fileCannotBeRead, path.string().c_str()));
     }
-    int status = -1;
+    Status read;
     // A library that fails inside a reader (a read error of the stream, gemmi) ends the read
     // like any other failure.
     try {
-        status = readFormat(mode, in, path, structure, context, message);
+        read = readFormat(mode, in, path, structure, context);
     } catch (const std::exception& failure) {
-        message = formatText(wording.readFailure, path.string().c_str(), failure.what());
-        status = -1;
+        read =
+            Status::failed(formatText(wording.readFailure, path.string().c_str(), failure.what()));
     }
-    if (status != 0) {
+    if (!read.ok()) {
         // A message may quote a token of the file, which can be anything.
+        std::string message = read.message();
         const bool lineEnd = !message.empty() && message.back() == '\n';
         message = printableText(message, MaxMessageLength);
         if (lineEnd) message.back() = '\n';
-        return -1;
+        return Status::failed(std::move(message));
     }
     tidyStructureText(structure);
     // Labels name the sites in every later list; two sites under one name would share their
@@ -115,11 +116,10 @@ int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStr
     std::set<std::string> labels;
     for (const Site& site : structure.sites) {
         if (!labels.insert(site.name).second) {
-            message = formatText(wording.labelTwice, site.name.c_str());
-            return -1;
+            return Status::failed(formatText(wording.labelTwice, site.name.c_str()));
         }
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

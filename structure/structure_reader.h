@@ -6,6 +6,7 @@
 #include <string>
 
 #include "crystal/crystal_structure.h"
+#include "settings/status.h"
 #include "settings/wording.h"
 
 namespace tarnell {
@@ -35,11 +36,11 @@ inline constexpr std::size_t MaxMessageLength = 400;
 // made "?", and every text cut to its length above.
 void tidyStructureText(CrystalStructure& structure);
 
-// Fills `structure` from the file at `path` and tidies its texts. 0 on success; -1 with one
-// message line on failure, after which the caller discards the record. A file that is not a
+// Fills `structure` from the file at `path` and tidies its texts. Fails with one
+// message line, after which the caller discards the record. A file that is not a
 // readable regular file with lines of at most MaxLineLength is refused before any reader sees
 // it; two sites under one label are refused after their labels were tidied.
-int readStructure(ReaderMode mode, const std::filesystem::path& path, CrystalStructure& structure,
-                  const ReaderContext& context, std::string& message);
+Status readStructure(ReaderMode mode, const std::filesystem::path& path,
+                     CrystalStructure& structure, const ReaderContext& context);
 
 }  // namespace tarnell

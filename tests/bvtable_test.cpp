@@ -133,7 +133,8 @@ TEST(BVTable, GenericTableIsWhatTheToolMakesOfTheIucrTable) {
 TEST(BVTable, GenericTableHasOneLinePerIonPairAndTheCommonPairs) {
     ParameterTable table;
     std::string message;
-    ASSERT_EQ(loadParameterTable(source / "data" / "BVTable.generic", table, message), 0);
+    ASSERT_EQ(test::codeOf(loadParameterTable(source / "data" / "BVTable.generic", table), message),
+              0);
     std::map<std::string, int> ionPairs;
     for (const ParameterLine& line : table.lines)
         ++ionPairs[line.cation + line.cationValence + " " + line.anion + line.anionValence];

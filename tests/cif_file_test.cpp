@@ -12,8 +12,10 @@ const std::filesystem::path Source(TARNELL_SOURCE_DIR);
 
 int read(const std::filesystem::path& path, CrystalStructure& s, std::string& message,
          const Wording& wording = EngineWording) {
-    return readStructure(ReaderMode::CifFile, path, s,
-                         ReaderContext{wording, 2.75, Source / "data" / "sgtrans.dat"}, message);
+    return test::codeOf(
+        readStructure(ReaderMode::CifFile, path, s,
+                      ReaderContext{wording, 2.75, Source / "data" / "sgtrans.dat"}),
+        message);
 }
 
 CrystalStructure readOk(const std::filesystem::path& path) {

@@ -23,7 +23,8 @@ Read readText(const std::string& text, const Wording& wording = EngineWording) {
     test::writeFile(dir / "in.txt", text);
     Read r;
     const ReaderContext context{wording, 2.5, Source / "data" / "sgtrans.dat"};
-    r.status = readStructure(ReaderMode::IcsdText, dir / "in.txt", r.structure, context, r.message);
+    r.status = test::codeOf(
+        readStructure(ReaderMode::IcsdText, dir / "in.txt", r.structure, context), r.message);
     return r;
 }
 
@@ -118,8 +119,9 @@ TEST(IcsdText, WindowsLineEndsGiveTheSameRecord) {
     const auto record = [&](ReaderMode mode, const std::filesystem::path& path) {
         CrystalStructure s;
         std::string message;
-        EXPECT_EQ(readStructure(mode, path, s, context, message), 0) << path << message;
-        EXPECT_EQ(writeStructureFile(s, dir / "out.inp", message), 0) << message;
+        EXPECT_EQ(test::codeOf(readStructure(mode, path, s, context), message), 0)
+            << path << message;
+        EXPECT_EQ(test::codeOf(writeStructureFile(s, dir / "out.inp"), message), 0) << message;
         return test::readFile(dir / "out.inp");
     };
     for (const char* name :

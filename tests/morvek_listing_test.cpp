@@ -14,8 +14,9 @@ CrystalStructure readListing(const std::string& text, std::string& message,
     test::writeFile(dir / "in.lst", text);
     CrystalStructure s;
     s.sites.resize(1);  // what an earlier file left must not survive
-    readStructure(ReaderMode::MorvekListing, dir / "in.lst", s, ReaderContext{wording, 2.75, {}},
-                  message);
+    test::codeOf(readStructure(ReaderMode::MorvekListing, dir / "in.lst", s,
+                               ReaderContext{wording, 2.75, {}}),
+                 message);
     return s;
 }
 

@@ -42,8 +42,9 @@ struct SearchFixture {
     }
 
     int run() {
-        return searchDistances(structure, operators, settings, dir / "BVTable", files, count,
-                               message);
+        return test::codeOf(
+            searchDistances(structure, operators, settings, dir / "BVTable", files, count),
+            message);
     }
 };
 

@@ -79,7 +79,8 @@ TEST(OperatorText, SpaceGroupFileAndCifRefuseAnUnreadableOperator) {
     structure.sgNumber = 2;
     SpaceGroupRecord record;
     std::string message;
-    EXPECT_EQ(readSpaceGroupRecord(dir / "spgra.dat", structure, record, message), -1);
+    EXPECT_EQ(test::codeOf(readSpaceGroupRecord(dir / "spgra.dat", structure, record), message),
+              -1);
     EXPECT_EQ(message,
               "  Error !!!  Symmetry operator \"x<y,y,z\" cannot be read: \"<\" is not "
               "part of an operator.\n");
@@ -97,9 +98,11 @@ TEST(OperatorText, SpaceGroupFileAndCifRefuseAnUnreadableOperator) {
                "  Symmetry operator \"-z+99999999999999999999/2,-y,-x\" cannot be read: the "
                "number 99999999999999999999 is too long !!!\n")}}) {
         CrystalStructure s;
-        EXPECT_EQ(readStructure(ReaderMode::CifFile, dir / "m.cif", s,
-                                ReaderContext{*wording, 3.0, source / "data/sgtrans.dat"}, message),
-                  -1);
+        EXPECT_EQ(
+            test::codeOf(readStructure(ReaderMode::CifFile, dir / "m.cif", s,
+                                       ReaderContext{*wording, 3.0, source / "data/sgtrans.dat"}),
+                         message),
+            -1);
         EXPECT_EQ(message, expected);
     }
 }

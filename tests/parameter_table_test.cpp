@@ -30,7 +30,7 @@ TEST(ParameterTable, ExactElementPairsInFileOrderAndEntryNumReferences) {
     writeFile(dir / "BVTable", Table);
     ParameterTable table;
     std::string message;
-    ASSERT_EQ(loadParameterTable(dir / "BVTable", table, message), 0);
+    ASSERT_EQ(test::codeOf(loadParameterTable(dir / "BVTable", table), message), 0);
     EXPECT_EQ(bondParameterText(lookupBondParameters(table, "Fe", "O")),
               "  Fe2+ O2-  1.7340 a  Fe3+ O2-  1.7590 a");
     // F matches only lines whose first field is F, not Fe.
@@ -40,21 +40,21 @@ TEST(ParameterTable, ExactElementPairsInFileOrderAndEntryNumReferences) {
 
     // The reference list: EntryNum lines after the header and the line that follows it.
     std::vector<std::string> references;
-    ASSERT_EQ(readReferenceList(dir / "BVTable", 3, references, message), 0);
+    ASSERT_EQ(test::codeOf(readReferenceList(dir / "BVTable", 3, references), message), 0);
     EXPECT_EQ(references, (std::vector<std::string>{"Brown and Altermatt (1985)",
                                                     "Brese and O'Keeffe (1991)", ""}));
 
     // Fewer lines than EntryNum: the lines present, nothing made up.
-    ASSERT_EQ(readReferenceList(dir / "BVTable", 10, references, message), 0);
+    ASSERT_EQ(test::codeOf(readReferenceList(dir / "BVTable", 10, references), message), 0);
     EXPECT_EQ(references.size(), 4u);
 
-    EXPECT_EQ(readReferenceList(dir / "BVTable", 194, references, message), -1);
+    EXPECT_EQ(test::codeOf(readReferenceList(dir / "BVTable", 194, references), message), -1);
     EXPECT_EQ(message, "  Error !!! EntryNum 194 is more than 193 references.\n");
 
     writeFile(dir / "NoRefs", "Fe 3 O 2 1.759 a\n");
-    EXPECT_EQ(readReferenceList(dir / "NoRefs", 1, references, message), -1);
+    EXPECT_EQ(test::codeOf(readReferenceList(dir / "NoRefs", 1, references), message), -1);
     EXPECT_EQ(message, "  Error !!! No reference section.\n");
-    EXPECT_EQ(readReferenceList(dir / "none", 1, references, message), -1);
+    EXPECT_EQ(test::codeOf(readReferenceList(dir / "none", 1, references), message), -1);
     EXPECT_EQ(message, "  Error !!!   " + (dir / "none").string() + " file not found.\n");
 }
 

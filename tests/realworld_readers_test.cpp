@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "structure/structure_reader.h"
+#include "tests/test_files.h"
 
 namespace tarnell {
 namespace {
@@ -18,8 +19,10 @@ TEST(RealWorldReaders, CodEntriesAreReadWithTheirGroupAndLabels) {
         CrystalStructure s;
         std::string message;
         ASSERT_EQ(
-            readStructure(ReaderMode::CifFile, Source / "tests/data/realworld/readers" / file, s,
-                          ReaderContext{EngineWording, 3.5, Source / "data/sgtrans.dat"}, message),
+            test::codeOf(
+                readStructure(ReaderMode::CifFile, Source / "tests/data/realworld/readers" / file,
+                              s, ReaderContext{EngineWording, 3.5, Source / "data/sgtrans.dat"}),
+                message),
             0)
             << file << message;
         EXPECT_EQ(std::tie(s.sgNumber, s.sgSetting), std::tie(number, setting)) << file;

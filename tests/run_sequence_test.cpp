@@ -140,11 +140,11 @@ TEST(RunSequence, BatchInputsFromFilesFoldersAndLists) {
     std::string message;
     for (const std::string& argument :
          {(dir / "x.cif").string(), (dir / "cifs").string(), listArgument(dir / "list")})
-        ASSERT_EQ(batchInputs(argument, files, message), 0) << argument;
+        ASSERT_EQ(test::codeOf(batchInputs(argument, files), message), 0) << argument;
     EXPECT_EQ(files,
               (std::vector<std::filesystem::path>{dir / "x.cif", dir / "cifs" / "sub" / "a.INP",
                                                   dir / "cifs" / "z.cif", "one.cif", "two.lst"}));
-    EXPECT_EQ(batchInputs(listArgument(dir / "no list"), files, message), -1);
+    EXPECT_EQ(test::codeOf(batchInputs(listArgument(dir / "no list"), files), message), -1);
     EXPECT_EQ(message, "  Error !!! List " + (dir / "no list").string() + " cannot be read.\n");
 }
 

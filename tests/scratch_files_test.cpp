@@ -42,7 +42,7 @@ TEST(ScratchFiles, ShortListOverALongOneReadsBackAloneAndTheFilesGoWithTheirOwne
 
         std::vector<DistanceEntry> read;
         std::string message;
-        ASSERT_EQ(readDistanceList(files, 1, read, message), 0) << message;
+        ASSERT_EQ(test::codeOf(readDistanceList(files, 1, read), message), 0) << message;
         ASSERT_EQ(read.size(), 1u);
         EXPECT_EQ(read[0].centre, "Mg1");
         EXPECT_DOUBLE_EQ(read[0].d, 2.05);
@@ -52,7 +52,7 @@ TEST(ScratchFiles, ShortListOverALongOneReadsBackAloneAndTheFilesGoWithTheirOwne
         EXPECT_EQ(test::readFile(files.parameters),
                   "1 " + bondParameterText(read[0].alternatives) + "\n");
         // Asking for more entries than the list holds is a list that cannot be read back.
-        EXPECT_EQ(readDistanceList(files, 2, read, message), -1);
+        EXPECT_EQ(test::codeOf(readDistanceList(files, 2, read), message), -1);
         EXPECT_EQ(message, "  Error !!! The distance list cannot be read back.\n");
         EXPECT_TRUE(read.empty());
     }

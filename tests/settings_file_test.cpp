@@ -54,7 +54,8 @@ std::string readAsEngine(const std::filesystem::path& path) {
     settings.entryNum = 7;
     settings.hMax = 3;
     std::string message;
-    return readSettings(path, settings, message) == 0 ? fields(settings) : "failed|" + message;
+    return test::codeOf(readSettings(path, settings), message) == 0 ? fields(settings)
+                                                                    : "failed|" + message;
 }
 
 // What the front end reads: success, the number of keys found, the fields, then each message.
@@ -62,8 +63,9 @@ std::string readAsFrontEnd(const std::filesystem::path& path) {
     Settings settings;
     std::string messages;
     int keysRead = -1;
-    const bool ok = readSettings(
-        path, settings, [&](const std::string& m) { messages += "|" + m; }, &keysRead);
+    const Status read = readSettings(path, settings, SettingsReader::FrontEnd, &keysRead);
+    const bool ok = read.ok();
+    if (!ok) messages += "|" + read.message();
     return formatText("%s %d ", ok ? "ok" : "failed", keysRead) + fields(settings) + messages;
 }
 
@@ -154,7 +156,7 @@ TEST(SettingsFile, ValuesThatGiveNoCalculationAreRefusedNamingKeyAndReason) {
         writeFile(path, text);
         Settings settings;
         std::string message;
-        const int status = readSettings(path, settings, message);
+        const int status = test::codeOf(readSettings(path, settings), message);
         if (c.engine.empty()) {
             EXPECT_EQ(status, 0) << c.to << ": " << message;
             continue;
@@ -162,9 +164,9 @@ TEST(SettingsFile, ValuesThatGiveNoCalculationAreRefusedNamingKeyAndReason) {
         EXPECT_EQ(status, -1) << c.to;
         EXPECT_EQ(message, "  Error !!!   " + c.engine + "\n") << c.to;
         // The front end names the same key and reason in its own wording.
-        std::string shown;
-        EXPECT_FALSE(readSettings(path, settings, [&](const std::string& m) { shown += m; }));
-        EXPECT_EQ(shown, c.engine.substr(0, c.engine.size() - 1) + " !!!\n") << c.to;
+        const Status frontEnd = readSettings(path, settings, SettingsReader::FrontEnd);
+        EXPECT_FALSE(frontEnd.ok());
+        EXPECT_EQ(frontEnd.message(), c.engine.substr(0, c.engine.size() - 1) + " !!!\n") << c.to;
     }
 }
 
@@ -174,7 +176,7 @@ TEST(SettingsFile, SavedConditionsRewriteOnlyTheirFiveLines) {
     // b 0.37, D-max 3.1256, D-min 0.5, H-max 1, H-min -1
     const Settings conditions{"", "", 0.37, 0, 3.1256, 0.5, 1, -1, ""};
     std::string message;
-    ASSERT_EQ(saveConditions(dir / "Tarnell.ini", conditions, message), 0) << message;
+    ASSERT_EQ(test::codeOf(saveConditions(dir / "Tarnell.ini", conditions), message), 0) << message;
     EXPECT_EQ(readFile(dir / "Tarnell.ini"),
               "SpgraFile=a\nSGTransFile=b\n; free\n\n; text\n"
               "BV-B       =0.370\nEntryNum\nD-max      =3.126\nD-min      =0.500\n"
@@ -187,7 +189,7 @@ TEST(SettingsFile, SavingIntoAShortOrMissingFileChangesNothing) {
     writeFile(dir / "short.ini", thirteenLines);
     for (const char* name : {"short.ini", "missing.ini"}) {
         std::string message;
-        EXPECT_EQ(saveConditions(dir / name, Settings{}, message), -1) << name;
+        EXPECT_EQ(test::codeOf(saveConditions(dir / name, Settings{}), message), -1) << name;
         EXPECT_FALSE(message.empty());
     }
     EXPECT_EQ(readFile(dir / "short.ini"), thirteenLines);

@@ -68,7 +68,9 @@ TEST(SpaceGroupFiles, EveryRecordExpandsToGemmisGroup) {
             structure.sgSetting = setting;
             SpaceGroupRecord record;
             std::string message;
-            ASSERT_EQ(readSpaceGroupRecord(shipped / "spgra.dat", structure, record, message), 0)
+            ASSERT_EQ(test::codeOf(readSpaceGroupRecord(shipped / "spgra.dat", structure, record),
+                                   message),
+                      0)
                 << message;
             recordLines += 2 + record.operatorTexts.size();
             std::string name = structure.sgName;
@@ -116,9 +118,10 @@ TEST(SpaceGroupFiles, EverySettingSymbolLeadsToItsSetting) {
         s.cell = {5, 6, 7, 90, 90, 90};
         s.sites = {Site{"X1", 1, 0.1, 0.2, 0.3, 0, 0, 0, 0, 0}};
         std::string message;
-        ASSERT_EQ(resolveSpaceGroupSetting(
-                      monoclinic ? SettingLookup::Monoclinic : SettingLookup::Orthorhombic, s,
-                      shipped / "sgtrans.dat", EngineWording, message),
+        ASSERT_EQ(test::codeOf(resolveSpaceGroupSetting(monoclinic ? SettingLookup::Monoclinic
+                                                                   : SettingLookup::Orthorhombic,
+                                                        s, shipped / "sgtrans.dat", EngineWording),
+                               message),
                   0)
             << message;
         if (monoclinic) {

@@ -90,8 +90,9 @@ Read readFile(ReaderMode mode, const std::string& text, const Wording& wording =
     test::writeFile(dir / "in", text);
     Read r;
     r.status =
-        readStructure(mode, dir / "in", r.structure,
-                      ReaderContext{wording, 3.0, Source / "data" / "sgtrans.dat"}, r.message);
+        test::codeOf(readStructure(mode, dir / "in", r.structure,
+                                   ReaderContext{wording, 3.0, Source / "data" / "sgtrans.dat"}),
+                     r.message);
     return r;
 }
 
@@ -190,7 +191,8 @@ TEST(StructureReader, DirectoryAndUnreadableInputEndWithOneLine) {
     CrystalStructure s;
     std::string message;
     const ReaderContext context{EngineWording, 3.0, {}};
-    EXPECT_EQ(readStructure(ReaderMode::CifFile, dir.path(), s, context, message), -1);
+    EXPECT_EQ(test::codeOf(readStructure(ReaderMode::CifFile, dir.path(), s, context), message),
+              -1);
     EXPECT_EQ(message,
               "  Error !!!  " + dir.path().string() + " is a directory, not a structure file.\n");
 }

@@ -59,14 +59,18 @@ TEST(StructureText, LabelWithABlankBecomesOneWordAndMayNotMeetAnother) {
     writeFile(dir / "quoted.cif", quoted);
     CrystalStructure s;
     std::string message;
-    ASSERT_EQ(readStructure(ReaderMode::CifFile, dir / "quoted.cif", s, context, message), 0)
+    ASSERT_EQ(
+        test::codeOf(readStructure(ReaderMode::CifFile, dir / "quoted.cif", s, context), message),
+        0)
         << message;
     EXPECT_EQ(s.sites[0].name, "Mg_1");
     EXPECT_EQ(s.sites[1].name, "Mg2");
 
     quoted.replace(quoted.find("Mg2 Mg2+"), 8, "Mg_1 Mg2+");
     writeFile(dir / "twice.cif", quoted);
-    EXPECT_EQ(readStructure(ReaderMode::CifFile, dir / "twice.cif", s, context, message), -1);
+    EXPECT_EQ(
+        test::codeOf(readStructure(ReaderMode::CifFile, dir / "twice.cif", s, context), message),
+        -1);
     EXPECT_EQ(message, "  Error !!!  Species label Mg_1 is used twice.\n");
 }
 
@@ -104,7 +108,8 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
     for (const Case& c : cases) {
         std::string message;
         EXPECT_EQ(
-            checkInputFile(c.path, EngineWording.structureFileNotFound, EngineWording, message),
+            test::codeOf(checkInputFile(c.path, EngineWording.structureFileNotFound, EngineWording),
+                         message),
             c.message.empty() ? 0 : -1)
             << c.path;
         EXPECT_EQ(message, c.message) << c.path;
@@ -113,12 +118,13 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
     // The structure readers and the parameter table check before they read.
     CrystalStructure s;
     std::string message;
-    EXPECT_EQ(readStructure(ReaderMode::NativeFile, dir / "fifo", s,
-                            ReaderContext{FrontEndWording, 3.0, {}}, message),
+    EXPECT_EQ(test::codeOf(readStructure(ReaderMode::NativeFile, dir / "fifo", s,
+                                         ReaderContext{FrontEndWording, 3.0, {}}),
+                           message),
               -1);
     EXPECT_EQ(message, "  " + path("fifo") + " is not a regular file !!!\n");
     ParameterTable table;
-    EXPECT_EQ(loadParameterTable(dir / "folder", table, message), -1);
+    EXPECT_EQ(test::codeOf(loadParameterTable(dir / "folder", table), message), -1);
     EXPECT_EQ(message, "  Error !!!  " + path("folder") + " is not a regular file.\n");
 
     // The line reader itself never holds more than one line of the limit.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/status.h"
+
 namespace tarnell::test {
 
 // A fresh folder under the system's temporary directory, removed with everything in it.
@@ -28,6 +30,12 @@ void writeFile(const std::filesystem::path& path, const std::string& text);
 
 // The names of the files in `dir` that an engine run makes for itself and must remove.
 std::vector<std::string> scratchFilesIn(const std::filesystem::path& dir);
+
+// A status in the engine's terms: its code, 0 or -1, with `message` set to what it says.
+inline int codeOf(const Status& status, std::string& message) {
+    message = status.message();
+    return status.code();
+}
 
 // The settings file as the project ships it.
 std::string shippedSettings();

@@ -67,9 +67,10 @@ struct SumsFixture {
         std::vector<DistanceEntry> read;
         std::vector<SiteSums> sums;
         section.clear();
-        if (readReferenceList(dir / "BVTable", settings.entryNum, references, message) != 0 ||
-            readDistanceList(files, n, read, message) != 0 ||
-            computeSiteSums(s, read, settings.bvB, sums, message) != 0)
+        if (test::codeOf(readReferenceList(dir / "BVTable", settings.entryNum, references),
+                         message) != 0 ||
+            test::codeOf(readDistanceList(files, n, read), message) != 0 ||
+            test::codeOf(computeSiteSums(s, read, settings.bvB, sums), message) != 0)
             return -1;
         section = valenceSumsText(s, sums, references);
         return 0;

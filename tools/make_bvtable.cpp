@@ -332,9 +332,9 @@ std::string tableText(const Options& options, const std::string& blockName,
 // The engine must find in the table exactly the rows and references meant for it.
 void checkReadBack(const std::filesystem::path& path, const Selection& selection,
                    const std::vector<Reference>& references) {
-    std::string message;
     tarnell::ParameterTable table;
-    if (tarnell::loadParameterTable(path, table, message) != 0) fail("read back: " + message);
+    if (const tarnell::Status loaded = tarnell::loadParameterTable(path, table); !loaded.ok())
+        fail("read back: " + loaded.message());
     // A copied comment may happen to have a number as its fifth word; as its first word is ";",
     // which is no element, it never pairs with a site and does no harm.
     std::erase_if(table.lines,
@@ -351,9 +351,10 @@ void checkReadBack(const std::filesystem::path& path, const Selection& selection
             fail("read back: the engine reads \"" + dataLine(row) + "\" differently");
     }
     std::vector<std::string> entries;
-    if (tarnell::readReferenceList(path, static_cast<int>(references.size()), entries, message) !=
-        0)
-        fail("read back: " + message);
+    if (const tarnell::Status read =
+            tarnell::readReferenceList(path, static_cast<int>(references.size()), entries);
+        !read.ok())
+        fail("read back: " + read.message());
     for (std::size_t i = 0; i < references.size(); ++i)
         if (i >= entries.size() || entries[i] != referenceEntry(references[i]))
             fail("read back: reference " + references[i].id + " is not read as written");

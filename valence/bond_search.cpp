@@ -34,22 +34,22 @@ std::vector<BondParameter> bondParameters(const ParameterTable& table, const Sit
     return {};
 }
 
-int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
-                    const Settings& settings, const std::filesystem::path& bvTable,
-                    const DistanceListFiles& files, int& entryCount, std::string& message,
-                    std::vector<IonContact>* contacts) {
+Status searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                       const Settings& settings, const std::filesystem::path& bvTable,
+                       const DistanceListFiles& files, int& entryCount,
+                       std::vector<IonContact>* contacts) {
     entryCount = 0;
     ParameterTable wholeTable;
-    if (loadParameterTable(bvTable, wholeTable, message) != 0) return -1;
+    if (Status step = loadParameterTable(bvTable, wholeTable); !step.ok()) return step;
     // The distance list and its sums use the one b of the settings.
     return searchDistances(structure, operators, settings, linesWithB(wholeTable, settings.bvB),
-                           files, entryCount, message, contacts);
+                           files, entryCount, contacts);
 }
 
-int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
-                    const Settings& settings, const ParameterTable& table,
-                    const DistanceListFiles& files, int& entryCount, std::string& message,
-                    std::vector<IonContact>* contacts) {
+Status searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                       const Settings& settings, const ParameterTable& table,
+                       const DistanceListFiles& files, int& entryCount,
+                       std::vector<IonContact>* contacts) {
     entryCount = 0;
 
     // The sums give each site the entries that carry its label: two sites with one label would
@@ -58,17 +58,16 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
     for (std::size_t i = 0; i < sites.size(); ++i) {
         for (std::size_t j = i + 1; j < sites.size(); ++j) {
             if (sites[i].name == sites[j].name) {
-                message = formatText("  Error !!!   Species name %s is used by two sites.\n",
-                                     sites[i].name.c_str());
-                return -1;
+                return Status::failed(
+                    formatText("  Error !!!   Species name %s is used by two sites.\n",
+                               sites[i].name.c_str()));
             }
         }
     }
 
     DistanceListWriter writer(files);
     if (!writer.opened()) {
-        message = "  Error !!!   The distance list files cannot be created.\n";
-        return -1;
+        return Status::failed("  Error !!!   The distance list files cannot be created.\n");
     }
 
     // The bond rule depends on the two sites only, not on the image, and on the sites only
@@ -88,7 +87,7 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
         }
     }
     if (contacts != nullptr) contacts->clear();
-    int status = 0;
+    Status status;
     forEachNeighbour(structure, operators, settings, [&](const Neighbour& found) {
         if (contacts != nullptr) {
             const double v1 = formalValence(sites[static_cast<std::size_t>(found.centre)]);
@@ -102,17 +101,15 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
                                                   static_cast<std::size_t>(found.neighbour)];
         if (alternatives.empty()) return true;
         if (static_cast<int>(alternatives.size()) > MaxParameterSets) {
-            message =
+            status = Status::failed(
                 formatText("  Error !!!   More than %d parameter sets for %s - %s.\n",
                            MaxParameterSets, leadingLetters(alternatives[0].cationKey).c_str(),
-                           leadingLetters(alternatives[0].anionKey).c_str());
-            status = -1;
+                           leadingLetters(alternatives[0].anionKey).c_str()));
             return false;
         }
         if (writer.count() >= MaxDistanceEntries) {
-            message = formatText("  Error !!!   Number of distance entry more than %d.\n",
-                                 MaxDistanceEntries);
-            status = -1;
+            status = Status::failed(formatText(
+                "  Error !!!   Number of distance entry more than %d.\n", MaxDistanceEntries));
             return false;
         }
         const Site& centre = sites[static_cast<std::size_t>(found.centre)];
@@ -128,13 +125,12 @@ int searchDistances(const CrystalStructure& structure, const OperatorTable& oper
         writer.write(std::move(entry));
         return true;
     });
-    if (status != 0) return -1;
+    if (!status.ok()) return status;
     if (!writer.finish()) {
-        message = "  Error !!!   The distance list files cannot be written.\n";
-        return -1;
+        return Status::failed("  Error !!!   The distance list files cannot be written.\n");
     }
     entryCount = writer.count();
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

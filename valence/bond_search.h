@@ -9,6 +9,7 @@
 
 #include "crystal/crystal_structure.h"
 #include "search/neighbour_search.h"
+#include "settings/status.h"
 #include "valence/distance_list.h"
 #include "valence/parameter_table.h"
 
@@ -34,18 +35,18 @@ struct IonContact {
 
 // Finds every bond of every site of `structure` under `operators` with the window and
 // translations of `settings`, the parameters from the table at `bvTable`, and writes the distance
-// list. 0 with `entryCount` set (it may be 0); -1 with one message line on failure. Where
+// list, with `entryCount` set (it may be 0); fails with one message line. Where
 // `contacts` is given, it receives every neighbour of opposite formal valence, in the same pass.
-int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
-                    const Settings& settings, const std::filesystem::path& bvTable,
-                    const DistanceListFiles& files, int& entryCount, std::string& message,
-                    std::vector<IonContact>* contacts = nullptr);
+Status searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                       const Settings& settings, const std::filesystem::path& bvTable,
+                       const DistanceListFiles& files, int& entryCount,
+                       std::vector<IonContact>* contacts = nullptr);
 
 // The same with the table read already: `windowTable` holds the lines of the settings' b, those
 // that the distance list uses (linesWithB).
-int searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
-                    const Settings& settings, const ParameterTable& windowTable,
-                    const DistanceListFiles& files, int& entryCount, std::string& message,
-                    std::vector<IonContact>* contacts = nullptr);
+Status searchDistances(const CrystalStructure& structure, const OperatorTable& operators,
+                       const Settings& settings, const ParameterTable& windowTable,
+                       const DistanceListFiles& files, int& entryCount,
+                       std::vector<IonContact>* contacts = nullptr);
 
 }  // namespace tarnell

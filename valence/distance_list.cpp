@@ -156,8 +156,8 @@ bool DistanceListWriter::finish() {
            replaceContents(files_.parameters, files_.parametersFd, parameters_);
 }
 
-int readDistanceList(const DistanceListFiles& files, int count, std::vector<DistanceEntry>& entries,
-                     std::string& message) {
+Status readDistanceList(const DistanceListFiles& files, int count,
+                        std::vector<DistanceEntry>& entries) {
     entries.clear();
     std::string distances;
     std::string parameters;
@@ -173,13 +173,12 @@ int readDistanceList(const DistanceListFiles& files, int count, std::vector<Dist
             !nextLine(parameters, parameterAt, parameter) || !parseDistanceLine(distance, entry) ||
             entry.number != n || !parseParameterLine(parameter, entry.alternatives)) {
             entries.clear();
-            message = "  Error !!! The distance list cannot be read back.\n";
-            return -1;
+            return Status::failed("  Error !!! The distance list cannot be read back.\n");
         }
         entry.line = std::move(distance);
         entries.push_back(std::move(entry));
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/status.h"
 #include "valence/parameter_table.h"
 
 namespace tarnell {
@@ -63,9 +64,9 @@ private:
     int count_ = 0;
 };
 
-// Reads back the first `count` entries. 0, or -1 with the engine's message when the files are
+// Reads back the first `count` entries. Fails with the engine's message when the files are
 // missing, shorter, or hold a line that this writer did not write.
-int readDistanceList(const DistanceListFiles& files, int count, std::vector<DistanceEntry>& entries,
-                     std::string& message);
+Status readDistanceList(const DistanceListFiles& files, int count,
+                        std::vector<DistanceEntry>& entries);
 
 }  // namespace tarnell

@@ -91,10 +91,12 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
     document["settings"] = {{"bv_b", settings.bvB},   {"entry_num", settings.entryNum},
                             {"d_max", settings.dMax}, {"d_min", settings.dMin},
                             {"h_max", settings.hMax}, {"h_min", settings.hMin}};
-    document["status"] = result.status == 0 ? "ok" : "failed";
-    document["message"] = result.status == 0 ? ordered_json(nullptr)
-                                             : ordered_json(trimBlanks(result.message.substr(
-                                                   0, result.message.find_last_not_of('\n') + 1)));
+    document["status"] = result.status.ok() ? "ok" : "failed";
+    const std::string& message = result.status.message();
+    document["message"] =
+        result.status.ok()
+            ? ordered_json(nullptr)
+            : ordered_json(trimBlanks(message.substr(0, message.find_last_not_of('\n') + 1)));
     if (!result.structureRead)
         return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
 

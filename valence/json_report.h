@@ -22,8 +22,7 @@ struct CalculationResult {
     std::string inputPath;
     std::string inputFormat;  // "inp", "lst", "txt" or "cif"
     Settings settings;
-    int status = 0;       // 0, or -1 when a phase failed
-    std::string message;  // the failing phase's message
+    Status status;  // failed with the failing phase's message
     bool structureRead = false;
     CrystalStructure structure;
     std::vector<std::string> operatorTexts;

@@ -11,17 +11,16 @@
 #include "settings/wording.h"
 
 namespace tarnell {
-int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
-                       std::string& message) {
+Status loadParameterTable(const std::filesystem::path& path, ParameterTable& table) {
     // An empty or unreadable table would otherwise end in "No distance entry", as if the
     // structure had no bonds.
-    if (checkInputFile(path, EngineWording.dataFileNotFound, EngineWording, message) != 0) {
-        return -1;
+    if (Status step = checkInputFile(path, EngineWording.dataFileNotFound, EngineWording);
+        !step.ok()) {
+        return step;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(EngineWording.fileCannotBeRead, path.string().c_str());
-        return -1;
+        return Status::failed(formatText(EngineWording.fileCannotBeRead, path.string().c_str()));
     }
     table.lines.clear();
     std::string line;
@@ -47,11 +46,10 @@ int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
         table.lines.push_back(std::move(entry));
     }
     if (table.lines.empty()) {
-        message = formatText("  Error !!!   %s holds no bond valence parameters.\n",
-                             path.string().c_str());
-        return -1;
+        return Status::failed(formatText("  Error !!!   %s holds no bond valence parameters.\n",
+                                         path.string().c_str()));
     }
-    return 0;
+    return {};
 }
 
 ParameterTable linesWithB(const ParameterTable& table, double b) {
@@ -93,29 +91,26 @@ std::string bondParameterText(const std::vector<BondParameter>& parameters) {
     return text;
 }
 
-int readReferenceList(const std::filesystem::path& path, int entryNum,
-                      std::vector<std::string>& references, std::string& message) {
+Status readReferenceList(const std::filesystem::path& path, int entryNum,
+                         std::vector<std::string>& references) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        message = formatText(EngineWording.dataFileNotFound, path.string().c_str());
-        return -1;
+        return Status::failed(formatText(EngineWording.dataFileNotFound, path.string().c_str()));
     }
     if (entryNum > MaxReferences) {
-        message = formatText("  Error !!! EntryNum %d is more than %d references.\n", entryNum,
-                             MaxReferences);
-        return -1;
+        return Status::failed(formatText("  Error !!! EntryNum %d is more than %d references.\n",
+                                         entryNum, MaxReferences));
     }
     std::string line;
-    if (findLine(in, ReferenceHeader, line) != 0) {
-        message = "  Error !!! No reference section.\n";
-        return -1;
+    if (!findLine(in, ReferenceHeader, line)) {
+        return Status::failed("  Error !!! No reference section.\n");
     }
     readLine(in, line);
     references.clear();
     for (int i = 0; i < entryNum && readLine(in, line); ++i) {
         references.push_back(line.size() > 3 ? line.substr(3) : std::string());
     }
-    return 0;
+    return {};
 }
 
 }  // namespace tarnell

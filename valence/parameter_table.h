@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/status.h"
+
 namespace tarnell {
 
 inline constexpr int MaxParameterSets = 20;
@@ -40,10 +42,9 @@ struct ParameterTable {
 
 // Reads the data lines: lines that begin with a field in the first column, have six fields and
 // whose fifth field reads as a number; a seventh field that reads as a positive number is the
-// line's b, anything else after the sixth field is passed over. 0, or -1 with the engine's message
+// line's b, anything else after the sixth field is passed over. Fails with the engine's message
 // when the table cannot be opened.
-int loadParameterTable(const std::filesystem::path& path, ParameterTable& table,
-                       std::string& message);
+Status loadParameterTable(const std::filesystem::path& path, ParameterTable& table);
 
 // The lines of `table` whose b is `b`, the lines without one included: those that the sums of
 // the report's first sections use, all with the one b of the settings.
@@ -63,7 +64,7 @@ std::string bondParameterText(const std::vector<BondParameter>& parameters);
 
 // Reads the `entryNum` reference lines after the reference header (and the line that follows
 // it), each without its first three characters. A table with fewer lines gives those present.
-int readReferenceList(const std::filesystem::path& path, int entryNum,
-                      std::vector<std::string>& references, std::string& message);
+Status readReferenceList(const std::filesystem::path& path, int entryNum,
+                         std::vector<std::string>& references);
 
 }  // namespace tarnell

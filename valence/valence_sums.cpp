@@ -11,8 +11,8 @@
 
 namespace tarnell {
 
-int computeSiteSums(const CrystalStructure& structure, const std::vector<DistanceEntry>& entries,
-                    double b, std::vector<SiteSums>& sums, std::string& message) {
+Status computeSiteSums(const CrystalStructure& structure, const std::vector<DistanceEntry>& entries,
+                       double b, std::vector<SiteSums>& sums) {
     sums.clear();
     // A neighbour's bond counts with the neighbour's occupancy, so a split site or a vacancy
     // adds its share; the coordination number counts positions, so sites that share one (a
@@ -24,8 +24,7 @@ int computeSiteSums(const CrystalStructure& structure, const std::vector<Distanc
             std::find_if(structure.sites.begin(), structure.sites.end(),
                          [&](const Site& s) { return s.name == entries[n].neighbour; });
         if (neighbour == structure.sites.end()) {
-            message = "  Error !!! The distance list cannot be read back.\n";
-            return -1;
+            return Status::failed("  Error !!! The distance list cannot be read back.\n");
         }
         occupancy[n] = neighbour->g;
     }
@@ -36,9 +35,8 @@ int computeSiteSums(const CrystalStructure& structure, const std::vector<Distanc
         for (std::size_t n = 0; n < entries.size(); ++n) {
             if (entries[n].centre != structure.sites[i].name) continue;
             if (static_cast<int>(site.entries.size()) == MaxBondsPerSite) {
-                message = formatText("  Error !!! Number of distance entry exceed over %d.\n",
-                                     MaxBondsPerSite);
-                return -1;
+                return Status::failed(formatText(
+                    "  Error !!! Number of distance entry exceed over %d.\n", MaxBondsPerSite));
             }
             site.entries.push_back(static_cast<int>(n));
             const bool counted =
@@ -83,7 +81,7 @@ int computeSiteSums(const CrystalStructure& structure, const std::vector<Distanc
         }
         sums.push_back(std::move(site));
     }
-    return 0;
+    return {};
 }
 
 std::string valenceSumsText(const CrystalStructure& structure, const std::vector<SiteSums>& sums,

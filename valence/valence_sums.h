@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crystal/crystal_structure.h"
+#include "settings/status.h"
 #include "valence/distance_list.h"
 
 namespace tarnell {
@@ -34,10 +35,10 @@ struct SiteSums {
     std::vector<AlternativeSum> alternatives;
 };
 
-// The sums of every site from the distance list `entries`. 0, or -1 with the message when a
+// The sums of every site from the distance list `entries`. Fails with the message when a
 // site has more than MaxBondsPerSite entries or an entry names no site of the structure.
-int computeSiteSums(const CrystalStructure& structure, const std::vector<DistanceEntry>& entries,
-                    double b, std::vector<SiteSums>& sums, std::string& message);
+Status computeSiteSums(const CrystalStructure& structure, const std::vector<DistanceEntry>& entries,
+                       double b, std::vector<SiteSums>& sums);
 
 // The "Bond valence sum" section and the reference list as the report prints them.
 std::string valenceSumsText(const CrystalStructure& structure, const std::vector<SiteSums>& sums,
