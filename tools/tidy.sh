@@ -33,6 +33,7 @@ for entry in json.load(open(sys.argv[1])):
     done | xargs -0 -P 2 -n 2 sh -c 'clang-tidy -p "$0" --quiet ${2:+"$2"} "$1"' "$build" \
         >"$log" 2>/dev/null || true
 grep -E '^/.*: (warning|error): ' "$log" | sort -u || true
-found=$(grep -E '^/.*: (warning|error): ' "$log" | sort -u | wc -l)
+# No finding is no match for grep, which must not end the script under pipefail.
+found=$({ grep -E '^/.*: (warning|error): ' "$log" || true; } | sort -u | wc -l)
 echo "clang-tidy: $found finding(s)"
 [ "$found" -eq 0 ]
