@@ -166,6 +166,11 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
     EXPECT_EQ(unreadable.message,
               "  Error !!!  Symmetry operator \"x+y+,q\" cannot be read: it has 2 "
               "components instead of 3.\n");
+    EXPECT_EQ(
+        readText(withSites("loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n", sites, "7"),
+                 FrontEndWording)
+            .message,
+        "  Symmetry operator \"x+y+,q\" cannot be read: it has 2 components instead of 3 !!!\n");
 }
 
 // Operators of an origin or cell that the space-group data file does not hold stay as listed;
