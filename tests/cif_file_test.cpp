@@ -28,7 +28,7 @@ CrystalStructure readOk(const std::filesystem::path& path) {
 // The group from a P b n m symbol (converted to the standard axes), from operators alone (cell
 // choice 2), and from a symbol with its number; the title from the chemical name or formula of
 // the first block with atom sites. The first two give the sums of their native files (end to end).
-TEST(CifFile, TitleAndGroupOfEachWayOfGivingThem) {
+TEST(CifFile, TitleGroupAndOccupancyOfEachWayOfGivingThem) {
     const std::tuple<const char*, const char*, const char*, int, int, const char*> cases[] = {
         {"examples/forsterite.cif", "Forsterite", "P n m a", 62, 1, ""},
         {"tests/data/cif/monazite_operators_only.cif", "Ce O4 P", "P 1 21/n 1", 14, 2, "b"},
@@ -41,9 +41,7 @@ TEST(CifFile, TitleAndGroupOfEachWayOfGivingThem) {
                   std::tuple(symbol, number, setting, axis));
         EXPECT_EQ(s.sites.back().dLimit, 2.75);
     }
-}
-
-TEST(CifFile, PartialOccupancyScalesTheCharge) {
+    // A partial occupancy scales the charge.
     const CrystalStructure s = readOk(Source / "tests/data/cif/rutile_partial.cif");
     ASSERT_EQ(s.siteCount(), 2);  // O1's "." is full occupancy
     EXPECT_EQ((std::array{s.sites[0].g, s.sites[0].charge, s.sites[1].g, s.sites[1].charge}),
@@ -166,6 +164,11 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
     EXPECT_EQ(unreadable.message,
               "  Error !!!  Symmetry operator \"x+y+,q\" cannot be read: it has 2 "
               "components instead of 3.\n");
+    EXPECT_EQ(
+        readText(withSites("loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n", sites, "7"),
+                 FrontEndWording)
+            .message,
+        "  Symmetry operator \"x+y+,q\" cannot be read: it has 2 components instead of 3 !!!\n");
 }
 
 // Operators of an origin or cell that the space-group data file does not hold stay as listed;

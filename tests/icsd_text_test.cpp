@@ -65,6 +65,9 @@ TEST(IcsdText, OlderLayoutComesFirstAndGivesEveryField) {
     ASSERT_EQ(r.status, 0) << r.message;
     const CrystalStructure& s = r.structure;
     EXPECT_EQ(s.title, "Ca (C O3)");
+    // A "BA" column is barium, not boron.
+    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", "  BA 1 2 1a 0 0 0\n")).structure.sites.at(0).name,
+              "Ba1");
     EXPECT_EQ(std::tie(s.uniqueAxis, s.sgSetting), std::tuple("b", 2));  // choice 2 on axis b
     ASSERT_EQ(s.siteCount(), 2);
     const Site& ca = s.sites[0];
@@ -85,7 +88,12 @@ TEST(IcsdText, CellAndSpaceGroupLinesGiveNumberAndSetting) {
         {"a=5 b=6 c=7 \xe1=90. \xe2=103.2 \xe3=90.", "P 1 21/n 1 (14)", "P 1 21/n 1", 14, 2},
         {"a=5 b=6 c=7 α=90. β=90. γ=103.2", "P 1 1 21/n (14)", "P 1 1 21/n", 14, 5},
         {"a=5 b=6 c=7 α=90.(1) β=103.2 γ=90.", "P 21/n 1 1 (14)", "P 21/n 1 1", 14, 8},
-        {"5 6 7 α=90. β=90. γ=90.", "P 1 21/n 1 (14)", "P 1 21/n 1", 14, 2}};
+        {"5 6 7 α=90. β=90. γ=90.", "P 1 21/n 1 (14)", "P 1 21/n 1", 14, 2},
+        {"a=5 b=7.0 c=6.5 α=90. β=103.4(1) γ=90.", "P 21/n (14)", "P 21/n", 14, 2},
+        {"a=5 b=5 c=14 α=90. β=90. γ=120.", "R -3 R (148) - trigonal", "R -3 R", 148, 2},
+        {Cubic, "P -1 (2)", "P -1", 2, 1},
+        {Cubic, "F d -3 m S (227)", "F d -3 m S", 227, 1},
+        {Cubic, "Fm-3m (225)", "Fm-3m", 225, 1}};
     for (const auto& [cell, group, name, number, setting] : cases) {
         const Read r = readText(older(cell, group, Atoms));
         ASSERT_EQ(r.status, 0) << group << r.message;
@@ -109,6 +117,15 @@ TEST(IcsdText, RefusesWhatItCannotReadWhole) {
               "  Error !!!  \"1/0\" of species Ca1 is not a number.\n");
     EXPECT_EQ(readText(older("a=5.4.3 b=5 c=5", "P 1 (1)", Atoms), FrontEndWording).message,
               "  \"a=5.4.3\" of the unit cell is not a number !!!\n");
+    // The qualifier and number stand wherever the export puts them; symbol and number must agree.
+    const std::pair<std::string, std::string> refusals[] = {
+        {"P 21/c (15)", "Space group symbol P 21/c and number 15 contradict each other"},
+        {"P 21/q (14)", "Space group P 21/q (14) is not known"}};
+    for (const auto& [group, text] : refusals) {
+        EXPECT_EQ(readText(older(Cubic, group, Atoms)).message, "  Error !!!  " + text + ".\n");
+        EXPECT_EQ(readText(older(Cubic, group, Atoms), FrontEndWording).message,
+                  "  " + text + " !!!\n");
+    }
 }
 
 // Exports and listings written on Windows: CR LF line ends give the record of the file as it

