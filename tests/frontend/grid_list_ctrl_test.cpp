@@ -62,8 +62,6 @@ void GridListCtrlTest::editsCellsInPlace() {
         QVERIFY(!editor()->isVisible());  // the first click only selects the row
         click(row, column);
         QVERIFY(editor()->isVisible());
-        QVERIFY(editor()->geometry().contains(cellRect(row, column).center()));
-        QCOMPARE(editor()->selectedText(), QStringLiteral("%1,%2").arg(row).arg(column));
         QTest::keyClicks(editor(), "0.42");
         QTest::keyClick(editor(), key);
         QCOMPARE(m_grid->CellText(row, column), QString(stored));

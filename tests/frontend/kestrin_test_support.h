@@ -1,15 +1,24 @@
-// What the front end's tests share: a working directory with the shipped settings file, and
-// structures with a given number of sites.
+// What the front end's tests share: a working directory with the shipped settings file,
+// structures with a given number of sites, and a Kestrin window whose messages and questions are
+// kept.
 #pragma once
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "crystal/crystal_structure.h"
+#include "frontend/grid_list_ctrl.h"
+#include "frontend/kestrin_view.h"
+#include "frontend/main_frame.h"
 
 namespace tarnell::test {
 
@@ -43,5 +52,48 @@ inline CrystalStructure sampleStructure(int siteCount) {
         s.sites.push_back({"Na" + std::to_string(i), 1.0, 0.25, 0.5, 0.75, 0, 0, 0, 2.0, 3.0});
     return s;
 }
+
+// Kestrin's window on a working directory: its messages and questions are kept, and the
+// questions answered from `m_answers`, yes when none is left.
+struct KestrinWindow {
+    void makeWindow(const std::filesystem::path& dir) {
+        if (m_frame) m_earlier.push_back(std::move(m_frame));  // its programs may still report
+        m_frame = std::make_unique<CMainFrame>(
+            dir, [this](const std::string& m) { m_messages << QString::fromStdString(m); },
+            [this](const std::string& q) {
+                m_questions << QString::fromStdString(q);
+                return m_answers.isEmpty() || m_answers.takeFirst();
+            });
+        m_view = m_frame->View();
+    }
+    QAction* command(const char* id) const { return m_frame->findChild<QAction*>(id); }
+    QLineEdit* field(const char* id) const { return m_view->findChild<QLineEdit*>(id); }
+    QString box(const char* id) const { return field(id)->text(); }
+    CGridListCtrl* lattice() const { return m_view->findChild<CGridListCtrl*>("IDC_LATTICE_LIST"); }
+    CGridListCtrl* sites() const { return m_view->findChild<CGridListCtrl*>("IDC_SITE_LIST"); }
+    // Types `text` into a cell as the user does: open it, replace its text, Enter.
+    static void type(CGridListCtrl* grid, int row, int column, const QString& text) {
+        QVERIFY(grid->BeginCellEdit(row, column));
+        auto* editor = grid->findChild<QLineEdit*>("IDC_CELL_EDIT");
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    void typeInto(const char* id, const QString& text) {
+        field(id)->selectAll();
+        QTest::keyClick(field(id), Qt::Key_Backspace);
+        QTest::keyClicks(field(id), text);
+    }
+    void closeWindows() {
+        m_frame.reset();
+        m_earlier.clear();
+    }
+
+    std::unique_ptr<CMainFrame> m_frame;
+    std::vector<std::unique_ptr<CMainFrame>> m_earlier;
+    CKestrinView* m_view = nullptr;
+    QStringList m_messages, m_questions;
+    QList<bool> m_answers;
+};
 
 }  // namespace tarnell::test
