@@ -43,9 +43,10 @@ struct Wording {
     // A failure inside a library while reading (arguments: the path, the library's message).
     const char* readFailure;
     // What a reader left out or changed; the structure is read.
-    const char* dummySitesSkipped;  // the skipped labels
-    const char* labelsMadeUnique;   // the new labels with the repeated ones
-    const char* operatorsUnusable;  // why, and what gave the group instead
+    const char* dummySitesSkipped;    // the skipped labels
+    const char* labelsMadeUnique;     // the new labels with the repeated ones
+    const char* labelsNameNoElement;  // the labels whose element the periodic table lacks
+    const char* operatorsUnusable;    // why, and what gave the group instead
     // An input that exists but cannot be read, and one that is a directory, a FIFO or a device
     // (argument: its path).
     const char* fileCannotBeRead;
@@ -92,6 +93,7 @@ inline constexpr Wording EngineWording{
     "  Error !!!  %s cannot be read: %s\n",
     "  Note !!!  Dummy sites skipped: %s.\n",
     "  Note !!!  Repeated species labels made unique: %s.\n",
+    "  Note !!!  Species labels that name no element, whose sites form no bond: %s.\n",
     "  Note !!!  The listed symmetry operators are unusable (%s); the space group is taken from "
     "the %s.\n",
     "  Error !!!  %s file cannot be read.\n",
@@ -131,6 +133,7 @@ inline constexpr Wording FrontEndWording{
     "  %s cannot be read: %s !!!\n",
     "  Dummy sites skipped: %s !!!\n",
     "  Repeated species labels made unique: %s !!!\n",
+    "  Species labels that name no element, whose sites form no bond: %s !!!\n",
     "  The listed symmetry operators are unusable (%s); the space group is taken from the %s "
     "!!!\n",
     "  %s file cannot be read !!!\n",

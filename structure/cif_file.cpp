@@ -351,8 +351,8 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         return chosen;
     }
 
-    cif::Table sites = block.find(
-        "_atom_site_", {"label", "?type_symbol", "?fract_x", "?fract_y", "?fract_z", "?occupancy"});
+    cif::Table sites = block.find("_atom_site_", {"label", "?type_symbol", "?fract_x", "?fract_y",
+                                                  "?fract_z", "?occupancy", "?calc_flag"});
     std::map<std::string, double> oxidationNumbers;
     for (auto row : block.find("_atom_type_", {"symbol", "oxidation_number"})) {
         const std::optional<double> value =
@@ -369,7 +369,10 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         site.name = cif::as_string(row[0]);
         const std::string type = row.has2(1) ? cif::as_string(row[1]) : site.name;
         const bool placed = row.has2(2) || row.has2(3) || row.has2(4);
-        if ((row.has2(1) && isDummyType(type)) || !placed) {
+        // A row flagged "dum" holds no atom: COD writes such rows at -1, -1, -1 with an
+        // occupancy that is a count.
+        if ((row.has2(1) && isDummyType(type)) || !placed ||
+            (row.has2(6) && cif::as_string(row[6]) == "dum")) {
             dummies.push_back(site.name);
             continue;
         }

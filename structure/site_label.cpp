@@ -25,6 +25,11 @@ std::string elementOfTypeSymbol(const std::string& typeSymbol) {
     return letters;
 }
 
+bool labelNamesElement(const std::string& label) {
+    const std::string element = elementSymbol(label);
+    return !element.empty() && elementOfTypeSymbol(element) == element;
+}
+
 std::string labelWithElement(const std::string& label, const std::string& element) {
     if (element.empty() || elementSymbol(label) == element) return label;
     if (label.size() >= element.size()) {

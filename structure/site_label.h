@@ -11,6 +11,10 @@ namespace tarnell {
 // Fe, "O2-" gives O. Empty when the letters name no element ("Wat", "Du", "X").
 std::string elementOfTypeSymbol(const std::string& typeSymbol);
 
+// Whether the element that the label rule reads from `label` is one of the periodic table. A
+// site whose label names none (AMCSD water "Wat", "Oa1" of a feldspar) forms no bond.
+bool labelNamesElement(const std::string& label);
+
 // `label` made to tell `element` under the label rule: unchanged when it already does, its
 // first letters set in the element's case when they spell the element in other letters
 // (BA1 → Ba1), otherwise the element put in front (M1 of copper → CuM1). An empty element

@@ -12,6 +12,7 @@
 #include "structure/icsd_text.h"
 #include "structure/morvek_listing.h"
 #include "structure/native_file.h"
+#include "structure/site_label.h"
 
 namespace tarnell {
 namespace {
@@ -114,10 +115,17 @@ Status readStructure(ReaderMode mode, const std::filesystem::path& path,
     // Labels name the sites in every later list; two sites under one name would share their
     // bonds. Blanks made "_" or a cut label can make two labels equal.
     std::set<std::string> labels;
+    std::string noElement;
     for (const Site& site : structure.sites) {
         if (!labels.insert(site.name).second) {
             return Status::failed(formatText(wording.labelTwice, site.name.c_str()));
         }
+        if (!labelNamesElement(site.name)) noElement += (noElement.empty() ? "" : ", ") + site.name;
+    }
+    // Such a site keeps its label, and no table line can match it; said, so that the sums of
+    // its neighbours, which lack its bonds, are not taken for whole ones.
+    if (!noElement.empty()) {
+        structure.notes.push_back(formatText(wording.labelsNameNoElement, noElement.c_str()));
     }
     return {};
 }

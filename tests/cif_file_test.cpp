@@ -200,10 +200,26 @@ TEST(CifFile, LabelsTellTheElementOfTheirTypeSymbol) {
     std::vector<std::string> labels;
     for (const Site& site : o.structure.sites) labels.push_back(site.name);
     EXPECT_EQ(labels, (std::vector<std::string>{"Ba1", "CuM1", "O", "O_2", "O_3", "Wat"}));
+    // A label that names no element keeps it, and the note says its site forms no bond.
     EXPECT_EQ(o.structure.notes,
-              (std::vector<std::string>{"  Note !!!  Dummy sites skipped: Q1, H1.\n",
-                                        "  Note !!!  Repeated species labels made unique: O_2, "
-                                        "O_3.\n"}));
+              (std::vector<std::string>{
+                  "  Note !!!  Dummy sites skipped: Q1, H1.\n",
+                  "  Note !!!  Repeated species labels made unique: O_2, O_3.\n",
+                  "  Note !!!  Species labels that name no element, whose sites form no bond: "
+                  "Wat.\n"}));
+
+    // COD's dummy rows, flagged "dum" at -1, -1, -1 with a count for occupancy, hold no atom:
+    // read as one, an H of weight 5 at the origin gave its neighbours whole valence units.
+    std::string flagged = withSites("_symmetry_space_group_name_H-M 'P 1'\n", "");
+    flagged.replace(flagged.find("_atom_site_fract_z\n"), 19,
+                    "_atom_site_fract_z\n_atom_site_occupancy\n_atom_site_calc_flag\n");
+    const Outcome dummy = readText(flagged +
+                                   "Na1 Na+ 0 0 0 1 d\nCl1 Cl- 0.5 0.5 0.5 1 d\n"
+                                   "H8 H+ -1. -1. -1. 5. dum\n");
+    ASSERT_EQ(dummy.status, 0) << dummy.message;
+    EXPECT_EQ(dummy.structure.siteCount(), 2);
+    EXPECT_EQ(dummy.structure.notes,
+              std::vector<std::string>{"  Note !!!  Dummy sites skipped: H8.\n"});
 }
 
 }  // namespace

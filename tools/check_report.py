@@ -39,7 +39,7 @@ The valence summary at the end of the report is recomputed too:
 
 With --cif the occupancies come from the CIF's _atom_site_occupancy (1 where it is missing, "."
 or "?"), matched to the report's sites by order; rows without coordinates and dummy rows (type
-symbol Du or X) have no site in the report and are skipped.
+symbol Du or X, or calculation flag dum) have no site in the report and are skipped.
 """
 import argparse
 import math
@@ -230,6 +230,9 @@ def cif_occupancies(path):
         if any(v in (".", "?") for v in coordinates):
             continue
         if row.get("_atom_site_type_symbol", "") in ("Du", "X"):
+            continue
+        # A row flagged "dum" is no atom (COD puts such rows at -1, -1, -1).
+        if row.get("_atom_site_calc_flag", "") == "dum":
             continue
         text = row.get("_atom_site_occupancy", "?")
         result.append(1.0 if text in (".", "?") else float(re.sub(r"\(\d+\)$", "", text)))
