@@ -153,7 +153,13 @@ int runCalculation(ReaderMode mode, const std::filesystem::path& inputPath,
     // for a reader who looks while the run is still going.
     std::string report;
     if (!status.ok()) {
-        report = status.message() + "\n";
+        // What the reader left out or changed often explains a later failure (a file whose
+        // labels name no element has no distance at all), so it stands first here too.
+        if (result.structureRead) {
+            for (const std::string& note : structure.notes) report += note;
+            if (!structure.notes.empty()) report += '\n';
+        }
+        report += status.message() + "\n";
     } else if (status = readDistanceList(scratchFiles, distanceCount, result.entries);
                !status.ok()) {
         // The distance list is read back once, for the report and the sums.

@@ -1,5 +1,6 @@
 #include "frontend/report_summary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -68,8 +69,14 @@ std::optional<std::string> reportFailure(const std::string& report) {
     if (filled.front().starts_with(ErrorStart)) return trimBlanks(filled.front());
     bool sums = false;
     for (const std::string& line : filled) sums = sums || line == SumsHeading;
-    // A run that stopped before the sums writes only its message, in whichever wording.
-    if (!sums) return trimBlanks(filled.front());
+    // A run that stopped before the sums writes only its message, in whichever wording, after
+    // the reader's notes.
+    if (!sums) {
+        const auto message = std::find_if(filled.begin(), filled.end(), [](const std::string& l) {
+            return !l.starts_with("  Note !!!");
+        });
+        return trimBlanks(message != filled.end() ? *message : filled.front());
+    }
     if (filled.back().starts_with(ErrorStart)) return trimBlanks(filled.back());
     return std::nullopt;
 }

@@ -127,12 +127,28 @@ TEST(ValenceSummary, OccupancyAndMultiplicityWeighTheIndex) {
     EXPECT_NEAR(summary.anionValences, -4.0, 1e-12);
 }
 
-TEST(ValenceSummary, WithoutValencesItSaysSoInOneLine) {
+TEST(ValenceSummary, WithoutValencesOfBothSignsItSaysSoInOneLine) {
     SummaryFixture f;
     f.structure.sites = {Site{"Mg1"}, Site{"O1"}};
+    f.table.lines = {line("Mg", "2", "O", "2", 1.693, "a")};
+    f.contact(0, 1, 2.1);
     EXPECT_EQ(valenceSummaryText(f.structure, f.run()),
               "\n  Valence summary:\n\n  No site has a formal valence: set the charges to "
               "compare the sums with them.\n");
+    // Valences on the cations alone (read from labels such as FeT2+ beside a plain O) leave
+    // every bond out: a GII of whole valence units would say nothing about the structure.
+    f.structure.sites[0].valence = 2;
+    ValenceSummary summary = f.run();
+    EXPECT_TRUE(summary.sites.empty());
+    EXPECT_EQ(summary.gii, 0.0);
+    EXPECT_EQ(valenceSummaryText(f.structure, summary),
+              "\n  Valence summary:\n\n  Only the cations have a formal valence: set the "
+              "anions' charges too to compare the sums with them.\n");
+    f.structure.sites[0].valence = 0;
+    f.structure.sites[1].valence = -2;
+    EXPECT_EQ(valenceSummaryText(f.structure, f.run()),
+              "\n  Valence summary:\n\n  Only the anions have a formal valence: set the "
+              "cations' charges too to compare the sums with them.\n");
 }
 
 }  // namespace

@@ -507,13 +507,18 @@ def valence_summary(cell, csig, atoms, ops, lines, near):
                      "rel": 100.0 * (bvs - v) / v, "refs": ",".join(refs) or "-"})
         share = abs(site["rel"])
         site["mark"] = "**" if share > MARK_LIMITS[1] else "*" if share > MARK_LIMITS[0] else ""
+    cations = sum(s["m"] * s["g"] * s["V"] for s in sites if s["V"] > 0)
+    anions = sum(s["m"] * s["g"] * s["V"] for s in sites if s["V"] < 0)
+    if sites and (cations == 0 or anions == 0):
+        # No bond joins two ions of one sign: every sum would be 0, and the summary says so.
+        return {"sites": [], "one_sided": "cations" if cations else "anions", "gii": 0.0,
+                "ions": 0.0, "cations": cations, "anions": anions}
     counted = [s for s in sites if "missing" not in s]
     weight = sum(s["m"] * s["g"] for s in counted)
     gii = math.sqrt(sum(s["m"] * s["g"] * s["dv"] ** 2 for s in counted) / weight) \
         if weight > 0 else 0.0
-    return {"sites": sites, "gii": gii, "ions": weight,
-            "cations": sum(s["m"] * s["g"] * s["V"] for s in sites if s["V"] > 0),
-            "anions": sum(s["m"] * s["g"] * s["V"] for s in sites if s["V"] < 0)}
+    return {"sites": sites, "one_sided": None, "gii": gii, "ions": weight, "cations": cations,
+            "anions": anions}
 
 
 def parse_summary(path):
@@ -522,11 +527,14 @@ def parse_summary(path):
         lines = f.read().split("\n")
     if "  Valence summary:" not in lines:
         return None
-    summary = {"sites": [], "none": False, "gii": None, "ions": None, "cations": None,
-               "anions": None}
+    summary = {"sites": [], "none": False, "one_sided": None, "gii": None, "ions": None,
+               "cations": None, "anions": None}
     n = lines.index("  Valence summary:") + 1
     header = False
     for line in lines[n:]:
+        m = re.match(r"  Only the (cations|anions) have a formal valence", line)
+        if m:
+            summary["one_sided"] = m.group(1)
         if line.startswith("  No site has a formal valence"):
             summary["none"] = True
         elif line.startswith("  Site        V"):
@@ -568,6 +576,15 @@ def compare_summary(mine, theirs):
         print("valence summary: none in the report   DIFFERS")
         return 1
     bad = 0
+    if mine["one_sided"]:
+        ok = theirs["one_sided"] == mine["one_sided"] and not theirs["sites"]
+        print("valence summary: only the %s have a formal valence   %s"
+              % (mine["one_sided"], "ok" if ok else "DIFFERS"))
+        return 0 if ok else 1
+    if theirs["one_sided"]:
+        print("valence summary: the report says only the %s have a formal valence   DIFFERS"
+              % theirs["one_sided"])
+        return 1
     if not mine["sites"]:
         ok = theirs["none"] and not theirs["sites"]
         print("valence summary: no site has a formal valence   %s" % ("ok" if ok else "DIFFERS"))

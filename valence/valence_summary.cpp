@@ -159,11 +159,27 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
         summary.sites.push_back(std::move(site));
     }
     summary.gii = summary.ionsInCell > 0.0 ? std::sqrt(weightedSquares / summary.ionsInCell) : 0.0;
+    // Valences read from some labels only (FeT2+ beside a plain O) would give a GII of whole
+    // valence units that says nothing about the structure.
+    if (!summary.sites.empty() && (summary.cationValences == 0.0 || summary.anionValences == 0.0)) {
+        summary.onlySign = summary.cationValences != 0.0 ? 1 : -1;
+        summary.sites.clear();
+        summary.gii = 0.0;
+        summary.ionsInCell = 0.0;
+    }
     return summary;
 }
 
 std::string valenceSummaryText(const CrystalStructure& structure, const ValenceSummary& summary) {
     std::string text = "\n  Valence summary:\n\n";
+    if (summary.onlySign > 0) {
+        return text + "  Only the cations have a formal valence: set the anions' charges too to "
+                      "compare the sums with them.\n";
+    }
+    if (summary.onlySign < 0) {
+        return text + "  Only the anions have a formal valence: set the cations' charges too to "
+                      "compare the sums with them.\n";
+    }
     if (summary.sites.empty()) {
         return text +
                "  No site has a formal valence: set the charges to compare the sums with them.\n";

@@ -49,6 +49,9 @@ struct ValenceSummary {
     double ionsInCell = 0.0;         // Σ m·g over the sites in the index
     double cationValences = 0.0;     // Σ m·g·V per cell
     double anionValences = 0.0;
+    // +1 when only cations have a formal valence, -1 when only anions have one. Bonds join ions
+    // of opposite sign, so every sum would be 0: `sites` is then empty and the GII 0.
+    int onlySign = 0;
 };
 
 // The number of distinct images of `site` in one cell under `operators`.

@@ -34,6 +34,10 @@ void ResultsWindowTest::failuresAreFoundInTheReport() {
         // A failure before the sums, in a wording without "Error".
         {"  P 9 space group not found !!!\n\n", "P 9 space group not found !!!"},
         {"  Title\n  Distances\n", "Title"},
+        // The reader's notes stand before a later failure and are not it.
+        {"  Note !!!  Species labels that name no element, whose sites form no bond: Oa1.\n\n"
+         "  Error !!!  No distance entry within less then 3.500.\n\n",
+         "Error !!!  No distance entry within less then 3.500."},
         {sums + "  Error !!! Output file not found.\n\n", "Error !!! Output file not found."},
         {"\n \n", "The report is empty."},
     };

@@ -211,6 +211,17 @@ Mn 9 O 2 1.700 c 0.37
         self.assertAlmostEqual(summary["anions"], -7)
 
 
+class OneSidedValences(unittest.TestCase):
+    def test_valences_of_one_sign_give_no_sums(self):
+        cell = [4.2, 4.2, 4.2, 90, 90, 90]
+        atoms = [site("Mg1", 2, (0, 0, 0)), site("O1", 0, (0.5, 0, 0))]
+        for atom in atoms:
+            atom["V"] = check.formal_valence(atom["charge"], atom["g"], True)
+        near = check.images_near(cell, atoms, ops(["x,y,z"]), 0.5, lambda _: 2.5)
+        summary = check.valence_summary(cell, [0.0] * 6, atoms, ops(["x,y,z"]), [], near)
+        self.assertEqual((summary["sites"], summary["one_sided"]), ([], "cations"))
+
+
 class WholeReports(unittest.TestCase):
     def run_checker(self, text):
         with tempfile.TemporaryDirectory() as folder:
