@@ -300,6 +300,14 @@ TEST(TarnellProgram, JsonHoldsTheNumbersOfTheTextReport) {
     EXPECT_GT(sumsIndex, 0u);
     EXPECT_GT(summaryIndex, 0u);
 
+    // Without valences the summary has no index: null, which a script cannot take for a
+    // perfect 0.
+    const std::filesystem::path calcite = Source / "tests/data/realworld/CaCO3-calcite.cif";
+    ASSERT_EQ(runTarnell(dir, "-c '" + calcite.string() + "' out.txt -j out.json").exitStatus, 0);
+    const nlohmann::json plain = nlohmann::json::parse(readFile(dir / "out.json"));
+    EXPECT_TRUE(plain["valence_summary"]["sites"].empty());
+    EXPECT_TRUE(plain["valence_summary"]["gii"].is_null());
+
     // A failed run says so, with the report's message.
     ASSERT_EQ(runTarnell(dir, "-b missing.inp out.txt -j out.json").exitStatus, 0);
     const nlohmann::json failed = nlohmann::json::parse(readFile(dir / "out.json"));

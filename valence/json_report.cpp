@@ -227,11 +227,16 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
                   summed ? ordered_json(nullptr) : ordered_json(site.missing)},
                  {"bonds", std::move(bonds)}});
         }
-        document["valence_summary"] = {{"sites", std::move(summarySites)},
-                                       {"gii", result.summary.gii},
-                                       {"ions_in_cell", result.summary.ionsInCell},
-                                       {"cation_valences", result.summary.cationValences},
-                                       {"anion_valences", result.summary.anionValences}};
+        // Without a summary (no valences, or valences of one sign) there is no index: null,
+        // so that a script over many files does not take it for a perfect 0.
+        const bool indexed = !result.summary.sites.empty();
+        document["valence_summary"] = {
+            {"sites", std::move(summarySites)},
+            {"gii", indexed ? ordered_json(result.summary.gii) : ordered_json(nullptr)},
+            {"ions_in_cell",
+             indexed ? ordered_json(result.summary.ionsInCell) : ordered_json(nullptr)},
+            {"cation_valences", result.summary.cationValences},
+            {"anion_valences", result.summary.anionValences}};
     } else {
         document["valence_summary"] = nullptr;
     }
