@@ -35,6 +35,7 @@ struct Wording {
     const char* siteWithoutCoordinates;  // the label
     const char* labelTwice;              // the label
     const char* spaceGroupUnknown;       // the symbol and number, or what the file gives
+    const char* noSpaceGroup;            // the block that states no group at all
     // Two statements about the space group that name different groups or settings (each
     // argument says what stated it: "symbol P 21/c", "number 15").
     const char* spaceGroupContradiction;
@@ -88,6 +89,7 @@ inline constexpr Wording EngineWording{
     "  Error !!!  Species %s has no fractional coordinates.\n",
     "  Error !!!  Species label %s is used twice.\n",
     "  Error !!!  Space group %s is not known.\n",
+    "  Error !!!  Block %s gives no space group: no usable symmetry operators, symbol or number.\n",
     "  Error !!!  Space group %s and %s contradict each other.\n",
     "  Error !!!  %s is a directory, not a structure file.\n",
     "  Error !!!  %s cannot be read: %s\n",
@@ -128,6 +130,7 @@ inline constexpr Wording FrontEndWording{
     "  Species %s has no fractional coordinates !!!\n",
     "  Species label %s is used twice !!!\n",
     "  Space group %s is not known !!!\n",
+    "  Block %s gives no space group: no usable symmetry operators, symbol or number !!!\n",
     "  Space group %s and %s contradict each other !!!\n",
     "  %s is a directory, not a structure file !!!\n",
     "  %s cannot be read: %s !!!\n",

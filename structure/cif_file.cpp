@@ -284,6 +284,9 @@ Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const W
         fellBackTo("H-M symbol " + *symbol);
         return {};
     }
+    if (!numberText && !hall) {
+        return Status::failed(formatText(wording.noSpaceGroup, oneLine(block.name).c_str()));
+    }
     const NamedSetting standard = standardSetting(number.value_or(0));
     if (standard.number == 0) {
         return Status::failed(formatText(wording.spaceGroupUnknown,

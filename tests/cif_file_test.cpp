@@ -112,6 +112,8 @@ TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
          "Space group operators of P -1 and number 83 contradict each other."},
         {withSites("_space_group_name_H-M_alt 'Q 1'\n", "O1 O 0.1 0.2 0.3\n"),
          "Space group Q 1 is not known."},
+        {withSites("", "O1 O 0.1 0.2 0.3\n"),
+         "Block x gives no space group: no usable symmetry operators, symbol or number."},
     };
     for (const auto& [text, expected] : cases) {
         const Outcome o = readText(text);
