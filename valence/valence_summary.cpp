@@ -173,12 +173,14 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
 std::string valenceSummaryText(const CrystalStructure& structure, const ValenceSummary& summary) {
     std::string text = "\n  Valence summary:\n\n";
     if (summary.onlySign > 0) {
-        return text + "  Only the cations have a formal valence: set the anions' charges too to "
-                      "compare the sums with them.\n";
+        return text +
+               "  Only the cations have a formal valence: set the anions' charges too to "
+               "compare the sums with them.\n";
     }
     if (summary.onlySign < 0) {
-        return text + "  Only the anions have a formal valence: set the cations' charges too to "
-                      "compare the sums with them.\n";
+        return text +
+               "  Only the anions have a formal valence: set the cations' charges too to "
+               "compare the sums with them.\n";
     }
     if (summary.sites.empty()) {
         return text +
