@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char* SumsHeading = "  Bond valence sum:";
 constexpr const char* ErrorStart = "  Error !!!";
+constexpr const char* NoteStart = "  Note !!!";
 constexpr const char* SummaryHeading = "  Valence summary:";
 constexpr const char* SummaryColumns = "  Site ";
 
@@ -73,7 +74,7 @@ std::optional<std::string> reportFailure(const std::string& report) {
     // the reader's notes.
     if (!sums) {
         const auto message = std::find_if(filled.begin(), filled.end(), [](const std::string& l) {
-            return !l.starts_with("  Note !!!");
+            return !l.starts_with(NoteStart);
         });
         return trimBlanks(message != filled.end() ? *message : filled.front());
     }
