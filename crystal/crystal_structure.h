@@ -24,10 +24,13 @@ struct Site {
     // The oxidation state where a reader scaled `charge` by the occupancy (ICSD, CIF); 0 where
     // the charge itself is the formal valence (native file, Kestrin).
     double valence = 0.0;
+    // The chemical element, as the periodic table writes it (Fe, O), decided once by the reader;
+    // empty where the file names none (AMCSD water "Wat1"): such a site forms no bond.
+    std::string element{};
 };
 
-// The element of a site travels in its label: its first character, and the second too when that
-// is a lower-case letter (Fe1 gives Fe, O12 gives O, CA1 gives C).
+// The label rule: a label tells its element by its first character, and the second too when
+// that is a lower-case letter (Fe1 gives Fe, O12 gives O, CA1 gives C).
 inline std::string elementSymbol(const std::string& label) {
     if (label.size() > 1 && label[1] >= 'a' && label[1] <= 'z') return label.substr(0, 2);
     return label.substr(0, 1);
@@ -38,16 +41,27 @@ inline double formalValence(const Site& site) {
     return site.valence != 0.0 ? site.valence : site.charge;
 }
 
+enum class CrystalSystem {
+    Unknown = 0,
+    Triclinic,
+    Monoclinic,
+    Orthorhombic,
+    Tetragonal,
+    Trigonal,
+    Hexagonal,
+    Cubic
+};
+
 struct CrystalStructure {
     std::string title;
     std::string sgName;  // Hermann–Mauguin symbol with blanks between its parts: P 1 21/c 1
     int sgNumber = 0;
     int sgSetting = 1;
-    int crystalSystem = 0;         // 1 triclinic .. 7 cubic; set by the space-group lookup only
-    std::array<double, 6> cell{};  // a, b, c, alpha, beta, gamma
-    std::array<double, 6> cellSigma{};  // same order
-    std::string uniqueAxis;             // "a", "b", "c" for a monoclinic cell, or empty
-    std::vector<Site> sites;            // at most MaxSites, in file order
+    CrystalSystem crystalSystem = CrystalSystem::Unknown;  // set by the space-group lookup only
+    std::array<double, 6> cell{};                          // a, b, c, alpha, beta, gamma
+    std::array<double, 6> cellSigma{};                     // same order
+    std::string uniqueAxis;   // "a", "b", "c" for a monoclinic cell, or empty
+    std::vector<Site> sites;  // at most MaxSites, in file order
     // The file's own group where no record of the space-group data file describes it (an origin
     // or a cell of its own): every operator, centring included, as x,y,z triplets. Empty: the
     // group is the data file's record of sgNumber and sgSetting.

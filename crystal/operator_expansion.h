@@ -26,6 +26,16 @@ struct SymmetryOperator {
 // Operator k of the report's symmetry codes is entry k - 1.
 using OperatorTable = std::vector<SymmetryOperator>;
 
+// The image r·p + t of the fractional position p.
+inline std::array<double, 3> applyOperator(const SymmetryOperator& op,
+                                           const std::array<double, 3>& p) {
+    std::array<double, 3> v{};
+    for (int c = 0; c < 3; ++c) {
+        v[c] = op.r[c][0] * p[0] + op.r[c][1] * p[1] + op.r[c][2] * p[2] + op.t[c];
+    }
+    return v;
+}
+
 // How many operators the expansion of such a record gives (a negative line count counts as 0);
 // -1 for a centring code it does not know. Centring codes: 0, 15, 21 none; 4 A; 5 B; 6 C; 7 F;
 // 13 I; 14 R on hexagonal axes.

@@ -10,7 +10,8 @@
 #include <thread>
 
 #include "engine/calculation.h"
-#include "engine/scratch_files.h"
+#include "engine/output_file.h"
+#include "engine/run_sequence.h"
 #include "settings/text.h"
 #include "structure/structure_reader.h"
 
@@ -53,9 +54,8 @@ std::vector<std::string> outputNames(const std::vector<std::filesystem::path>& f
 }
 
 BatchRow calculate(const std::filesystem::path& file, const std::filesystem::path& report,
-                   const std::filesystem::path& json, const Settings& settings,
-                   const std::filesystem::path& workDir, const std::string& programVersion,
-                   const SharedInputs& shared) {
+                   const std::filesystem::path& json, const EngineInputs& inputs,
+                   const std::string& programVersion) {
     BatchRow row;
     row.file = file.string();
     std::string extension = file.extension().string();
@@ -65,20 +65,18 @@ BatchRow calculate(const std::filesystem::path& file, const std::filesystem::pat
         row.message = "not a structure file (.inp, .lst, .txt or .cif)";
         return row;
     }
+    const CalculationResult result = calculateFile(*mode, file, inputs);
     std::ostringstream console;  // reader notes; the report holds them too
-    CalculationResult result;
-    runCalculation(*mode, file, report, settings, workDir, console, result, shared);
-    std::ofstream out(json, std::ios::binary | std::ios::trunc);
-    out << resultJson(result, programVersion) << '\n';
-    row.written = static_cast<bool>(out.flush()) && std::filesystem::exists(report);
+    row.written = writeOutputs(result, {programVersion, file.string(), formatName(*mode)}, report,
+                               json, console) == 0;
 
     row.ok = result.status.ok();
     row.message = row.ok ? std::string() : oneLine(result.status.message());
-    if (result.structureRead) {
+    if (result.read()) {
         row.title = result.structure.title;
         row.sites = result.structure.siteCount();
     }
-    if (row.ok && result.summaryMade && !result.summary.sites.empty()) {
+    if (row.ok && result.summarised() && !result.summary.sites.empty()) {
         row.gii = formatText("%.4f", result.summary.gii);
         const SiteSummary* worst = nullptr;
         for (const SiteSummary& site : result.summary.sites) {
@@ -113,31 +111,17 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
         return 1;
     }
     const std::vector<std::string> names = outputNames(files);
-    // Read once for the whole batch; a table that cannot be read fails every run with its
+    // Read once for the whole batch; a data file that cannot be read fails every run with its
     // message, as a single run would.
-    ParameterTables tables;
-    const bool tableRead = readParameterTables(enginePaths(workDir).bvTable, settings, tables).ok();
+    const EngineInputs inputs = readEngineInputs(settings, workDir);
     std::vector<BatchRow> rows(files.size());
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
     std::mutex consoleMutex;
-    // The space-group data file is read once too; a file that cannot be read leaves every run
-    // to say so itself.
-    std::string spaceGroupData;
-    std::ifstream spgra(settingsFilePath(workDir, settings.spgraFile), std::ios::binary);
-    const bool spgraRead = spgra && static_cast<bool>(std::getline(spgra, spaceGroupData, '\0')) &&
-                           !settings.spgraFile.empty();
     const auto work = [&]() {
-        // Each thread writes its distance lists into scratch files of its own, made once.
-        const ScratchFiles scratch(workDir);
-        SharedInputs shared;
-        shared.tables = tableRead ? &tables : nullptr;
-        shared.spaceGroupData = spgraRead ? &spaceGroupData : nullptr;
-        shared.scratch = scratch.created() ? &scratch.files() : nullptr;
         for (std::size_t i = next++; i < files.size(); i = next++) {
-            rows[i] =
-                calculate(files[i], outDir / (names[i] + ".out"), outDir / (names[i] + ".json"),
-                          settings, workDir, programVersion, shared);
+            rows[i] = calculate(files[i], outDir / (names[i] + ".out"),
+                                outDir / (names[i] + ".json"), inputs, programVersion);
             const std::size_t finished = ++done;
             if (progress) {
                 const std::lock_guard<std::mutex> lock(consoleMutex);
@@ -163,9 +147,7 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
                ',' + row.gii + ',' + csvField(row.worstSite) + ',' + row.worstDeviation + ',' +
                (row.ok ? "ok" : "failed") + ',' + csvField(row.message) + '\n';
     }
-    std::ofstream summary(outDir / "summary.csv", std::ios::binary | std::ios::trunc);
-    summary << csv;
-    written = static_cast<bool>(summary.flush()) && written;
+    written = replaceFile(outDir / "summary.csv", csv) && written;
     console << formatText("  %zu files: %zu calculated, %d failed. Summary: %s\n", files.size(),
                           files.size() - static_cast<std::size_t>(failed), failed,
                           (outDir / "summary.csv").string().c_str());

@@ -4,9 +4,12 @@
 #include <fstream>
 
 #include "engine/batch.h"
+#include "engine/output_file.h"
 #include "settings/settings_file.h"
 #include "settings/text.h"
 #include "structure/structure_reader.h"
+#include "valence/json_report.h"
+#include "valence/report.h"
 
 namespace tarnell {
 
@@ -52,6 +55,27 @@ bool outputCanBeWritten(const std::filesystem::path& output) {
 }
 
 }  // namespace
+
+int writeOutputs(const CalculationResult& result, const RunDescription& run,
+                 const std::filesystem::path& report, const std::filesystem::path& json,
+                 std::ostream& console) {
+    if (result.read()) {
+        for (const std::string& note : result.structure.notes) console << note;
+    }
+    // A failure after the distance list stands at the report's end, where the user may miss it.
+    if (result.listed() && !result.status.ok()) console << result.status.message();
+    int status = 0;
+    if (!replaceFile(report, reportText(result))) {
+        console << "  Error !!! Output file not found.\n";
+        status = 1;
+    }
+    if (!json.empty() && !replaceFile(json, resultJson(result, run) + "\n")) {
+        console << formatText("  Error !!! Output file %s cannot be written.\n",
+                              printableText(json.string(), MaxPathTextLength).c_str());
+        status = 1;
+    }
+    return status;
+}
 
 Status batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files) {
     std::error_code error;
@@ -146,17 +170,11 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
             return 1;
         }
     }
-    CalculationResult result;
-    int status = runCalculation(*mode, args[2], args[3], settings, workDir, console, result);
-    if (args.size() == 6) {
-        std::ofstream json(args[5], std::ios::binary | std::ios::trunc);
-        json << resultJson(result, TARNELL_VERSION) << '\n';
-        if (!json.flush()) {
-            console << formatText("  Error !!! Output file %s cannot be written.\n",
-                                  printableText(args[5], MaxPathTextLength).c_str());
-            status = 1;
-        }
-    }
+    const ReaderMode reader = mode.value();
+    const EngineInputs inputs = readEngineInputs(settings, workDir);
+    const CalculationResult result = calculateFile(reader, args[2], inputs);
+    int status = writeOutputs(result, {TARNELL_VERSION, args[2], formatName(reader)}, args[3],
+                              args.size() == 6 ? args[5] : std::string(), console);
     console << "\n  Calculation completed !\n"
             << "\n";
     return status;

@@ -10,6 +10,7 @@
 
 #include "engine/calculation.h"
 #include "settings/status.h"
+#include "valence/json_report.h"
 
 namespace tarnell {
 
@@ -34,6 +35,13 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
 // a folder and its subfolders, or with "@list" every line of the file `list`. Appended to
 // `files`; fails with the message when a folder or a list cannot be read.
 Status batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files);
+
+// Writes the report of `result` to `report` and, when `json` is not empty, its JSON; the
+// reader's notes and a failure after the distance list go to `console` as well. 0, or 1 when an
+// output could not be written (the old file then stands as it was).
+int writeOutputs(const CalculationResult& result, const RunDescription& run,
+                 const std::filesystem::path& report, const std::filesystem::path& json,
+                 std::ostream& console);
 
 // Whether `args` ask for a batch, which never waits for a key.
 bool isBatch(const std::vector<std::string>& args);

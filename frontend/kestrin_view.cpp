@@ -21,6 +21,7 @@
 #include "frontend/results_window.h"
 #include "settings/text.h"
 #include "settings/wording.h"
+#include "structure/site_label.h"
 
 namespace tarnell {
 namespace {
@@ -425,6 +426,7 @@ bool CKestrinView::ReadForm() {
         const std::string cell =
             formatText("Atomic coordinates row %d (%s), ", row + 1, name.c_str());
         site.name = std::move(name);
+        site.element = elementOfLabel(site.name);
         take(m_siteList->CellText(row, 2), site.charge, cell + "Valence", false);
         take(m_siteList->CellText(row, 3), site.g, cell + "g", false);
         take(m_siteList->CellText(row, 4), site.x, cell + "x", true);

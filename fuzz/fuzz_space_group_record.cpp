@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     SpaceGroupRecord record;
     CrystalStructure lookedUp = structure;
-    if (readSpaceGroupRecord(path, lookedUp, record).ok()) {
+    if (findSpaceGroupRecord(readSpaceGroupData(path), lookedUp, record).ok()) {
         OperatorTable table;
         const int count =
             expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,

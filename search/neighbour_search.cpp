@@ -67,14 +67,6 @@ double nearestSquared(const Position& u, int hMin, int hMax) {
 // Far wider than any rounding difference between the two ways of computing a distance.
 constexpr double PrefilterMargin = 1e-9;
 
-Position image(const SymmetryOperator& op, const Site& site) {
-    Position v{};
-    for (int c = 0; c < 3; ++c) {
-        v[c] = op.r[c][0] * site.x + op.r[c][1] * site.y + op.r[c][2] * site.z + op.t[c];
-    }
-    return v;
-}
-
 }  // namespace
 
 std::string symmetryCode(const NeighbourImage& image) {
@@ -104,7 +96,8 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
     // Every image of every site under every operator, before any cell translation.
     std::vector<std::vector<Position>> images(sites.size());
     for (std::size_t j = 0; j < sites.size(); ++j) {
-        for (const SymmetryOperator& op : operators) images[j].push_back(image(op, sites[j]));
+        for (const SymmetryOperator& op : operators)
+            images[j].push_back(applyOperator(op, {sites[j].x, sites[j].y, sites[j].z}));
     }
 
     const double dMin = settings.dMin;

@@ -10,6 +10,12 @@ namespace tarnell {
 
 Status checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
                       const Wording& wording) {
+    return readInputFile(path, notFoundFormat, wording, nullptr);
+}
+
+Status readInputFile(const std::filesystem::path& path, const char* notFoundFormat,
+                     const Wording& wording, std::string* text) {
+    if (text != nullptr) text->clear();
     const std::string name = path.string();
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
@@ -39,6 +45,7 @@ Status checkInputFile(const std::filesystem::path& path, const char* notFoundFor
     while (in) {
         in.read(chunk.data(), chunk.size());
         const std::streamsize count = in.gcount();
+        if (text != nullptr) text->append(chunk.data(), static_cast<std::size_t>(count));
         for (std::streamsize i = 0; i < count; ++i) {
             const char c = chunk[static_cast<std::size_t>(i)];
             if (c == '\n') {

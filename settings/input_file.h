@@ -18,4 +18,8 @@ namespace tarnell {
 Status checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
                       const Wording& wording);
 
+// The same check, and the file's whole content into `text` in the same pass.
+Status readInputFile(const std::filesystem::path& path, const char* notFoundFormat,
+                     const Wording& wording, std::string* text);
+
 }  // namespace tarnell

@@ -451,7 +451,9 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         // matter to the engine.
         const auto& c = structure.cell;
         const bool rhombohedral = c[0] == c[1] && c[1] == c[2] && c[3] == c[4] && c[4] == c[5];
-        structure.sgSetting = crystalSystemOfNumber(setting.number) == 5 && rhombohedral ? 2 : 1;
+        structure.sgSetting =
+            crystalSystemOfNumber(setting.number) == CrystalSystem::Trigonal && rhombohedral ? 2
+                                                                                             : 1;
         return {};
     }
     if (setting.axes > 1) {

@@ -30,6 +30,10 @@ bool labelNamesElement(const std::string& label) {
     return !element.empty() && elementOfTypeSymbol(element) == element;
 }
 
+std::string elementOfLabel(const std::string& label) {
+    return labelNamesElement(label) ? elementSymbol(label) : std::string();
+}
+
 std::string labelWithElement(const std::string& label, const std::string& element) {
     if (element.empty() || elementSymbol(label) == element) return label;
     if (label.size() >= element.size()) {

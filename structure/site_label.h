@@ -15,6 +15,10 @@ std::string elementOfTypeSymbol(const std::string& typeSymbol);
 // site whose label names none (AMCSD water "Wat", "Oa1" of a feldspar) forms no bond.
 bool labelNamesElement(const std::string& label);
 
+// The element that the label rule reads from `label`, or empty when that is none of the
+// periodic table.
+std::string elementOfLabel(const std::string& label);
+
 // `label` made to tell `element` under the label rule: unchanged when it already does, its
 // first letters set in the element's case when they spell the element in other letters
 // (BA1 → Ba1), otherwise the element put in front (M1 of copper → CuM1). An empty element

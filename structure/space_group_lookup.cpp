@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "crystal/operator_expansion.h"
 #include "crystal/operator_text.h"
 #include "crystal/setting_transformation.h"
+#include "settings/input_file.h"
 #include "settings/line_search.h"
 #include "settings/text.h"
 #include "structure/space_group_symbol.h"
@@ -113,26 +115,29 @@ int matchingOrthorhombicSetting(const std::string& foundLine, const std::string&
 
 }  // namespace
 
-int crystalSystemOfLaueIndex(int laueIndex) {
-    if (laueIndex == 1) return 1;
-    if (laueIndex >= 2 && laueIndex <= 4) return 2;
-    if (laueIndex == 5) return 3;
-    if (laueIndex == 6 || laueIndex == 7) return 4;
-    if (laueIndex >= 8 && laueIndex <= 11) return 5;
-    if (laueIndex == 12 || laueIndex == 13) return 6;
-    if (laueIndex == 14 || laueIndex == 15) return 7;
+CrystalSystem crystalSystemOfLaueIndex(int laueIndex) {
+    if (laueIndex >= 2 && laueIndex <= 4) return CrystalSystem::Monoclinic;
+    if (laueIndex == 5) return CrystalSystem::Orthorhombic;
+    if (laueIndex == 6 || laueIndex == 7) return CrystalSystem::Tetragonal;
+    if (laueIndex >= 8 && laueIndex <= 11) return CrystalSystem::Trigonal;
+    if (laueIndex == 12 || laueIndex == 13) return CrystalSystem::Hexagonal;
+    if (laueIndex == 14 || laueIndex == 15) return CrystalSystem::Cubic;
     // Without a known system no uncertainty is copied between cell parameters.
-    return 1;
+    return CrystalSystem::Triclinic;
 }
 
-Status readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
+SpaceGroupData readSpaceGroupData(const std::filesystem::path& path) {
+    SpaceGroupData data;
+    data.path = path;
+    data.loaded = readInputFile(path, EngineWording.dataFileNotFound, EngineWording, &data.text);
+    return data;
+}
+
+Status findSpaceGroupRecord(const SpaceGroupData& data, CrystalStructure& structure,
                             SpaceGroupRecord& record) {
-    std::ifstream in(spgraFile, std::ios::binary);
-    if (!in) {
-        return Status::failed(
-            formatText(EngineWording.dataFileNotFound, spgraFile.string().c_str()));
-    }
-    return readSpaceGroupRecord(in, spgraFile, structure, record);
+    if (!data.loaded.ok()) return data.loaded;
+    std::istringstream in(data.text);
+    return readSpaceGroupRecord(in, data.path, structure, record);
 }
 
 Status readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,

@@ -30,14 +30,25 @@ struct SpaceGroupRecord {
     int centringCode() const { return groupCodes[6]; }
 };
 
-// Engine: finds the record of structure.sgNumber and structure.sgSetting, replaces sgName by the
-// record's symbol and sets crystalSystem. A record that the symmetry expansion could not take
-// whole (too many operators, an unknown centring) is refused with a message.
-Status readSpaceGroupRecord(const std::filesystem::path& spgraFile, CrystalStructure& structure,
+// The space-group data file, read once for any number of calculations.
+struct SpaceGroupData {
+    std::filesystem::path path;  // names the file in messages
+    std::string text;
+    // Failed when the file cannot be read: a calculation ends with it once its structure is read.
+    Status loaded;
+};
+
+// The data file at `path`, which must be a readable regular file; never fails itself, what went
+// wrong stands in `loaded`.
+SpaceGroupData readSpaceGroupData(const std::filesystem::path& path);
+
+// Finds the record of structure.sgNumber and structure.sgSetting, replaces sgName by the record's
+// symbol and sets crystalSystem. A record that the symmetry expansion could not take whole (too
+// many operators, an unknown centring) is refused with a message.
+Status findSpaceGroupRecord(const SpaceGroupData& data, CrystalStructure& structure,
                             SpaceGroupRecord& record);
 
-// The same from the data file's text already opened, or read once for many runs; `spgraFile`
-// names it in messages.
+// The same from a data file's text opened by the caller; `spgraFile` names it in messages.
 Status readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgraFile,
                             CrystalStructure& structure, SpaceGroupRecord& record);
 
@@ -47,8 +58,8 @@ Status readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgra
 // operator that cannot be read or more operators than the table holds.
 Status readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table);
 
-// The crystal-system code (1 triclinic .. 7 cubic) of a Laue class index.
-int crystalSystemOfLaueIndex(int laueIndex);
+// The crystal system of a Laue class index.
+CrystalSystem crystalSystemOfLaueIndex(int laueIndex);
 
 enum class SettingLookup { Monoclinic = 0, Orthorhombic = 1 };
 

@@ -264,9 +264,10 @@ bool isHeldSetting(int number, int setting) {
     return false;
 }
 
-int crystalSystemOfNumber(int number) {
-    if (number < 1 || number > 230) return 1;
-    return static_cast<int>(gemmi::crystal_system(gemmi::point_group(number))) + 1;
+CrystalSystem crystalSystemOfNumber(int number) {
+    if (number < 1 || number > 230) return CrystalSystem::Triclinic;
+    return static_cast<CrystalSystem>(
+        static_cast<int>(gemmi::crystal_system(gemmi::point_group(number))) + 1);
 }
 
 }  // namespace tarnell

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "crystal/crystal_structure.h"
 #include "crystal/matrix.h"
 
 namespace tarnell {
@@ -63,6 +64,6 @@ bool readTriplet(const std::string& text, Matrix3& rotation, std::array<double, 
 
 // The crystal-system code (1 triclinic .. 7 cubic) of a group number; 1 for an unknown number,
 // with which no cell uncertainty is copied.
-int crystalSystemOfNumber(int number);
+CrystalSystem crystalSystemOfNumber(int number);
 
 }  // namespace tarnell

@@ -116,11 +116,12 @@ Status readStructure(ReaderMode mode, const std::filesystem::path& path,
     // bonds. Blanks made "_" or a cut label can make two labels equal.
     std::set<std::string> labels;
     std::string noElement;
-    for (const Site& site : structure.sites) {
+    for (Site& site : structure.sites) {
         if (!labels.insert(site.name).second) {
             return Status::failed(formatText(wording.labelTwice, site.name.c_str()));
         }
-        if (!labelNamesElement(site.name)) noElement += (noElement.empty() ? "" : ", ") + site.name;
+        site.element = elementOfLabel(site.name);
+        if (site.element.empty()) noElement += (noElement.empty() ? "" : ", ") + site.name;
     }
     // Such a site keeps its label, and no table line can match it; said, so that the sums of
     // its neighbours, which lack its bonds, are not taken for whole ones.

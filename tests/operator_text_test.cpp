@@ -75,8 +75,10 @@ TEST(OperatorText, SpaceGroupFileRefusesAnUnreadableOperator) {
     structure.sgNumber = 2;
     SpaceGroupRecord record;
     std::string message;
-    EXPECT_EQ(test::codeOf(readSpaceGroupRecord(dir / "spgra.dat", structure, record), message),
-              -1);
+    EXPECT_EQ(
+        test::codeOf(findSpaceGroupRecord(readSpaceGroupData(dir / "spgra.dat"), structure, record),
+                     message),
+        -1);
     EXPECT_EQ(message,
               "  Error !!!  Symmetry operator \"x<y,y,z\" cannot be read: \"<\" is not "
               "part of an operator.\n");

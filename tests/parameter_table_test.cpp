@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/text.h"
 #include "tests/test_files.h"
 
 namespace tarnell {
@@ -31,10 +32,16 @@ TEST(ParameterTable, ExactElementPairsInFileOrderAndEntryNumReferences) {
     ParameterTable table;
     std::string message;
     ASSERT_EQ(test::codeOf(loadParameterTable(dir / "BVTable", table), message), 0);
-    EXPECT_EQ(bondParameterText(lookupBondParameters(table, "Fe", "O")),
-              "  Fe2+ O2-  1.7340 a  Fe3+ O2-  1.7590 a");
+    const auto text = [](const std::vector<BondParameter>& parameters) {
+        std::string all;
+        for (const BondParameter& p : parameters)
+            all += formatText(" %s %s %.4f %s", p.cationKey.c_str(), p.anionKey.c_str(), p.r0,
+                              p.reference.c_str());
+        return all;
+    };
+    EXPECT_EQ(text(lookupBondParameters(table, "Fe", "O")), " Fe2+ O2- 1.7340 a Fe3+ O2- 1.7590 a");
     // F matches only lines whose first field is F, not Fe.
-    EXPECT_EQ(bondParameterText(lookupBondParameters(table, "F", "O")), "  F9+  O2-  1.1000 b");
+    EXPECT_EQ(text(lookupBondParameters(table, "F", "O")), " F9+ O2- 1.1000 b");
     EXPECT_FALSE(hasBondParameters(table, "O", "Fe"));
     EXPECT_FALSE(hasBondParameters(table, "Fe", "S"));
 

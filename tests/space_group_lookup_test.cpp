@@ -114,7 +114,7 @@ TEST(SpaceGroupRecord, RecordOfNumberAndSettingOrAClearRefusal) {
     const auto read = [&](const std::filesystem::path& file, int number, int setting) {
         s.sgNumber = number;
         s.sgSetting = setting;
-        return test::codeOf(readSpaceGroupRecord(file, s, record), message);
+        return test::codeOf(findSpaceGroupRecord(readSpaceGroupData(file), s, record), message);
     };
     ASSERT_EQ(read(Shipped / "spgra.dat", 14, 2), 0) << message;
     EXPECT_EQ(s.sgName, "P 1 21/n 1");
@@ -125,10 +125,10 @@ TEST(SpaceGroupRecord, RecordOfNumberAndSettingOrAClearRefusal) {
     EXPECT_EQ(s.sgName, "P 1 21/c 1 (from file)");
 
     ASSERT_EQ(read(dir / "spgra.dat", 99, 1), 0) << message;
-    EXPECT_EQ(s.crystalSystem, 4);
+    EXPECT_EQ(s.crystalSystem, CrystalSystem::Tetragonal);
     EXPECT_TRUE(record.operatorTexts.empty());
     ASSERT_EQ(read(dir / "spgra.dat", 2, 1), 0) << message;
-    EXPECT_EQ(s.crystalSystem, 1);  // nothing copied between cell parameters
+    EXPECT_EQ(s.crystalSystem, CrystalSystem::Triclinic);  // nothing copied between cell parameters
     EXPECT_EQ(read(dir / "spgra.dat", 98, 1), -1);
     EXPECT_EQ(message, "  Error !!!   Space group 98 setting 1 has an unknown centring code 9.\n");
     EXPECT_EQ(read(dir / "spgra.dat", 230, 1), -1);

@@ -1,5 +1,6 @@
 #include "tests/test_files.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -42,12 +43,11 @@ std::string shippedSettings() {
     return readFile(std::filesystem::path(TARNELL_SOURCE_DIR) / "data" / "Tarnell.ini");
 }
 
-std::vector<std::string> scratchFilesIn(const std::filesystem::path& dir) {
+std::vector<std::string> fileNamesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("ftemp1-", 0) == 0 || name.rfind("ftemp2-", 0) == 0) names.push_back(name);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
 }
 

@@ -28,8 +28,8 @@ private:
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
 
-// The names of the files in `dir` that an engine run makes for itself and must remove.
-std::vector<std::string> scratchFilesIn(const std::filesystem::path& dir);
+// The names of the files and folders in `dir`, sorted.
+std::vector<std::string> fileNamesIn(const std::filesystem::path& dir);
 
 // A status in the engine's terms: its code, 0 or -1, with `message` set to what it says.
 inline int codeOf(const Status& status, std::string& message) {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "tests/test_files.h"
+#include "valence/report.h"
 
 namespace tarnell {
 namespace {
@@ -21,7 +22,7 @@ SymmetryOperator inversion() {
     return o;
 }
 
-ParameterLine line(const char* cation, const char* cv, const char* anion, const char* av, double r0,
+ParameterLine line(const char* cation, int cv, const char* anion, int av, double r0,
                    const char* reference, double b = 0.0) {
     return ParameterLine{cation, cv, anion, av, r0, reference, b};
 }
@@ -31,17 +32,33 @@ ParameterLine line(const char* cation, const char* cv, const char* anion, const 
 struct SummaryFixture {
     CrystalStructure structure;
     OperatorTable operators{identity()};
-    std::vector<IonContact> contacts;
+    std::vector<Bond> contacts;
     ParameterTable table;
 
     SummaryFixture() { structure.cell = {10, 10, 10, 90, 90, 90}; }
 
     void contact(int i, int j, double d, double sigma = 0.0, double x = -1.0) {
         const double at = x >= 0 ? x : 0.01 * static_cast<double>(contacts.size() + 1);
-        contacts.push_back({i, j, {at, 0.3, 0.3}, d, sigma});
+        Bond bond;
+        bond.centre = i;
+        bond.neighbour = j;
+        bond.position = {at, 0.3, 0.3};
+        bond.d = d;
+        bond.sigma = sigma;
+        contacts.push_back(bond);
     }
     ValenceSummary run(double bvB = 0.37) {
+        for (Site& site : structure.sites) site.element = elementSymbol(site.name);
         return summariseValences(structure, operators, contacts, table, bvB);
+    }
+    // The summary as the report ends with it.
+    std::string text() {
+        CalculationResult result;
+        result.structure = structure;
+        result.summary = run();
+        result.stage = CalculationStage::Summarised;
+        const std::string report = reportText(result);
+        return report.substr(report.find("\n  Valence summary:"));
     }
 };
 
@@ -50,9 +67,8 @@ TEST(ValenceSummary, EachBondTakesTheFirstLineOfBothValencesWithItsOwnB) {
     f.structure.sites = {Site{"Fe1", 1, 0.5, 0.5, 0.5, 0, 0, 0, 3},
                          Site{"O1", 1, 0, 0, 0, 0, 0, 0, -2}};
     // In table order: a line of Fe2+, then two of Fe3+; the first Fe3+ line has b = 0.40.
-    f.table.lines = {line("Fe", "2", "O", "2", 1.734, "a"),
-                     line("Fe", "3", "O", "2", 1.70, "bs", 0.40),
-                     line("Fe", "3", "O", "2", 1.759, "a")};
+    f.table.lines = {line("Fe", 2, "O", 2, 1.734, "a"), line("Fe", 3, "O", 2, 1.70, "bs", 0.40),
+                     line("Fe", 3, "O", 2, 1.759, "a")};
     for (int n = 0; n < 5; ++n) f.contact(0, 1, 2.0, 0.002);
     for (int n = 0; n < 4; ++n) f.contact(1, 0, 2.0, 0.002);
     const ValenceSummary summary = f.run();
@@ -76,7 +92,7 @@ TEST(ValenceSummary, UnspecifiedValenceServesAndMissingParametersLeaveTheSiteOut
     f.structure.sites = {
         Site{"Ag1", 1, 0, 0, 0, 0, 0, 0, 1}, Site{"Br1", 1, 0.5, 0, 0, 0, 0, 0, -1},
         Site{"Fe1", 1, 0.5, 0.5, 0, 0, 0, 0, 3}, Site{"P1", 1, 0, 0.5, 0, 0, 0, 0, -3}};
-    f.table.lines = {line("Ag", "9", "Br", "1", 2.22, "b")};
+    f.table.lines = {line("Ag", 9, "Br", 1, 2.22, "b")};
     f.contact(0, 1, 2.22);
     f.contact(1, 0, 2.22);
     f.contact(2, 3, 2.4);
@@ -92,7 +108,7 @@ TEST(ValenceSummary, UnspecifiedValenceServesAndMissingParametersLeaveTheSiteOut
     // The charge balance counts every ion with a valence.
     EXPECT_NEAR(summary.cationValences, 4.0, 1e-12);
     EXPECT_NEAR(summary.anionValences, -4.0, 1e-12);
-    const std::string text = valenceSummaryText(f.structure, summary);
+    const std::string text = f.text();
     EXPECT_NE(text.find("  Fe1      3.00  no parameters for Fe3+ \u2013 P3-\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("  P1      -3.00    0.0000  0.0000   0   3.0000   -100.0  -  **\n"),
@@ -107,7 +123,7 @@ TEST(ValenceSummary, OccupancyAndMultiplicityWeighTheIndex) {
     f.structure.sites = {Site{"Mg1", 0.6, 0, 0, 0, 0, 0, 0, 1.2, 0, 2},
                          Site{"Fe1", 0.4, 0, 0, 0, 0, 0, 0, 0.8, 0, 2},
                          Site{"O1", 1, 0.2, 0.1, 0.1, 0, 0, 0, -2}};
-    f.table.lines = {line("Mg", "2", "O", "2", 1.693, "a"), line("Fe", "2", "O", "2", 1.734, "a")};
+    f.table.lines = {line("Mg", 2, "O", 2, 1.693, "a"), line("Fe", 2, "O", 2, 1.734, "a")};
     // O1 sees Mg1 and Fe1 on one position, at their r0: 0.6 + 0.4 = 1 v.u. from one position.
     f.contact(2, 0, 1.693, 0.0, 0.0);
     f.contact(2, 1, 1.734, 0.0, 0.0);
@@ -130,9 +146,9 @@ TEST(ValenceSummary, OccupancyAndMultiplicityWeighTheIndex) {
 TEST(ValenceSummary, WithoutValencesOfBothSignsItSaysSoInOneLine) {
     SummaryFixture f;
     f.structure.sites = {Site{"Mg1"}, Site{"O1"}};
-    f.table.lines = {line("Mg", "2", "O", "2", 1.693, "a")};
+    f.table.lines = {line("Mg", 2, "O", 2, 1.693, "a")};
     f.contact(0, 1, 2.1);
-    EXPECT_EQ(valenceSummaryText(f.structure, f.run()),
+    EXPECT_EQ(f.text(),
               "\n  Valence summary:\n\n  No site has a formal valence: set the charges to "
               "compare the sums with them.\n");
     // Valences on the cations alone (read from labels such as FeT2+ beside a plain O) leave
@@ -141,12 +157,12 @@ TEST(ValenceSummary, WithoutValencesOfBothSignsItSaysSoInOneLine) {
     ValenceSummary summary = f.run();
     EXPECT_TRUE(summary.sites.empty());
     EXPECT_EQ(summary.gii, 0.0);
-    EXPECT_EQ(valenceSummaryText(f.structure, summary),
+    EXPECT_EQ(f.text(),
               "\n  Valence summary:\n\n  Only the cations have a formal valence: set the "
               "anions' charges too to compare the sums with them.\n");
     f.structure.sites[0].valence = 0;
     f.structure.sites[1].valence = -2;
-    EXPECT_EQ(valenceSummaryText(f.structure, f.run()),
+    EXPECT_EQ(f.text(),
               "\n  Valence summary:\n\n  Only the anions have a formal valence: set the "
               "cations' charges too to compare the sums with them.\n");
 }

@@ -345,9 +345,9 @@ void checkReadBack(const std::filesystem::path& path, const Selection& selection
     for (std::size_t i = 0; i < table.lines.size(); ++i) {
         const tarnell::ParameterLine& line = table.lines[i];
         const Row& row = selection.rows[i];
-        if (line.cation != row.cation || line.cationValence != row.cationValence ||
-            line.anion != row.anion || line.anionValence != row.anionValence || line.r0 != row.r0 ||
-            line.reference != row.reference || line.b != row.b)
+        if (line.cation != row.cation || std::to_string(line.cationValence) != row.cationValence ||
+            line.anion != row.anion || std::to_string(line.anionValence) != row.anionValence ||
+            line.r0 != row.r0 || line.reference != row.reference || line.b != row.b)
             fail("read back: the engine reads \"" + dataLine(row) + "\" differently");
     }
     std::vector<std::string> entries;

@@ -261,7 +261,7 @@ Record makeRecord(const Setting& setting) {
                         setting.number, setting.setting, expanded, ops.order()));
 
     record.laueIndex = laueIndexOf(setting, ops);
-    record.codes[0] = tarnell::crystalSystemOfLaueIndex(record.laueIndex);
+    record.codes[0] = static_cast<int>(tarnell::crystalSystemOfLaueIndex(record.laueIndex));
     record.codes[1] = static_cast<int>(ops.sym_ops.size());
     record.codes[2] = static_cast<int>(ops.cen_ops.size());
     record.codes[6] = centringCode;

@@ -48,46 +48,27 @@ Fields parameterJson(const BondParameter& p, double s) {
     return fields;
 }
 
-Fields summaryBondJson(const SummaryBond& bond, double bvB) {
+Fields summaryBondJson(const SummaryBond& bond) {
     const ParameterLine& p = bond.parameter;
     Fields fields;
-    fields.add("cation", p.cation + p.cationValence + "+")
-        .add("anion", p.anion + p.anionValence + "-")
+    fields.add("cation", cationKey(p))
+        .add("anion", anionKey(p))
         .add("r0", p.r0)
-        .add("b", p.b > 0.0 ? p.b : bvB)
+        .add("b", bond.b)
         .add("reference", p.reference)
         .add("s", bond.s);
     return fields;
 }
 
-// The summary's bond for an entry of the distance list: the same neighbour at the same place.
-const SummaryBond* summaryBondOf(const CrystalStructure& structure, const CellGeometry& geometry,
-                                 const SiteSummary& site, const DistanceEntry& entry) {
-    for (const SummaryBond& bond : site.bonds) {
-        const Site& neighbour = structure.sites[static_cast<std::size_t>(bond.neighbour)];
-        if (neighbour.name == entry.neighbour &&
-            samePosition(geometry, bond.position, entry.neighbourPosition))
-            return &bond;
-    }
-    return nullptr;
-}
-
-// Where an entry of the distance list enters the sums: the site's sums and the bond's place
-// among its entries. Made once, so that a large list is not searched for every entry.
-struct EntrySums {
-    const SiteSums* site = nullptr;
-    std::size_t bond = 0;
-};
-
 }  // namespace
 
-std::string resultJson(const CalculationResult& result, const std::string& programVersion) {
+std::string resultJson(const CalculationResult& result, const RunDescription& run) {
     const Settings& settings = result.settings;
     const CrystalStructure& structure = result.structure;
     ordered_json document;
     document["format_version"] = JsonFormatVersion;
-    document["program"] = {{"name", "Tarnell"}, {"version", programVersion}};
-    document["input"] = {{"path", result.inputPath}, {"format", result.inputFormat}};
+    document["program"] = {{"name", "Tarnell"}, {"version", run.programVersion}};
+    document["input"] = {{"path", run.inputPath}, {"format", run.inputFormat}};
     document["settings"] = {{"bv_b", settings.bvB},   {"entry_num", settings.entryNum},
                             {"d_max", settings.dMax}, {"d_min", settings.dMin},
                             {"h_max", settings.hMax}, {"h_min", settings.hMin}};
@@ -97,8 +78,7 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
         result.status.ok()
             ? ordered_json(nullptr)
             : ordered_json(trimBlanks(message.substr(0, message.find_last_not_of('\n') + 1)));
-    if (!result.structureRead)
-        return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
+    if (!result.read()) return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
 
     document["title"] = structure.title;
     const auto& c = structure.cell;
@@ -124,7 +104,7 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
     ordered_json sites = ordered_json::array();
     for (const Site& site : structure.sites) {
         sites.push_back({{"label", site.name},
-                         {"element", elementSymbol(site.name)},
+                         {"element", site.element},
                          {"occupancy", site.g},
                          {"charge", site.charge},
                          {"valence", formalValence(site)},
@@ -134,58 +114,47 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
     }
     document["sites"] = std::move(sites);
 
-    // Which alternative sums each entry enters, and with which bond valence.
-    const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
-    std::vector<std::vector<EntrySums>> entrySums(result.entries.size());
-    for (const SiteSums& site : result.sums) {
-        for (std::size_t bond = 0; bond < site.entries.size(); ++bond) {
-            const auto n = static_cast<std::size_t>(site.entries[bond]);
-            if (n < entrySums.size()) entrySums[n].push_back({&site, bond});
-        }
-    }
-    std::vector<const SiteSummary*> summaryOf(structure.sites.size(), nullptr);
+    // The summary's bond of each bond of the list, where the summary has its centre.
+    std::vector<const SummaryBond*> summaryOf(result.bonds.size(), nullptr);
     for (const SiteSummary& site : result.summary.sites) {
-        const auto index = static_cast<std::size_t>(site.site);
-        if (index < summaryOf.size() && summaryOf[index] == nullptr) summaryOf[index] = &site;
+        for (const SummaryBond& bond : site.bonds)
+            summaryOf[static_cast<std::size_t>(bond.bond)] = &bond;
     }
+    std::vector<const SiteSums*> sumsOf(structure.sites.size(), nullptr);
+    for (const SiteSums& site : result.sums) sumsOf[static_cast<std::size_t>(site.site)] = &site;
     ordered_json distances = ordered_json::array();
-    for (std::size_t n = 0; n < result.entries.size(); ++n) {
-        const DistanceEntry& entry = result.entries[n];
+    for (std::size_t n = 0; n < result.bonds.size(); ++n) {
+        const Bond& bond = result.bonds[n];
+        if (bond.number == 0) continue;
         ordered_json alternatives = ordered_json::array();
-        int centre = -1;
-        for (const EntrySums& place : entrySums[n]) {
-            centre = place.site->site;
-            for (const AlternativeSum& sum : place.site->alternatives) {
-                alternatives.push_back(
-                    parameterJson(sum.parameters[place.bond], sum.valences[place.bond])
-                        .add("alternative", sum.number)
-                        .take());
+        if (const SiteSums* site = sumsOf[static_cast<std::size_t>(bond.centre)]) {
+            for (const AlternativeSum& sum : site->alternatives) {
+                const std::size_t k = alternativeIndex(bond, sum.number);
+                alternatives.push_back(parameterJson(bond.alternatives[k], bond.s[k])
+                                           .add("alternative", sum.number)
+                                           .take());
             }
         }
-        const SiteSummary* centreSummary =
-            centre >= 0 ? summaryOf[static_cast<std::size_t>(centre)] : nullptr;
-        const SummaryBond* inSummary =
-            centreSummary ? summaryBondOf(structure, geometry, *centreSummary, entry) : nullptr;
-        const auto& at = entry.neighbourPosition;
+        const auto& at = bond.position;
         distances.push_back(
             Fields()
-                .add("number", entry.number)
-                .add("centre", entry.centre)
-                .add("neighbour", entry.neighbour)
-                .add("code", entry.code)
+                .add("number", bond.number)
+                .add("centre", structure.sites[static_cast<std::size_t>(bond.centre)].name)
+                .add("neighbour", structure.sites[static_cast<std::size_t>(bond.neighbour)].name)
+                .add("code", trimBlanks(symmetryCode(bond.image)))
                 .add("xyz", triple(at[0], at[1], at[2]))
-                .add("d", entry.d)
-                .add("sigma_d", entry.sigma)
+                .add("d", bond.d)
+                .add("sigma_d", bond.sigma)
                 .add("alternatives", std::move(alternatives))
-                .add("summary", inSummary ? summaryBondJson(*inSummary, settings.bvB).take()
-                                          : ordered_json(nullptr))
+                .add("summary",
+                     summaryOf[n] ? summaryBondJson(*summaryOf[n]).take() : ordered_json(nullptr))
                 .take());
     }
     document["distances"] = std::move(distances);
 
     ordered_json sums = ordered_json::array();
     for (const SiteSums& site : result.sums) {
-        if (site.entries.empty()) continue;
+        if (site.bonds.empty()) continue;
         ordered_json alternatives = ordered_json::array();
         for (const AlternativeSum& sum : site.alternatives) {
             alternatives.push_back(
@@ -198,13 +167,14 @@ std::string resultJson(const CalculationResult& result, const std::string& progr
     document["sums"] = std::move(sums);
     document["references"] = result.references;
 
-    if (result.summaryMade) {
+    if (result.summarised()) {
         ordered_json summarySites = ordered_json::array();
         for (const SiteSummary& site : result.summary.sites) {
             ordered_json bonds = ordered_json::array();
-            for (const SummaryBond& bond : site.bonds) {
+            for (const SummaryBond& used : site.bonds) {
+                const Bond& bond = result.bonds[static_cast<std::size_t>(used.bond)];
                 bonds.push_back(
-                    summaryBondJson(bond, settings.bvB)
+                    summaryBondJson(used)
                         .add("neighbour",
                              structure.sites[static_cast<std::size_t>(bond.neighbour)].name)
                         .add("d", bond.d)

@@ -1,8 +1,11 @@
 #include "valence/parameter_table.h"
 
+#include <charconv>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 
 #include "settings/input_file.h"
 #include "settings/line_search.h"
@@ -11,17 +14,42 @@
 #include "settings/wording.h"
 
 namespace tarnell {
-Status loadParameterTable(const std::filesystem::path& path, ParameterTable& table) {
+namespace {
+
+std::optional<int> wholeNumber(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || at != end) return std::nullopt;
+    return value;
+}
+
+// The whole file, once: the data lines and the reference section are read from one copy.
+Status readWhole(const std::filesystem::path& path, std::string& text) {
     // An empty or unreadable table would otherwise end in "No distance entry", as if the
     // structure had no bonds.
-    if (Status step = checkInputFile(path, EngineWording.dataFileNotFound, EngineWording);
-        !step.ok()) {
-        return step;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return Status::failed(formatText(EngineWording.fileCannotBeRead, path.string().c_str()));
-    }
+    return readInputFile(path, EngineWording.dataFileNotFound, EngineWording, &text);
+}
+
+}  // namespace
+
+std::string cationKey(const ParameterLine& line) {
+    return line.cation + std::to_string(line.cationValence) + "+";
+}
+
+std::string anionKey(const ParameterLine& line) {
+    return line.anion + std::to_string(line.anionValence) + "-";
+}
+
+Status loadParameterTable(const std::filesystem::path& path, ParameterTable& table) {
+    std::string text;
+    if (Status read = readWhole(path, text); !read.ok()) return read;
+    std::istringstream in(text);
+    return loadParameterTable(in, path, table);
+}
+
+Status loadParameterTable(std::istream& in, const std::filesystem::path& path,
+                          ParameterTable& table) {
     table.lines.clear();
     std::string line;
     while (readLine(in, line)) {
@@ -31,16 +59,15 @@ Status loadParameterTable(const std::filesystem::path& path, ParameterTable& tab
         std::size_t pos = 0;
         ParameterLine entry;
         entry.cation = nextToken(line, pos);
-        entry.cationValence = nextToken(line, pos);
+        const std::optional<int> cationValence = wholeNumber(nextToken(line, pos));
         entry.anion = nextToken(line, pos);
-        entry.anionValence = nextToken(line, pos);
-        const std::string r0 = nextToken(line, pos);
+        const std::optional<int> anionValence = wholeNumber(nextToken(line, pos));
+        const std::optional<double> r0 = readReal(nextToken(line, pos));
         entry.reference = nextToken(line, pos);
-        // The reference identifier closes every alternative in the parameter list file, which
-        // is read back field by field: a line without one is not a data line.
-        const std::optional<double> r0Value = readReal(r0);
-        if (entry.reference.empty() || !r0Value) continue;
-        entry.r0 = *r0Value;
+        if (entry.reference.empty() || !r0 || !cationValence || !anionValence) continue;
+        entry.cationValence = *cationValence;
+        entry.anionValence = *anionValence;
+        entry.r0 = *r0;
         const std::optional<double> b = readReal(nextToken(line, pos));
         if (b && *b > 0.0) entry.b = *b;
         table.lines.push_back(std::move(entry));
@@ -76,19 +103,9 @@ std::vector<BondParameter> lookupBondParameters(const ParameterTable& table,
     std::vector<BondParameter> parameters;
     for (const ParameterLine& line : table.lines) {
         if (line.cation != cation || line.anion != anion) continue;
-        parameters.push_back({line.cation + line.cationValence + "+",
-                              line.anion + line.anionValence + "-", line.r0, line.reference});
+        parameters.push_back({cationKey(line), anionKey(line), line.r0, line.reference});
     }
     return parameters;
-}
-
-std::string bondParameterText(const std::vector<BondParameter>& parameters) {
-    std::string text;
-    for (const BondParameter& p : parameters) {
-        text += formatText("  %-4s %-4s %6.4lf %s", p.cationKey.c_str(), p.anionKey.c_str(), p.r0,
-                           p.reference.c_str());
-    }
-    return text;
 }
 
 Status readReferenceList(const std::filesystem::path& path, int entryNum,
@@ -97,6 +114,10 @@ Status readReferenceList(const std::filesystem::path& path, int entryNum,
     if (!in) {
         return Status::failed(formatText(EngineWording.dataFileNotFound, path.string().c_str()));
     }
+    return readReferenceList(in, entryNum, references);
+}
+
+Status readReferenceList(std::istream& in, int entryNum, std::vector<std::string>& references) {
     if (entryNum > MaxReferences) {
         return Status::failed(formatText("  Error !!! EntryNum %d is more than %d references.\n",
                                          entryNum, MaxReferences));
@@ -111,6 +132,35 @@ Status readReferenceList(const std::filesystem::path& path, int entryNum,
         references.push_back(line.size() > 3 ? line.substr(3) : std::string());
     }
     return {};
+}
+
+ParameterTables readParameterTables(const std::filesystem::path& path, const Settings& settings) {
+    std::string text;
+    if (Status read = readWhole(path, text); !read.ok()) {
+        ParameterTables tables;
+        tables.loaded = read;
+        return tables;
+    }
+    std::istringstream in(text);
+    return readParameterTables(in, path, settings);
+}
+
+ParameterTables readParameterTables(std::istream& in, const std::filesystem::path& path,
+                                    const Settings& settings) {
+    ParameterTables tables;
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    std::istringstream lines(text);
+    tables.loaded = loadParameterTable(lines, path, tables.whole);
+    if (!tables.loaded.ok()) return tables;
+    tables.window = linesWithB(tables.whole, settings.bvB);
+    if (!(settings.bvB > 0.0)) {
+        tables.referencesRead = Status::failed(
+            formatText("  Error !!! BV-B must be positive, not %g.\n", settings.bvB));
+    } else {
+        std::istringstream references(text);
+        tables.referencesRead = readReferenceList(references, settings.entryNum, tables.references);
+    }
+    return tables;
 }
 
 }  // namespace tarnell

@@ -3,17 +3,24 @@
 #include "settings/text.h"
 
 namespace tarnell {
+namespace {
 
-std::string reportText(const CrystalStructure& structure,
-                       const std::vector<std::string>& operatorTexts,
-                       const std::vector<DistanceEntry>& entries) {
+std::string notesText(const CrystalStructure& structure) {
+    std::string out;
+    for (const std::string& note : structure.notes) out += note;
+    if (!structure.notes.empty()) out += '\n';
+    return out;
+}
+
+// The crystal data, the symmetry operators and the distance list, with the empty line after it.
+std::string listText(const CalculationResult& result) {
+    const CrystalStructure& structure = result.structure;
     std::string out;
     const auto& c = structure.cell;
     const auto& s = structure.cellSigma;
     constexpr const char* CellFormat = "  %10.6lf %10.6lf %10.6lf %10.6lf %10.6lf %10.6lf\n";
     // What the reader left out or changed stands first, so that no one misses it.
-    for (const std::string& note : structure.notes) out += note;
-    if (!structure.notes.empty()) out += '\n';
+    out += notesText(structure);
     out += formatText("  Title      : %s\n", structure.title.c_str());
     out += formatText("  SG Name    : %10s\n", structure.sgName.c_str());
     out += formatText("  SG No.     : %d\n", structure.sgNumber);
@@ -29,20 +36,126 @@ std::string reportText(const CrystalStructure& structure,
                           site.sz);
     }
     out += "\n  Symmetry code:\n";
-    for (std::size_t k = 0; k < operatorTexts.size(); ++k) {
-        out += formatText("  %3d   %s\n", static_cast<int>(k + 1), operatorTexts[k].c_str());
+    for (std::size_t k = 0; k < result.operatorTexts.size(); ++k) {
+        out += formatText("  %3d   %s\n", static_cast<int>(k + 1), result.operatorTexts[k].c_str());
     }
     out +=
         "\n  Searched distance:\n"
         "    No  atom1    x        y        z      atom2 site       x        y        z  "
         "      d    sigma(d)\n";
-    for (const DistanceEntry& entry : entries) {
+    for (const Bond& bond : result.bonds) {
+        if (bond.number == 0) continue;
         out += "  ";
-        out += distanceLine(entry);
+        out += distanceLine(result, bond);
         out += '\n';
     }
     out += "\n";
     return out;
+}
+
+// The "Bond valence sum" section and the reference list.
+std::string sumsText(const CalculationResult& result) {
+    const CrystalStructure& structure = result.structure;
+    std::string text = "  Bond valence sum:\n\n";
+    for (const SiteSums& site : result.sums) {
+        if (site.bonds.empty()) continue;
+        // A site whose every alternative has a gap still shows its label, as it always has.
+        text += formatText("  %-4s:\n",
+                           structure.sites[static_cast<std::size_t>(site.site)].name.c_str());
+        for (const AlternativeSum& sum : site.alternatives) {
+            text += formatText("    %d  BVS =%7.4lf(%7.4lf)  CN =%2d   See ref. below;\n",
+                               sum.number, sum.bvs, sum.sigma, site.coordination);
+            for (int n : site.bonds) {
+                const Bond& bond = result.bonds[static_cast<std::size_t>(n)];
+                const BondParameter& p = bond.alternatives[alternativeIndex(bond, sum.number)];
+                text +=
+                    formatText("          %s (r0=%6.4lf for %-4s - %-4s)\n", p.reference.c_str(),
+                               p.r0, p.cationKey.c_str(), p.anionKey.c_str());
+            }
+            text += "\n";
+        }
+    }
+    text += "  Reference list:\n";
+    for (const std::string& reference : result.references) text += "   " + reference + "\n";
+    return text;
+}
+
+std::string summaryText(const CalculationResult& result) {
+    const CrystalStructure& structure = result.structure;
+    const ValenceSummary& summary = result.summary;
+    std::string text = "\n  Valence summary:\n\n";
+    if (summary.onlySign > 0) {
+        return text +
+               "  Only the cations have a formal valence: set the anions' charges too to "
+               "compare the sums with them.\n";
+    }
+    if (summary.onlySign < 0) {
+        return text +
+               "  Only the anions have a formal valence: set the cations' charges too to "
+               "compare the sums with them.\n";
+    }
+    if (summary.sites.empty()) {
+        return text +
+               "  No site has a formal valence: set the charges to compare the sums with them.\n";
+    }
+    text +=
+        "  V: formal valence. Bonds only between ions of opposite sign, each with the first table\n"
+        "  line for both ions' valences and that line's own b. dV = BVS - V; * |dV/V| above 10 %,\n"
+        "  ** above 20 %.\n\n"
+        "  Site        V       BVS   sigma  CN       dV  dV/V(%)  ref.\n";
+    for (const SiteSummary& site : summary.sites) {
+        const std::string& label = structure.sites[static_cast<std::size_t>(site.site)].name;
+        if (!site.missing.empty()) {
+            text += formatText("  %-6s %6.2lf  no parameters for %s\n", label.c_str(), site.valence,
+                               site.missing.c_str());
+            continue;
+        }
+        std::string references;
+        for (const std::string& reference : site.references) {
+            if (!references.empty()) references += ',';
+            references += reference;
+        }
+        if (references.empty()) references.push_back('-');
+        text += formatText("  %-6s %6.2lf %9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n", label.c_str(),
+                           site.valence, site.bvs, site.sigma, site.coordination, site.deviation,
+                           100.0 * site.relative, references.c_str(), site.mark.empty() ? "" : "  ",
+                           site.mark.c_str());
+    }
+    text += formatText("\n  GII = %.4lf v.u. over %.2lf ions in the cell\n", summary.gii,
+                       summary.ionsInCell);
+    text += formatText("  Valences per cell: cations %+.3lf, anions %+.3lf\n",
+                       summary.cationValences, summary.anionValences);
+    return text;
+}
+
+}  // namespace
+
+std::string distanceLine(const CalculationResult& result, const Bond& bond) {
+    const Site& centre = result.structure.sites[static_cast<std::size_t>(bond.centre)];
+    const Site& neighbour = result.structure.sites[static_cast<std::size_t>(bond.neighbour)];
+    const std::string code = symmetryCode(bond.image);
+    const auto& p = bond.position;
+    return formatText(
+        " %3d  %-4s % 8.5lf % 8.5lf % 8.5lf   %-4s %7s % 8.5lf % 8.5lf % 8.5lf % 8.5lf % 8.5lf",
+        bond.number, centre.name.c_str(), centre.x, centre.y, centre.z, neighbour.name.c_str(),
+        code.c_str(), p[0], p[1], p[2], bond.d, bond.sigma);
+}
+
+std::string reportText(const CalculationResult& result) {
+    const std::string failure = result.status.ok() ? std::string() : result.status.message() + "\n";
+    switch (result.stage) {
+        case CalculationStage::NotRead:
+            return failure;
+        case CalculationStage::Read:
+            // What the reader left out or changed often explains a later failure (a file whose
+            // labels name no element has no distance at all), so it stands first here too.
+            return notesText(result.structure) + failure;
+        case CalculationStage::Listed:
+            return listText(result) + failure;
+        case CalculationStage::Summarised:
+            return listText(result) + sumsText(result) + summaryText(result);
+    }
+    return failure;
 }
 
 }  // namespace tarnell

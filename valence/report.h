@@ -1,21 +1,19 @@
-// The calculation report: the one result of an engine run. After a failed phase it holds only
-// that phase's message, so the user always finds the outcome in the same file.
+// The calculation report, rendered from a calculation's result: the crystal data, the symmetry
+// operators, the distance list, the bond valence sums with the reference list and the valence
+// summary. After a failed phase it holds what was reached and that phase's message, so the
+// user always finds the outcome in the same file.
 #pragma once
 
 #include <string>
-#include <vector>
 
-#include "crystal/crystal_structure.h"
-#include "valence/distance_list.h"
+#include "valence/calculation.h"
 
 namespace tarnell {
 
-// The report up to its distance list and the empty line after it: the crystal data, the symmetry
-// operators (numbered from 1, as the symmetry codes of the distance list number them) and the
-// distance list. The sums and the valence summary follow it; a failed run's report is only its
-// message and an empty line.
-std::string reportText(const CrystalStructure& structure,
-                       const std::vector<std::string>& operatorTexts,
-                       const std::vector<DistanceEntry>& entries);
+std::string reportText(const CalculationResult& result);
+
+// One line of the distance list, without its line break: d and sigma(d) rounded to five
+// decimals here, and only here.
+std::string distanceLine(const CalculationResult& result, const Bond& bond);
 
 }  // namespace tarnell

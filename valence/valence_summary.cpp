@@ -2,23 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 #include "crystal/distance.h"
 #include "search/neighbour_search.h"
-#include "settings/numbers.h"
 #include "settings/text.h"
+#include "valence/valence_sums.h"
 
 namespace tarnell {
 namespace {
 
 // Valences in the table are whole numbers, 9 for an unspecified one; a site's may be mixed.
 constexpr double SameValence = 1e-3;
-constexpr double UnspecifiedValence = 9.0;
 
-bool valenceIs(const std::string& text, double value) {
-    const std::optional<double> read = readReal(text);
-    return read && std::fabs(*read - value) < SameValence;
+bool valenceIs(int tableValence, double value) {
+    return std::fabs(tableValence - value) < SameValence;
 }
 
 std::string valenceText(double v) {
@@ -43,8 +40,7 @@ const ParameterLine* parameterFor(const ParameterTable& table, const std::string
     }
     for (const ParameterLine& line : table.lines) {
         if (line.cation == cation && line.anion == anion &&
-            valenceIs(line.cationValence, UnspecifiedValence) &&
-            valenceIs(line.anionValence, -anionValence))
+            line.cationValence == UnspecifiedValence && valenceIs(line.anionValence, -anionValence))
             return &line;
     }
     return nullptr;
@@ -59,13 +55,7 @@ double wrapped(double v) {
 int multiplicityInCell(const CrystalStructure& structure, const Site& site,
                        const OperatorTable& operators) {
     const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
-    const auto imageOf = [&site](const SymmetryOperator& op) {
-        std::array<double, 3> v{};
-        for (int c = 0; c < 3; ++c) {
-            v[c] = op.r[c][0] * site.x + op.r[c][1] * site.y + op.r[c][2] * site.z + op.t[c];
-        }
-        return v;
-    };
+    const std::array<double, 3> own{site.x, site.y, site.z};
     const auto same = [&geometry](const std::array<double, 3>& p, const std::array<double, 3>& q) {
         const std::array<double, 3> difference{wrapped(p[0] - q[0]), wrapped(p[1] - q[1]),
                                                wrapped(p[2] - q[2])};
@@ -73,16 +63,15 @@ int multiplicityInCell(const CrystalStructure& structure, const Site& site,
     };
     // The operators form a group, so the site has as many images as the group has operators
     // per operator that leaves it in place.
-    const std::array<double, 3> own{site.x, site.y, site.z};
     std::size_t fixing = 0;
-    for (const SymmetryOperator& op : operators) fixing += same(imageOf(op), own);
+    for (const SymmetryOperator& op : operators) fixing += same(applyOperator(op, own), own);
     if (fixing > 0 && operators.size() % fixing == 0) {
         return static_cast<int>(operators.size() / fixing);
     }
     // Rounded coordinates can leave the count uneven: then the images are counted one by one.
     std::vector<std::array<double, 3>> images;
     for (const SymmetryOperator& op : operators) {
-        const std::array<double, 3> v = imageOf(op);
+        const std::array<double, 3> v = applyOperator(op, own);
         if (std::none_of(images.begin(), images.end(), [&](const auto& q) { return same(v, q); }))
             images.push_back(v);
     }
@@ -90,11 +79,16 @@ int multiplicityInCell(const CrystalStructure& structure, const Site& site,
 }
 
 ValenceSummary summariseValences(const CrystalStructure& structure, const OperatorTable& operators,
-                                 const std::vector<IonContact>& contacts,
-                                 const ParameterTable& table, double bvB) {
+                                 const std::vector<Bond>& bonds, const ParameterTable& table,
+                                 double bvB) {
     ValenceSummary summary;
     const std::vector<Site>& sites = structure.sites;
     const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
+    // The bonds of each centre, in the order of the search.
+    std::vector<std::vector<int>> bondsOf(sites.size());
+    for (std::size_t n = 0; n < bonds.size(); ++n) {
+        bondsOf[static_cast<std::size_t>(bonds[n].centre)].push_back(static_cast<int>(n));
+    }
     double weightedSquares = 0.0;
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const double v = formalValence(sites[i]);
@@ -106,47 +100,36 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
         const double ions = site.multiplicity * sites[i].g;
         (v > 0 ? summary.cationValences : summary.anionValences) += ions * v;
 
-        double squares = 0.0;
+        ValenceSum sum;
         std::vector<std::array<double, 3>> positions;
-        for (const IonContact& contact : contacts) {
-            if (contact.centre != site.site) continue;
-            const Site& other = sites[static_cast<std::size_t>(contact.neighbour)];
-            const bool centreIsCation = v > 0;
-            const Site& cation = centreIsCation ? sites[i] : other;
-            const Site& anion = centreIsCation ? other : sites[i];
-            const double cationValence = formalValence(cation);
-            const double anionValence = formalValence(anion);
-            const std::string cationElement = elementSymbol(cation.name);
-            const std::string anionElement = elementSymbol(anion.name);
-            const ParameterLine* line =
-                parameterFor(table, cationElement, cationValence, anionElement, anionValence);
+        for (int n : bondsOf[i]) {
+            const Bond& bond = bonds[static_cast<std::size_t>(n)];
+            const Site& other = sites[static_cast<std::size_t>(bond.neighbour)];
+            const double w = formalValence(other);
+            if (!((v > 0 && w < 0) || (v < 0 && w > 0))) continue;
+            const Site& cation = v > 0 ? sites[i] : other;
+            const Site& anion = v > 0 ? other : sites[i];
+            const ParameterLine* line = parameterFor(table, cation.element, formalValence(cation),
+                                                     anion.element, formalValence(anion));
             if (line == nullptr) {
                 if (site.missing.empty()) {
-                    site.missing = ionKey(cationElement, cationValence) + " \u2013 " +
-                                   ionKey(anionElement, anionValence);
+                    site.missing = ionKey(cation.element, formalValence(cation)) + " \u2013 " +
+                                   ionKey(anion.element, formalValence(anion));
                 }
                 continue;
             }
             const double b = line->b > 0.0 ? line->b : bvB;
-            SummaryBond bond{contact.neighbour,
-                             contact.position,
-                             contact.d,
-                             contact.sigma,
-                             other.g * std::exp((line->r0 - contact.d) / b),
-                             *line};
-            site.bvs += bond.s;
-            squares += (bond.s * contact.sigma / b) * (bond.s * contact.sigma / b);
+            const double s = other.g * std::exp((line->r0 - bond.d) / b);
+            sum.add(s, bond.sigma, b);
             if (std::find(site.references.begin(), site.references.end(), line->reference) ==
                 site.references.end())
                 site.references.push_back(line->reference);
-            const bool counted = std::any_of(
-                positions.begin(), positions.end(),
-                [&](const auto& p) { return samePosition(geometry, p, contact.position); });
-            if (!counted) positions.push_back(contact.position);
-            site.bonds.push_back(std::move(bond));
+            positions.push_back(bond.position);
+            site.bonds.push_back({n, *line, b, s});
         }
-        site.coordination = static_cast<int>(positions.size());
-        site.sigma = std::sqrt(squares);
+        site.bvs = sum.bvs;
+        site.coordination = coordinationNumber(geometry, positions);
+        site.sigma = sum.sigma();
         if (v < 0 && site.bvs != 0.0) site.bvs = -site.bvs;
         site.deviation = site.bvs - v;
         site.relative = site.deviation / v;
@@ -168,52 +151,6 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
         summary.ionsInCell = 0.0;
     }
     return summary;
-}
-
-std::string valenceSummaryText(const CrystalStructure& structure, const ValenceSummary& summary) {
-    std::string text = "\n  Valence summary:\n\n";
-    if (summary.onlySign > 0) {
-        return text +
-               "  Only the cations have a formal valence: set the anions' charges too to "
-               "compare the sums with them.\n";
-    }
-    if (summary.onlySign < 0) {
-        return text +
-               "  Only the anions have a formal valence: set the cations' charges too to "
-               "compare the sums with them.\n";
-    }
-    if (summary.sites.empty()) {
-        return text +
-               "  No site has a formal valence: set the charges to compare the sums with them.\n";
-    }
-    text +=
-        "  V: formal valence. Bonds only between ions of opposite sign, each with the first table\n"
-        "  line for both ions' valences and that line's own b. dV = BVS - V; * |dV/V| above 10 %,\n"
-        "  ** above 20 %.\n\n"
-        "  Site        V       BVS   sigma  CN       dV  dV/V(%)  ref.\n";
-    for (const SiteSummary& site : summary.sites) {
-        const std::string& label = structure.sites[static_cast<std::size_t>(site.site)].name;
-        if (!site.missing.empty()) {
-            text += formatText("  %-6s %6.2lf  no parameters for %s\n", label.c_str(), site.valence,
-                               site.missing.c_str());
-            continue;
-        }
-        std::string references;
-        for (const std::string& reference : site.references) {
-            if (!references.empty()) references += ',';
-            references += reference;
-        }
-        if (references.empty()) references.push_back('-');
-        text += formatText("  %-6s %6.2lf %9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n", label.c_str(),
-                           site.valence, site.bvs, site.sigma, site.coordination, site.deviation,
-                           100.0 * site.relative, references.c_str(), site.mark.empty() ? "" : "  ",
-                           site.mark.c_str());
-    }
-    text += formatText("\n  GII = %.4lf v.u. over %.2lf ions in the cell\n", summary.gii,
-                       summary.ionsInCell);
-    text += formatText("  Valences per cell: cations %+.3lf, anions %+.3lf\n",
-                       summary.cationValences, summary.anionValences);
-    return text;
 }
 
 }  // namespace tarnell

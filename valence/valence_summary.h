@@ -4,7 +4,6 @@
 // that line's own b; the global instability index sums the deviations over the cell.
 #pragma once
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,13 @@ namespace tarnell {
 inline constexpr double MarkedDeviation = 0.10;
 inline constexpr double StronglyMarkedDeviation = 0.20;
 
+// A bond as the summary uses it: the bond record, the table line for both ions' valences and
+// its bond valence with that line's own b.
 struct SummaryBond {
-    int neighbour = 0;                 // site index
-    std::array<double, 3> position{};  // of the neighbour's image
-    double d = 0.0;
-    double sigma = 0.0;
-    double s = 0.0;  // g·exp((r0 - d)/b) of the neighbour's occupancy g
+    int bond = 0;  // index into the calculation's bonds
     ParameterLine parameter;
+    double b = 0.0;  // the line's b, or BV-B where the line gives none
+    double s = 0.0;  // g·exp((r0 - d)/b) of the neighbour's occupancy g
 };
 
 struct SiteSummary {
@@ -58,11 +57,9 @@ struct ValenceSummary {
 int multiplicityInCell(const CrystalStructure& structure, const Site& site,
                        const OperatorTable& operators);
 
+// The summary of the bonds between ions of opposite formal valence among `bonds`.
 ValenceSummary summariseValences(const CrystalStructure& structure, const OperatorTable& operators,
-                                 const std::vector<IonContact>& contacts,
-                                 const ParameterTable& table, double bvB);
-
-// The summary as the report appends it after the reference list.
-std::string valenceSummaryText(const CrystalStructure& structure, const ValenceSummary& summary);
+                                 const std::vector<Bond>& bonds, const ParameterTable& table,
+                                 double bvB);
 
 }  // namespace tarnell

@@ -1,0 +1,16 @@
+// Outputs are written whole or not at all: into a new file beside the target, which replaces the
+// target only when everything reached the disk. A full disk, a killed run or a crash leave the
+// old file as it was and no half file under the final name.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace tarnell {
+
+// Writes `text` as the whole content of `path`: a temporary file in the same folder, written whole
+// and closed, then renamed over `path` (a link standing there is replaced, never followed). False,
+// with the temporary file removed and `path` untouched, when anything fails.
+bool replaceFile(const std::filesystem::path& path, const std::string& text);
+
+}  // namespace tarnell

@@ -1,0 +1,113 @@
+#include "valence/calculation.h"
+
+#include "crystal/cell_metric.h"
+#include "settings/text.h"
+#include "settings/wording.h"
+
+namespace tarnell {
+namespace {
+
+// Every phase up to the distance list; fails with the first failing phase's message.
+Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
+    CrystalStructure& structure = result.structure;
+    // A file with an origin or a cell of its own brings its operators along.
+    SpaceGroupRecord record;
+    if (!structure.symmetryOperators.empty()) {
+        if (Status group = readFileGroup(structure, record, result.operators); !group.ok())
+            return group;
+    } else {
+        if (Status group = findSpaceGroupRecord(inputs.spaceGroups, structure, record); !group.ok())
+            return group;
+        expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
+                                record.operatorTexts, record.groupCodes, result.operators);
+    }
+    copyCellUncertainties(structure);
+    result.operatorTexts = record.operatorTexts;
+    result.operatorTexts.resize(result.operators.size());
+    if (!inputs.tables.loaded.ok()) return inputs.tables.loaded;
+    // The sums give each site its bonds by index, but every list names sites by label.
+    const std::vector<Site>& sites = structure.sites;
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        for (std::size_t j = i + 1; j < sites.size(); ++j) {
+            if (sites[i].name == sites[j].name) {
+                return Status::failed(
+                    formatText("  Error !!!   Species name %s is used by two sites.\n",
+                               sites[i].name.c_str()));
+            }
+        }
+    }
+    if (Status found = findBonds(structure, result.operators, inputs.settings, inputs.tables.window,
+                                 result.bonds);
+        !found.ok())
+        return found;
+    for (const Bond& bond : result.bonds) result.listedCount += bond.number != 0;
+    if (result.listedCount == 0) {
+        return Status::failed(formatText(
+            "  Error !!!  No distance entry within less then %5.3lf.\n", inputs.settings.dMax));
+    }
+    return {};
+}
+
+}  // namespace
+
+void copyCellUncertainties(CrystalStructure& structure) {
+    auto& sigma = structure.cellSigma;
+    switch (structure.crystalSystem) {
+        case CrystalSystem::Tetragonal:
+        case CrystalSystem::Hexagonal:
+            sigma[1] = sigma[0];
+            break;
+        case CrystalSystem::Trigonal:  // hexagonal axes in setting 1, rhombohedral otherwise
+            sigma[1] = sigma[0];
+            if (structure.sgSetting != 1) {
+                sigma[2] = sigma[0];
+                sigma[4] = sigma[3];
+                sigma[5] = sigma[3];
+            }
+            break;
+        case CrystalSystem::Cubic:
+            sigma[1] = sigma[0];
+            sigma[2] = sigma[0];
+            break;
+        default:  // triclinic, monoclinic, orthorhombic: every parameter is independent
+            break;
+    }
+}
+
+CalculationResult unreadResult(Status status, const Settings& settings) {
+    CalculationResult result;
+    result.status = std::move(status);
+    result.settings = settings;
+    return result;
+}
+
+CalculationResult calculate(CrystalStructure structure, const CalculationInputs& inputs) {
+    CalculationResult result;
+    result.settings = inputs.settings;
+    // A cell that is no cell is as unreadable as a file that is no structure.
+    result.status = checkCell(structure.cell, structure.cellSigma, EngineWording);
+    if (!result.status.ok()) return result;
+    result.structure = std::move(structure);
+    result.stage = CalculationStage::Read;
+    result.status = listBonds(result, inputs);
+    if (!result.status.ok()) {
+        result.bonds.clear();
+        result.listedCount = 0;
+        return result;
+    }
+    result.stage = CalculationStage::Listed;
+    const ParameterTables& tables = inputs.tables;
+    result.status = tables.referencesRead;
+    if (result.status.ok()) {
+        result.status =
+            computeSiteSums(result.structure, result.bonds, inputs.settings.bvB, result.sums);
+    }
+    if (!result.status.ok()) return result;
+    result.references = tables.references;
+    result.summary = summariseValences(result.structure, result.operators, result.bonds,
+                                       tables.whole, inputs.settings.bvB);
+    result.stage = CalculationStage::Summarised;
+    return result;
+}
+
+}  // namespace tarnell
