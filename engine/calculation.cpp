@@ -13,17 +13,7 @@ EnginePaths enginePaths(const std::filesystem::path& workDir) {
 }
 
 const char* formatName(ReaderMode mode) {
-    switch (mode) {
-        case ReaderMode::NativeFile:
-            return "inp";
-        case ReaderMode::MorvekListing:
-            return "lst";
-        case ReaderMode::IcsdText:
-            return "txt";
-        case ReaderMode::CifFile:
-            return "cif";
-    }
-    return "";
+    return inputFormat(mode).extension;
 }
 
 EngineInputs readEngineInputs(const Settings& settings, const std::filesystem::path& workDir) {

@@ -18,9 +18,10 @@ void CKestrinView::OnFileOpen() {
     QFileDialog dialog(this, QString(), DialogFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("Input File (*.inp)"), QStringLiteral("Morvek Lst File (*.lst)"),
-         QStringLiteral("ICSD File (*.txt)"), QStringLiteral("CIF File (*.cif)")});
+    QStringList filters;
+    for (const InputFormat& format : inputFormats())
+        filters.append(QString::fromUtf8(format.dialogFilter));
+    dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(QStringLiteral("inp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
 

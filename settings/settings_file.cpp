@@ -142,6 +142,13 @@ Status readSettings(const std::filesystem::path& path, Settings& settings, Setti
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) return Status::failed(formatText(wording.fileCannotBeRead, path.string().c_str()));
+    return readSettings(in, settings, reader, keysRead);
+}
+
+Status readSettings(std::istream& in, Settings& settings, SettingsReader reader, int* keysRead) {
+    const bool engine = reader == SettingsReader::Engine;
+    const Wording& wording = engine ? EngineWording : FrontEndWording;
+    if (keysRead) *keysRead = 0;
     // The engine needs the first eight keys and takes the two paths verbatim after the "=";
     // the front end reads the editor's key too, every value trimmed.
     const int keyCount = engine ? EngineKeyCount : static_cast<int>(std::size(Keys));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <string>
 
 #include "settings/status.h"
@@ -50,6 +51,9 @@ enum class SettingsReader { Engine, FrontEnd };
 // receives how many keys were found, in their order: a key was read exactly when
 // static_cast<int>(key) < *keysRead.
 Status readSettings(const std::filesystem::path& path, Settings& settings,
+                    SettingsReader reader = SettingsReader::Engine, int* keysRead = nullptr);
+// The same from the settings' text that a caller holds.
+Status readSettings(std::istream& in, Settings& settings,
                     SettingsReader reader = SettingsReader::Engine, int* keysRead = nullptr);
 
 // A file named in the settings: a relative path is taken from the working directory; an empty

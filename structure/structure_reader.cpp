@@ -1,9 +1,10 @@
 #include "structure/structure_reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
-#include <fstream>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 #include "settings/input_file.h"
@@ -17,39 +18,40 @@
 namespace tarnell {
 namespace {
 
-Status readFormat(ReaderMode mode, std::istream& in, const std::filesystem::path& path,
-                  CrystalStructure& structure, const ReaderContext& context) {
-    switch (mode) {
-        case ReaderMode::NativeFile:
-            return readNativeFile(in, path, structure, context.wording);
-        case ReaderMode::MorvekListing:
-            return readMorvekListing(in, path, structure, context);
-        case ReaderMode::IcsdText:
-            return readIcsdText(in, path, structure, context);
-        case ReaderMode::CifFile:
-            return readCifFile(in, path, structure, context);
-        default:
-            return Status::failed(context.wording.unknownFormat);
-    }
+Status readNative(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
+                  const ReaderContext& context) {
+    return readNativeFile(in, path, structure, context.wording);
 }
 
 }  // namespace
 
+const std::vector<InputFormat>& inputFormats() {
+    static const std::vector<InputFormat> formats = {
+        {ReaderMode::NativeFile, "-b", "inp", "Input File (*.inp)", readNative},
+        {ReaderMode::MorvekListing, "-r", "lst", "Morvek Lst File (*.lst)", readMorvekListing},
+        {ReaderMode::IcsdText, "-i", "txt", "ICSD File (*.txt)", readIcsdText},
+        {ReaderMode::CifFile, "-c", "cif", "CIF File (*.cif)", readCifFile},
+    };
+    return formats;
+}
+
+const InputFormat& inputFormat(ReaderMode mode) {
+    for (const InputFormat& format : inputFormats())
+        if (format.mode == mode) return format;
+    return inputFormats().front();
+}
+
 std::optional<ReaderMode> readerModeForOption(const std::string& option) {
-    if (option == "-b") return ReaderMode::NativeFile;
-    if (option == "-r") return ReaderMode::MorvekListing;
-    if (option == "-i") return ReaderMode::IcsdText;
-    if (option == "-c") return ReaderMode::CifFile;
+    for (const InputFormat& format : inputFormats())
+        if (option == format.option) return format.mode;
     return std::nullopt;
 }
 
 std::optional<ReaderMode> readerModeForExtension(const std::string& extension) {
     std::string lower = extension;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "inp") return ReaderMode::NativeFile;
-    if (lower == "lst") return ReaderMode::MorvekListing;
-    if (lower == "txt") return ReaderMode::IcsdText;
-    if (lower == "cif") return ReaderMode::CifFile;
+    for (const InputFormat& format : inputFormats())
+        if (lower == format.extension) return format.mode;
     return std::nullopt;
 }
 
@@ -86,19 +88,33 @@ Status readStructure(ReaderMode mode, const std::filesystem::path& path,
     if (std::filesystem::is_directory(path, error)) {
         return Status::failed(formatText(wording.isDirectory, path.string().c_str()));
     }
-    if (Status checked = checkInputFile(path, wording.structureFileNotFound, wording);
-        !checked.ok()) {
-        return checked;
+    std::string text;
+    if (Status read = readInputFile(path, wording.structureFileNotFound, wording, &text);
+        !read.ok()) {
+        return read;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return Status::failed(formatText(wording.fileCannotBeRead, path.string().c_str()));
-    }
+    return readStructureText(mode, text, path, structure, context);
+}
+
+Status readStructureText(ReaderMode mode, const std::string& text,
+                         const std::filesystem::path& name, CrystalStructure& structure,
+                         const ReaderContext& context) {
+    std::istringstream in(text);
+    return readStructure(mode, in, name, structure, context);
+}
+
+Status readStructure(ReaderMode mode, std::istream& in, const std::filesystem::path& path,
+                     CrystalStructure& structure, const ReaderContext& context) {
+    const Wording& wording = context.wording;
+    structure.uniqueAxis.clear();
+    const auto format = std::find_if(inputFormats().begin(), inputFormats().end(),
+                                     [mode](const InputFormat& f) { return f.mode == mode; });
+    if (format == inputFormats().end()) return Status::failed(wording.unknownFormat);
     Status read;
     // A library that fails inside a reader (a read error of the stream, gemmi) ends the read
     // like any other failure.
     try {
-        read = readFormat(mode, in, path, structure, context);
+        read = format->read(in, path, structure, context);
     } catch (const std::exception& failure) {
         read =
             Status::failed(formatText(wording.readFailure, path.string().c_str(), failure.what()));

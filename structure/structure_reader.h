@@ -2,8 +2,10 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "crystal/crystal_structure.h"
 #include "settings/status.h"
@@ -17,6 +19,23 @@ struct ReaderContext {
     double dMax = 0.0;                  // distance limit of every site where a format has none
     std::filesystem::path sgTransFile;  // setting-transformation file for the setting lookup
 };
+
+// One input format: how the engine's command line, the file's extension, the JSON output and
+// Kestrin's Open dialog name it, and its reader. A new format is one row of inputFormats() and
+// one reader.
+struct InputFormat {
+    ReaderMode mode;
+    const char* option;     // the engine's switch: "-b"
+    const char* extension;  // without the dot, in lower case; the JSON's name of the format too
+    const char* dialogFilter;
+    // Reads an opened file; `path` names it in messages.
+    Status (*read)(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
+                   const ReaderContext& context);
+};
+
+// Every format, in the order of the engine's usage text.
+const std::vector<InputFormat>& inputFormats();
+const InputFormat& inputFormat(ReaderMode mode);
 
 // The reader of a command-line switch in the engine's style ("-b", "-r", "-i", "-c"), compared
 // exactly; none for anything else.
@@ -39,8 +58,16 @@ void tidyStructureText(CrystalStructure& structure);
 // Fills `structure` from the file at `path` and tidies its texts. Fails with one
 // message line, after which the caller discards the record. A file that is not a
 // readable regular file with lines of at most MaxLineLength is refused before any reader sees
-// it; two sites under one label are refused after their labels were tidied.
+// it; two sites under one label are refused after their labels were tidied. Every site's element
+// is decided here, once, by the label rule.
 Status readStructure(ReaderMode mode, const std::filesystem::path& path,
                      CrystalStructure& structure, const ReaderContext& context);
+
+// The same from bytes a caller holds (a stream or a text); `name` names them in messages.
+Status readStructure(ReaderMode mode, std::istream& in, const std::filesystem::path& name,
+                     CrystalStructure& structure, const ReaderContext& context);
+Status readStructureText(ReaderMode mode, const std::string& text,
+                         const std::filesystem::path& name, CrystalStructure& structure,
+                         const ReaderContext& context);
 
 }  // namespace tarnell

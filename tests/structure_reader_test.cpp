@@ -142,3 +142,36 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
 
 }  // namespace
 }  // namespace tarnell
+
+namespace tarnell {
+namespace {
+
+// A caller that holds the bytes (the Python module, a web service) gets what a file gives, for
+// every format, elements included.
+TEST(StructureReader, BytesReadAsTheFileThatHoldsThem) {
+    const ReaderContext context{EngineWording, 3.0, Source / "data/sgtrans.dat"};
+    for (const InputFormat& format : inputFormats()) {
+        const std::string extension = format.extension;
+        const std::filesystem::path file =
+            Source / "examples" /
+            (extension == "txt" ? "forsterite_pbnm_structured.txt" : "forsterite." + extension);
+        SCOPED_TRACE(file.string());
+        CrystalStructure fromFile;
+        CrystalStructure fromText;
+        ASSERT_TRUE(readStructure(format.mode, file, fromFile, context).ok());
+        ASSERT_TRUE(readStructureText(format.mode, readFile(file), file, fromText, context).ok());
+        ASSERT_EQ(fromText.sites.size(), fromFile.sites.size());
+        for (std::size_t i = 0; i < fromFile.sites.size(); ++i) {
+            EXPECT_EQ(fromText.sites[i].name, fromFile.sites[i].name);
+            EXPECT_EQ(fromText.sites[i].x, fromFile.sites[i].x);
+            EXPECT_EQ(fromText.sites[i].element, fromFile.sites[i].element);
+            EXPECT_FALSE(fromFile.sites[i].element.empty());
+        }
+        EXPECT_EQ(fromText.cell, fromFile.cell);
+        EXPECT_EQ(readerModeForOption(format.option), format.mode);
+        EXPECT_EQ(readerModeForExtension(format.extension), format.mode);
+    }
+}
+
+}  // namespace
+}  // namespace tarnell
