@@ -23,7 +23,8 @@ const std::filesystem::path Source(TARNELL_SOURCE_DIR);
 // Text from a file reaches the report, the messages and the positional scratch files.
 TEST(StructureText, TitleSymbolAndLabelsAreTidiedForReportsAndFiles) {
     const std::string longTitle(300, 't');
-    const std::string longLabel = "O" + std::string(70, '1');
+    std::string longLabel(71, '1');
+    longLabel[0] = 'O';
     const struct {
         std::string title, sgName, label;
         std::string expectedTitle, expectedSgName, expectedLabel;
