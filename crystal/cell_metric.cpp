@@ -17,17 +17,16 @@ Matrix3 metricTensor(const std::array<double, 6>& p) {
     }};
 }
 
-Status checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
-                 const Wording& wording) {
+Status checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma) {
     static constexpr std::array<const char*, 6> Names = {"a", "b", "c", "alpha", "beta", "gamma"};
     for (int i = 0; i < 3; ++i) {
         if (!(std::isfinite(cell[i]) && cell[i] > 0.0)) {
-            return Status::failed(formatText(wording.cellEdgeNotPositive, Names[i], cell[i]));
+            return Status::failed(message(MessageId::CellEdgeNotPositive, Names[i], cell[i]));
         }
     }
     for (int i = 3; i < 6; ++i) {
         if (!(cell[i] > 0.0 && cell[i] < 180.0)) {
-            return Status::failed(formatText(wording.cellAngleOutOfRange, Names[i], cell[i]));
+            return Status::failed(message(MessageId::CellAngleOutOfRange, Names[i], cell[i]));
         }
     }
     // The metric divided by a²b²c²: positive exactly when the three edges span a volume. The
@@ -37,11 +36,11 @@ Status checkCell(const std::array<double, 6>& cell, const std::array<double, 6>&
     const double cg = std::cos(cell[5] * DegToRad);
     const double volumeSquared = 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg;
     if (!(volumeSquared > 1e-8)) {
-        return Status::failed(formatText(wording.cellAnglesMakeNoCell, cell[3], cell[4], cell[5]));
+        return Status::failed(message(MessageId::CellAnglesMakeNoCell, cell[3], cell[4], cell[5]));
     }
     for (int i = 0; i < 6; ++i) {
         if (!(std::isfinite(sigma[i]) && sigma[i] >= 0.0)) {
-            return Status::failed(formatText(wording.cellSigmaInvalid, sigma[i], Names[i]));
+            return Status::failed(message(MessageId::CellSigmaInvalid, sigma[i], Names[i]));
         }
     }
     return {};

@@ -7,7 +7,6 @@
 
 #include "crystal/matrix.h"
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -25,7 +24,6 @@ Matrix3 metricTensor(const std::array<double, 6>& p);
 // degrees, and together a positive-definite metric (three angles of 170 degrees, for one, span no
 // volume); uncertainties finite and not negative. Fails with the wording's message naming the
 // first value that fails.
-Status checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma,
-                 const Wording& wording);
+Status checkCell(const std::array<double, 6>& cell, const std::array<double, 6>& sigma);
 
 }  // namespace tarnell

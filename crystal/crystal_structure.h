@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/messages.h"
+
 namespace tarnell {
 
 // The user's word for a site is "species".
@@ -66,9 +68,9 @@ struct CrystalStructure {
     // or a cell of its own): every operator, centring included, as x,y,z triplets. Empty: the
     // group is the data file's record of sgNumber and sgSetting.
     std::vector<std::string> symmetryOperators;
-    // What the reader left out or changed on the way, one message line each, for the console and
-    // the top of the report.
-    std::vector<std::string> notes;
+    // What the reader left out or changed on the way, one message each, for the console, the top
+    // of the report and Kestrin.
+    std::vector<Message> notes;
 
     int siteCount() const { return static_cast<int>(sites.size()); }
 };

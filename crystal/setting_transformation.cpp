@@ -25,13 +25,12 @@ Matrix3 orthorhombicSettingMatrix(int k) {
     return SettingMatrices[k - 1];
 }
 
-Status transformToStandardSetting(int setting, CrystalStructure& structure,
-                                  const Wording& wording) {
+Status transformToStandardSetting(int setting, CrystalStructure& structure) {
     // An edge of 0 divides the angle formulas by zero and writes NaN angles; a negative edge
     // would come back positive without a word. A NaN edge fails this test too.
     for (int i = 0; i < 3; ++i) {
         if (!(structure.cell[i] > 0.0)) {
-            return Status::failed(wording.cellNotPositive);
+            return Status::failed(MessageId::CellNotPositive);
         }
     }
 
@@ -41,7 +40,7 @@ Status transformToStandardSetting(int setting, CrystalStructure& structure,
     double determinant = 0.0;
     Matrix3 p = orthorhombicSettingMatrix(setting);
     if (invertMatrix(p, determinant, PivotTolerance) != 0) {
-        return Status::failed(wording.matrixNotPositive);
+        return Status::failed(MessageId::MatrixNotPositive);
     }
     const Matrix3 m = multiply(orthorhombicSettingMatrix(1), p);
 
@@ -49,7 +48,7 @@ Status transformToStandardSetting(int setting, CrystalStructure& structure,
     // checked too: a failure here must not write half-transformed coordinates.
     Matrix3 coordinateMatrix = transpose(m);
     if (invertMatrix(coordinateMatrix, determinant, PivotTolerance) != 0) {
-        return Status::failed(wording.matrixNotPositive);
+        return Status::failed(MessageId::MatrixNotPositive);
     }
 
     std::array<double, 3> length{};

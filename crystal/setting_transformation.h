@@ -8,7 +8,6 @@
 #include "crystal/crystal_structure.h"
 #include "crystal/matrix.h"
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -25,6 +24,6 @@ Matrix3 orthorhombicSettingMatrix(int k);
 // comes out negative gets 1 added once. Fails with the wording's message, and nothing changed,
 // for a cell edge that is not positive (cellNotPositive) or a matrix that cannot be inverted
 // (matrixNotPositive).
-Status transformToStandardSetting(int setting, CrystalStructure& structure, const Wording& wording);
+Status transformToStandardSetting(int setting, CrystalStructure& structure);
 
 }  // namespace tarnell

@@ -71,7 +71,7 @@ BatchRow calculate(const std::filesystem::path& file, const std::filesystem::pat
                                json, console) == 0;
 
     row.ok = result.status.ok();
-    row.message = row.ok ? std::string() : oneLine(result.status.message());
+    row.message = row.ok ? std::string() : oneLine(result.status.text(Program::Engine));
     if (result.read()) {
         row.title = result.structure.title;
         row.sites = result.structure.siteCount();
@@ -107,7 +107,7 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     std::error_code error;
     std::filesystem::create_directories(outDir, error);
     if (!std::filesystem::is_directory(outDir)) {
-        console << formatText("  Error !!! Folder %s cannot be made.\n", outDir.string().c_str());
+        console << messageText(message(MessageId::FolderNotMade, outDir), Program::Engine);
         return 1;
     }
     const std::vector<std::string> names = outputNames(files);
@@ -151,7 +151,8 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     console << formatText("  %zu files: %zu calculated, %d failed. Summary: %s\n", files.size(),
                           files.size() - static_cast<std::size_t>(failed), failed,
                           (outDir / "summary.csv").string().c_str());
-    if (!written) console << "  Error !!! Not every output could be written.\n";
+    if (!written)
+        console << messageText(message(MessageId::NotEveryOutputWritten), Program::Engine);
     return written ? 0 : 1;
 }
 

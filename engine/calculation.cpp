@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "settings/text.h"
-#include "settings/wording.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {
@@ -27,15 +26,15 @@ EngineInputs readEngineInputs(const Settings& settings, const std::filesystem::p
 
 CalculationResult calculateFile(ReaderMode mode, const std::filesystem::path& input,
                                 const EngineInputs& inputs) {
-    const ReaderContext context{EngineWording, inputs.settings.dMax, inputs.sgTransFile};
+    const ReaderContext context{inputs.settings.dMax, inputs.sgTransFile};
     CrystalStructure structure;
     Status status;
     // Whatever fails while reading, the message becomes the report.
     try {
         status = readStructure(mode, input, structure, context);
     } catch (const std::exception& error) {
-        status = Status::failed(
-            formatText(EngineWording.readFailure, input.string().c_str(), error.what()));
+        status =
+            Status::failed(message(MessageId::ReadFailure, input.string().c_str(), error.what()));
     }
     if (!status.ok()) return unreadResult(std::move(status), inputs.settings);
     return calculate(std::move(structure), inputs.calculationInputs());

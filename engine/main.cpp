@@ -17,7 +17,9 @@ int main(int argc, char** argv) {
         status = tarnell::runEngine(args, std::filesystem::current_path(), std::cout,
                                     tarnell::outputIsTerminal());
     } catch (const std::exception& error) {
-        std::cout << "  Error !!! " << error.what() << "\n";
+        std::cout << tarnell::messageText(
+            tarnell::message(tarnell::MessageId::Unexpected, error.what()),
+            tarnell::Program::Engine);
     }
     std::cout.flush();
     // A batch runs unattended, often over many hours; nobody is there to press a key.

@@ -60,18 +60,20 @@ int writeOutputs(const CalculationResult& result, const RunDescription& run,
                  const std::filesystem::path& report, const std::filesystem::path& json,
                  std::ostream& console) {
     if (result.read()) {
-        for (const std::string& note : result.structure.notes) console << note;
+        for (const Message& note : result.structure.notes)
+            console << messageText(note, Program::Engine);
     }
     // A failure after the distance list stands at the report's end, where the user may miss it.
-    if (result.listed() && !result.status.ok()) console << result.status.message();
+    if (result.listed() && !result.status.ok()) console << result.status.text(Program::Engine);
     int status = 0;
     if (!replaceFile(report, reportText(result))) {
-        console << "  Error !!! Output file not found.\n";
+        console << messageText(message(MessageId::OutputNotWritten), Program::Engine);
         status = 1;
     }
     if (!json.empty() && !replaceFile(json, resultJson(result, run) + "\n")) {
-        console << formatText("  Error !!! Output file %s cannot be written.\n",
-                              printableText(json.string(), MaxPathTextLength).c_str());
+        console << messageText(message(MessageId::OutputCannotBeWritten,
+                                       printableText(json.string(), MaxPathTextLength)),
+                               Program::Engine);
         status = 1;
     }
     return status;
@@ -82,8 +84,7 @@ Status batchInputs(const std::string& argument, std::vector<std::filesystem::pat
     if (argument.size() > 1 && argument[0] == '@') {
         std::ifstream list(argument.substr(1), std::ios::binary);
         if (!list) {
-            return Status::failed(
-                formatText("  Error !!! List %s cannot be read.\n", argument.c_str() + 1));
+            return Status::failed(MessageId::ListUnreadable, argument.substr(1));
         }
         std::string line;
         while (readLine(list, line)) {
@@ -105,8 +106,7 @@ Status batchInputs(const std::string& argument, std::vector<std::filesystem::pat
             found.push_back(it->path());
     }
     if (error) {
-        return Status::failed(
-            formatText("  Error !!! Folder %s cannot be read.\n", argument.c_str()));
+        return Status::failed(MessageId::FolderUnreadable, argument);
     }
     std::sort(found.begin(), found.end());
     files.insert(files.end(), found.begin(), found.end());
@@ -145,9 +145,9 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
 
     if (!settingsRead.ok()) {
         // The fixed line points at the settings file as a whole; the next one says what to fix.
-        const std::string& message = settingsRead.message();
-        console << "  Error !!! Tarnell.ini file not found.\n" << message;
-        if (!message.empty() && message.back() != '\n') console << '\n';
+        const std::string reason = settingsRead.text(Program::Engine);
+        console << messageText(message(MessageId::SettingsFailed), Program::Engine) << reason;
+        if (!reason.empty() && reason.back() != '\n') console << '\n';
         console << "Ok?\n";
         return -1;
     }
@@ -156,7 +156,7 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         std::vector<std::filesystem::path> files;
         for (auto arg = args.begin() + 3; arg != args.end(); ++arg) {
             if (Status listed = batchInputs(*arg, files); !listed.ok()) {
-                console << listed.message();
+                console << listed.text(Program::Engine);
                 return 1;
             }
         }
@@ -165,8 +165,9 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
 
     for (std::size_t output = 3; output < args.size(); output += 2) {
         if (!outputCanBeWritten(args[output])) {
-            console << formatText("  Error !!! Output file %s cannot be written.\n",
-                                  printableText(args[output], MaxPathTextLength).c_str());
+            console << messageText(message(MessageId::OutputCannotBeWritten,
+                                           printableText(args[output], MaxPathTextLength)),
+                                   Program::Engine);
             return 1;
         }
     }

@@ -66,7 +66,7 @@ void CKestrinView::OnCalculation() {
     Status saved = writeStructureFile(m_structure, m_inputPath);
     if (saved.ok()) saved = saveConditions(m_settingsPath, m_settings);
     if (!saved.ok()) {
-        ShowMessage(saved.message());
+        ShowMessage(saved.text(Program::FrontEnd));
         return;
     }
     SetHasReport(false);

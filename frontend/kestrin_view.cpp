@@ -20,7 +20,6 @@
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/results_window.h"
 #include "settings/text.h"
-#include "settings/wording.h"
 #include "structure/site_label.h"
 
 namespace tarnell {
@@ -147,7 +146,7 @@ CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink sho
     int keysRead = 0;
     const Status read =
         readSettings(m_settingsPath, m_settings, SettingsReader::FrontEnd, &keysRead);
-    if (!read.ok()) ShowMessage(read.message());
+    if (!read.ok()) ShowMessage(read.text(Program::FrontEnd));
 
     LayOutGrids();
     ShowConditions(keysRead);
@@ -406,7 +405,8 @@ bool CKestrinView::ReadForm() {
         std::string name = trimBlanks(m_siteList->CellText(row, 1).toStdString());
         if (name.empty()) break;
         if (row == MaxSites) {
-            ShowMessage(formatText(FrontEndWording.speciesExceeds, MaxSites));
+            ShowMessage(
+                messageText(message(MessageId::SpeciesExceeds, MaxSites), Program::FrontEnd));
             return false;
         }
         // A row keeps what was read for it; one typed below the sites that were read starts

@@ -1,5 +1,5 @@
 // Where Kestrin's messages go: a message box in the program, a list in the tests. The readers
-// and writers word their failures for Kestrin already (they are given its Wording).
+// and writers name their failures, which Kestrin words as its own (Program::FrontEnd).
 #pragma once
 
 #include <functional>

@@ -9,7 +9,6 @@
 #include "frontend/path_text.h"
 #include "settings/settings_file.h"
 #include "settings/text.h"
-#include "settings/wording.h"
 #include "structure/structure_reader.h"
 
 namespace tarnell {
@@ -41,7 +40,8 @@ bool CKestrinView::OpenByExtension(const std::filesystem::path& file) {
         readerModeForExtension(QFileInfo(pathText(file)).suffix().toStdString());
     if (!mode) {
         // No reader is guessed for a file that names none of the formats.
-        ShowMessage("  " + file.string() + ":\n" + FrontEndWording.unknownFormat);
+        ShowMessage("  " + file.string() + ":\n" +
+                    messageText(message(MessageId::UnknownFormat), Program::FrontEnd));
         return false;
     }
     return OpenStructureFile(*mode, file);
@@ -59,11 +59,11 @@ void CKestrinView::LoadCommandLine(const QStringList& arguments) {
 
 bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::path& file) {
     const std::filesystem::path sgTransFile = settingsFilePath(m_workDir, m_settings.sgTransFile);
-    const ReaderContext context{FrontEndWording, m_settings.dMax, sgTransFile};
+    const ReaderContext context{m_settings.dMax, sgTransFile};
     // Read aside: a file that fails leaves the form, its caption and its report as they were.
     CrystalStructure structure;
     if (const Status read = readStructure(mode, file, structure, context); !read.ok()) {
-        std::string message = read.message();
+        std::string message = read.text(Program::FrontEnd);
         // Not every reader's message names the file it is about.
         if (message.find(file.string()) == std::string::npos) {
             message = "  " + file.string() + ":\n" + message;
@@ -73,12 +73,13 @@ bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::pat
     }
     if (!LoadStructure(structure, file)) {
         ShowMessage("  " + file.string() + ":\n" +
-                    formatText(FrontEndWording.speciesExceeds, MaxSites));
+                    messageText(message(MessageId::SpeciesExceeds, MaxSites), Program::FrontEnd));
         return false;
     }
     // What the reader left out or renamed is told once, when the file is opened.
     std::string notes;
-    for (const std::string& note : structure.notes) notes += note + '\n';
+    for (const Message& note : structure.notes)
+        notes += messageText(note, Program::FrontEnd) + '\n';
     if (!notes.empty()) ShowMessage(notes);
     return true;
 }

@@ -51,7 +51,7 @@ bool CKestrinView::SaveStructure(const std::filesystem::path& file) {
         part += ".part";
         if (const Status written = writeStructureFile(m_structure, part); !written.ok()) {
             // The message is about the file the user named.
-            message = written.message();
+            message = written.text(Program::FrontEnd);
             const std::size_t at = message.find(part.string());
             if (at != std::string::npos) message.replace(at, part.string().size(), file.string());
         } else {

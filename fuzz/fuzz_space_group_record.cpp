@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const SettingLookup lookup : {SettingLookup::Monoclinic, SettingLookup::Orthorhombic}) {
         CrystalStructure resolved = structure;
         resolved.uniqueAxis = "b";
-        (void)resolveSpaceGroupSetting(lookup, resolved, path, EngineWording);
+        (void)resolveSpaceGroupSetting(lookup, resolved, path);
     }
     return 0;
 }

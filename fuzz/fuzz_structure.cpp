@@ -11,7 +11,7 @@ using namespace tarnell;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::filesystem::path path = fuzz::inputFile(data, size, "structure");
-    const ReaderContext context{EngineWording, 3.0, fuzz::sourceDir() / "data" / "sgtrans.dat"};
+    const ReaderContext context{3.0, fuzz::sourceDir() / "data" / "sgtrans.dat"};
     CrystalStructure structure;
     const Status read =
         readStructure(static_cast<ReaderMode>(FUZZ_READER_MODE), path, structure, context);
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::require(std::isfinite(value), "finite site values");
         }
     }
-    if (checkCell(structure.cell, structure.cellSigma, EngineWording).ok()) {
+    if (checkCell(structure.cell, structure.cellSigma).ok()) {
         const Matrix3 metric = metricTensor(structure.cell);
         for (const auto& row : metric) {
             for (const double value : row) fuzz::require(std::isfinite(value), "finite metric");

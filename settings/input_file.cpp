@@ -8,29 +8,27 @@
 
 namespace tarnell {
 
-Status checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
-                      const Wording& wording) {
-    return readInputFile(path, notFoundFormat, wording, nullptr);
+Status checkInputFile(const std::filesystem::path& path, MessageId notFound) {
+    return readInputFile(path, notFound, nullptr);
 }
 
-Status readInputFile(const std::filesystem::path& path, const char* notFoundFormat,
-                     const Wording& wording, std::string* text) {
+Status readInputFile(const std::filesystem::path& path, MessageId notFound, std::string* text) {
     if (text != nullptr) text->clear();
     const std::string name = path.string();
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) {
-        return Status::failed(formatText(notFoundFormat, name.c_str()));
+        return Status::failed(notFound, name);
     }
     if (error) {  // a folder on the way that may not be searched, for one
-        return Status::failed(formatText(wording.fileCannotBeRead, name.c_str()));
+        return Status::failed(message(MessageId::FileCannotBeRead, name.c_str()));
     }
     if (!std::filesystem::is_regular_file(status)) {
-        return Status::failed(formatText(wording.notRegularFile, name.c_str()));
+        return Status::failed(message(MessageId::NotRegularFile, name.c_str()));
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return Status::failed(formatText(wording.fileCannotBeRead, name.c_str()));
+        return Status::failed(message(MessageId::FileCannotBeRead, name.c_str()));
     }
 
     // A line may run one character over the limit when that character is the "\r" of a CR LF
@@ -59,11 +57,11 @@ Status readInputFile(const std::filesystem::path& path, const char* notFoundForm
             last = c;
         }
         if (tooLong()) {
-            return Status::failed(formatText(wording.lineTooLong, lineNumber, name.c_str()));
+            return Status::failed(message(MessageId::LineTooLong, lineNumber, name.c_str()));
         }
     }
     if (in.bad()) {
-        return Status::failed(formatText(wording.fileCannotBeRead, name.c_str()));
+        return Status::failed(message(MessageId::FileCannotBeRead, name.c_str()));
     }
     return {};
 }

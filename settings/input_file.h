@@ -7,19 +7,16 @@
 #include <string>
 
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
 // Done when `path` is a regular file that can be read and has no line longer than
-// MaxLineLength. Otherwise failed with one message: `notFoundFormat` (with the path) only when
+// MaxLineLength. Otherwise failed with one message: `notFound` (with the path) only when
 // nothing exists at `path`, the wording's "cannot be read", "not a regular file" or "line too
 // long" otherwise.
-Status checkInputFile(const std::filesystem::path& path, const char* notFoundFormat,
-                      const Wording& wording);
+Status checkInputFile(const std::filesystem::path& path, MessageId notFound);
 
 // The same check, and the file's whole content into `text` in the same pass.
-Status readInputFile(const std::filesystem::path& path, const char* notFoundFormat,
-                     const Wording& wording, std::string* text);
+Status readInputFile(const std::filesystem::path& path, MessageId notFound, std::string* text);
 
 }  // namespace tarnell

@@ -11,10 +11,9 @@ bool findLine(std::istream& in, std::string_view prefix, std::string& line) {
     return false;
 }
 
-Status findKeyLine(std::istream& in, std::string_view key, std::string& line,
-                   const Wording& wording) {
+Status findKeyLine(std::istream& in, std::string_view key, std::string& line) {
     if (findLine(in, key, line)) return {};
-    return Status::failed(formatText(wording.keyNotFound, std::string(key).c_str()));
+    return Status::failed(message(MessageId::KeyNotFound, std::string(key).c_str()));
 }
 
 }  // namespace tarnell

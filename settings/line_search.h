@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -17,7 +16,6 @@ bool findLine(std::istream& in, std::string_view prefix, std::string& line);
 
 // The same search; at the end of the file it fails with the wording's "not found" message
 // naming `key`.
-Status findKeyLine(std::istream& in, std::string_view key, std::string& line,
-                   const Wording& wording);
+Status findKeyLine(std::istream& in, std::string_view key, std::string& line);
 
 }  // namespace tarnell

@@ -9,7 +9,6 @@
 #include "settings/line_search.h"
 #include "settings/numbers.h"
 #include "settings/text.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 namespace {
@@ -43,8 +42,7 @@ std::string valueOf(const std::string& line) {
 
 // Every number is read whole: "0.37abc" or an empty value is no number, and no field keeps a
 // value from elsewhere.
-bool store(Settings& settings, const Key& key, const std::string& text, const Wording& wording,
-           std::string& message) {
+bool store(Settings& settings, const Key& key, const std::string& text, Message& failure) {
     const std::string value = trimBlanks(text);
     const auto real = [&](double& field) {
         const std::optional<double> number = readReal(value);
@@ -87,19 +85,19 @@ bool store(Settings& settings, const Key& key, const std::string& text, const Wo
             break;
     }
     if (!read) {
-        message = formatText(wording.settingNotNumber, key.text,
-                             printableText(value, MaxQuotedValueLength).c_str());
+        failure = message(MessageId::SettingNotNumber, key.text,
+                          printableText(value, MaxQuotedValueLength).c_str());
     }
     return read;
 }
 
 }  // namespace
 
-Status checkSettings(const Settings& settings, const Wording& wording) {
+Status checkSettings(const Settings& settings) {
     const auto outOfRange = [&](const char* key, const std::string& value,
                                 const std::string& range) {
         return Status::failed(
-            formatText(wording.settingOutOfRange, key, value.c_str(), range.c_str()));
+            message(MessageId::SettingOutOfRange, key, value.c_str(), range.c_str()));
     };
     const auto real = [](double value) { return formatText("%g", value); };
     if (!(settings.bvB > 0.0 && settings.bvB < MaxBvB)) {
@@ -132,35 +130,30 @@ Status checkSettings(const Settings& settings, const Wording& wording) {
 
 Status readSettings(const std::filesystem::path& path, Settings& settings, SettingsReader reader,
                     int* keysRead) {
-    const bool engine = reader == SettingsReader::Engine;
-    const Wording& wording = engine ? EngineWording : FrontEndWording;
     if (keysRead) *keysRead = 0;
-    if (Status checked =
-            checkInputFile(path, engine ? EngineWording.keyNotFound : "%s not found !!!", wording);
-        !checked.ok()) {
+    if (Status checked = checkInputFile(path, MessageId::SettingsFileNotFound); !checked.ok()) {
         return checked;
     }
     std::ifstream in(path, std::ios::binary);
-    if (!in) return Status::failed(formatText(wording.fileCannotBeRead, path.string().c_str()));
+    if (!in) return Status::failed(message(MessageId::FileCannotBeRead, path.string().c_str()));
     return readSettings(in, settings, reader, keysRead);
 }
 
 Status readSettings(std::istream& in, Settings& settings, SettingsReader reader, int* keysRead) {
     const bool engine = reader == SettingsReader::Engine;
-    const Wording& wording = engine ? EngineWording : FrontEndWording;
     if (keysRead) *keysRead = 0;
     // The engine needs the first eight keys and takes the two paths verbatim after the "=";
     // the front end reads the editor's key too, every value trimmed.
     const int keyCount = engine ? EngineKeyCount : static_cast<int>(std::size(Keys));
     std::string line;
-    std::string message;
+    Message failure;
     for (int k = 0; k < keyCount; ++k) {
-        if (Status found = findKeyLine(in, Keys[k].text, line, wording); !found.ok()) return found;
+        if (Status found = findKeyLine(in, Keys[k].text, line); !found.ok()) return found;
         const std::string value = engine ? valueOf(line) : trimBlanks(valueOf(line));
-        if (!store(settings, Keys[k], value, wording, message)) return Status::failed(message);
+        if (!store(settings, Keys[k], value, failure)) return Status::failed(failure);
         if (keysRead) *keysRead = k + 1;
     }
-    return checkSettings(settings, wording);
+    return checkSettings(settings);
 }
 
 Status saveConditions(const std::filesystem::path& path, const Settings& conditions) {
@@ -168,8 +161,7 @@ Status saveConditions(const std::filesystem::path& path, const Settings& conditi
     {
         std::ifstream in(path, std::ios::binary);
         if (!in) {
-            return Status::failed(
-                formatText(FrontEndWording.dataFileNotFound, path.string().c_str()));
+            return Status::failed(message(MessageId::DataFileNotFound, path.string().c_str()));
         }
         std::string line;
         while (static_cast<int>(lines.size()) < SettingsLineCount && readLine(in, line)) {
@@ -177,8 +169,7 @@ Status saveConditions(const std::filesystem::path& path, const Settings& conditi
         }
     }
     if (static_cast<int>(lines.size()) < SettingsLineCount) {
-        return Status::failed(formatText("  %s has fewer than %d lines !!!\n",
-                                         path.string().c_str(), SettingsLineCount));
+        return Status::failed(MessageId::SettingsTooShort, path, SettingsLineCount);
     }
 
     lines[5] = formatText("BV-B       =%5.3lf", conditions.bvB);
@@ -193,7 +184,7 @@ Status saveConditions(const std::filesystem::path& path, const Settings& conditi
     std::error_code error;
     const std::filesystem::path target = std::filesystem::canonical(path, error);
     if (error) {
-        return Status::failed(formatText("  %s cannot be written !!!\n", path.string().c_str()));
+        return Status::failed(MessageId::SettingsNotWritten, path);
     }
     const std::filesystem::perms mode = std::filesystem::status(target, error).permissions();
     std::filesystem::path temporary = target;
@@ -206,14 +197,13 @@ Status saveConditions(const std::filesystem::path& path, const Settings& conditi
         if (!out || error) {
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);
-            return Status::failed(
-                formatText("  %s cannot be written !!!\n", path.string().c_str()));
+            return Status::failed(MessageId::SettingsNotWritten, path);
         }
     }
     std::filesystem::rename(temporary, target, error);
     if (error) {
         std::filesystem::remove(temporary, error);
-        return Status::failed(formatText("  %s cannot be written !!!\n", path.string().c_str()));
+        return Status::failed(MessageId::SettingsNotWritten, path);
     }
     return {};
 }

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -38,7 +37,7 @@ inline constexpr std::size_t MaxQuotedValueLength = 80;
 // Done when 0 < BV-B < MaxBvB, 0 <= EntryNum <= MaxReferenceEntries, 0 < D-min < D-max and
 // -MaxCellTranslation <= H-min <= H-max <= MaxCellTranslation; otherwise failed with the
 // wording's message naming the key, its value and its range.
-Status checkSettings(const Settings& settings, const Wording& wording);
+Status checkSettings(const Settings& settings);
 
 // Who reads the settings file, which decides what is read and how failures are worded.
 // Engine: the eight keys it needs, the two paths verbatim after the "=" (leading blanks kept).

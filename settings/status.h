@@ -5,29 +5,39 @@
 #include <string>
 #include <utility>
 
+#include "settings/messages.h"
+
 namespace tarnell {
 
-// The message is already in the wording of the program that asked (each passes its Wording
-// down), so a caller passes it on as it stands: the engine into its report, Kestrin into a
-// message box. code() keeps the engine's convention of 0 for done and -1 for failed.
+// The message names what failed; the program that shows it words it (messageText), so a
+// caller passes the status on as it stands. code() keeps the engine's convention of 0 for done
+// and -1 for failed.
 class [[nodiscard]] Status {
 public:
     Status() = default;  // done
 
-    static Status failed(std::string message) {
+    static Status failed(Message message) {
         Status status;
         status.failed_ = true;
         status.message_ = std::move(message);
         return status;
     }
+    template <typename... Args>
+    static Status failed(MessageId id, const Args&... args) {
+        return failed(tarnell::message(id, args...));
+    }
 
     bool ok() const { return !failed_; }
     int code() const { return failed_ ? -1 : 0; }
-    const std::string& message() const { return message_; }
+    const Message& message() const { return message_; }
+    // The message as `program` shows it; empty when done.
+    std::string text(Program program) const {
+        return failed_ ? messageText(message_, program) : std::string();
+    }
 
 private:
     bool failed_ = false;
-    std::string message_;
+    Message message_;
 };
 
 }  // namespace tarnell

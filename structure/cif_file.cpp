@@ -186,8 +186,8 @@ std::optional<std::string> symbolOf(const cif::Block& block) {
 // The group of a read, from the first of these that the file gives and that makes one: the
 // listed operators, the Hall symbol, the H-M symbol, the number. Operators that are no group give
 // way with a note; two statements that name different groups refuse the file.
-Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const Wording& wording,
-                   GroupChoice& choice, std::vector<std::string>& notes) {
+Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, GroupChoice& choice,
+                   std::vector<Message>& notes) {
     const std::optional<std::string> symbol = symbolOf(block);
     const std::optional<std::string> hall =
         valueOf(block, {"_space_group_name_Hall", "_symmetry_space_group_name_Hall"});
@@ -201,7 +201,7 @@ Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const W
 
     const auto contradiction = [&](const std::string& first, const std::string& second) {
         return Status::failed(
-            formatText(wording.spaceGroupContradiction, first.c_str(), second.c_str()));
+            message(MessageId::SpaceGroupContradiction, first.c_str(), second.c_str()));
     };
     const std::string numberStated = number ? "number " + std::to_string(*number) : "";
     const auto symbolAllows = [&](int n) {
@@ -251,7 +251,7 @@ Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const W
     }
     const auto fellBackTo = [&](const std::string& source) {
         if (!operators.empty()) {
-            notes.push_back(formatText(wording.operatorsUnusable, why.c_str(), source.c_str()));
+            notes.push_back(message(MessageId::OperatorsUnusable, why.c_str(), source.c_str()));
         }
     };
 
@@ -278,19 +278,19 @@ Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const W
         if (named.empty()) {
             const std::string stated =
                 *symbol + (number ? " (" + std::to_string(*number) + ")" : "");
-            return Status::failed(formatText(wording.spaceGroupUnknown, stated.c_str()));
+            return Status::failed(message(MessageId::SpaceGroupUnknown, stated.c_str()));
         }
         take(named.front(), named.front().operators);
         fellBackTo("H-M symbol " + *symbol);
         return {};
     }
     if (!numberText && !hall) {
-        return Status::failed(formatText(wording.noSpaceGroup, oneLine(block.name).c_str()));
+        return Status::failed(message(MessageId::NoSpaceGroup, oneLine(block.name).c_str()));
     }
     const NamedSetting standard = standardSetting(number.value_or(0));
     if (standard.number == 0) {
-        return Status::failed(formatText(wording.spaceGroupUnknown,
-                                         oneLine(numberText.value_or(hall.value_or("?"))).c_str()));
+        return Status::failed(message(MessageId::SpaceGroupUnknown,
+                                      oneLine(numberText.value_or(hall.value_or("?"))).c_str()));
     }
     take(standard, standard.operators);
     fellBackTo(numberStated);
@@ -301,18 +301,17 @@ Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, const W
 
 Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
                    const ReaderContext& context) {
-    const Wording& wording = context.wording;
     const std::string text(std::istreambuf_iterator<char>(in), {});
     cif::Document document;
     try {
         document = cif::read_memory(text.data(), text.size(), path.string().c_str());
     } catch (const std::exception& error) {
         // gemmi names the file and the line.
-        return Status::failed(formatText(wording.cifUnreadable, error.what()));
+        return Status::failed(message(MessageId::CifUnreadable, error.what()));
     }
     cif::Block* found = blockWithSites(document);
     if (found == nullptr) {
-        return Status::failed(formatText(wording.noAtomSites, path.string().c_str()));
+        return Status::failed(message(MessageId::NoAtomSites, path.string().c_str()));
     }
     cif::Block& block = *found;
 
@@ -327,11 +326,11 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
     for (int i = 0; i < 6; ++i) {
         const std::optional<std::string> value = valueOf(block, {cellTags[i]});
         if (!value) {
-            return Status::failed(formatText(wording.noUnitCell, block.name.c_str(), cellTags[i]));
+            return Status::failed(message(MessageId::NoUnitCell, block.name.c_str(), cellTags[i]));
         }
         const std::optional<UncertainNumber> number = readUncertainNumber(*value);
         if (!number) {
-            return Status::failed(formatText(wording.badCellNumber, value->c_str()));
+            return Status::failed(message(MessageId::BadCellNumber, value->c_str()));
         }
         structure.cell[i] = number->value;
         structure.cellSigma[i] = number->sigma;
@@ -343,14 +342,13 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
          valuesOf(block, {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"})) {
         std::string reason;
         if (!readOperatorText(text, reason)) {
-            return Status::failed(formatText(wording.badOperator,
-                                             printableText(text, MaxOperatorTextLength).c_str(),
-                                             reason.c_str()));
+            return Status::failed(message(MessageId::BadOperator,
+                                          printableText(text, MaxOperatorTextLength).c_str(),
+                                          reason.c_str()));
         }
     }
     GroupChoice choice;
-    if (Status chosen = chooseGroup(block, structure.cell, wording, choice, structure.notes);
-        !chosen.ok()) {
+    if (Status chosen = chooseGroup(block, structure.cell, choice, structure.notes); !chosen.ok()) {
         return chosen;
     }
 
@@ -380,7 +378,7 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
             continue;
         }
         if (read.size() == static_cast<std::size_t>(MaxSites)) {
-            return Status::failed(formatText(wording.speciesExceeds, MaxSites));
+            return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
         }
         if (row.has2(1)) site.name = labelWithElement(site.name, elementOfTypeSymbol(type));
         // Files that label each site by its element alone repeat labels; the search and the
@@ -398,13 +396,13 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         for (int c = 0; c < 3; ++c) {
             if (!row.has2(2 + c)) {
                 return Status::failed(
-                    formatText(wording.siteWithoutCoordinates, site.name.c_str()));
+                    message(MessageId::SiteWithoutCoordinates, site.name.c_str()));
             }
             const std::string token = cif::as_string(row[2 + c]);
             const std::optional<UncertainNumber> value = readUncertainNumber(token, true);
             if (!value) {
                 return Status::failed(
-                    formatText(wording.badSiteNumber, token.c_str(), site.name.c_str()));
+                    message(MessageId::BadSiteNumber, token.c_str(), site.name.c_str()));
             }
             *coordinates[c] = value->value;
             *sigmas[c] = value->sigma;
@@ -414,7 +412,7 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
             const std::optional<UncertainNumber> occupancy = readUncertainNumber(token);
             if (!occupancy) {
                 return Status::failed(
-                    formatText(wording.badSiteNumber, token.c_str(), site.name.c_str()));
+                    message(MessageId::BadSiteNumber, token.c_str(), site.name.c_str()));
             }
             site.g = occupancy->value;
         }
@@ -428,13 +426,13 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         read.push_back(std::move(site));
     }
     if (read.empty()) {
-        return Status::failed(formatText(wording.noAtomSites, path.string().c_str()));
+        return Status::failed(message(MessageId::NoAtomSites, path.string().c_str()));
     }
     if (!dummies.empty()) {
-        structure.notes.push_back(formatText(wording.dummySitesSkipped, joined(dummies).c_str()));
+        structure.notes.push_back(message(MessageId::DummySitesSkipped, joined(dummies).c_str()));
     }
     if (!renamed.empty()) {
-        structure.notes.push_back(formatText(wording.labelsMadeUnique, joined(renamed).c_str()));
+        structure.notes.push_back(message(MessageId::LabelsMadeUnique, joined(renamed).c_str()));
     }
 
     const NamedSetting& setting = choice.setting;
@@ -457,7 +455,7 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         return {};
     }
     if (setting.axes > 1) {
-        if (Status transformed = transformToStandardSetting(setting.axes, structure, wording);
+        if (Status transformed = transformToStandardSetting(setting.axes, structure);
             !transformed.ok()) {
             return transformed;
         }

@@ -13,8 +13,6 @@
 namespace tarnell {
 namespace {
 
-constexpr const char* NotIcsdFormat = "  Not ICSD file format !!!\n";
-
 // Where the two layouts put their parts. Text columns are 0-based.
 struct Layout {
     bool older;
@@ -74,8 +72,7 @@ std::string_view cellValueText(const Layout& layout, std::string_view token) {
     return equals == std::string_view::npos ? token : token.substr(equals + 1);
 }
 
-Status readCellLine(const Layout& layout, const std::string& line, CrystalStructure& structure,
-                    const Wording& wording) {
+Status readCellLine(const Layout& layout, const std::string& line, CrystalStructure& structure) {
     std::size_t pos = 0;
     for (int word = 0; word < layout.cellWords; ++word) nextToken(line, pos);
     for (int i = 0; i < 6; ++i) {
@@ -83,7 +80,7 @@ Status readCellLine(const Layout& layout, const std::string& line, CrystalStruct
         const std::optional<UncertainNumber> number =
             readUncertainNumber(cellValueText(layout, token));
         if (!number) {
-            return Status::failed(formatText(wording.badCellNumber, token.c_str()));
+            return Status::failed(message(MessageId::BadCellNumber, token.c_str()));
         }
         structure.cell[i] = number->value;
         structure.cellSigma[i] = number->sigma;
@@ -123,8 +120,7 @@ void uniqueAxisFromAngles(CrystalStructure& structure) {
     if (axis != '\0') structure.uniqueAxis.assign(1, axis);
 }
 
-Status readAtomLine(const Layout& layout, const std::string& line, double dMax,
-                    const Wording& wording, Site& site) {
+Status readAtomLine(const Layout& layout, const std::string& line, double dMax, Site& site) {
     std::size_t pos = 0;
     const std::string element = nextToken(line, pos);
     site.name = labelWithElement(element + nextToken(line, pos), elementOfTypeSymbol(element));
@@ -135,7 +131,7 @@ Status readAtomLine(const Layout& layout, const std::string& line, double dMax,
     const std::string occupancyToken = nextToken(line, pos);
 
     const auto fail = [&](const std::string& token) {
-        return Status::failed(formatText(wording.badSiteNumber, token.c_str(), site.name.c_str()));
+        return Status::failed(message(MessageId::BadSiteNumber, token.c_str(), site.name.c_str()));
     };
     const std::optional<double> oxidationState = readReal(oxidationToken);
     if (!oxidationState) return fail(oxidationToken);
@@ -166,7 +162,6 @@ Status readAtomLine(const Layout& layout, const std::string& line, double dMax,
 
 Status readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
                     CrystalStructure& structure, const ReaderContext& context) {
-    const Wording& wording = context.wording;
     std::string line;
     const auto rewind = [&]() {
         in.clear();
@@ -181,40 +176,35 @@ Status readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
         if (findLine(in, "*data", line)) layout = &StructuredLayout;
     }
     if (layout == nullptr) {
-        return Status::failed(NotIcsdFormat);
+        return Status::failed(MessageId::NotIcsdFormat);
     }
     rewind();
 
-    if (Status found = findKeyLine(in, layout->titleMarker, line, wording); !found.ok())
-        return found;
+    if (Status found = findKeyLine(in, layout->titleMarker, line); !found.ok()) return found;
     structure.title = from(line, layout->titleColumn);
 
-    if (Status found = findKeyLine(in, layout->cellMarker, line, wording); !found.ok())
-        return found;
-    if (Status step = readCellLine(*layout, line, structure, wording); !step.ok()) return step;
+    if (Status found = findKeyLine(in, layout->cellMarker, line); !found.ok()) return found;
+    if (Status step = readCellLine(*layout, line, structure); !step.ok()) return step;
 
-    if (Status found = findKeyLine(in, layout->spaceGroupMarker, line, wording); !found.ok())
-        return found;
+    if (Status found = findKeyLine(in, layout->spaceGroupMarker, line); !found.ok()) return found;
     readSpaceGroupLine(*layout, in, line, structure);
     uniqueAxisFromAngles(structure);
 
-    if (Status found = findKeyLine(in, layout->atomMarker, line, wording); !found.ok())
-        return found;
+    if (Status found = findKeyLine(in, layout->atomMarker, line); !found.ok()) return found;
     std::vector<Site> sites;
     // An export cut short ends its atom list at the end of the file.
     while (readLine(in, line) && !endsAtomList(*layout, line)) {
         if (trimBlanks(line).empty()) continue;  // a blank line holds no atom
         if (static_cast<int>(sites.size()) == MaxSites) {
-            return Status::failed(formatText(wording.speciesExceeds, MaxSites));
+            return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
         }
         Site site;
-        if (Status step = readAtomLine(*layout, line, context.dMax, wording, site); !step.ok())
-            return step;
+        if (Status step = readAtomLine(*layout, line, context.dMax, site); !step.ok()) return step;
         sites.push_back(std::move(site));
     }
     structure.sites = std::move(sites);
 
-    return resolveSpaceGroupSymbol(structure.sgName, structure, context.sgTransFile, wording);
+    return resolveSpaceGroupSymbol(structure.sgName, structure, context.sgTransFile);
 }
 
 }  // namespace tarnell

@@ -75,23 +75,22 @@ std::optional<double> readSigma(const std::string& token) {
 
 Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
                          CrystalStructure& structure, const ReaderContext& context) {
-    std::string message;
-    const Wording& wording = context.wording;
+    Message failure;
     std::string line;
     const auto nextLine = [&]() {
         if (readLine(in, line)) return true;
-        message = formatText(wording.fileIncomplete, path.string().c_str());
+        failure = message(MessageId::FileIncomplete, path.string().c_str());
         return false;
     };
 
-    if (Status found = findKeyLine(in, PhaseMarker, line, wording); !found.ok()) return found;
+    if (Status found = findKeyLine(in, PhaseMarker, line); !found.ok()) return found;
     structure.title = afterLastColon(line);
 
-    if (Status found = findKeyLine(in, SpaceGroupMarker, line, wording); !found.ok()) return found;
+    if (Status found = findKeyLine(in, SpaceGroupMarker, line); !found.ok()) return found;
     readSpaceGroupLine(line, structure);
 
-    if (Status found = findKeyLine(in, CellMarker, line, wording); !found.ok()) return found;
-    if (!nextLine()) return Status::failed(message);
+    if (Status found = findKeyLine(in, CellMarker, line); !found.ok()) return found;
+    if (!nextLine()) return Status::failed(failure);
     // The cell values, and on the next line their uncertainties ("-" for a fixed parameter).
     const auto readSix = [&](std::array<double, 6>& values, auto read) {
         std::size_t pos = 0;
@@ -99,7 +98,7 @@ Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
             const std::string token = nextToken(line, pos);
             const std::optional<double> number = read(token);
             if (!number) {
-                message = formatText(wording.badCellNumber, token.c_str());
+                failure = message(MessageId::BadCellNumber, token.c_str());
                 return false;
             }
             value = *number;
@@ -109,18 +108,18 @@ Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
     std::array<double, 6> cell{};
     std::array<double, 6> cellSigma{};
     if (!readSix(cell, [](const std::string& t) { return readReal(t); }))
-        return Status::failed(message);
-    if (!nextLine()) return Status::failed(message);
-    if (!readSix(cellSigma, readSigma)) return Status::failed(message);
+        return Status::failed(failure);
+    if (!nextLine()) return Status::failed(failure);
+    if (!readSix(cellSigma, readSigma)) return Status::failed(failure);
     structure.cell = cell;
     structure.cellSigma = cellSigma;
 
-    if (Status found = findKeyLine(in, SiteMarker, line, wording); !found.ok()) return found;
+    if (Status found = findKeyLine(in, SiteMarker, line); !found.ok()) return found;
     std::vector<Site> sites;
     // The site list ends at the first empty line; a listing may end right after its last site.
     while (readLine(in, line) && !trimBlanks(line).empty()) {
         if (static_cast<int>(sites.size()) == MaxSites) {
-            return Status::failed(formatText(wording.speciesExceeds, MaxSites));
+            return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
         }
         Site site;
         std::size_t pos = 0;
@@ -131,23 +130,23 @@ Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
                 value = *number;
                 return true;
             }
-            message = formatText(wording.badSiteNumber, token.c_str(), site.name.c_str());
+            failure = message(MessageId::BadSiteNumber, token.c_str(), site.name.c_str());
             return false;
         };
         nextToken(line, pos);  // number of equivalent positions
-        if (!readNumber(nextToken(line, pos), site.g, readReal)) return Status::failed(message);
+        if (!readNumber(nextToken(line, pos), site.g, readReal)) return Status::failed(failure);
         nextToken(line, pos);  // multiplicity times occupancy
         for (double* coordinate : {&site.x, &site.y, &site.z}) {
             if (!readNumber(nextToken(line, pos), *coordinate, readReal))
-                return Status::failed(message);
+                return Status::failed(failure);
         }
 
-        if (!nextLine()) return Status::failed(message);
+        if (!nextLine()) return Status::failed(failure);
         pos = 0;
         for (int skipped = 0; skipped < 3; ++skipped) nextToken(line, pos);
         for (double* sigma : {&site.sx, &site.sy, &site.sz}) {
             if (!readNumber(nextToken(line, pos), *sigma, readSigma))
-                return Status::failed(message);
+                return Status::failed(failure);
         }
         site.charge = 0.0;
         site.dLimit = context.dMax;
@@ -155,7 +154,7 @@ Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
     }
     structure.sites = std::move(sites);
     // A listing in P b n m axes is converted like an ICSD export in them.
-    return checkNamedSetting(NamedSettingUse::Adopt, structure, wording);
+    return checkNamedSetting(NamedSettingUse::Adopt, structure);
 }
 
 }  // namespace tarnell

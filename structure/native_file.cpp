@@ -26,8 +26,8 @@ bool hasLineBreak(const std::string& text) {
 }  // namespace
 
 Status readNativeFile(std::istream& in, const std::filesystem::path& path,
-                      CrystalStructure& structure, const Wording& wording) {
-    std::string message;  // what the step that failed says
+                      CrystalStructure& structure) {
+    Message failure;  // what the step that failed says
     const std::string name = path.string();
     std::string line;
     int lineNumber = 0;
@@ -36,7 +36,7 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
     const auto next = [&]() {
         ++lineNumber;
         if (readLine(in, line)) return true;
-        message = formatText(wording.fileIncomplete, name.c_str());
+        failure = message(MessageId::FileIncomplete, name.c_str());
         return false;
     };
     // The format is positional: a line with a value too few or too many is a file out of step
@@ -51,12 +51,12 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
         }
         if (tokens.size() == labels + values) return true;
         const std::size_t found = tokens.size() > labels ? tokens.size() - labels : 0;
-        message = formatText(wording.valueCountInLine, lineNumber, name.c_str(),
-                             static_cast<int>(found), static_cast<int>(values));
+        failure = message(MessageId::ValueCountInLine, lineNumber, name.c_str(),
+                          static_cast<int>(found), static_cast<int>(values));
         return false;
     };
     const auto badNumber = [&](const std::string& token) {
-        message = formatText(wording.badNumberInLine, token.c_str(), lineNumber, name.c_str());
+        failure = message(MessageId::BadNumberInLine, token.c_str(), lineNumber, name.c_str());
         return false;
     };
     const auto reals = [&](std::size_t labels, std::vector<double*> fields) {
@@ -81,40 +81,40 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
     };
 
     CrystalStructure read = structure;
-    if (!next() || !next()) return Status::failed(message);
+    if (!next() || !next()) return Status::failed(failure);
     read.title = line;
-    if (!next() || !next()) return Status::failed(message);
+    if (!next() || !next()) return Status::failed(failure);
     read.sgName = line;
     if (!next() || !next() || !integers({&read.sgNumber, &read.sgSetting}))
-        return Status::failed(message);
+        return Status::failed(failure);
     auto& c = read.cell;
     if (!next() || !next() || !reals(0, {&c[0], &c[1], &c[2], &c[3], &c[4], &c[5]}))
-        return Status::failed(message);
+        return Status::failed(failure);
     auto& s = read.cellSigma;
     if (!next() || !reals(0, {&s[0], &s[1], &s[2], &s[3], &s[4], &s[5]}))
-        return Status::failed(message);
+        return Status::failed(failure);
     int siteCount = 0;
-    if (!next() || !next() || !integers({&siteCount})) return Status::failed(message);
+    if (!next() || !next() || !integers({&siteCount})) return Status::failed(failure);
     if (siteCount < 0) {
         badNumber(trimBlanks(line));
-        return Status::failed(message);
+        return Status::failed(failure);
     }
     if (siteCount > MaxSites) {
-        return Status::failed(formatText(wording.speciesExceeds, MaxSites));
+        return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
     }
-    if (!next()) return Status::failed(message);
+    if (!next()) return Status::failed(failure);
 
     std::vector<Site> sites;
     sites.reserve(static_cast<std::size_t>(siteCount));
     for (int i = 0; i < siteCount; ++i) {
         Site site;
-        if (!next()) return Status::failed(message);
+        if (!next()) return Status::failed(failure);
         std::size_t pos = 0;
         site.name = nextToken(line, pos);
         if (!reals(1, {&site.g, &site.x, &site.y, &site.z, &site.charge, &site.dLimit})) {
-            return Status::failed(message);
+            return Status::failed(failure);
         }
-        if (!next() || !reals(0, {&site.sx, &site.sy, &site.sz})) return Status::failed(message);
+        if (!next() || !reals(0, {&site.sx, &site.sy, &site.sz})) return Status::failed(failure);
         sites.push_back(std::move(site));
     }
     read.sites = std::move(sites);
@@ -123,13 +123,13 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
     read.symmetryOperators.clear();
     if (readLine(in, line) && startsWith(line, OperatorsHeader)) {
         int count = 0;
-        if (!next() || !integers({&count})) return Status::failed(message);
+        if (!next() || !integers({&count})) return Status::failed(failure);
         if (count < 0 || count > MaxOperators) {
             badNumber(trimBlanks(line));
-            return Status::failed(message);
+            return Status::failed(failure);
         }
         for (int i = 0; i < count; ++i) {
-            if (!next()) return Status::failed(message);
+            if (!next()) return Status::failed(failure);
             read.symmetryOperators.push_back(trimBlanks(line));
         }
         structure = std::move(read);
@@ -137,7 +137,7 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
     }
     // Coordinates in one setting cannot be told from those in another: a symbol that names
     // another setting than number and setting leaves the file ambiguous.
-    if (Status named = checkNamedSetting(NamedSettingUse::Refuse, read, wording); !named.ok()) {
+    if (Status named = checkNamedSetting(NamedSettingUse::Refuse, read); !named.ok()) {
         return named;
     }
     structure = std::move(read);
@@ -146,22 +146,20 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
 
 Status writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path) {
     if (structure.siteCount() > MaxSites) {
-        return Status::failed(formatText(FrontEndWording.speciesExceeds, MaxSites));
+        return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
     }
     if (hasLineBreak(structure.title) || hasLineBreak(structure.sgName)) {
-        return Status::failed("  Title and space group name must each be one line !!!\n");
+        return Status::failed(MessageId::TitleNotOneLine);
     }
     for (const Site& site : structure.sites) {
         if (site.name.empty() || hasBlank(site.name)) {
-            return Status::failed(formatText(
-                "  Species name \"%s\" must be one word without blanks !!!\n", site.name.c_str()));
+            return Status::failed(MessageId::LabelNotOneWord, site.name);
         }
     }
 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) {
-        return Status::failed(
-            formatText("  %s file cannot be created !!!\n", path.string().c_str()));
+        return Status::failed(MessageId::FileNotCreated, path);
     }
     const auto& c = structure.cell;
     const auto& s = structure.cellSigma;
@@ -188,8 +186,7 @@ Status writeStructureFile(const CrystalStructure& structure, const std::filesyst
     }
     out.close();
     if (!out) {
-        return Status::failed(
-            formatText("  %s file cannot be written !!!\n", path.string().c_str()));
+        return Status::failed(MessageId::FileNotWritten, path);
     }
     return {};
 }

@@ -9,7 +9,6 @@
 
 #include "crystal/crystal_structure.h"
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -18,7 +17,7 @@ namespace tarnell {
 // too on more than MaxSites sites and on a file that ends before its last site; the record is
 // changed only on success.
 Status readNativeFile(std::istream& in, const std::filesystem::path& path,
-                      CrystalStructure& structure, const Wording& wording);
+                      CrystalStructure& structure);
 
 // Writes the record with every real rounded to five decimals. Refuses a record that the reader
 // could not give back as it stands (a site name with blanks, a title on two lines).

@@ -129,7 +129,7 @@ CrystalSystem crystalSystemOfLaueIndex(int laueIndex) {
 SpaceGroupData readSpaceGroupData(const std::filesystem::path& path) {
     SpaceGroupData data;
     data.path = path;
-    data.loaded = readInputFile(path, EngineWording.dataFileNotFound, EngineWording, &data.text);
+    data.loaded = readInputFile(path, MessageId::DataFileNotFound, &data.text);
     return data;
 }
 
@@ -167,30 +167,25 @@ Status readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgra
             found.operatorTexts.push_back(line);
         }
         if (!complete) {
-            return Status::failed(
-                formatText(EngineWording.fileIncomplete, spgraFile.string().c_str()));
+            return Status::failed(message(MessageId::FileIncomplete, spgraFile.string().c_str()));
         }
         for (const std::string& text : found.operatorTexts) {
             std::string reason;
             if (!readOperatorText(text, reason)) {
-                return Status::failed(formatText(EngineWording.badOperator,
-                                                 printableText(text, MaxOperatorTextLength).c_str(),
-                                                 reason.c_str()));
+                return Status::failed(message(MessageId::BadOperator,
+                                              printableText(text, MaxOperatorTextLength).c_str(),
+                                              reason.c_str()));
             }
         }
         const int expanded =
             expandedOperatorCount(lineCount, found.centrosymmetricFlag, found.centringCode());
         if (expanded < 0) {
-            return Status::failed(
-                formatText("  Error !!!   Space group %d setting %d has an unknown centring "
-                           "code %d.\n",
-                           number, setting, found.centringCode()));
+            return Status::failed(MessageId::UnknownCentring, number, setting,
+                                  found.centringCode());
         }
         if (expanded > MaxOperators) {
-            return Status::failed(
-                formatText("  Error !!!   Space group %d setting %d expands to %d "
-                           "operators, more than %d.\n",
-                           number, setting, expanded, MaxOperators));
+            return Status::failed(MessageId::RecordExpandsTooFar, number, setting, expanded,
+                                  MaxOperators);
         }
 
         structure.sgName = header.size() > 18 ? header.substr(18) : std::string();
@@ -198,24 +193,20 @@ Status readSpaceGroupRecord(std::istream& in, const std::filesystem::path& spgra
         record = std::move(found);
         return {};
     }
-    return Status::failed(formatText(EngineWording.spaceGroupNotFound, structure.sgName.c_str()));
+    return Status::failed(message(MessageId::SpaceGroupNotFound, structure.sgName.c_str()));
 }
 
 Status readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, OperatorTable& table) {
     const std::vector<std::string>& texts = structure.symmetryOperators;
     if (texts.size() > static_cast<std::size_t>(MaxOperators)) {
-        return Status::failed(
-            formatText("  Error !!!   The file's space group has %d operators, more than "
-                       "%d.\n",
-                       static_cast<int>(texts.size()), MaxOperators));
+        return Status::failed(MessageId::FileGroupTooLarge, texts.size(), MaxOperators);
     }
     SpaceGroupRecord found;
     OperatorTable operators;
     for (const std::string& text : texts) {
         SymmetryOperator op;
         if (!readTriplet(text, op.r, op.t)) {
-            return Status::failed(
-                formatText("  Error !!!   Symmetry operator %s cannot be read.\n", text.c_str()));
+            return Status::failed(MessageId::FileOperatorUnreadable, text);
         }
         operators.push_back(op);
     }
@@ -228,25 +219,24 @@ Status readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, Oper
 }
 
 Status resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
-                                const std::filesystem::path& sgTransFile, const Wording& wording,
-                                bool* symbolMatched) {
+                                const std::filesystem::path& sgTransFile, bool* symbolMatched) {
     bool ignored = false;
     bool& matched = symbolMatched != nullptr ? *symbolMatched : ignored;
     matched = false;
     std::ifstream in(sgTransFile, std::ios::binary);
     if (!in) {
-        return Status::failed(formatText(wording.dataFileNotFound, sgTransFile.string().c_str()));
+        return Status::failed(message(MessageId::DataFileNotFound, sgTransFile.string().c_str()));
     }
     const char* section = lookup == SettingLookup::Monoclinic ? "Monoclinic" : "Orthorhombic";
     std::string line;
-    if (Status found = findKeyLine(in, section, line, wording); !found.ok()) return found;
+    if (Status found = findKeyLine(in, section, line); !found.ok()) return found;
     readLine(in, line);  // the section's heading
 
     // The search for the number does not stop at the end of the section.
     bool found = false;
     while (!found && readLine(in, line)) found = hasLeadingNumber(line, structure.sgNumber);
     if (!found) {
-        return Status::failed(formatText(wording.spaceGroupNotFound, structure.sgName.c_str()));
+        return Status::failed(message(MessageId::SpaceGroupNotFound, structure.sgName.c_str()));
     }
 
     if (lookup == SettingLookup::Monoclinic) {
@@ -259,7 +249,7 @@ Status resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structur
     if (setting <= 1) return {};
     // The converted structure keeps its setting number: the data file lists only the standard
     // axes of orthorhombic groups.
-    return transformToStandardSetting(setting, structure, wording);
+    return transformToStandardSetting(setting, structure);
 }
 
 }  // namespace tarnell
@@ -273,8 +263,7 @@ std::string numberAndSetting(const CrystalStructure& structure) {
 
 // Puts the structure into `named`: its setting number, or its own operators where the data file
 // holds no such setting; other orthorhombic axes are converted to the standard ones.
-Status adoptSetting(const NamedSetting& named, CrystalStructure& structure,
-                    const Wording& wording) {
+Status adoptSetting(const NamedSetting& named, CrystalStructure& structure) {
     structure.sgNumber = named.number;
     if (named.setting == 0) {
         structure.sgSetting = 1;
@@ -284,8 +273,7 @@ Status adoptSetting(const NamedSetting& named, CrystalStructure& structure,
     structure.sgSetting = named.setting;
     if (!named.uniqueAxis.empty()) structure.uniqueAxis = named.uniqueAxis;
     if (named.axes <= 1) return {};
-    if (Status step = transformToStandardSetting(named.axes, structure, wording); !step.ok())
-        return step;
+    if (Status step = transformToStandardSetting(named.axes, structure); !step.ok()) return step;
     // The record now stands in the standard axes, and says so.
     structure.sgName = named.standardName;
     return {};
@@ -294,7 +282,7 @@ Status adoptSetting(const NamedSetting& named, CrystalStructure& structure,
 }  // namespace
 
 Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
-                               const std::filesystem::path& sgTransFile, const Wording& wording) {
+                               const std::filesystem::path& sgTransFile) {
     const std::vector<NamedSetting> named = settingsOfSymbol(symbol, structure.cell);
     const int stated = structure.sgNumber;
     const std::string numberText = formatText("number %d", stated);
@@ -305,7 +293,7 @@ Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& stru
             const SettingLookup lookup =
                 stated <= 15 ? SettingLookup::Monoclinic : SettingLookup::Orthorhombic;
             if (Status resolved =
-                    resolveSpaceGroupSetting(lookup, structure, sgTransFile, wording, &matched);
+                    resolveSpaceGroupSetting(lookup, structure, sgTransFile, &matched);
                 !resolved.ok()) {
                 return resolved;
             }
@@ -313,7 +301,7 @@ Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& stru
         if (matched) return {};
         const std::string text =
             stated != 0 ? formatText("%s (%d)", symbol.c_str(), stated) : symbol;
-        return Status::failed(formatText(wording.spaceGroupUnknown, text.c_str()));
+        return Status::failed(message(MessageId::SpaceGroupUnknown, text.c_str()));
     }
     // Of the settings that the symbol leaves open, the one of the stated number and of the
     // unique axis that the cell's refined angle tells.
@@ -326,13 +314,13 @@ Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& stru
         }
     }
     if (chosen == nullptr) {
-        return Status::failed(formatText(wording.spaceGroupContradiction,
-                                         ("symbol " + symbol).c_str(), numberText.c_str()));
+        return Status::failed(message(MessageId::SpaceGroupContradiction,
+                                      ("symbol " + symbol).c_str(), numberText.c_str()));
     }
-    return adoptSetting(*chosen, structure, wording);
+    return adoptSetting(*chosen, structure);
 }
 
-Status checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording) {
+Status checkNamedSetting(NamedSettingUse use, CrystalStructure& structure) {
     // A number and setting that the data file does not hold are refused by its lookup.
     if (!isHeldSetting(structure.sgNumber, structure.sgSetting)) return {};
     // A listing's cut symbol can take in the parenthesis of its number.
@@ -349,13 +337,13 @@ Status checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const
     if (sameGroup == nullptr) {
         const std::string numberText = formatText("number %d", structure.sgNumber);
         return Status::failed(
-            formatText(wording.spaceGroupContradiction, symbolText.c_str(), numberText.c_str()));
+            message(MessageId::SpaceGroupContradiction, symbolText.c_str(), numberText.c_str()));
     }
     if (use == NamedSettingUse::Refuse) {
-        return Status::failed(formatText(wording.spaceGroupContradiction, symbolText.c_str(),
-                                         numberAndSetting(structure).c_str()));
+        return Status::failed(message(MessageId::SpaceGroupContradiction, symbolText.c_str(),
+                                      numberAndSetting(structure).c_str()));
     }
-    return adoptSetting(*sameGroup, structure, wording);
+    return adoptSetting(*sameGroup, structure);
 }
 
 }  // namespace tarnell

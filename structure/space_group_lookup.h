@@ -13,7 +13,6 @@
 #include "crystal/crystal_structure.h"
 #include "crystal/operator_expansion.h"
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
@@ -66,10 +65,10 @@ enum class SettingLookup { Monoclinic = 0, Orthorhombic = 1 };
 // Both programs: for a monoclinic group, sets sgSetting to the cell choice that the symbol denotes
 // on the structure's unique axis; for an orthorhombic group in a non-standard setting, converts
 // cell, coordinates and their uncertainties to the standard setting. Fails with a
-// message in the caller's wording.
+// message.
 // `symbolMatched`, when given, tells whether a field of the file matched the symbol.
 Status resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structure,
-                                const std::filesystem::path& sgTransFile, const Wording& wording,
+                                const std::filesystem::path& sgTransFile,
                                 bool* symbolMatched = nullptr);
 
 // Both programs: the group and setting of a symbol as a file writes it (full or short, with or
@@ -80,7 +79,7 @@ Status resolveSpaceGroupSetting(SettingLookup lookup, CrystalStructure& structur
 // file's fields second. A symbol known to neither, or one that names another group than the
 // number, is refused with one line.
 Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& structure,
-                               const std::filesystem::path& sgTransFile, const Wording& wording);
+                               const std::filesystem::path& sgTransFile);
 
 // Both programs, for files that state number and setting beside the symbol (native files,
 // listings). A symbol that names another group than the number is refused; one that names
@@ -88,6 +87,6 @@ Status resolveSpaceGroupSymbol(const std::string& symbol, CrystalStructure& stru
 // ICSD export in that setting (Adopt). A symbol that gemmi does not know, or that leaves the
 // stated setting open, changes nothing.
 enum class NamedSettingUse { Refuse, Adopt };
-Status checkNamedSetting(NamedSettingUse use, CrystalStructure& structure, const Wording& wording);
+Status checkNamedSetting(NamedSettingUse use, CrystalStructure& structure);
 
 }  // namespace tarnell

@@ -19,8 +19,8 @@ namespace tarnell {
 namespace {
 
 Status readNative(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
-                  const ReaderContext& context) {
-    return readNativeFile(in, path, structure, context.wording);
+                  const ReaderContext& /*context*/) {
+    return readNativeFile(in, path, structure);
 }
 
 }  // namespace
@@ -82,15 +82,13 @@ void tidyStructureText(CrystalStructure& structure) {
 
 Status readStructure(ReaderMode mode, const std::filesystem::path& path,
                      CrystalStructure& structure, const ReaderContext& context) {
-    const Wording& wording = context.wording;
     structure.uniqueAxis.clear();
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        return Status::failed(formatText(wording.isDirectory, path.string().c_str()));
+        return Status::failed(message(MessageId::IsDirectory, path.string().c_str()));
     }
     std::string text;
-    if (Status read = readInputFile(path, wording.structureFileNotFound, wording, &text);
-        !read.ok()) {
+    if (Status read = readInputFile(path, MessageId::StructureFileNotFound, &text); !read.ok()) {
         return read;
     }
     return readStructureText(mode, text, path, structure, context);
@@ -105,11 +103,10 @@ Status readStructureText(ReaderMode mode, const std::string& text,
 
 Status readStructure(ReaderMode mode, std::istream& in, const std::filesystem::path& path,
                      CrystalStructure& structure, const ReaderContext& context) {
-    const Wording& wording = context.wording;
     structure.uniqueAxis.clear();
     const auto format = std::find_if(inputFormats().begin(), inputFormats().end(),
                                      [mode](const InputFormat& f) { return f.mode == mode; });
-    if (format == inputFormats().end()) return Status::failed(wording.unknownFormat);
+    if (format == inputFormats().end()) return Status::failed(MessageId::UnknownFormat);
     Status read;
     // A library that fails inside a reader (a read error of the stream, gemmi) ends the read
     // like any other failure.
@@ -117,15 +114,16 @@ Status readStructure(ReaderMode mode, std::istream& in, const std::filesystem::p
         read = format->read(in, path, structure, context);
     } catch (const std::exception& failure) {
         read =
-            Status::failed(formatText(wording.readFailure, path.string().c_str(), failure.what()));
+            Status::failed(message(MessageId::ReadFailure, path.string().c_str(), failure.what()));
     }
     if (!read.ok()) {
         // A message may quote a token of the file, which can be anything.
-        std::string message = read.message();
-        const bool lineEnd = !message.empty() && message.back() == '\n';
-        message = printableText(message, MaxMessageLength);
-        if (lineEnd) message.back() = '\n';
-        return Status::failed(std::move(message));
+        Message failure = read.message();
+        for (MessageArgument& argument : failure.arguments) {
+            if (std::string* text = std::get_if<std::string>(&argument))
+                *text = printableText(*text, MaxMessageLength);
+        }
+        return Status::failed(std::move(failure));
     }
     tidyStructureText(structure);
     // Labels name the sites in every later list; two sites under one name would share their
@@ -134,7 +132,7 @@ Status readStructure(ReaderMode mode, std::istream& in, const std::filesystem::p
     std::string noElement;
     for (Site& site : structure.sites) {
         if (!labels.insert(site.name).second) {
-            return Status::failed(formatText(wording.labelTwice, site.name.c_str()));
+            return Status::failed(message(MessageId::LabelTwice, site.name.c_str()));
         }
         site.element = elementOfLabel(site.name);
         if (site.element.empty()) noElement += (noElement.empty() ? "" : ", ") + site.name;
@@ -142,7 +140,7 @@ Status readStructure(ReaderMode mode, std::istream& in, const std::filesystem::p
     // Such a site keeps its label, and no table line can match it; said, so that the sums of
     // its neighbours, which lack its bonds, are not taken for whole ones.
     if (!noElement.empty()) {
-        structure.notes.push_back(formatText(wording.labelsNameNoElement, noElement.c_str()));
+        structure.notes.push_back(message(MessageId::LabelsNameNoElement, noElement.c_str()));
     }
     return {};
 }

@@ -9,13 +9,11 @@
 
 #include "crystal/crystal_structure.h"
 #include "settings/status.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 
 // What a reader needs from the program that calls it.
 struct ReaderContext {
-    const Wording& wording;
     double dMax = 0.0;                  // distance limit of every site where a format has none
     std::filesystem::path sgTransFile;  // setting-transformation file for the setting lookup
 };

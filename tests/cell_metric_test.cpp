@@ -55,7 +55,7 @@ TEST(CellCheck, OnlyCellsThatSpanAVolumeWithUsableUncertaintiesPass) {
     };
     for (const auto& c : cases) {
         std::string message;
-        const int status = test::codeOf(checkCell(c.cell, c.sigma, EngineWording), message);
+        const int status = test::codeOf(checkCell(c.cell, c.sigma), message);
         if (c.message.empty()) {
             EXPECT_EQ(status, 0) << message;
             continue;

@@ -11,11 +11,10 @@ namespace {
 const std::filesystem::path Source(TARNELL_SOURCE_DIR);
 
 int read(const std::filesystem::path& path, CrystalStructure& s, std::string& message,
-         const Wording& wording = EngineWording) {
-    return test::codeOf(
-        readStructure(ReaderMode::CifFile, path, s,
-                      ReaderContext{wording, 2.75, Source / "data" / "sgtrans.dat"}),
-        message);
+         Program wording = Program::Engine) {
+    return test::codeOf(readStructure(ReaderMode::CifFile, path, s,
+                                      ReaderContext{2.75, Source / "data" / "sgtrans.dat"}),
+                        message, wording);
 }
 
 CrystalStructure readOk(const std::filesystem::path& path) {
@@ -66,7 +65,7 @@ struct Outcome {
     std::string message;
 };
 
-Outcome readText(const std::string& text, const Wording& wording = EngineWording) {
+Outcome readText(const std::string& text, Program wording = Program::Engine) {
     test::TempDir dir;
     test::writeFile(dir / "in.cif", text);
     Outcome o;
@@ -121,7 +120,7 @@ TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
         // Both wordings around the same text; the path of the temporary file is left out.
         EXPECT_TRUE(o.message.starts_with("  Error !!!  ") && o.message.ends_with(expected + "\n"))
             << o.message;
-        const std::string frontEnd = readText(text, FrontEndWording).message;
+        const std::string frontEnd = readText(text, Program::FrontEnd).message;
         EXPECT_TRUE(frontEnd.ends_with(expected.substr(0, expected.size() - 1) + " !!!\n"))
             << frontEnd;
     }
@@ -151,11 +150,12 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
         const Outcome o = readText(withSites(group, sites, "7"));
         ASSERT_EQ(o.status, 0) << o.message;
         EXPECT_EQ(std::tie(o.structure.sgNumber, o.structure.sgSetting), std::tie(number, setting));
-        ASSERT_EQ(o.structure.notes.size(), 1u);
-        EXPECT_TRUE(o.structure.notes[0].starts_with(
-            "  Note !!!  The listed symmetry operators are unusable ("))
-            << o.structure.notes[0];
-        EXPECT_TRUE(o.structure.notes[0].ends_with(note + "\n")) << o.structure.notes[0];
+        const std::vector<std::string> notes = test::notesOf(o.structure);
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_TRUE(
+            notes[0].starts_with("  Note !!!  The listed symmetry operators are unusable ("))
+            << notes[0];
+        EXPECT_TRUE(notes[0].ends_with(note + "\n")) << notes[0];
         EXPECT_TRUE(o.structure.symmetryOperators.empty());
     }
     // An operator that does not read is no fallback case: the file says something unreadable.
@@ -168,7 +168,7 @@ TEST(CifFile, UnusableOperatorsFallBackInOrderAndSaySo) {
               "components instead of 3.\n");
     EXPECT_EQ(
         readText(withSites("loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\nx+y+,q\n", sites, "7"),
-                 FrontEndWording)
+                 Program::FrontEnd)
             .message,
         "  Symmetry operator \"x+y+,q\" cannot be read: it has 2 components instead of 3 !!!\n");
 }
@@ -203,7 +203,7 @@ TEST(CifFile, LabelsTellTheElementOfTheirTypeSymbol) {
     for (const Site& site : o.structure.sites) labels.push_back(site.name);
     EXPECT_EQ(labels, (std::vector<std::string>{"Ba1", "CuM1", "O", "O_2", "O_3", "Wat"}));
     // A label that names no element keeps it, and the note says its site forms no bond.
-    EXPECT_EQ(o.structure.notes,
+    EXPECT_EQ(test::notesOf(o.structure),
               (std::vector<std::string>{
                   "  Note !!!  Dummy sites skipped: Q1, H1.\n",
                   "  Note !!!  Repeated species labels made unique: O_2, O_3.\n",
@@ -220,7 +220,7 @@ TEST(CifFile, LabelsTellTheElementOfTheirTypeSymbol) {
                                    "H8 H+ -1. -1. -1. 5. dum\n");
     ASSERT_EQ(dummy.status, 0) << dummy.message;
     EXPECT_EQ(dummy.structure.siteCount(), 2);
-    EXPECT_EQ(dummy.structure.notes,
+    EXPECT_EQ(test::notesOf(dummy.structure),
               std::vector<std::string>{"  Note !!!  Dummy sites skipped: H8.\n"});
 }
 

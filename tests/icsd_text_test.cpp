@@ -18,13 +18,14 @@ struct Read {
     std::string message;
 };
 
-Read readText(const std::string& text, const Wording& wording = EngineWording) {
+Read readText(const std::string& text, Program wording = Program::Engine) {
     test::TempDir dir;
     test::writeFile(dir / "in.txt", text);
     Read r;
-    const ReaderContext context{wording, 2.5, Source / "data" / "sgtrans.dat"};
-    r.status = test::codeOf(
-        readStructure(ReaderMode::IcsdText, dir / "in.txt", r.structure, context), r.message);
+    const ReaderContext context{2.5, Source / "data" / "sgtrans.dat"};
+    r.status =
+        test::codeOf(readStructure(ReaderMode::IcsdText, dir / "in.txt", r.structure, context),
+                     r.message, wording);
     return r;
 }
 
@@ -115,7 +116,7 @@ TEST(IcsdText, RefusesWhatItCannotReadWhole) {
     EXPECT_EQ(readText(" COL  1\n FORM X\n").message, "  Error !!!    CELL not found.\n");
     EXPECT_EQ(readText(older(Cubic, "P 1 (1)", "  Ca 1 2 1a 1/0 0 0\n")).message,
               "  Error !!!  \"1/0\" of species Ca1 is not a number.\n");
-    EXPECT_EQ(readText(older("a=5.4.3 b=5 c=5", "P 1 (1)", Atoms), FrontEndWording).message,
+    EXPECT_EQ(readText(older("a=5.4.3 b=5 c=5", "P 1 (1)", Atoms), Program::FrontEnd).message,
               "  \"a=5.4.3\" of the unit cell is not a number !!!\n");
     // The qualifier and number stand wherever the export puts them; symbol and number must agree.
     const std::pair<std::string, std::string> refusals[] = {
@@ -123,7 +124,7 @@ TEST(IcsdText, RefusesWhatItCannotReadWhole) {
         {"P 21/q (14)", "Space group P 21/q (14) is not known"}};
     for (const auto& [group, text] : refusals) {
         EXPECT_EQ(readText(older(Cubic, group, Atoms)).message, "  Error !!!  " + text + ".\n");
-        EXPECT_EQ(readText(older(Cubic, group, Atoms), FrontEndWording).message,
+        EXPECT_EQ(readText(older(Cubic, group, Atoms), Program::FrontEnd).message,
                   "  " + text + " !!!\n");
     }
 }
@@ -132,7 +133,7 @@ TEST(IcsdText, RefusesWhatItCannotReadWhole) {
 // stands, whose sums the end-to-end tests find equal to those of the native file.
 TEST(IcsdText, WindowsLineEndsGiveTheSameRecord) {
     test::TempDir dir;
-    const ReaderContext context{EngineWording, 3.0, Source / "data" / "sgtrans.dat"};
+    const ReaderContext context{3.0, Source / "data" / "sgtrans.dat"};
     const auto record = [&](ReaderMode mode, const std::filesystem::path& path) {
         CrystalStructure s;
         std::string message;

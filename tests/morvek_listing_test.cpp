@@ -9,14 +9,14 @@ namespace tarnell {
 namespace {
 
 CrystalStructure readListing(const std::string& text, std::string& message,
-                             const Wording& wording = EngineWording) {
+                             Program wording = Program::Engine) {
     test::TempDir dir;
     test::writeFile(dir / "in.lst", text);
     CrystalStructure s;
     s.sites.resize(1);  // what an earlier file left must not survive
-    test::codeOf(readStructure(ReaderMode::MorvekListing, dir / "in.lst", s,
-                               ReaderContext{wording, 2.75, {}}),
-                 message);
+    test::codeOf(
+        readStructure(ReaderMode::MorvekListing, dir / "in.lst", s, ReaderContext{2.75, {}}),
+        message, wording);
     return s;
 }
 
@@ -78,7 +78,7 @@ TEST(MorvekListing, RefusesWhatItCannotReadWhole) {
 
     const std::string text = listing("P 1  (P1, 1)", site("O1"));
     const std::string cellMarker = "                 a         b         c";
-    readListing(text.substr(0, text.find(cellMarker)), message, FrontEndWording);
+    readListing(text.substr(0, text.find(cellMarker)), message, Program::FrontEnd);
     EXPECT_EQ(message, cellMarker + " not found !!!\n");
     readListing(listing("P 1  (P1, 1)", site("O1", "- x -")), message);
     EXPECT_EQ(message, "  Error !!!  \"x\" of species O1 is not a number.\n");

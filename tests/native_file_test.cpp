@@ -53,9 +53,9 @@ const std::string SampleFile =
     "                   0.00000   0.00000   0.00000\n";
 
 int readNative(const std::filesystem::path& path, CrystalStructure& s, std::string& message,
-               const Wording& wording = EngineWording) {
-    return test::codeOf(
-        readStructure(ReaderMode::NativeFile, path, s, ReaderContext{wording, 3.0, {}}), message);
+               Program wording = Program::Engine) {
+    return test::codeOf(readStructure(ReaderMode::NativeFile, path, s, ReaderContext{3.0, {}}),
+                        message, wording);
 }
 
 // The file as written, read back by either program and written again, gives the same file:
@@ -73,11 +73,11 @@ TEST(NativeFile, WriterGivesTheExactLayoutAndItsFileReadsBackToFiveDecimals) {
     }
     writeFile(dir / "b.inp", crlf);
 
-    for (const auto& [file, wording] : {std::pair{"a.inp", &EngineWording},
-                                        {"a.inp", &FrontEndWording},
-                                        {"b.inp", &EngineWording}}) {
+    for (const auto& [file, wording] : {std::pair{"a.inp", Program::Engine},
+                                        {"a.inp", Program::FrontEnd},
+                                        {"b.inp", Program::Engine}}) {
         CrystalStructure back;
-        ASSERT_EQ(readNative(dir / file, back, message, *wording), 0) << message;
+        ASSERT_EQ(readNative(dir / file, back, message, wording), 0) << message;
         ASSERT_EQ(test::codeOf(writeStructureFile(back, dir / "again.inp"), message), 0) << message;
         EXPECT_EQ(readFile(dir / "again.inp"), SampleFile) << file;
         EXPECT_DOUBLE_EQ(back.cell[0], 5.03561);
@@ -118,10 +118,10 @@ TEST(NativeFile, ReadFailuresAreWordedForEachProgramAndGiveNoSites) {
         std::filesystem::remove(path);
         if (c.text) writeFile(path, *c.text);
         for (const auto& [wording, expected] :
-             {std::pair{&EngineWording, c.engine}, {&FrontEndWording, c.frontEnd}}) {
+             {std::pair{Program::Engine, c.engine}, {Program::FrontEnd, c.frontEnd}}) {
             CrystalStructure s;
             s.uniqueAxis = "b";
-            EXPECT_EQ(readNative(path, s, message, *wording), -1);
+            EXPECT_EQ(readNative(path, s, message, wording), -1);
             EXPECT_EQ(message, formatText(expected.c_str(), path.string().c_str()));
             EXPECT_EQ(s.siteCount(), 0);
             EXPECT_EQ(s.uniqueAxis, "");
@@ -183,7 +183,7 @@ TEST(NativeFile, EveryValueReadsWholeOrItsLineAndTokenAreNamed) {
     std::string text = good;
     text.replace(text.find("  1.0  3.0\n"), 11, "\n");
     writeFile(path, text);
-    EXPECT_EQ(readNative(path, s, message, FrontEndWording), -1);
+    EXPECT_EQ(readNative(path, s, message, Program::FrontEnd), -1);
     EXPECT_EQ(message, "  Line 13 of " + name + " holds 4 values instead of 6 !!!\n");
 }
 
@@ -205,7 +205,8 @@ TEST(NativeFile, WriterRefusesWhatTheReaderCouldNotGiveBack) {
         CrystalStructure s = sampleStructure();
         c.change(s);
         std::string message;
-        EXPECT_EQ(test::codeOf(writeStructureFile(s, dir / c.file), message), -1) << c.inMessage;
+        EXPECT_EQ(test::codeOf(writeStructureFile(s, dir / c.file), message, Program::FrontEnd), -1)
+            << c.inMessage;
         EXPECT_NE(message.find(c.inMessage), std::string::npos) << message;
         EXPECT_FALSE(std::filesystem::exists(dir / c.file));
     }

@@ -45,7 +45,7 @@ struct SearchFixture {
         EXPECT_TRUE(loadParameterTable(in, "BVTable", lines).ok());
         std::vector<Bond> found;
         const Status status = findBonds(structure, operators, settings, lines, found);
-        message = status.message();
+        message = status.text(Program::Engine);
         bonds.clear();
         for (Bond& bond : found)
             if (bond.number != 0) bonds.push_back(std::move(bond));

@@ -18,12 +18,11 @@ TEST(RealWorldReaders, CodEntriesAreReadWithTheirGroupAndLabels) {
     for (const auto& [file, number, setting, labels] : cases) {
         CrystalStructure s;
         std::string message;
-        ASSERT_EQ(
-            test::codeOf(
-                readStructure(ReaderMode::CifFile, Source / "tests/data/realworld/readers" / file,
-                              s, ReaderContext{EngineWording, 3.5, Source / "data/sgtrans.dat"}),
-                message),
-            0)
+        ASSERT_EQ(test::codeOf(readStructure(ReaderMode::CifFile,
+                                             Source / "tests/data/realworld/readers" / file, s,
+                                             ReaderContext{3.5, Source / "data/sgtrans.dat"}),
+                               message),
+                  0)
             << file << message;
         EXPECT_EQ(std::tie(s.sgNumber, s.sgSetting), std::tie(number, setting)) << file;
         std::vector<std::string> read;

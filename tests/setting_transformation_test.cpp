@@ -38,8 +38,7 @@ TEST(SettingTransformation, PermutesThe567CellAndBringsNegativeCoordinatesBackOn
     for (const Case& c : cases) {
         CrystalStructure s = cell567(input);
         std::string message;
-        ASSERT_EQ(test::codeOf(transformToStandardSetting(c.setting, s, EngineWording), message),
-                  0);
+        ASSERT_EQ(test::codeOf(transformToStandardSetting(c.setting, s), message), 0);
         for (int i = 0; i < 3; ++i) {
             EXPECT_DOUBLE_EQ(s.cell[i], c.edges[i]);
             EXPECT_NEAR(s.cell[3 + i], c.angles[i], 1e-6);
@@ -62,12 +61,12 @@ TEST(SettingTransformation, RefusesBadCellOrSettingBeforeChangingAnything) {
     for (double edge : {0.0, -5.0, std::nan("")}) {
         CrystalStructure s = original;
         s.cell[1] = edge;
-        EXPECT_EQ(test::codeOf(transformToStandardSetting(2, s, FrontEndWording), message), -1);
+        EXPECT_EQ(test::codeOf(transformToStandardSetting(2, s), message, Program::FrontEnd), -1);
         EXPECT_EQ(message, "  Cell edges must be positive !!!\n");
         EXPECT_EQ(s.sites[0].x, 0.1);
     }
     CrystalStructure s = original;
-    EXPECT_EQ(test::codeOf(transformToStandardSetting(7, s, EngineWording), message), -1);
+    EXPECT_EQ(test::codeOf(transformToStandardSetting(7, s), message), -1);
     EXPECT_EQ(message, "  Error !!!   Matrix not positive defined.\n");
     EXPECT_EQ(s.cell, original.cell);
     EXPECT_EQ(s.sites[0].x, 0.1);

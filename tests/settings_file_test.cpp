@@ -65,7 +65,7 @@ std::string readAsFrontEnd(const std::filesystem::path& path) {
     int keysRead = -1;
     const Status read = readSettings(path, settings, SettingsReader::FrontEnd, &keysRead);
     const bool ok = read.ok();
-    if (!ok) messages += "|" + read.message();
+    if (!ok) messages.append("|").append(read.text(Program::FrontEnd));
     return formatText("%s %d ", ok ? "ok" : "failed", keysRead) + fields(settings) + messages;
 }
 
@@ -163,7 +163,9 @@ TEST(SettingsFile, ValuesThatGiveNoCalculationAreRefusedNamingKeyAndReason) {
         // The front end names the same key and reason in its own wording.
         const Status frontEnd = readSettings(path, settings, SettingsReader::FrontEnd);
         EXPECT_FALSE(frontEnd.ok());
-        EXPECT_EQ(frontEnd.message(), c.engine.substr(0, c.engine.size() - 1) + " !!!\n") << c.to;
+        EXPECT_EQ(frontEnd.text(Program::FrontEnd),
+                  c.engine.substr(0, c.engine.size() - 1) + " !!!\n")
+            << c.to;
     }
 }
 

@@ -120,7 +120,7 @@ TEST(SpaceGroupFiles, EverySettingSymbolLeadsToItsSetting) {
         std::string message;
         ASSERT_EQ(test::codeOf(resolveSpaceGroupSetting(monoclinic ? SettingLookup::Monoclinic
                                                                    : SettingLookup::Orthorhombic,
-                                                        s, shipped / "sgtrans.dat", EngineWording),
+                                                        s, shipped / "sgtrans.dat"),
                                message),
                   0)
             << message;

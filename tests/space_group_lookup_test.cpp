@@ -18,9 +18,9 @@ CrystalStructure group(int number, const char* symbol, const char* uniqueAxis = 
 }
 
 int resolve(SettingLookup lookup, CrystalStructure& s, std::string& message,
-            const Wording& wording = EngineWording,
+            Program wording = Program::Engine,
             const std::filesystem::path& file = Shipped / "sgtrans.dat") {
-    return test::codeOf(resolveSpaceGroupSetting(lookup, s, file, wording), message);
+    return test::codeOf(resolveSpaceGroupSetting(lookup, s, file), message, wording);
 }
 
 TEST(SettingLookup, MonoclinicCellChoiceGivesTheSettingOfItsUniqueAxis) {
@@ -90,9 +90,9 @@ TEST(SettingLookup, FailuresAreWordedForEachProgram) {
     for (const auto& [lookup, number, file, engine, frontEnd] : cases) {
         CrystalStructure s = group(number, "P x", "b");
         std::string message;
-        EXPECT_EQ(resolve(lookup, s, message, EngineWording, file), -1);
+        EXPECT_EQ(resolve(lookup, s, message, Program::Engine, file), -1);
         EXPECT_EQ(message, engine);
-        EXPECT_EQ(resolve(lookup, s, message, FrontEndWording, file), -1);
+        EXPECT_EQ(resolve(lookup, s, message, Program::FrontEnd, file), -1);
         EXPECT_EQ(message, frontEnd);
     }
 }

@@ -85,14 +85,13 @@ struct Read {
     std::string message;
 };
 
-Read readFile(ReaderMode mode, const std::string& text, const Wording& wording = EngineWording) {
+Read readFile(ReaderMode mode, const std::string& text, Program wording = Program::Engine) {
     test::TempDir dir;
     test::writeFile(dir / "in", text);
     Read r;
-    r.status =
-        test::codeOf(readStructure(mode, dir / "in", r.structure,
-                                   ReaderContext{wording, 3.0, Source / "data" / "sgtrans.dat"}),
-                     r.message);
+    r.status = test::codeOf(readStructure(mode, dir / "in", r.structure,
+                                          ReaderContext{3.0, Source / "data" / "sgtrans.dat"}),
+                            r.message, wording);
     return r;
 }
 
@@ -124,9 +123,10 @@ TEST(SpaceGroupSymbol, NativeFileWhoseSymbolNamesAnotherSettingIsRefused) {
             continue;
         }
         EXPECT_EQ(r.message, "  Error !!!  " + std::string(refusal) + " each other.\n");
-        EXPECT_EQ(readFile(ReaderMode::NativeFile, native(symbol, number, setting), FrontEndWording)
-                      .message,
-                  "  " + std::string(refusal) + " each other !!!\n");
+        EXPECT_EQ(
+            readFile(ReaderMode::NativeFile, native(symbol, number, setting), Program::FrontEnd)
+                .message,
+            "  " + std::string(refusal) + " each other !!!\n");
     }
 }
 
@@ -134,7 +134,7 @@ TEST(StructureReader, DirectoryAndUnreadableInputEndWithOneLine) {
     test::TempDir dir;
     CrystalStructure s;
     std::string message;
-    const ReaderContext context{EngineWording, 3.0, {}};
+    const ReaderContext context{3.0, {}};
     EXPECT_EQ(test::codeOf(readStructure(ReaderMode::CifFile, dir.path(), s, context), message),
               -1);
     EXPECT_EQ(message,

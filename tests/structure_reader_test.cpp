@@ -54,7 +54,7 @@ TEST(StructureText, TitleSymbolAndLabelsAreTidiedForReportsAndFiles) {
 TEST(StructureText, LabelWithABlankBecomesOneWordAndMayNotMeetAnother) {
     TempDir dir;
     const std::string cif = readFile(Source / "examples/forsterite.cif");
-    const ReaderContext context{EngineWording, 3.0, Source / "data/sgtrans.dat"};
+    const ReaderContext context{3.0, Source / "data/sgtrans.dat"};
     std::string quoted = cif;
     quoted.replace(quoted.find("Mg1 Mg2+"), 8, "'Mg 1' Mg2+");
     writeFile(dir / "quoted.cif", quoted);
@@ -108,10 +108,8 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
     }
     for (const Case& c : cases) {
         std::string message;
-        EXPECT_EQ(
-            test::codeOf(checkInputFile(c.path, EngineWording.structureFileNotFound, EngineWording),
-                         message),
-            c.message.empty() ? 0 : -1)
+        EXPECT_EQ(test::codeOf(checkInputFile(c.path, MessageId::StructureFileNotFound), message),
+                  c.message.empty() ? 0 : -1)
             << c.path;
         EXPECT_EQ(message, c.message) << c.path;
     }
@@ -119,10 +117,10 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
     // The structure readers and the parameter table check before they read.
     CrystalStructure s;
     std::string message;
-    EXPECT_EQ(test::codeOf(readStructure(ReaderMode::NativeFile, dir / "fifo", s,
-                                         ReaderContext{FrontEndWording, 3.0, {}}),
-                           message),
-              -1);
+    EXPECT_EQ(
+        test::codeOf(readStructure(ReaderMode::NativeFile, dir / "fifo", s, ReaderContext{3.0, {}}),
+                     message, Program::FrontEnd),
+        -1);
     EXPECT_EQ(message, "  " + path("fifo") + " is not a regular file !!!\n");
     ParameterTable table;
     EXPECT_EQ(test::codeOf(loadParameterTable(dir / "folder", table), message), -1);
@@ -150,7 +148,7 @@ namespace {
 // A caller that holds the bytes (the Python module, a web service) gets what a file gives, for
 // every format, elements included.
 TEST(StructureReader, BytesReadAsTheFileThatHoldsThem) {
-    const ReaderContext context{EngineWording, 3.0, Source / "data/sgtrans.dat"};
+    const ReaderContext context{3.0, Source / "data/sgtrans.dat"};
     for (const InputFormat& format : inputFormats()) {
         const std::string extension = format.extension;
         const std::filesystem::path file =

@@ -118,7 +118,7 @@ TEST(TarnellProgram, EveryFormatAndWayOfWritingTheGroupGivesTheSameSums) {
     std::string message;
     ASSERT_EQ(
         test::codeOf(readStructure(ReaderMode::CifFile, data / "cif/monazite_moved_origin.cif",
-                                   moved, ReaderContext{FrontEndWording, 3.0, {}}),
+                                   moved, ReaderContext{3.0, {}}),
                      message),
         0);
     ASSERT_EQ(test::codeOf(writeStructureFile(moved, dir / "moved.inp"), message), 0);

@@ -43,6 +43,12 @@ std::string shippedSettings() {
     return readFile(std::filesystem::path(TARNELL_SOURCE_DIR) / "data" / "Tarnell.ini");
 }
 
+std::vector<std::string> notesOf(const CrystalStructure& structure, Program program) {
+    std::vector<std::string> notes;
+    for (const Message& note : structure.notes) notes.push_back(messageText(note, program));
+    return notes;
+}
+
 std::vector<std::string> fileNamesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir))

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crystal/crystal_structure.h"
 #include "settings/status.h"
 
 namespace tarnell::test {
@@ -31,11 +32,16 @@ void writeFile(const std::filesystem::path& path, const std::string& text);
 // The names of the files and folders in `dir`, sorted.
 std::vector<std::string> fileNamesIn(const std::filesystem::path& dir);
 
-// A status in the engine's terms: its code, 0 or -1, with `message` set to what it says.
-inline int codeOf(const Status& status, std::string& message) {
-    message = status.message();
+// A status in a program's terms (the engine's unless named): its code, 0 or -1, with
+// `message` set to what it says.
+inline int codeOf(const Status& status, std::string& message, Program program = Program::Engine) {
+    message = status.text(program);
     return status.code();
 }
+
+// The reader's notes of `structure` as `program` words them.
+std::vector<std::string> notesOf(const CrystalStructure& structure,
+                                 Program program = Program::Engine);
 
 // The settings file as the project ships it.
 std::string shippedSettings();

@@ -334,7 +334,7 @@ void checkReadBack(const std::filesystem::path& path, const Selection& selection
                    const std::vector<Reference>& references) {
     tarnell::ParameterTable table;
     if (const tarnell::Status loaded = tarnell::loadParameterTable(path, table); !loaded.ok())
-        fail("read back: " + loaded.message());
+        fail("read back: " + loaded.text(tarnell::Program::Engine));
     // A copied comment may happen to have a number as its fifth word; as its first word is ";",
     // which is no element, it never pairs with a site and does no harm.
     std::erase_if(table.lines,
@@ -354,7 +354,7 @@ void checkReadBack(const std::filesystem::path& path, const Selection& selection
     if (const tarnell::Status read =
             tarnell::readReferenceList(path, static_cast<int>(references.size()), entries);
         !read.ok())
-        fail("read back: " + read.message());
+        fail("read back: " + read.text(tarnell::Program::Engine));
     for (std::size_t i = 0; i < references.size(); ++i)
         if (i >= entries.size() || entries[i] != referenceEntry(references[i]))
             fail("read back: reference " + references[i].id + " is not read as written");

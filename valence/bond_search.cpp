@@ -71,15 +71,13 @@ Status findBonds(const CrystalStructure& structure, const OperatorTable& operato
             oppositeSigns(formalValence(sites[centre]), formalValence(sites[neighbour]));
         if (alternatives.empty() && !ions) return true;
         if (static_cast<int>(alternatives.size()) > MaxParameterSets) {
-            status = Status::failed(
-                formatText("  Error !!!   More than %d parameter sets for %s - %s.\n",
-                           MaxParameterSets, leadingLetters(alternatives[0].cationKey).c_str(),
-                           leadingLetters(alternatives[0].anionKey).c_str()));
+            status = Status::failed(MessageId::TooManyParameterSets, MaxParameterSets,
+                                    leadingLetters(alternatives[0].cationKey),
+                                    leadingLetters(alternatives[0].anionKey));
             return false;
         }
         if (!alternatives.empty() && listed >= MaxDistanceEntries) {
-            status = Status::failed(formatText(
-                "  Error !!!   Number of distance entry more than %d.\n", MaxDistanceEntries));
+            status = Status::failed(MessageId::TooManyDistanceEntries, MaxDistanceEntries);
             return false;
         }
         Bond bond;

@@ -2,7 +2,6 @@
 
 #include "crystal/cell_metric.h"
 #include "settings/text.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 namespace {
@@ -30,9 +29,7 @@ Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
     for (std::size_t i = 0; i < sites.size(); ++i) {
         for (std::size_t j = i + 1; j < sites.size(); ++j) {
             if (sites[i].name == sites[j].name) {
-                return Status::failed(
-                    formatText("  Error !!!   Species name %s is used by two sites.\n",
-                               sites[i].name.c_str()));
+                return Status::failed(MessageId::SpeciesNameTwice, sites[i].name);
             }
         }
     }
@@ -42,8 +39,7 @@ Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
         return found;
     for (const Bond& bond : result.bonds) result.listedCount += bond.number != 0;
     if (result.listedCount == 0) {
-        return Status::failed(formatText(
-            "  Error !!!  No distance entry within less then %5.3lf.\n", inputs.settings.dMax));
+        return Status::failed(MessageId::NoDistanceEntry, inputs.settings.dMax);
     }
     return {};
 }
@@ -85,7 +81,7 @@ CalculationResult calculate(CrystalStructure structure, const CalculationInputs&
     CalculationResult result;
     result.settings = inputs.settings;
     // A cell that is no cell is as unreadable as a file that is no structure.
-    result.status = checkCell(structure.cell, structure.cellSigma, EngineWording);
+    result.status = checkCell(structure.cell, structure.cellSigma);
     if (!result.status.ok()) return result;
     result.structure = std::move(structure);
     result.stage = CalculationStage::Read;

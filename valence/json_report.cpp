@@ -73,7 +73,7 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
                             {"d_max", settings.dMax}, {"d_min", settings.dMin},
                             {"h_max", settings.hMax}, {"h_min", settings.hMin}};
     document["status"] = result.status.ok() ? "ok" : "failed";
-    const std::string& message = result.status.message();
+    const std::string message = result.status.text(Program::Engine);
     document["message"] =
         result.status.ok()
             ? ordered_json(nullptr)

@@ -11,7 +11,6 @@
 #include "settings/line_search.h"
 #include "settings/numbers.h"
 #include "settings/text.h"
-#include "settings/wording.h"
 
 namespace tarnell {
 namespace {
@@ -28,7 +27,7 @@ std::optional<int> wholeNumber(const std::string& text) {
 Status readWhole(const std::filesystem::path& path, std::string& text) {
     // An empty or unreadable table would otherwise end in "No distance entry", as if the
     // structure had no bonds.
-    return readInputFile(path, EngineWording.dataFileNotFound, EngineWording, &text);
+    return readInputFile(path, MessageId::DataFileNotFound, &text);
 }
 
 }  // namespace
@@ -73,8 +72,7 @@ Status loadParameterTable(std::istream& in, const std::filesystem::path& path,
         table.lines.push_back(std::move(entry));
     }
     if (table.lines.empty()) {
-        return Status::failed(formatText("  Error !!!   %s holds no bond valence parameters.\n",
-                                         path.string().c_str()));
+        return Status::failed(MessageId::NoBondParameters, path);
     }
     return {};
 }
@@ -112,19 +110,18 @@ Status readReferenceList(const std::filesystem::path& path, int entryNum,
                          std::vector<std::string>& references) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return Status::failed(formatText(EngineWording.dataFileNotFound, path.string().c_str()));
+        return Status::failed(message(MessageId::DataFileNotFound, path.string().c_str()));
     }
     return readReferenceList(in, entryNum, references);
 }
 
 Status readReferenceList(std::istream& in, int entryNum, std::vector<std::string>& references) {
     if (entryNum > MaxReferences) {
-        return Status::failed(formatText("  Error !!! EntryNum %d is more than %d references.\n",
-                                         entryNum, MaxReferences));
+        return Status::failed(MessageId::TooManyReferences, entryNum, MaxReferences);
     }
     std::string line;
     if (!findLine(in, ReferenceHeader, line)) {
-        return Status::failed("  Error !!! No reference section.\n");
+        return Status::failed(MessageId::NoReferenceSection);
     }
     readLine(in, line);
     references.clear();
@@ -154,8 +151,7 @@ ParameterTables readParameterTables(std::istream& in, const std::filesystem::pat
     if (!tables.loaded.ok()) return tables;
     tables.window = linesWithB(tables.whole, settings.bvB);
     if (!(settings.bvB > 0.0)) {
-        tables.referencesRead = Status::failed(
-            formatText("  Error !!! BV-B must be positive, not %g.\n", settings.bvB));
+        tables.referencesRead = Status::failed(MessageId::BvBNotPositive, settings.bvB);
     } else {
         std::istringstream references(text);
         tables.referencesRead = readReferenceList(references, settings.entryNum, tables.references);

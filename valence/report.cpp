@@ -7,7 +7,7 @@ namespace {
 
 std::string notesText(const CrystalStructure& structure) {
     std::string out;
-    for (const std::string& note : structure.notes) out += note;
+    for (const Message& note : structure.notes) out += messageText(note, Program::Engine);
     if (!structure.notes.empty()) out += '\n';
     return out;
 }
@@ -142,7 +142,8 @@ std::string distanceLine(const CalculationResult& result, const Bond& bond) {
 }
 
 std::string reportText(const CalculationResult& result) {
-    const std::string failure = result.status.ok() ? std::string() : result.status.message() + "\n";
+    const std::string failure =
+        result.status.ok() ? std::string() : result.status.text(Program::Engine) + "\n";
     switch (result.stage) {
         case CalculationStage::NotRead:
             return failure;

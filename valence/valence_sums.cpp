@@ -32,8 +32,7 @@ Status computeSiteSums(const CrystalStructure& structure, const std::vector<Bond
         SiteSums& site = sums[static_cast<std::size_t>(bonds[n].centre)];
         if (static_cast<int>(site.bonds.size()) == MaxBondsPerSite) {
             sums.clear();
-            return Status::failed(formatText(
-                "  Error !!! Number of distance entry exceed over %d.\n", MaxBondsPerSite));
+            return Status::failed(MessageId::TooManyBondsAtSite, MaxBondsPerSite);
         }
         site.bonds.push_back(static_cast<int>(n));
     }

@@ -419,7 +419,7 @@ void KestrinCommandsTest::editsAreMarkedAskedAboutAndSaved() {
         QString::fromStdString(form.title) +
             QString::asprintf("|%d %g %g", form.siteCount(), form.sites[2].x, form.sites[5].sy),
         QStringLiteral("Forsterite, edited|6 0.0941 7e-05"));
-    const ReaderContext context{FrontEndWording, 3.0, work("sgtrans.dat")};
+    const ReaderContext context{3.0, work("sgtrans.dat")};
     for (const auto& [mode, name] : {std::pair{ReaderMode::NativeFile, "kept.inp"},
                                      std::pair{ReaderMode::CifFile, "kept.cif"}}) {
         CrystalStructure read;
