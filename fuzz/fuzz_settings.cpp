@@ -21,13 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           settings.hMin >= -MaxCellTranslation,
                       "cell translations in range");
     } else {
-        fuzz::require(!read.message().empty() && read.message().back() == '\n',
-                      "a refusal says why");
+        const std::string message = read.text(Program::Engine);
+        fuzz::require(!message.empty() && message.back() == '\n', "a refusal says why");
     }
     Settings frontEnd;
     int keysRead = 0;
     const Status frontEndRead = readSettings(path, frontEnd, SettingsReader::FrontEnd, &keysRead);
-    fuzz::require(frontEndRead.ok() == frontEndRead.message().empty(),
+    fuzz::require(frontEndRead.ok() == frontEndRead.text(Program::FrontEnd).empty(),
                   "the front end has a message exactly on failure");
     fuzz::require(keysRead >= 0 && keysRead <= static_cast<int>(SettingsKey::Editor) + 1,
                   "keys counted");

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Status read =
         readStructure(static_cast<ReaderMode>(FUZZ_READER_MODE), path, structure, context);
     if (!read.ok()) {
-        const std::string& message = read.message();
+        const std::string message = read.text(Program::Engine);
         fuzz::require((!message.empty() && message.back() == '\n') ||
                           message.find("exceeds") != std::string::npos,
                       "a refusal says why in one line");

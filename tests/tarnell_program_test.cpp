@@ -11,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/run_sequence.h"
 #include "structure/native_file.h"
 #include "structure/structure_reader.h"
 #include "tests/test_files.h"
@@ -46,17 +47,7 @@ TEST(TarnellProgram, UsageFailuresExitWith255WithoutWaitingOrTouchingTheOutput) 
           "-b in.inp out.txt extra", "-b in.inp out.txt -x out.json", "--batch outdir"}) {
         const Outcome outcome = runTarnell(dir, arguments);
         EXPECT_EQ(outcome.exitStatus, 255) << arguments;
-        EXPECT_EQ(outcome.console,
-                  "Invalid usage !!!\n"
-                  " ex. <Tarnell -b inpfile outfile> for Tarnell file\n"
-                  "     <Tarnell -r inpfile outfile> for Morvek lst file\n"
-                  "     <Tarnell -i inpfile outfile> for ICSD file\n"
-                  "     <Tarnell -c inpfile outfile> for CIF file\n"
-                  "     <Tarnell -c inpfile outfile -j jsonfile> also writes the result as JSON\n"
-                  "     <Tarnell --batch outdir file|folder|@list ...> for many files, each by its "
-                  "extension\n"
-                  "Ok?\n")
-            << arguments;
+        EXPECT_EQ(outcome.console, std::string(UsageText) + "Ok?\n") << arguments;
     }
     EXPECT_EQ(readFile(dir / "out.txt"), "an old report\n");
 }
