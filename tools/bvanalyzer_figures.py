@@ -183,6 +183,10 @@ def main():
     for r in failed:
         print("  failed: %s (%s)" % (r["file"], r["error"][:100]))
     print("sites (labels) agreeing: %d / %d (%.1f %%)" % (labels_ok, labels_total, 100.0 * labels_ok / max(labels_total, 1)))
+    answered = [r for r in read if r["status"] == "ok"]
+    a_total = sum(len(stated[r["file"]]) for r in answered)
+    a_ok = sum(sum(1 for c in r["labels"].values() if c["agrees"]) for r in answered)
+    print("  of them in files it answered: %d / %d" % (a_ok, a_total))
     print("files wholly right:      %d / %d (%.1f %%)" % (len(files_ok), len(read), 100.0 * len(files_ok) / max(len(read), 1)))
     print("labels stated with a non-integer valence (cannot agree): %d %s" % (len(nonint), ", ".join(nonint)))
     print("time: %.1f s" % elapsed)
