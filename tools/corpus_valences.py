@@ -13,6 +13,8 @@ symmetry operators (so site multiplicities and occupancies count), and
 sum(m * g * V) / Z must lie within 0.1 of zero.
 
   /usr/bin/python3 tools/corpus_valences.py            # write the JSON, print checks
+  /usr/bin/python3 tools/corpus_valences.py --only-stated --dir tests/data/realworld \
+      --out tests/data/corpus/stated_valences_realworld.json
   /usr/bin/python3 tools/corpus_valences.py --survey F...  # one line of features per file
 
 Only the standard library and numpy: gemmi's Python module is not at hand,
@@ -477,6 +479,11 @@ def main():
     ap.add_argument("--survey", nargs="*", help="print one line of features per file instead")
     ap.add_argument("--dir", default=os.path.join(CORPUS, "valences"))
     ap.add_argument("--out", default=os.path.join(CORPUS, "stated_valences.json"))
+    ap.add_argument(
+        "--only-stated",
+        action="store_true",
+        help="keep only files that state a valence for every site, cations and anions",
+    )
     args = ap.parse_args()
     if args.survey is not None:
         for p in args.survey:
@@ -512,6 +519,8 @@ def main():
     bad = 0
     for f in files:
         i = analyse(os.path.join(args.dir, f))
+        if args.only_stated and not (i.get("all_stated") and i.get("has_pos") and i.get("has_neg")):
+            continue
         result[f] = i["valences"]
         q = i.get("charge_per_fu")
         flags = []
@@ -533,7 +542,7 @@ def main():
     with open(args.out, "w") as out:
         json.dump(result, out, indent=1, sort_keys=True)
         out.write("\n")
-    print("%d files, %d labels, %d with remarks; written %s" % (len(files), sum(len(v) for v in result.values()), bad, args.out))
+    print("%d files, %d labels, %d with remarks; written %s" % (len(result), sum(len(v) for v in result.values()), bad, args.out))
     return 0
 
 
