@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <thread>
 
@@ -18,6 +19,8 @@ using Axes = std::array<Vec3, 3>;
 // Grid points are taken in blocks of this many along each edge; each block gathers the ions
 // that can reach any of its points once, so a point looks only at ions near it.
 constexpr int BlockEdge = 8;
+// A point too close to a like ion, until the grid's largest value is known.
+constexpr double Blocked = std::numeric_limits<double>::infinity();
 
 Vec3 cartesian(const Axes& axes, const Vec3& f) {
     Vec3 r{};
@@ -222,7 +225,7 @@ Status computeLandscape(const LandscapeFrame& frame, const LandscapeOptions& opt
                             const double dy = nearLike.y[m] - p[1];
                             const double dz = nearLike.z[m] - p[2];
                             if (dx * dx + dy * dy + dz * dz < exclusion2) {
-                                value = std::max(value, valence);
+                                value = Blocked;
                                 break;
                             }
                         }
@@ -238,6 +241,13 @@ Status computeLandscape(const LandscapeFrame& frame, const LandscapeOptions& opt
     for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
     work();
     for (std::thread& t : pool) t.join();
+    // A blocked point takes the largest value of the grid: the percolation never passes it
+    // below that value, and a viewer's colour scale stays that of the real values.
+    float largest = 0.0f;
+    for (const float v : made.values)
+        if (std::isfinite(v)) largest = std::max(largest, v);
+    for (float& v : made.values)
+        if (!std::isfinite(v)) v = largest;
     landscape = std::move(made);
     return {};
 }

@@ -1,8 +1,8 @@
 // The bond valence landscape: at every point of a grid over the unit cell, how far the bond
 // valence sum of a test ion placed there falls from its valence, |BVS - V| in valence units.
 // The sum runs over the frame's counter-ions within the cutoff; a point that lies too close to
-// an ion of the test ion's own sign is no place for it, and carries at least V, the mismatch of
-// a point with no bond at all.
+// an ion of the test ion's own sign is no place for it, and carries the grid's largest value,
+// which no percolation threshold reaches.
 #pragma once
 
 #include <array>

@@ -70,8 +70,10 @@ std::array<LatticeVector, 2> reducedPair(LatticeVector u, LatticeVector v) {
         if (q == 0) break;
         for (int c = 0; c < 3; ++c) v[c] -= static_cast<int>(q) * u[c];
     }
-    if (dot(u, u) > dot(v, v)) std::swap(u, v);
-    return {direction(u), direction(v)};
+    // In a fixed order, so that one plane is always named alike: [1 0 0] before [0 1 0].
+    std::array<LatticeVector, 2> pair{direction(u), direction(v)};
+    if (pair[0] < pair[1]) std::swap(pair[0], pair[1]);
+    return pair;
 }
 
 // Union-find whose links remember in which cell, relative to its parent, a point was placed.
