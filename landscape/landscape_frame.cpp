@@ -166,10 +166,23 @@ Status buildLandscapeFrame(const CrystalStructure& structure,
                              [&](const UsualAnion& a) { return element == a.element; });
             if (usual != std::end(UsualAnions)) {
                 base.valence = usual->valence;
-                made.notes.push_back(formatText("  %s has no formal valence: taken as %s.\n",
-                                                site.name.c_str(),
-                                                ionName(element, base.valence).c_str()));
+            } else {
+                // Any other element is a cation, which must block the test cation's way as
+                // much as one with its valence given: its table's first valence will do.
+                for (const ParameterLine& line : table.lines) {
+                    const double v = readReal(line.cationValence).value_or(0.0);
+                    if (line.cation == element && v > 0.0 && v != UnspecifiedValence) {
+                        base.valence = v;
+                        break;
+                    }
+                }
             }
+            made.notes.push_back(
+                base.valence == 0.0
+                    ? formatText("  %s has no formal valence and the table none: left out.\n",
+                                 site.name.c_str())
+                    : formatText("  %s has no formal valence: taken as %s.\n", site.name.c_str(),
+                                 ionName(element, base.valence).c_str()));
         }
         const bool counter = !mobile && base.valence * ion.valence < 0.0;
         if (counter) {

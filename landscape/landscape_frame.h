@@ -67,7 +67,9 @@ struct LandscapeFrame {
 // closer than 0.02 Å taken as one; the mobile ion's sites removed (those named in
 // `mobileLabels`, or, when it is empty, every site of the test ion's element); the pair
 // parameters of each counter-ion from `table` (the first line for both ions and both valences,
-// else one whose cation valence is unspecified; its own b, else `defaultB`). Fails with a
+// else one whose cation valence is unspecified; its own b, else `defaultB`). A site without a
+// formal valence is taken as the usual anion of its element (O2-, F-, Cl-, S2-, N3- ...) or
+// else as a cation of the first valence the table gives it, with a note. Fails with a
 // message for a label that names no site, a structure whose counter-ions lack a table line, and
 // a structure without counter-ions.
 Status buildLandscapeFrame(const CrystalStructure& structure,

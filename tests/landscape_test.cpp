@@ -355,15 +355,16 @@ TEST(CubeFile, HeaderInBohrAlongTheCellsAxesAndOneValuePerPoint) {
 }
 
 // Real structures through the whole command: the built working directory's table and
-// space-group files, the file's own symmetry. A path counts when it opens below V, 1 v.u. for
-// these ions: above it the ion is overbonded twice over somewhere along the way.
+// space-group files, the file's own symmetry. The 1D threshold must lie between `above` and
+// `below`; the thresholds beyond `dimensions` must be none.
 struct RealCase {
     const char* file;
     const char* ion;
-    int dimensions;  // how many of the thresholds lie below 1 v.u.
+    int dimensions;
     nlohmann::json direction;
     nlohmann::json plane;
-    double lowest;  // the 1D threshold lies above this
+    double above;
+    double below;
     const char* why;
 };
 
@@ -373,12 +374,12 @@ TEST(LandscapeRun, RealStructuresConductInTheDimensionsTheLiteratureKnows) {
     using nlohmann::json;
     const std::vector<RealCase> cases = {
         // clang-format off
-        {"landscape/LiFePO4-triphylite.cif", "Li+", 1, {0, 1, 0}, nullptr, 0.0,
+        {"landscape/LiFePO4-triphylite.inp", "Li+", 1, {0, 1, 0}, nullptr, 0.0, 0.3,
          "olivine: Li along the b channels of Pnma only"},
-        {"landscape/LiCoO2.cif", "Li+", 2, nullptr, {{1, 0, 0}, {0, 1, 0}}, 0.0,
-         "layered: Li in the ab layers between the CoO2 sheets"},
-        {"realworld/SiO2-quartz.cif", "K+", 0, nullptr, nullptr, 3.0,
-         "K+ (r0 2.13 \u00c5 to O) is overbonded many times over in quartz's narrow channels"},
+        {"landscape/LiCoO2.cif", "Li+", 2, nullptr, {{1, 0, 0}, {0, 1, 0}}, 0.0, 1.5,
+         "layered: Li in the ab layers between the CoO2 sheets, never across them"},
+        {"realworld/SiO2-quartz.cif", "K+", 3, nullptr, nullptr, 3.0, 10.0,
+         "K+ (r0 2.13 \u00c5 to O) is overbonded several times over in quartz's narrow channels"},
         // clang-format on
     };
     for (const RealCase& c : cases) {
@@ -397,13 +398,13 @@ TEST(LandscapeRun, RealStructuresConductInTheDimensionsTheLiteratureKnows) {
         ASSERT_EQ(runLandscape(args, work, console), 0) << console.str();
         const json landscape = json::parse(test::readFile(dir / "out.json"))["landscape"];
         const json& thresholds = landscape["thresholds"];
-        int below = 0;
-        for (const char* key : {"1d", "2d", "3d"}) {
-            if (!thresholds[key].is_null() && thresholds[key].get<double>() < 1.0) ++below;
+        const char* keys[] = {"1d", "2d", "3d"};
+        for (int d = 0; d < 3; ++d) {
+            EXPECT_EQ(thresholds[keys[d]].is_null(), d >= c.dimensions) << console.str();
         }
-        EXPECT_EQ(below, c.dimensions) << console.str();
         ASSERT_FALSE(thresholds["1d"].is_null());
-        EXPECT_GT(thresholds["1d"].get<double>(), c.lowest);
+        EXPECT_GT(thresholds["1d"].get<double>(), c.above);
+        EXPECT_LT(thresholds["1d"].get<double>(), c.below);
         if (!c.direction.is_null()) {
             EXPECT_EQ(landscape["direction_1d"], c.direction);
         }
