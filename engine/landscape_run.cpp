@@ -31,6 +31,7 @@ struct LandscapeCommand {
     std::optional<std::filesystem::path> json;
     LandscapeOptions options;
     std::vector<std::string> mobile;
+    std::string reference;  // the table's reference whose lines come first
 };
 
 std::optional<LandscapeCommand> parseCommand(const std::vector<std::string>& args) {
@@ -54,6 +55,9 @@ std::optional<LandscapeCommand> parseCommand(const std::vector<std::string>& arg
             if (!value || *value < 1) return std::nullopt;
             command.options.threads = *value;
             ++i;
+        } else if (option == "--reference") {
+            if (!hasValue || !command.reference.empty()) return std::nullopt;
+            command.reference = args[++i];
         } else if (option == "-j") {
             if (!hasValue || command.json) return std::nullopt;
             command.json = args[++i];
@@ -129,7 +133,7 @@ int runLandscape(const std::vector<std::string>& args, const std::filesystem::pa
         status = readInputs(*command, settings, workDir, structure, operators, table, console);
         if (status.ok())
             status = buildLandscapeFrame(structure, operators, table, command->ion, command->mobile,
-                                         settings.bvB, result.frame);
+                                         settings.bvB, result.frame, command->reference);
     } catch (const std::exception& error) {
         status = Status::failed(
             formatText(EngineWording.readFailure, command->input.string().c_str(), error.what()));

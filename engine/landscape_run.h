@@ -12,7 +12,7 @@ namespace tarnell {
 inline constexpr const char* LandscapeUsageText =
     "Invalid usage !!!\n"
     " ex. <Tarnell --landscape ION inpfile out.cube [--step 0.1] [--cutoff 6] [--mobile LABEL "
-    "...] [--threads N] [-j jsonfile]>\n"
+    "...] [--reference ID] [--threads N] [-j jsonfile]>\n"
     "     ION as Li+, Na+, Mg2+, F-, O2-; the input's format by its extension\n";
 
 // Whether `args` ask for a landscape.

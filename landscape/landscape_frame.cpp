@@ -137,7 +137,15 @@ Status buildLandscapeFrame(const CrystalStructure& structure,
                            const std::vector<SymmetryOperator>& operators,
                            const ParameterTable& table, const TestIon& ion,
                            const std::vector<std::string>& mobileLabels, double defaultB,
-                           LandscapeFrame& frame) {
+                           LandscapeFrame& frame, const std::string& preferredReference) {
+    // The preferred reference's lines first, each group in file order: the first match is then
+    // the preferred line wherever there is one.
+    ParameterTable ordered = table;
+    if (!preferredReference.empty()) {
+        std::stable_partition(
+            ordered.lines.begin(), ordered.lines.end(),
+            [&](const ParameterLine& line) { return line.reference == preferredReference; });
+    }
     LandscapeFrame made;
     made.cell = structure.cell;
     made.ion = ion;
@@ -169,7 +177,7 @@ Status buildLandscapeFrame(const CrystalStructure& structure,
             } else {
                 // Any other element is a cation, which must block the test cation's way as
                 // much as one with its valence given: its table's first valence will do.
-                for (const ParameterLine& line : table.lines) {
+                for (const ParameterLine& line : ordered.lines) {
                     const double v = readReal(line.cationValence).value_or(0.0);
                     if (line.cation == element && v > 0.0 && v != UnspecifiedValence) {
                         base.valence = v;
@@ -192,7 +200,7 @@ Status buildLandscapeFrame(const CrystalStructure& structure,
             if (!ionIsCation && formalValence(site) == 0.0) {
                 // A cation without oxidation number: its element's line with any valence is
                 // better than none, and the note says which one was taken.
-                for (const ParameterLine& l : table.lines) {
+                for (const ParameterLine& l : ordered.lines) {
                     if (l.cation == element && l.anion == ion.element &&
                         valenceIs(l.anionValence, -ion.valence)) {
                         line = &l;
@@ -202,8 +210,8 @@ Status buildLandscapeFrame(const CrystalStructure& structure,
                 if (line != nullptr) cationValence = readReal(line->cationValence).value_or(0.0);
             } else {
                 line = ionIsCation
-                           ? lineFor(table, ion.element, ion.valence, element, base.valence)
-                           : lineFor(table, element, base.valence, ion.element, ion.valence);
+                           ? lineFor(ordered, ion.element, ion.valence, element, base.valence)
+                           : lineFor(ordered, element, base.valence, ion.element, ion.valence);
             }
             if (line == nullptr) {
                 const std::string cation =

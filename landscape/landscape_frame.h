@@ -69,13 +69,15 @@ struct LandscapeFrame {
 // parameters of each counter-ion from `table` (the first line for both ions and both valences,
 // else one whose cation valence is unspecified; its own b, else `defaultB`). A site without a
 // formal valence is taken as the usual anion of its element (O2-, F-, Cl-, S2-, N3- ...) or
-// else as a cation of the first valence the table gives it, with a note. Fails with a
-// message for a label that names no site, a structure whose counter-ions lack a table line, and
-// a structure without counter-ions.
+// else as a cation of the first valence the table gives it, with a note. With
+// `preferredReference` set, a pair takes the first line of that reference identifier where the
+// table has one (the softness-sensitive lines of Adams 2001, "c" in the IUCr table, are meant
+// for a 6 Å cutoff), else the rule above. Fails with a message for a label that names no site,
+// a structure whose counter-ions lack a table line, and a structure without counter-ions.
 Status buildLandscapeFrame(const CrystalStructure& structure,
                            const std::vector<SymmetryOperator>& operators,
                            const ParameterTable& table, const TestIon& ion,
                            const std::vector<std::string>& mobileLabels, double defaultB,
-                           LandscapeFrame& frame);
+                           LandscapeFrame& frame, const std::string& preferredReference = {});
 
 }  // namespace tarnell

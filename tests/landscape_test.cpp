@@ -193,6 +193,32 @@ TEST(LandscapeFrame, RemovesTheMobileIonsSitesAndKeepsEveryOtherImageOnce) {
     }
 }
 
+TEST(LandscapeFrame, APreferredReferenceGivesItsOwnLineWhereTheTableHasOne) {
+    ParameterTable table = smallTable();
+    table.lines.push_back({"Li", "1", "O", "2", 1.1745, "c", 0.514});
+    struct Case {
+        const char* reference;
+        double r0, b;
+        const char* used;
+    };
+    // Mg-O has no line of "c": that pair would fall back, but Mg is no counter-ion of Li+.
+    for (const Case& c : {Case{"", 1.466, 0.37, "a"}, Case{"c", 1.1745, 0.514, "c"},
+                          Case{"zz", 1.466, 0.37, "a"}}) {
+        SCOPED_TRACE(c.reference);
+        LandscapeFrame frame;
+        ASSERT_TRUE(buildLandscapeFrame(smallStructure(), inversionGroup(), table, TestIon{"Li", 1},
+                                        {}, 0.37, frame, c.reference)
+                        .ok());
+        ASSERT_EQ(frame.pairs.size(), 1u);
+        EXPECT_EQ(frame.pairs[0].reference, c.used);
+        for (const FrameIon& ion : frame.ions) {
+            if (!ion.counterIon) continue;
+            EXPECT_DOUBLE_EQ(ion.r0, c.r0);
+            EXPECT_DOUBLE_EQ(ion.b, c.b);
+        }
+    }
+}
+
 TEST(LandscapeFrame, RefusesWhatWouldGiveAWrongLandscape) {
     LandscapeFrame frame;
     const auto build = [&](const TestIon& ion, const std::vector<std::string>& mobile) {
