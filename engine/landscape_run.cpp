@@ -23,6 +23,8 @@ namespace tarnell {
 namespace {
 
 constexpr std::size_t MaxPathTextLength = 400;
+// More threads than this would only share the same cores.
+constexpr int MaxThreads = 256;
 
 struct LandscapeCommand {
     TestIon ion;
@@ -52,7 +54,7 @@ std::optional<LandscapeCommand> parseCommand(const std::vector<std::string>& arg
             ++i;
         } else if (option == "--threads") {
             const std::optional<int> value = hasValue ? readInteger(args[i + 1]) : std::nullopt;
-            if (!value || *value < 1) return std::nullopt;
+            if (!value || *value < 1 || *value > MaxThreads) return std::nullopt;
             command.options.threads = *value;
             ++i;
         } else if (option == "--reference") {
@@ -71,6 +73,40 @@ std::optional<LandscapeCommand> parseCommand(const std::vector<std::string>& arg
         }
     }
     return command;
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    // A file that does not exist yet is the same when both names lead to one place.
+    const std::filesystem::path left = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const std::filesystem::path right = std::filesystem::weakly_canonical(b, error);
+    return !error && left == right;
+}
+
+// The cube and the JSON replace whatever stands at their paths: never the structure, the files
+// the engine reads, or each other.
+bool outputsReplaceInputs(const LandscapeCommand& command, const std::filesystem::path& workDir,
+                          const Settings* settings) {
+    std::vector<std::filesystem::path> kept = {command.input, enginePaths(workDir).settings,
+                                               enginePaths(workDir).bvTable};
+    if (settings != nullptr) {
+        for (const std::string* file : {&settings->spgraFile, &settings->sgTransFile}) {
+            if (!file->empty()) kept.push_back(settingsFilePath(workDir, *file));
+        }
+    }
+    std::vector<std::filesystem::path> outputs = {command.cube};
+    if (command.json) {
+        if (sameFile(*command.json, command.cube)) return true;
+        outputs.push_back(*command.json);
+    }
+    for (const auto& output : outputs) {
+        for (const auto& input : kept) {
+            if (sameFile(output, input)) return true;
+        }
+    }
+    return false;
 }
 
 // The structure, its operators and the table, read as a calculation reads them.
@@ -119,7 +155,12 @@ int runLandscape(const std::vector<std::string>& args, const std::filesystem::pa
         return -1;
     }
     Settings settings;
-    if (Status read = readSettings(enginePaths(workDir).settings, settings); !read.ok()) {
+    const Status read = readSettings(enginePaths(workDir).settings, settings);
+    if (outputsReplaceInputs(*command, workDir, read.ok() ? &settings : nullptr)) {
+        console << LandscapeUsageText << "Ok?\n";
+        return -1;
+    }
+    if (!read.ok()) {
         console << "  Error !!! Tarnell.ini file not found.\n" << read.message() << "Ok?\n";
         return -1;
     }

@@ -145,13 +145,17 @@ Status computeLandscape(const LandscapeFrame& frame, const LandscapeOptions& opt
             formatText("  Error !!! The cutoff must lie above 0 and at most %g \u00c5, not %g.\n",
                        MaxLandscapeCutoff, options.cutoff));
     }
+    // Counted in reals first: a tiny step would overflow the integer counts.
+    double wanted = 1.0;
+    for (int i = 0; i < 3; ++i) wanted *= std::max(2.0, std::ceil(frame.cell[i] / options.step));
+    if (!(wanted <= static_cast<double>(MaxLandscapePoints))) {
+        return Status::failed(formatText(
+            "  Error !!! A step of %g \u00c5 gives %.3g grid points, more than %lld; take a "
+            "larger step.\n",
+            options.step, wanted, MaxLandscapePoints));
+    }
     const std::array<int, 3> n = landscapePoints(frame.cell, options.step);
     const long long total = static_cast<long long>(n[0]) * n[1] * n[2];
-    if (total > MaxLandscapePoints) {
-        return Status::failed(formatText(
-            "  Error !!! A grid of %d x %d x %d points is more than %lld; take a larger step.\n",
-            n[0], n[1], n[2], MaxLandscapePoints));
-    }
     const Axes axes = cartesianAxes(frame.cell);
     const double valence = std::fabs(static_cast<double>(frame.ion.valence));
     const Sources counter =

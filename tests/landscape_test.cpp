@@ -333,8 +333,13 @@ TEST(LandscapeGrid, RefusesStepsAndCutoffsThatMakeNoGrid) {
     LandscapeFrame frame;
     frame.cell = {10, 10, 10, 90, 90, 90};
     Landscape landscape;
-    for (const auto& [step, cutoff] : std::vector<std::pair<double, double>>{
-             {0.0, 6.0}, {-0.1, 6.0}, {NAN, 6.0}, {0.1, 0.0}, {0.1, 25.0}, {0.001, 6.0}}) {
+    for (const auto& [step, cutoff] : std::vector<std::pair<double, double>>{{0.0, 6.0},
+                                                                             {-0.1, 6.0},
+                                                                             {NAN, 6.0},
+                                                                             {0.1, 0.0},
+                                                                             {0.1, 25.0},
+                                                                             {0.001, 6.0},
+                                                                             {1e-12, 6.0}}) {
         EXPECT_FALSE(computeLandscape(frame, {step, cutoff, 1}, landscape).ok()) << step << cutoff;
     }
 }
@@ -443,6 +448,50 @@ TEST(LandscapeRun, RealStructuresConductInTheDimensionsTheLiteratureKnows) {
         }
         EXPECT_NE(test::readFile(dir / "out.cube").find("Tarnell landscape of"), std::string::npos);
     }
+}
+
+TEST(LandscapeRun, CommandLinesThatMakeNoLandscapeSayWhy) {
+    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    const std::string input =
+        (std::filesystem::path(TARNELL_SOURCE_DIR) / "tests/data/landscape/LiFePO4-triphylite.inp")
+            .string();
+    test::TempDir dir;
+    const std::string cube = (dir / "out.cube").string();
+    struct Case {
+        std::vector<std::string> tail;  // after "Tarnell --landscape"
+        int status;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {{"Li+", input}, -1, "Invalid usage"},
+        {{"Li", input, cube}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "--step", "x"}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "--threads", "0"}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "--mobile"}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "--mobile", "-j", "x.json"}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "--sideways"}, -1, "Invalid usage"},
+        // An output over the structure or the table would destroy what the run reads.
+        {{"Li+", input, input}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "-j", input}, -1, "Invalid usage"},
+        {{"Li+", input, (work / "BVTable").string()}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "-j", cube}, -1, "Invalid usage"},
+        {{"Li+", input, cube, "--mobile", "Li7"}, 1, "No site is labelled Li7"},
+        {{"Li+", input, cube, "--step", "0.00001"}, 1, "take a larger step"},
+        {{"Li+", input, (dir / "no/such/folder/out.cube").string()}, 1, "cannot be written"},
+        {{"Li+", (dir / "missing.inp").string(), cube}, 1, "not found"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"Tarnell", "--landscape"};
+        args.insert(args.end(), c.tail.begin(), c.tail.end());
+        SCOPED_TRACE(args.back());
+        std::ostringstream console;
+        EXPECT_EQ(runLandscape(args, work, console), c.status);
+        EXPECT_NE(console.str().find(c.says), std::string::npos) << console.str();
+    }
+    // None of them left a cube, whole or partial, or touched the structure.
+    EXPECT_NE(test::readFile(input).find("Triphylite"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(cube));
+    EXPECT_FALSE(std::filesystem::exists(cube + ".part"));
 }
 
 }  // namespace
