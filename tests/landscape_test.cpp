@@ -494,5 +494,38 @@ TEST(LandscapeRun, CommandLinesThatMakeNoLandscapeSayWhy) {
     EXPECT_FALSE(std::filesystem::exists(cube + ".part"));
 }
 
+// At a removed site the landscape is that site's own mismatch: with the cutoff at the file's
+// distance limit (3 Å) it must match the valence summary of a calculation, which finds Li1 of
+// triphylite at BVS 0.9542 (the report of Tarnell -b on the same file, by its own neighbour
+// search and bond rule).
+TEST(LandscapeRun, AtARemovedSiteTheMismatchIsTheValenceSummarys) {
+    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    test::TempDir dir;
+    const std::vector<std::string> args = {
+        "Tarnell",
+        "--landscape",
+        "Li+",
+        (std::filesystem::path(TARNELL_SOURCE_DIR) / "tests/data/landscape/LiFePO4-triphylite.inp")
+            .string(),
+        (dir / "out.cube").string(),
+        "--cutoff",
+        "3",
+        "--step",
+        "0.5"};
+    std::ostringstream console;
+    ASSERT_EQ(runLandscape(args, work, console), 0) << console.str();
+    std::istringstream cube(test::readFile(dir / "out.cube"));
+    std::string line;
+    int atoms = 0;
+    std::getline(cube, line);
+    std::getline(cube, line);
+    cube >> atoms;
+    std::getline(cube, line);
+    for (int skip = 0; skip < 3 + atoms; ++skip) std::getline(cube, line);
+    double first = 0.0;  // the point (0, 0, 0), where Li1 stood
+    cube >> first;
+    EXPECT_NEAR(first, 1.0 - 0.9542, 0.00006);
+}
+
 }  // namespace
 }  // namespace tarnell
