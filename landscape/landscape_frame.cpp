@@ -198,8 +198,8 @@ Status buildLandscapeFrame(const CrystalStructure& structure,
             double cationValence = ionIsCation ? ion.valence : base.valence;
             const ParameterLine* line = nullptr;
             if (!ionIsCation && formalValence(site) == 0.0) {
-                // A cation without oxidation number: its element's line with any valence is
-                // better than none, and the note says which one was taken.
+                // A cation without oxidation number: its element's first line with this anion,
+                // whatever its valence, is better than none; the JSON names the line.
                 for (const ParameterLine& l : ordered.lines) {
                     if (l.cation == element && l.anion == ion.element &&
                         valenceIs(l.anionValence, -ion.valence)) {
