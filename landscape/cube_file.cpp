@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "settings/text.h"
@@ -46,8 +47,8 @@ int atomicNumber(const std::string& element) {
     return found == std::end(Elements) ? 0 : static_cast<int>(found - std::begin(Elements)) + 1;
 }
 
-std::string cubeText(const LandscapeFrame& frame, const Landscape& landscape,
-                     const std::string& title) {
+void writeCube(std::ostream& out, const LandscapeFrame& frame, const Landscape& landscape,
+               const std::string& title) {
     const auto axes = cartesianAxes(frame.cell);
     std::string text = title.substr(0, title.find('\n')) + '\n';
     text += "Bond valence landscape: |BVS - V| in v.u., lengths in Bohr, c index fastest\n";
@@ -68,25 +69,37 @@ std::string cubeText(const LandscapeFrame& frame, const Landscape& landscape,
         text += formatText("%5d%12.6f%12.6f%12.6f%12.6f\n", z, static_cast<double>(z), r[0], r[1],
                            r[2]);
     }
-    const int n2 = landscape.points[2];
-    text.reserve(text.size() + landscape.values.size() * 14 + landscape.values.size() / n2 * 2);
+    // The values go out a plane of the grid at a time, so that a large grid never stands in
+    // memory twice.
+    const std::size_t n2 = static_cast<std::size_t>(landscape.points[2]);
+    const std::size_t plane = n2 * static_cast<std::size_t>(landscape.points[1]);
     for (std::size_t row = 0; row * n2 < landscape.values.size(); ++row) {
-        for (int k = 0; k < n2; ++k) {
+        for (std::size_t k = 0; k < n2; ++k) {
             appendReal(text, landscape.values[row * n2 + k]);
-            if (k % 6 == 5 || k == n2 - 1) text += '\n';
+            if (k % 6 == 5 || k + 1 == n2) text += '\n';
+        }
+        if (((row + 1) * n2) % plane == 0) {
+            out << text;
+            text.clear();
         }
     }
-    return text;
+    out << text;
+}
+
+std::string cubeText(const LandscapeFrame& frame, const Landscape& landscape,
+                     const std::string& title) {
+    std::ostringstream text;
+    writeCube(text, frame, landscape, title);
+    return text.str();
 }
 
 Status writeCubeFile(const std::filesystem::path& path, const LandscapeFrame& frame,
                      const Landscape& landscape, const std::string& title) {
-    const std::string text = cubeText(frame, landscape, title);
     std::filesystem::path partial = path;
     partial += ".part";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out << text;
+        writeCube(out, frame, landscape, title);
         if (!out.flush()) {
             std::error_code ignored;
             std::filesystem::remove(partial, ignored);

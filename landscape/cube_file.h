@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "landscape/landscape_frame.h"
@@ -17,7 +18,11 @@ inline constexpr double AngstromPerBohr = 0.529177210903;
 // The atomic number of an element symbol; 0 for none.
 int atomicNumber(const std::string& element);
 
-// The whole file as text; `title` goes on its first line (cut at the line's end).
+// The whole file to `out`; `title` goes on its first line (cut at the line's end).
+void writeCube(std::ostream& out, const LandscapeFrame& frame, const Landscape& landscape,
+               const std::string& title);
+
+// The same as text.
 std::string cubeText(const LandscapeFrame& frame, const Landscape& landscape,
                      const std::string& title);
 

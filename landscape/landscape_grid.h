@@ -13,9 +13,10 @@
 
 namespace tarnell {
 
-// A grid beyond this many points is refused: its landscape, sorting and clusters would take
-// gigabytes.
-inline constexpr long long MaxLandscapePoints = 50'000'000;
+// A grid beyond this many points is refused: its landscape, its clusters (28 bytes a point)
+// and its cube file (14 bytes a point) would take gigabytes. 20 million points are a cell of
+// 27 Å at 0.1 Å, or of 54 Å at 0.2 Å.
+inline constexpr long long MaxLandscapePoints = 20'000'000;
 inline constexpr double MaxLandscapeCutoff = 20.0;  // Å
 // Closer than this to an immobile ion of its own sign, a test ion has no place: the mismatch
 // alone would take a cation site of similar size (Fe²⁺ in LiFePO₄) as a site for Li⁺, since it
