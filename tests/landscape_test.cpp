@@ -391,6 +391,7 @@ TEST(CubeFile, HeaderInBohrAlongTheCellsAxesAndOneValuePerPoint) {
 struct RealCase {
     const char* file;
     const char* ion;
+    std::vector<std::string> options;
     int dimensions;
     nlohmann::json direction;
     nlohmann::json plane;
@@ -405,28 +406,31 @@ TEST(LandscapeRun, RealStructuresConductInTheDimensionsTheLiteratureKnows) {
     using nlohmann::json;
     const std::vector<RealCase> cases = {
         // clang-format off
-        {"landscape/LiFePO4-triphylite.inp", "Li+", 1, {0, 1, 0}, nullptr, 0.0, 0.3,
+        {"landscape/LiFePO4-triphylite.inp", "Li+", {}, 1, {0, 1, 0}, nullptr, 0.0, 0.3,
          "olivine: Li along the b channels of Pnma only"},
-        {"landscape/LiCoO2.cif", "Li+", 2, nullptr, {{1, 0, 0}, {0, 1, 0}}, 0.0, 1.5,
+        {"landscape/LiFePO4-triphylite.inp", "Li+", {"--reference", "c"}, 1, {0, 1, 0}, nullptr,
+         0.0, 0.1, "the same with the softness-sensitive lines, fitted for this cutoff"},
+        {"landscape/LiCoO2.cif", "Li+", {}, 2, nullptr, {{1, 0, 0}, {0, 1, 0}}, 0.0, 1.5,
          "layered: Li in the ab layers between the CoO2 sheets, never across them"},
-        {"realworld/SiO2-quartz.cif", "K+", 3, nullptr, nullptr, 3.0, 10.0,
+        {"realworld/SiO2-quartz.cif", "K+", {}, 3, nullptr, nullptr, 3.0, 10.0,
          "K+ (r0 2.13 \u00c5 to O) is overbonded several times over in quartz's narrow channels"},
-        {"realworld/Fe2SiO4-fayalite.cif", "Li+", 0, nullptr, nullptr, 0.0, 0.0,
+        {"realworld/Fe2SiO4-fayalite.cif", "Li+", {}, 0, nullptr, nullptr, 0.0, 0.0,
          "olivine without Li: Fe2+ fills the channels Li+ would take, and stays in the frame"},
         // clang-format on
     };
     for (const RealCase& c : cases) {
         SCOPED_TRACE(std::string(c.file) + ": " + c.why);
         test::TempDir dir;
-        const std::vector<std::string> args = {"Tarnell",
-                                               "--landscape",
-                                               c.ion,
-                                               (data / c.file).string(),
-                                               (dir / "out.cube").string(),
-                                               "--step",
-                                               "0.2",
-                                               "-j",
-                                               (dir / "out.json").string()};
+        std::vector<std::string> args = {"Tarnell",
+                                         "--landscape",
+                                         c.ion,
+                                         (data / c.file).string(),
+                                         (dir / "out.cube").string(),
+                                         "--step",
+                                         "0.2",
+                                         "-j",
+                                         (dir / "out.json").string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
         std::ostringstream console;
         ASSERT_EQ(runLandscape(args, work, console), 0) << console.str();
         const json landscape = json::parse(test::readFile(dir / "out.json"))["landscape"];
