@@ -1,6 +1,7 @@
 # The layers of the code, each a folder and a library, each using only the layers below it:
 #
 #     settings  <-  crystal  <-  structure  <-  search  <-  valence  <-  engine
+#                                                           valence  <-  landscape  <-  engine
 #                                    ^                                    frontend (beside engine)
 #
 # settings: the settings file, text and number helpers, the programs' wordings.
@@ -9,6 +10,9 @@
 # structure: the structure readers and writers, the space-group lookups.
 # search:   the neighbour search.
 # valence:  the parameter table, bonds, sums, valence summary, report and JSON.
+# landscape: the bond valence landscape of a mobile ion over the cell, its percolation
+#           thresholds and its cube file; beside valence, whose table only landscape_frame.cpp
+#           reads.
 # engine:   Tarnell's run; frontend: Kestrin.
 #
 # A folder's sources may include only its own headers and those of the layers it names; an

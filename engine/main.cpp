@@ -1,6 +1,7 @@
 // Tarnell: the bond valence sum engine.
 //     Tarnell -b|-r|-i|-c inpfile outfile [-j jsonfile]
 //     Tarnell --batch outdir file ...
+//     Tarnell --landscape ION file out.cube [options]
 #include <exception>
 #include <filesystem>
 #include <iostream>

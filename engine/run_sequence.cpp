@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "engine/batch.h"
+#include "engine/landscape_run.h"
 #include "engine/output_file.h"
 #include "settings/settings_file.h"
 #include "settings/text.h"
@@ -119,6 +120,7 @@ bool isBatch(const std::vector<std::string>& args) {
 
 int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
               std::ostream& console, bool onTerminal) {
+    if (isLandscape(args)) return runLandscape(args, workDir, console);
     const EnginePaths paths = enginePaths(workDir);
     Settings settings;
     // Read first only so that the outputs can be kept off the files the settings name; a

@@ -111,6 +111,16 @@ constexpr Entry Catalogue[] = {
     {MessageId::FolderNotMade, "Folder %s cannot be made", Error1, Bang},
     {MessageId::NotEveryOutputWritten, "Not every output could be written", Error1, Bang},
     {MessageId::Unexpected, "%s", Error1Open, Bang},
+    {MessageId::NotAStructureFile, "%s is no structure file (.inp, .lst, .txt, .cif)", Error1,
+     Bang},
+    {MessageId::NoSiteLabelled, "No site is labelled %s", Error1, Bang},
+    {MessageId::NoPairParameters, "No bond valence parameters for %s \u2013 %s", Error1, Bang},
+    {MessageId::NoCounterIon, "No ion of the structure has the opposite sign of %s", Error1, Bang},
+    {MessageId::GridStepNotPositive, "The grid step must be positive, not %g", Error1, Bang},
+    {MessageId::CutoffOutOfRange, "The cutoff must lie above 0 and at most %g \u00c5, not %g",
+     Error1, Bang},
+    {MessageId::TooManyGridPoints,
+     "A step of %g \u00c5 gives %.3g grid points, more than %d; take a larger step", Error1, Bang},
     {MessageId::TitleNotOneLine, "Title and space group name must each be one line", Bang, Bang},
     {MessageId::LabelNotOneWord, "Species name \"%s\" must be one word without blanks", Bang, Bang},
     {MessageId::FileNotCreated, "%s file cannot be created", Bang, Bang},
@@ -148,7 +158,10 @@ void appendConversion(std::string& text, const std::string& spec, const MessageA
     } else if (conversion == 'd') {
         const long long* value = std::get_if<long long>(&argument);
         if (value == nullptr) throw std::logic_error("message argument is no number: " + spec);
-        const std::string wide = spec.substr(0, spec.size() - 1) + "lld";
+        std::string wide = spec.substr(0, spec.size() - 1);
+        while (!wide.empty() && (wide.back() == 'l' || wide.back() == 'h' || wide.back() == 'z'))
+            wide.pop_back();
+        wide += "lld";
         length = std::snprintf(buffer, sizeof buffer, wide.c_str(), *value);
     } else if (conversion == 'g' || conversion == 'f' || conversion == 'e') {
         double value = 0.0;

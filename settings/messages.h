@@ -82,6 +82,14 @@ enum class MessageId {
     FolderNotMade,          // path
     NotEveryOutputWritten,  //
     Unexpected,             // what a library threw
+    // Landscapes
+    NotAStructureFile,    // path
+    NoSiteLabelled,       // label
+    NoPairParameters,     // cation, anion
+    NoCounterIon,         // the test ion
+    GridStepNotPositive,  // step
+    CutoffOutOfRange,     // largest cutoff, cutoff
+    TooManyGridPoints,    // step, points, capacity
     // Structure file writers
     TitleNotOneLine,  //
     LabelNotOneWord,  // label

@@ -9,20 +9,10 @@ namespace {
 // Every phase up to the distance list; fails with the first failing phase's message.
 Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
     CrystalStructure& structure = result.structure;
-    // A file with an origin or a cell of its own brings its operators along.
-    SpaceGroupRecord record;
-    if (!structure.symmetryOperators.empty()) {
-        if (Status group = readFileGroup(structure, record, result.operators); !group.ok())
-            return group;
-    } else {
-        if (Status group = findSpaceGroupRecord(inputs.spaceGroups, structure, record); !group.ok())
-            return group;
-        expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
-                                record.operatorTexts, record.groupCodes, result.operators);
-    }
-    copyCellUncertainties(structure);
-    result.operatorTexts = record.operatorTexts;
-    result.operatorTexts.resize(result.operators.size());
+    if (Status expanded =
+            expandSymmetry(structure, inputs.spaceGroups, result.operators, result.operatorTexts);
+        !expanded.ok())
+        return expanded;
     if (!inputs.tables.loaded.ok()) return inputs.tables.loaded;
     // The sums give each site its bonds by index, but every list names sites by label.
     const std::vector<Site>& sites = structure.sites;
@@ -45,6 +35,24 @@ Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
 }
 
 }  // namespace
+
+Status expandSymmetry(CrystalStructure& structure, const SpaceGroupData& spaceGroups,
+                      OperatorTable& operators, std::vector<std::string>& operatorTexts) {
+    // A file with an origin or a cell of its own brings its operators along.
+    SpaceGroupRecord record;
+    if (!structure.symmetryOperators.empty()) {
+        if (Status group = readFileGroup(structure, record, operators); !group.ok()) return group;
+    } else {
+        if (Status group = findSpaceGroupRecord(spaceGroups, structure, record); !group.ok())
+            return group;
+        expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag,
+                                record.operatorTexts, record.groupCodes, operators);
+    }
+    copyCellUncertainties(structure);
+    operatorTexts = record.operatorTexts;
+    operatorTexts.resize(operators.size());
+    return {};
+}
 
 void copyCellUncertainties(CrystalStructure& structure) {
     auto& sigma = structure.cellSigma;

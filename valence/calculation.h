@@ -54,6 +54,12 @@ struct CalculationResult {
 // themselves are left alone.
 void copyCellUncertainties(CrystalStructure& structure);
 
+// The symmetry operators of `structure`: its own where the file listed them, else the
+// space-group record's, expanded; sets the record's symbol and crystal system and copies the cell
+// uncertainties the crystal system makes equal.
+Status expandSymmetry(CrystalStructure& structure, const SpaceGroupData& spaceGroups,
+                      OperatorTable& operators, std::vector<std::string>& operatorTexts);
+
 // Everything a calculation takes besides its structure, each read once for any number of them.
 struct CalculationInputs {
     const Settings& settings;
