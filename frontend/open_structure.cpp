@@ -58,7 +58,7 @@ void CKestrinView::LoadCommandLine(const QStringList& arguments) {
 
 bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::path& file) {
     const std::filesystem::path sgTransFile = settingsFilePath(m_workDir, m_settings.sgTransFile);
-    const ReaderContext context{FrontEndWording, m_settings.dMax, sgTransFile};
+    const ReaderContext context{FrontEndWording, DistanceLimitForNewFiles(), sgTransFile};
     // Read aside: a file that fails leaves the form, its caption and its report as they were.
     CrystalStructure structure;
     if (const Status read = readStructure(mode, file, structure, context); !read.ok()) {
