@@ -20,6 +20,7 @@
 #include "frontend/dialog_units.h"
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/results_window.h"
+#include "frontend/structure_model.h"
 #include "settings/text.h"
 #include "settings/wording.h"
 
@@ -572,6 +573,12 @@ double CKestrinView::DistanceLimitForNewFiles() const {
         distanceLimitRefusal(conditions).empty())
         return conditions.dMax;
     return std::min(m_settings.dMax, MaxDistanceLimit);
+}
+
+EngineResult CKestrinView::Uncalculated() const {
+    EngineResult preview;
+    uncalculatedResult(m_structure, settingsFilePath(m_workDir, m_settings.spgraFile), preview);
+    return preview;
 }
 
 void CKestrinView::SelectSiteRow(int row) {

@@ -78,6 +78,8 @@ public:
     const CrystalStructure& Structure() const { return m_structure; }
     // What the last calculation of the form gave; empty before one, and after a new structure.
     const EngineResult& Result() const { return m_result; }
+    // The structure as the view draws it before a calculation: the record and its group.
+    EngineResult Uncalculated() const;
     // Selects the form's row of site `row`, as a pick in the structure view does.
     void SelectSiteRow(int row);
     const Settings& CurrentSettings() const { return m_settings; }

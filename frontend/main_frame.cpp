@@ -161,8 +161,13 @@ void CMainFrame::CreateStructureView(MessageSink showMessage) {
 
     // One site chosen anywhere is the site chosen everywhere: the form's row, the summary's row,
     // the atoms drawn highlighted and the bonds listed.
-    connect(m_view, &CKestrinView::resultChanged, this,
-            [this] { m_structureView->ShowResult(m_view->Result()); });
+    // The structure as soon as it is opened; its bonds and polyhedra once it is calculated.
+    auto show = [this] {
+        const bool calculated = !m_view->Result().sites.empty();
+        m_structureView->ShowResult(calculated ? m_view->Result() : m_view->Uncalculated());
+    };
+    connect(m_view, &CKestrinView::resultChanged, this, show);
+    connect(m_view, &CKestrinView::structureChanged, this, show);
     connect(m_structureView, &CStructureView::sitePicked, this, [this](int site) {
         m_view->SelectSiteRow(site);
         const std::vector<ResultSite>& sites = m_view->Result().sites;

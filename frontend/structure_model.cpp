@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "crystal/operator_text.h"
+#include "structure/space_group_lookup.h"
 
 namespace tarnell {
 namespace {
@@ -168,6 +169,38 @@ private:
 
 StructureModel buildStructureModel(const EngineResult& result) {
     return ModelBuilder(result).build();
+}
+
+bool uncalculatedResult(const CrystalStructure& structure, const std::filesystem::path& spgraFile,
+                        EngineResult& result) {
+    result = EngineResult();
+    result.ok = true;
+    result.structureRead = true;
+    result.title = structure.title;
+    result.cell = structure.cell;
+    result.sgNumber = structure.sgNumber;
+    for (const Site& site : structure.sites) {
+        result.sites.push_back({site.name,
+                                elementSymbol(site.name),
+                                site.g,
+                                site.charge,
+                                formalValence(site),
+                                {site.x, site.y, site.z},
+                                site.dLimit});
+    }
+    if (!structure.symmetryOperators.empty()) {
+        result.operators = structure.symmetryOperators;
+        return true;
+    }
+    CrystalStructure copy = structure;
+    SpaceGroupRecord record;
+    if (!readSpaceGroupRecord(spgraFile, copy, record).ok()) return false;
+    std::vector<std::string> texts = record.operatorTexts;
+    OperatorTable table;
+    expandSymmetryOperators(record.operatorLineCount, record.centrosymmetricFlag, texts,
+                            record.groupCodes, table);
+    result.operators = std::move(texts);
+    return true;
 }
 
 std::array<Vector3, 3> cellAxes(const std::array<double, 6>& cell) {

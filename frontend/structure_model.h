@@ -4,9 +4,11 @@
 // with a along x and b in the xy plane; nothing here knows how it is drawn.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <vector>
 
+#include "crystal/crystal_structure.h"
 #include "crystal/matrix.h"
 #include "frontend/engine_result.h"
 
@@ -39,6 +41,12 @@ struct StructureModel {
 // The model of `result`: every site placed by every operator into the cell, and the bonds of
 // each cation (those of its site's summary, carried along by the same operator).
 StructureModel buildStructureModel(const EngineResult& result);
+
+// What the view draws of a structure before it is calculated: its cell, its sites and the
+// operators of its group (its own, or those of the space-group data file's record), with no
+// bonds. False when the group's operators cannot be had; the atoms are then those of the sites.
+bool uncalculatedResult(const CrystalStructure& structure, const std::filesystem::path& spgraFile,
+                        EngineResult& result);
 
 // The Cartesian edges of a cell of a, b, c (Å) and alpha, beta, gamma (°).
 std::array<Vector3, 3> cellAxes(const std::array<double, 6>& cell);

@@ -189,7 +189,7 @@ void CStructureCanvas::Draw(QPainter& painter) {
     if (m_model.atoms.empty()) {
         painter.setPen(Qt::darkGray);
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
-                         QStringLiteral("Calculate (F5) to see the structure here."));
+                         QStringLiteral("Open a structure to see it here."));
         return;
     }
     // Everything drawn back to front.

@@ -5,6 +5,7 @@
 #include "frontend/structure_view.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QProcess>
 #include <QTableWidget>
@@ -33,6 +34,7 @@ private slots:
     void mixedSiteKeepsItsOxidationStateThroughTheForm();
     void forsteriteAndPmnPtAreDrawnWithTheirPolyhedra();
     void hullOfAnOctahedronHasEightFaces();
+    void largeFileOpensAndCalculatesWithinASecond();
 
 private:
     CStructureCanvas* canvas() const { return m_frame->StructureView()->Canvas(); }
@@ -87,6 +89,12 @@ void StructureViewTest::init() {
 
 void StructureViewTest::rutileIsDrawnAndItsTiPickedAtItsCentre() {
     QCOMPARE(canvas()->Model().atoms.size(), std::size_t{0});
+    // Opened, the structure shows at once, its bonds once it is calculated.
+    QVERIFY(m_view->OpenStructureFile(ReaderMode::NativeFile,
+                                      (Examples + "TiO2-rutile.inp").toStdString()));
+    QCOMPARE(canvas()->Model().atoms.size(),
+             std::size_t{9 + 2 + 2 * 2});  // Ti; O in and on z = 0, 1
+    QVERIFY(canvas()->Model().bonds.empty());
     calculate(ReaderMode::NativeFile, Examples + "TiO2-rutile.inp");
     // Two Ti and four O in the cell, and the Ti and O on its faces, edges and corners: 8 corner
     // Ti, 1 in the middle; O on the faces z = 0 and 1 twice as often.
@@ -191,6 +199,9 @@ void StructureViewTest::forsteriteAndPmnPtAreDrawnWithTheirPolyhedra() {
              qPrintable(QString("%1 %2").arg(octahedra).arg(tetrahedra)));
     QApplication::processEvents();
     checkNotBlank(canvas()->Picture());
+    // Si1 chosen: its four bonds listed below the view.
+    m_frame->StructureView()->SelectSite(2);
+    QCOMPARE(m_frame->StructureView()->findChild<QTableWidget*>("bondsPanel")->rowCount(), 4);
     savePicture("forsterite");
 }
 
@@ -208,6 +219,29 @@ void StructureViewTest::hullOfAnOctahedronHasEightFaces() {
     QCOMPARE(squares.size(), std::size_t{6});
     for (const auto& face : squares) QCOMPARE(face.size(), std::size_t{4});
     QVERIFY(hullFaces({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}).empty());
+}
+
+// The structure file to time is named by KESTRIN_LARGE_CIF: a CIF of many sites, opened, then
+// calculated with the view drawn each time, as the user waits for it.
+void StructureViewTest::largeFileOpensAndCalculatesWithinASecond() {
+    const QByteArray file = qgetenv("KESTRIN_LARGE_CIF");
+    if (file.isEmpty()) QSKIP("KESTRIN_LARGE_CIF names no file to time");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(m_view->OpenStructureFile(ReaderMode::CifFile, file.toStdString()));
+    canvas()->repaint();
+    const qint64 opened = clock.restart();
+    const std::size_t openedAtoms = canvas()->Model().atoms.size();
+    m_view->OnCalculation();
+    canvas()->repaint();
+    QApplication::processEvents();
+    const qint64 calculated = clock.elapsed();
+    qInfo(
+        "%d sites: opened and drawn (%zu atoms) in %lld ms; calculated and drawn (%zu atoms, "
+        "%zu polyhedra) in %lld ms",
+        m_view->Structure().siteCount(), openedAtoms, opened, canvas()->Model().atoms.size(),
+        canvas()->Model().polyhedra.size(), calculated);
+    QVERIFY(opened < 1000 && calculated < 1000);
 }
 
 }  // namespace tarnell
