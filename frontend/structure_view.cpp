@@ -92,18 +92,15 @@ void CStructureCanvas::ShowResult(const EngineResult& result) {
     m_centre = {};
     for (const Vector3& axis : m_model.axes)
         for (int k = 0; k < 3; ++k) m_centre[k] += axis[k] / 2.0;
+    // The cell fills the view; the neighbours outside it may reach past its edge.
     m_extent = 1.0;
-    for (const ModelAtom& atom : m_model.atoms) {
-        const Vector3 d = sub(atom.position, m_centre);
-        m_extent = std::max(m_extent, std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) + 0.5);
-    }
     for (int corner = 0; corner < 8; ++corner) {
         Vector3 p{};
         for (int i = 0; i < 3; ++i)
             if (corner & (1 << i))
                 for (int k = 0; k < 3; ++k) p[k] += m_model.axes[i][k];
         const Vector3 d = sub(p, m_centre);
-        m_extent = std::max(m_extent, std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
+        m_extent = std::max(m_extent, 1.1 * std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
     }
     m_selected = -1;
     update();
@@ -292,6 +289,16 @@ void CStructureCanvas::Draw(QPainter& painter) {
                 painter.drawEllipse(centre, r, r);
                 break;
             }
+        }
+    }
+    // The atoms of the site chosen are marked above everything, also where others hide them.
+    if (m_selected >= 0) {
+        painter.setBrush(Qt::NoBrush);
+        for (std::size_t i = 0; i < atoms.size(); ++i) {
+            if (m_model.atoms[i].site != m_selected) continue;
+            const double r = RadiusOf(m_selected) + 3;
+            painter.setPen(QPen(Highlight, 2.5));
+            painter.drawEllipse(atoms[i].point, r, r);
         }
     }
     // The edges' names at their far ends, from the origin.

@@ -70,6 +70,8 @@ private:
         QVERIFY(m_frame->grab().save(QString::fromLocal8Bit(folder) + '/' + name + ".png"));
         QVERIFY(
             canvas()->Picture().save(QString::fromLocal8Bit(folder) + '/' + name + "-view.png"));
+        QVERIFY(m_view->ResultsWindow()->grab().save(QString::fromLocal8Bit(folder) + '/' + name +
+                                                     "-results.png"));
     }
 
     std::unique_ptr<test::WorkDir> m_dir;
