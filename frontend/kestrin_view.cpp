@@ -326,6 +326,8 @@ void CKestrinView::LayOutGrids() {
         m_latticeList->SetCellText(row, 0, QString::fromLatin1(LatticeRowLabels[row]));
     }
     setUpRows(m_siteList, headerHeight, rowHeight, SiteRowCount);
+    m_latticeList->SetFirstTabColumn(1);
+    m_siteList->SetFirstTabColumn(1);
     m_siteList->SetEditableRowCount(MaxSites);
 }
 
