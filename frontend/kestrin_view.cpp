@@ -426,10 +426,36 @@ void CKestrinView::ClearForm() {
     SetLoaded(false);
 }
 
+void CKestrinView::FillFixedCell() {
+    int number = 0;
+    double a = 0;
+    if (readCellNumber(m_sgNumberEdit->text(), number) != CellValue::Number ||
+        readCellNumber(m_latticeList->CellText(0, 1), a) != CellValue::Number)
+        return;
+    // What the crystal system fixes, by group number: b = a (tetragonal and above), c = a
+    // (cubic), and the angles of 90 or 120 degrees; monoclinic cells leave their angles, whose
+    // unique axis the number does not tell.
+    const QString edge = m_latticeList->CellText(0, 1).trimmed();
+    const QString fixed[6] = {QString(),
+                              number >= 75 ? edge : QString(),
+                              number >= 195 ? edge : QString(),
+                              number >= 16 ? QStringLiteral("90") : QString(),
+                              number >= 16 ? QStringLiteral("90") : QString(),
+                              number >= 143 && number <= 194 ? QStringLiteral("120")
+                              : number >= 16                 ? QStringLiteral("90")
+                                                             : QString()};
+    for (int i = 1; i < 6; ++i) {
+        if (fixed[i].isEmpty() || !m_latticeList->CellText(i, 1).trimmed().isEmpty()) continue;
+        m_latticeList->SetCellText(i, 1, fixed[i]);
+        MarkCell(m_latticeList, i, 1);
+    }
+}
+
 bool CKestrinView::ReadForm() {
     // Tool bar buttons and shortcuts leave the focus, and an open cell, where they were.
     m_latticeList->CommitCellEdit();
     m_siteList->CommitCellEdit();
+    FillFixedCell();
 
     // The first cell that cannot be read, and why; every later one waits for the next try.
     std::string refusal;
@@ -599,10 +625,9 @@ bool CKestrinView::CanCalculate() const {
     if (readCellNumber(m_sgNumberEdit->text(), number) != CellValue::Number || number <= 0) {
         return false;
     }
-    for (int i = 0; i < 6; ++i) {
-        double value = 0;
-        if (readCellNumber(m_latticeList->CellText(i, 1), value) != CellValue::Number) return false;
-    }
+    // The cell's edge a is enough: the rest is filled from the group, or refused by name.
+    double a = 0;
+    if (readCellNumber(m_latticeList->CellText(0, 1), a) != CellValue::Number) return false;
     return !m_siteList->CellText(0, 1).trimmed().isEmpty();
 }
 

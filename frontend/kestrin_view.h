@@ -123,6 +123,8 @@ private:
     // The distance limit the sites of a file opened now get.
     double DistanceLimitForNewFiles() const;
     void FocusCell(CGridListCtrl* grid, int row, int column);
+    // Fills the empty lattice values that the group number fixes once a is known.
+    void FillFixedCell();
     void CreateControls();
     void LayOutGrids();
     void ShowConditions(int keysRead);

@@ -518,8 +518,8 @@ void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
     m_view->OnFileNew();
     typeInto("IDC_SG_NAME", "F m -3 m");
     typeInto("IDC_SG_NUMBER", "225");
-    const char* cell[] = {"4.212", "4.212", "4.212", "90", "90", "90"};
-    for (int i = 0; i < 6; ++i) type(lattice(), i, 1, cell[i]);
+    // Only a: the cubic group fixes the rest of the cell.
+    type(lattice(), 0, 1, "4.212");
     QVERIFY(!command("ID_EXECUTE_CALCULATION")->isEnabled());  // no site yet
     const QStringList rows[] = {{"Mg1", "2", "1", "0", "0", "0"},
                                 {"O1", "", "1", "0.5", "0.5", "0.5"}};
@@ -540,6 +540,9 @@ void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
     type(sites(), 1, 2, "-2");
     command("ID_EXECUTE_CALCULATION")->trigger();
     QCOMPARE(m_messages, QStringList());
+    QStringList cell;
+    for (int i = 0; i < 6; ++i) cell << lattice()->CellText(i, 1);
+    QCOMPARE(cell, (QStringList{"4.212", "4.212", "4.212", "90", "90", "90"}));
     QVERIFY(m_view->HasReport() && command("ID_VIEW_RESULTS")->isEnabled());
     const Site& o1 = m_view->Structure().sites[1];
     QCOMPARE(QString::asprintf("%g %g %g %g", o1.sx, o1.sy, o1.sz, o1.dLimit),
@@ -548,6 +551,16 @@ void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
     const QString report = m_view->ResultsWindow()->ReportText();
     QVERIFY2(report.contains("  Mg1 :\n    1  BVS = 1.9651( 0.0000)  CN = 6"), qPrintable(report));
     QVERIFY(m_view->ResultsWindow()->Failure().isEmpty());
+
+    // A tetragonal group fixes b and the angles, not c: the refusal names it.
+    typeInto("IDC_SG_NUMBER", "136");
+    for (int i = 1; i < 6; ++i) type(lattice(), i, 1, "");
+    m_messages.clear();
+    QVERIFY(!m_view->ReadForm());
+    QCOMPARE(m_messages,
+             QStringList{"  Lattice parameters c, Value is empty: it needs a number !!!\n"});
+    QCOMPARE(lattice()->CellText(1, 1) + ' ' + lattice()->CellText(5, 1),
+             QStringLiteral("4.212 90"));
 }
 
 void KestrinCommandsTest::rowsKeepTheirUncertaintiesAndDMaxReachesEverySite() {
