@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -50,6 +51,8 @@ CMainFrame::CMainFrame(const std::filesystem::path& workDir, MessageSink showMes
     connect(m_view, &CKestrinView::fileUsed, this, &CMainFrame::RememberFile);
     EnableCommands();
     ShowRecentFiles();
+    // As large as the form and the view want, within the screen.
+    if (screen()) resize(sizeHint().boundedTo(screen()->availableGeometry().size()));
     setAcceptDrops(true);
     if (m_readsLockKeys) qApp->installEventFilter(this);
 }

@@ -280,20 +280,31 @@ void CResultsWindow::SelectSite(const QString& label) {
 }
 
 void CResultsWindow::ShowBeside(QWidget* owner) {
-    if (!m_placed && owner && owner->screen()) {
+    const bool place = !m_placed && owner && owner->screen();
+    show();
+    if (place) {
         m_placed = true;
         const QRect room = owner->screen()->availableGeometry();
+        // The frame is known once the window is shown; everything below counts it in.
+        const QSize frame = frameGeometry().size() - size();
+        // Never larger than the screen, and beside the form, below it, or else at the screen's
+        // right edge, where it covers the least of it; always wholly on the screen.
+        resize(std::min(width(), room.width() - frame.width()),
+               std::min(height(), room.height() - frame.height()));
+        const QSize outer = size() + frame;
         const QRect form = owner->frameGeometry();
-        const QPoint right = form.topRight() + QPoint(8, 0);
-        const QPoint below = form.bottomLeft() + QPoint(0, 8);
-        if (below.y() + height() <= room.bottom() && right.x() + width() > room.right()) {
-            move(below);
-        } else {
-            // On a small screen as far right as it goes: it covers less of the form.
-            move(std::max(room.left(), std::min(right.x(), room.right() - width())), right.y());
+        QPoint at(room.right() + 1 - outer.width(), form.top());
+        if (form.right() + 8 + outer.width() <= room.right()) {
+            at = form.topRight() + QPoint(8, 0);
+        } else if (form.bottom() + 8 + outer.height() <= room.bottom()) {
+            at = form.bottomLeft() + QPoint(0, 8);
         }
+        at.setX(std::clamp(at.x(), room.left(),
+                           std::max(room.left(), room.right() + 1 - outer.width())));
+        at.setY(std::clamp(at.y(), room.top(),
+                           std::max(room.top(), room.bottom() + 1 - outer.height())));
+        move(at);
     }
-    show();
     raise();
     activateWindow();
 }

@@ -101,6 +101,14 @@ void ResultsWindowTest::reportIsShownWholeAndFound() {
     // Edits after the run: the results say they no longer describe the form.
     window.MarkOutOfDate();
     QVERIFY(window.OutcomeText().startsWith("Out of date: "));
+    // Placed on the screen, also when the form stands low on a small one.
+    QWidget form;
+    form.setGeometry(QRect(QPoint(0, 0), form.screen()->availableGeometry().size() / 2)
+                         .translated(0, form.screen()->availableGeometry().height() / 3));
+    form.show();
+    window.resize(form.screen()->availableGeometry().size() + QSize(50, 50));
+    window.ShowBeside(&form);
+    QVERIFY(form.screen()->availableGeometry().contains(window.frameGeometry()));
     window.Clear();
     QCOMPARE(window.ReportText(), QString());
     QVERIFY(window.Failure().isEmpty() && !window.IsOutOfDate());
