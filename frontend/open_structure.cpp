@@ -78,6 +78,13 @@ bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::pat
     // What the reader left out or renamed is told once, when the file is opened.
     std::string notes;
     for (const std::string& note : structure.notes) notes += note + '\n';
+    if (!structure.convertedFrom.empty()) {
+        notes += formatText(
+            "  The file's axes %s were converted to the standard axes %s of group %d:\n"
+            "  the form shows the cell and the coordinates in those.\n",
+            trimBlanks(structure.convertedFrom).c_str(), trimBlanks(structure.sgName).c_str(),
+            structure.sgNumber);
+    }
     if (!notes.empty()) ShowMessage(notes);
     return true;
 }
