@@ -14,6 +14,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <span>
 #include <system_error>
 
@@ -470,17 +471,31 @@ bool CKestrinView::ReadForm() {
             refusal = formatText("  %s is empty: it needs a number !!!\n", name.c_str());
         }
     };
+    // The place of the first refusal, where the user goes on.
+    std::function<void()> focusBad;
+    auto takeBox = [&](QLineEdit* box, auto& value, const std::string& name, bool required) {
+        const bool before = refusal.empty();
+        take(box->text(), value, name, required);
+        if (before && !refusal.empty()) focusBad = [box] { box->setFocus(Qt::OtherFocusReason); };
+    };
+    auto takeCell = [&](CGridListCtrl* grid, int row, int column, auto& value,
+                        const std::string& name, bool required) {
+        const bool before = refusal.empty();
+        take(grid->CellText(row, column), value, name, required);
+        if (before && !refusal.empty())
+            focusBad = [this, grid, row, column] { FocusCell(grid, row, column); };
+    };
 
     CrystalStructure structure = m_structure;
     Settings conditions = m_settings;
     structure.title = m_titleEdit->text().toStdString();
     structure.sgName = m_sgNameEdit->text().toStdString();
-    take(m_sgNumberEdit->text(), structure.sgNumber, "SG No.", true);
-    take(m_settingNumberEdit->text(), structure.sgSetting, "Setting No.", false);
+    takeBox(m_sgNumberEdit, structure.sgNumber, "SG No.", true);
+    takeBox(m_settingNumberEdit, structure.sgSetting, "Setting No.", false);
     for (int i = 0; i < 6; ++i) {
         const std::string row = "Lattice parameters " + trimBlanks(LatticeRowLabels[i]);
-        take(m_latticeList->CellText(i, 1), structure.cell[i], row + ", Value", true);
-        take(m_latticeList->CellText(i, 2), structure.cellSigma[i], row + ", sigma", false);
+        takeCell(m_latticeList, i, 1, structure.cell[i], row + ", Value", true);
+        takeCell(m_latticeList, i, 2, structure.cellSigma[i], row + ", sigma", false);
     }
 
     std::vector<Site> sites;
@@ -499,7 +514,6 @@ bool CKestrinView::ReadForm() {
         FocusCell(m_siteList, siteRows, 1);
         return false;
     }
-    int badRow = -1, badColumn = -1;  // the cell the refusal names
     for (int row = 0; row < siteRows; ++row) {
         std::string name = trimBlanks(m_siteList->CellText(row, 1).toStdString());
         if (row == MaxSites) {
@@ -526,11 +540,8 @@ bool CKestrinView::ReadForm() {
         double valence = formalValence(site);
         const char* columns[] = {"Valence", "g", "x", "y", "z", "d max"};
         double* values[] = {&valence, &site.g, &site.x, &site.y, &site.z, &site.dLimit};
-        for (int c = 0; c < 6; ++c) {
-            const bool wasRefused = !refusal.empty();
-            take(m_siteList->CellText(row, c + 2), *values[c], cell + columns[c], c >= 2 && c <= 4);
-            if (!wasRefused && !refusal.empty()) badRow = row, badColumn = c + 2;
-        }
+        for (int c = 0; c < 6; ++c)
+            takeCell(m_siteList, row, c + 2, *values[c], cell + columns[c], c >= 2 && c <= 4);
         // The Valence column holds the oxidation state; a mixed site read from a file keeps
         // carrying its share of it as its charge, as the reader gave it.
         if (site.valence != 0.0) {
@@ -542,28 +553,25 @@ bool CKestrinView::ReadForm() {
         if (refusal.empty() && site.dLimit > MaxDistanceLimit) {
             refusal = formatText("  %sd max %g is above %g A !!!\n", cell.c_str(), site.dLimit,
                                  MaxDistanceLimit);
-            badRow = row, badColumn = 7;
+            focusBad = [this, row] { FocusCell(m_siteList, row, 7); };
         }
         sites.push_back(std::move(site));
     }
 
-    take(m_bvBEdit->text(), conditions.bvB, "Parameter B", true);
-    take(m_dMinEdit->text(), conditions.dMin, "Distance limit Min", true);
-    take(m_dMaxEdit->text(), conditions.dMax, "Distance limit Max", true);
-    take(m_hMinEdit->text(), conditions.hMin, "Search cell limit Min", true);
-    take(m_hMaxEdit->text(), conditions.hMax, "Search cell limit Max", true);
-    QLineEdit* badBox = nullptr;
+    takeBox(m_bvBEdit, conditions.bvB, "Parameter B", true);
+    takeBox(m_dMinEdit, conditions.dMin, "Distance limit Min", true);
+    takeBox(m_dMaxEdit, conditions.dMax, "Distance limit Max", true);
+    takeBox(m_hMinEdit, conditions.hMin, "Search cell limit Min", true);
+    takeBox(m_hMaxEdit, conditions.hMax, "Search cell limit Max", true);
     if (refusal.empty()) {
         if (const std::string limit = distanceLimitRefusal(conditions); !limit.empty()) {
             refusal = limit;
-            badBox = m_dMaxEdit;
+            focusBad = [this] { m_dMaxEdit->setFocus(Qt::OtherFocusReason); };
         }
     }
     if (!refusal.empty()) {
         ShowMessage(refusal);
-        // The user goes on where the form was refused.
-        if (badBox) badBox->setFocus(Qt::OtherFocusReason);
-        if (badRow >= 0) FocusCell(m_siteList, badRow, badColumn);
+        if (focusBad) focusBad();
         return false;
     }
     for (const std::size_t i : limitsFromConditions) sites[i].dLimit = conditions.dMax;

@@ -505,8 +505,14 @@ void KestrinCommandsTest::cellsThatHoldNoNumberAreMarkedAndRefusedByName() {
         QCOMPARE(marked, !c.refusal.isEmpty() && !c.text.isEmpty());
         m_messages.clear();
         fs::remove(work("Tarnell.$$$"));
+        for (CGridListCtrl* grid : grids) grid->setCurrentCell(5, 0);
         QCOMPARE(m_view->ReadForm(), c.refusal.isEmpty());
         QCOMPARE(m_messages.join(QString()), c.refusal);
+        // The user goes on at the cell refused.
+        if (!c.refusal.isEmpty() && c.grid >= 0) {
+            QCOMPARE(grids[c.grid]->currentRow() * 10 + grids[c.grid]->currentColumn(),
+                     c.row * 10 + c.column);
+        }
         if (!c.refusal.isEmpty()) {
             m_view->OnCalculation();
             QVERIFY(!fs::exists(work("Tarnell.$$$")));
