@@ -71,6 +71,9 @@ struct CrystalStructure {
     // What the reader left out or changed on the way, one message each, for the console, the top
     // of the report and Kestrin.
     std::vector<Message> notes;
+    // The symbol of the axes the file gave, when the reader converted cell and coordinates to
+    // the standard axes of the group (P b n m to P n m a); empty when it did not.
+    std::string convertedFrom;
 
     int siteCount() const { return static_cast<int>(sites.size()); }
 };

@@ -85,6 +85,7 @@ Status transformToStandardSetting(int setting, CrystalStructure& structure) {
         site.sy = std::fabs(sigma[1]);
         site.sz = std::fabs(sigma[2]);
     }
+    structure.convertedFrom = structure.sgName;
     return {};
 }
 

@@ -92,17 +92,20 @@ std::filesystem::path CKestrinView::EnginePath() const {
 bool CKestrinView::RunEngine() {
     // Whatever the engine does, an old report must never pass for its new one.
     std::error_code error;
-    std::filesystem::remove(m_outputPath, error);
-    if (std::filesystem::exists(m_outputPath, error)) {
-        ShowMessage(formatText("  %s cannot be replaced !!!\n", m_outputPath.string().c_str()));
-        return false;
+    for (const std::filesystem::path& old : {m_outputPath, m_jsonPath}) {
+        std::filesystem::remove(old, error);
+        if (std::filesystem::exists(old, error)) {
+            ShowMessage(formatText("  %s cannot be replaced !!!\n", old.string().c_str()));
+            return false;
+        }
     }
 
     const std::filesystem::path engine = EnginePath();
     m_calculating = true;
     const ProgramRun run = runProgramAndWait(
         pathText(engine),
-        {QStringLiteral("-b"), QStringLiteral("Tarnell.$$$"), QStringLiteral("Tarnell.out")},
+        {QStringLiteral("-b"), QStringLiteral("Tarnell.$$$"), QStringLiteral("Tarnell.out"),
+         QStringLiteral("-j"), QStringLiteral("Tarnell.json")},
         m_workDir, [this](const QString& line) { emit statusMessage(line); });
     m_calculating = false;
 
@@ -120,6 +123,8 @@ bool CKestrinView::RunEngine() {
         failure = formatText("  Tarnell stopped with status %d !!!\n", run.exitCode);
     } else if (!std::filesystem::is_regular_file(m_outputPath, error)) {
         failure = formatText("  Tarnell wrote no report %s !!!\n", m_outputPath.string().c_str());
+    } else if (!std::filesystem::is_regular_file(m_jsonPath, error)) {
+        failure = formatText("  Tarnell wrote no results %s !!!\n", m_jsonPath.string().c_str());
     }
     if (failure.empty()) return true;
     emit statusMessage(QString::fromStdString(failure).trimmed());

@@ -22,6 +22,11 @@ void CCellEdit::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+bool CCellEdit::focusNextPrevChild(bool next) {
+    emit tabbed(next);
+    return true;
+}
+
 void CCellEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // The box's own context menu takes the focus for a moment and gives it back; the edit is

@@ -15,8 +15,11 @@ public:
 signals:
     // The keyboard focus went elsewhere: another cell, another control or another window.
     void focusLost();
+    // Tab (next) or Shift+Tab: the grid moves on to the next or previous cell.
+    void tabbed(bool next);
 
 protected:
+    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 

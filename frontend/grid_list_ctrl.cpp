@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <algorithm>
 #include <limits>
 
 #include "frontend/cell_edit.h"
@@ -31,6 +32,7 @@ CGridListCtrl::CGridListCtrl(QWidget* parent)
     m_edit = new CCellEdit(this, viewport());
     m_edit->hide();
     connect(m_edit, &CCellEdit::focusLost, this, &CGridListCtrl::CommitCellEdit);
+    connect(m_edit, &CCellEdit::tabbed, this, &CGridListCtrl::OnTab);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] {
         if (m_editing) PlaceEditor();
     });
@@ -135,6 +137,21 @@ void CGridListCtrl::SelectEditedRow() {
     setCurrentCell(m_row, m_col, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void CGridListCtrl::OnTab(bool next) {
+    const int first = std::min(m_firstTabColumn, columnCount() - 1);
+    int row = m_row, column = m_col + (next ? 1 : -1);
+    if (column >= columnCount()) ++row, column = first;
+    if (column < first) --row, column = columnCount() - 1;
+    CommitCellEdit();
+    // Past the first or the last editable cell the keyboard leaves the grid, as Tab does.
+    if (row < 0 || row >= std::min(rowCount(), m_editableRows)) {
+        SelectEditedRow();
+        QWidget::focusNextPrevChild(next);
+        return;
+    }
+    BeginCellEdit(row, column);
+}
+
 void CGridListCtrl::PlaceEditor() {
     QRect cell = visualRect(model()->index(m_row, m_col));
     // A little taller than the row, so that the box's frame does not eat into the text.
@@ -186,6 +203,14 @@ void CGridListCtrl::keyPressEvent(QKeyEvent* event) {
                 BeginCellEdit(currentIndex().row(), currentIndex().column());
             return;
         default:
+            // Typing into the current cell opens it with what was typed, as spreadsheets do.
+            if (!event->text().isEmpty() && event->text().at(0).isPrint() &&
+                !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+                currentIndex().isValid() &&
+                BeginCellEdit(currentIndex().row(), currentIndex().column())) {
+                m_edit->setText(event->text());
+                return;
+            }
             QTableWidget::keyPressEvent(event);
     }
 }

@@ -20,6 +20,9 @@ public:
     // Rows from `count` on are shown greyed and can be neither selected nor edited.
     void SetEditableRowCount(int count);
     int EditableRowCount() const { return m_editableRows; }
+    // Tab walks from cell to cell over the columns from `column` on: the ones before it name
+    // their rows.
+    void SetFirstTabColumn(int column) { m_firstTabColumn = column; }
 
     QString CellText(int row, int column) const;
     void SetCellText(int row, int column, const QString& text);
@@ -50,12 +53,14 @@ private:
     void StyleRow(int row);
     void PlaceEditor();
     void SelectEditedRow();
+    void OnTab(bool next);
 
     bool m_editing = false;
     CCellEdit* m_edit;
     int m_row = -1;  // the cell being edited, afterwards the cell of the last edit
     int m_col = -1;
     int m_editableRows;
+    int m_firstTabColumn = 0;
 };
 
 }  // namespace tarnell

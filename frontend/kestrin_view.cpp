@@ -8,17 +8,20 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStringDecoder>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <span>
 #include <system_error>
 
 #include "frontend/dialog_units.h"
 #include "frontend/grid_list_ctrl.h"
 #include "frontend/results_window.h"
+#include "frontend/structure_model.h"
 #include "settings/text.h"
 #include "structure/site_label.h"
 
@@ -45,6 +48,22 @@ constexpr GridColumn SiteColumns[] = {{"No.", 30},  {"Species", 50}, {"Valence",
 // The site grid shows twice the rows a structure can hold; those past MaxSites stay greyed, so
 // that the form never holds more sites than the record.
 constexpr int SiteRowCount = 160;
+
+// The longest distance searched. A bond valence at 10 Å is below 1e-8 v.u. (r0 under 3 Å, b
+// 0.37 Å), so nothing further changes a sum; and a sphere of 10 Å around an atom of any solid
+// already holds several hundred neighbours, beyond the sixty a site's list takes. A larger limit
+// can only fail, or make the engine search for nothing.
+constexpr double MaxDistanceLimit = 10.0;
+
+// A coordinate as read: five decimals where they give it back exactly, as a file holds it, and
+// else every digit it has, so that reading the form back never moves an atom.
+std::string coordinateText(double value) {
+    const std::string fixed = formatText("%-6.5lf", value);
+    if (std::stod(fixed) == value) return fixed;
+    char digits[32];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+    return error == std::errc() ? std::string(digits, end) : fixed;
+}
 
 QString fromText(const std::string& text) {
     return QString::fromStdString(text);
@@ -141,6 +160,7 @@ CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink sho
     m_settingsPath = m_workDir / "Tarnell.ini";
     m_inputPath = m_workDir / "Tarnell.$$$";
     m_outputPath = m_workDir / "Tarnell.out";
+    m_jsonPath = m_workDir / "Tarnell.json";
     m_lastFolder = m_workDir;
     SetLoaded(false);
     int keysRead = 0;
@@ -165,6 +185,15 @@ CKestrinView::CKestrinView(const std::filesystem::path& workDir, MessageSink sho
                 [this, grid](int row, int column) { OnCellCommitted(grid, row, column); });
     }
     connect(m_applyDMaxButton, &QPushButton::clicked, this, &CKestrinView::OnApplyDMax);
+    connect(m_siteList, &QTableWidget::currentCellChanged, this, [this](int row) {
+        const bool named = row >= 0 && !m_siteList->CellText(row, 1).trimmed().isEmpty();
+        emit siteRowChosen(named ? row : -1);
+    });
+    connect(m_results, &CResultsWindow::siteChosen, this, [this](const QString& label) {
+        const int row = m_result.siteIndex(label.toStdString());
+        SelectSiteRow(row);
+        emit siteRowChosen(row);
+    });
 }
 
 CKestrinView::~CKestrinView() {
@@ -175,14 +204,17 @@ CKestrinView::~CKestrinView() {
 void CKestrinView::CreateControls() {
     setFont(formFont());
     const DialogUnits units = dialogUnitsOf(font());
-    setFixedSize(units.toPixels(FormBox.x, FormBox.y, FormBox.width, FormBox.height).size());
+    setMinimumSize(units.toPixels(FormBox.x, FormBox.y, FormBox.width, FormBox.height).size());
+    resize(minimumSize());
     auto pixels = [&](Box box) { return units.toPixels(box.x, box.y, box.width, box.height); };
 
     // Group boxes first, so that every control lies above them.
-    for (const auto& [text, box] : {std::pair{"Crystal data", Box{3, 1, 98, 148}},
-                                    std::pair{"Atomic coordinates", Box{106, 1, 260, 149}},
-                                    std::pair{"Conditions", Box{3, 150, 363, 40}}}) {
+    for (const auto& [text, id, box] :
+         {std::tuple{"Crystal data", "groupCrystalData", Box{3, 1, 98, 148}},
+          std::tuple{"Atomic coordinates", "groupAtomicCoordinates", Box{106, 1, 260, 149}},
+          std::tuple{"Conditions", "groupConditions", Box{3, 150, 363, 40}}}) {
         auto* group = new QGroupBox(QString::fromLatin1(text), this);
+        group->setObjectName(QString::fromLatin1(id));
         group->setGeometry(pixels(box));
     }
 
@@ -252,6 +284,29 @@ void CKestrinView::CreateControls() {
     label("Search cell limit", {239, 169, 45, 8});
     label("Min", {287, 163, 14, 7}, m_hMinEdit);
     label("Max", {287, 174, 17, 7}, m_hMaxEdit);
+
+    // The layout at the smallest size, from which a larger form grows.
+    m_conditionsTop = pixels({3, 150, 1, 1}).top();
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        m_layout.push_back({child, child->geometry()});
+}
+
+void CKestrinView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The site grid and its group take what the form gains; the conditions keep to the bottom.
+    const int dx = std::max(0, width() - minimumWidth());
+    const int dy = std::max(0, height() - minimumHeight());
+    for (const auto& [child, base] : m_layout) {
+        if (child == m_siteList || child->objectName() == QLatin1String("groupAtomicCoordinates")) {
+            child->setGeometry(base.adjusted(0, 0, dx, dy));
+        } else if (child->objectName() == QLatin1String("groupCrystalData")) {
+            child->setGeometry(base.adjusted(0, 0, 0, dy));
+        } else if (base.top() >= m_conditionsTop) {
+            child->setGeometry(base.translated(0, dy));
+        } else {
+            child->setGeometry(base);
+        }
+    }
 }
 
 void CKestrinView::LayOutGrids() {
@@ -272,6 +327,8 @@ void CKestrinView::LayOutGrids() {
         m_latticeList->SetCellText(row, 0, QString::fromLatin1(LatticeRowLabels[row]));
     }
     setUpRows(m_siteList, headerHeight, rowHeight, SiteRowCount);
+    m_latticeList->SetFirstTabColumn(1);
+    m_siteList->SetFirstTabColumn(1);
     m_siteList->SetEditableRowCount(MaxSites);
 }
 
@@ -300,6 +357,7 @@ bool CKestrinView::LoadStructure(const CrystalStructure& structure,
     SetLoaded(true);
     SetModified(false);
     SetHasReport(false);
+    emit structureChanged();
     // The recent files must open again from any folder.
     std::error_code error;
     const std::filesystem::path absolute =
@@ -323,11 +381,12 @@ void CKestrinView::FillForm() {
         const Site& site = m_structure.sites[i];
         m_siteList->SetCellText(i, 0, fromText(formatText("%2d", i + 1)));
         m_siteList->SetCellText(i, 1, displayText(site.name));
-        m_siteList->SetCellText(i, 2, fromText(formatText("%-6.4lf", site.charge)));
-        m_siteList->SetCellText(i, 3, fromText(formatText("%-6.5lf", site.g)));
-        m_siteList->SetCellText(i, 4, fromText(formatText("%-6.5lf", site.x)));
-        m_siteList->SetCellText(i, 5, fromText(formatText("%-6.5lf", site.y)));
-        m_siteList->SetCellText(i, 6, fromText(formatText("%-6.5lf", site.z)));
+        // The oxidation state, also of a mixed site whose charge is its share of it.
+        m_siteList->SetCellText(i, 2, fromText(formatText("%-6.4lf", formalValence(site))));
+        m_siteList->SetCellText(i, 3, fromText(coordinateText(site.g)));
+        m_siteList->SetCellText(i, 4, fromText(coordinateText(site.x)));
+        m_siteList->SetCellText(i, 5, fromText(coordinateText(site.y)));
+        m_siteList->SetCellText(i, 6, fromText(coordinateText(site.z)));
         m_siteList->SetCellText(i, 7, fromText(formatText("%-4.2lf", site.dLimit)));
     }
     MarkBox(m_titleEdit);
@@ -368,10 +427,36 @@ void CKestrinView::ClearForm() {
     SetLoaded(false);
 }
 
+void CKestrinView::FillFixedCell() {
+    int number = 0;
+    double a = 0;
+    if (readCellNumber(m_sgNumberEdit->text(), number) != CellValue::Number ||
+        readCellNumber(m_latticeList->CellText(0, 1), a) != CellValue::Number)
+        return;
+    // What the crystal system fixes, by group number: b = a (tetragonal and above), c = a
+    // (cubic), and the angles of 90 or 120 degrees; monoclinic cells leave their angles, whose
+    // unique axis the number does not tell.
+    const QString edge = m_latticeList->CellText(0, 1).trimmed();
+    const QString fixed[6] = {QString(),
+                              number >= 75 ? edge : QString(),
+                              number >= 195 ? edge : QString(),
+                              number >= 16 ? QStringLiteral("90") : QString(),
+                              number >= 16 ? QStringLiteral("90") : QString(),
+                              number >= 143 && number <= 194 ? QStringLiteral("120")
+                              : number >= 16                 ? QStringLiteral("90")
+                                                             : QString()};
+    for (int i = 1; i < 6; ++i) {
+        if (fixed[i].isEmpty() || !m_latticeList->CellText(i, 1).trimmed().isEmpty()) continue;
+        m_latticeList->SetCellText(i, 1, fixed[i]);
+        MarkCell(m_latticeList, i, 1);
+    }
+}
+
 bool CKestrinView::ReadForm() {
     // Tool bar buttons and shortcuts leave the focus, and an open cell, where they were.
     m_latticeList->CommitCellEdit();
     m_siteList->CommitCellEdit();
+    FillFixedCell();
 
     // The first cell that cannot be read, and why; every later one waits for the next try.
     std::string refusal;
@@ -386,24 +471,51 @@ bool CKestrinView::ReadForm() {
             refusal = formatText("  %s is empty: it needs a number !!!\n", name.c_str());
         }
     };
+    // The place of the first refusal, where the user goes on.
+    std::function<void()> focusBad;
+    auto takeBox = [&](QLineEdit* box, auto& value, const std::string& name, bool required) {
+        const bool before = refusal.empty();
+        take(box->text(), value, name, required);
+        if (before && !refusal.empty()) focusBad = [box] { box->setFocus(Qt::OtherFocusReason); };
+    };
+    auto takeCell = [&](CGridListCtrl* grid, int row, int column, auto& value,
+                        const std::string& name, bool required) {
+        const bool before = refusal.empty();
+        take(grid->CellText(row, column), value, name, required);
+        if (before && !refusal.empty())
+            focusBad = [this, grid, row, column] { FocusCell(grid, row, column); };
+    };
 
     CrystalStructure structure = m_structure;
     Settings conditions = m_settings;
     structure.title = m_titleEdit->text().toStdString();
     structure.sgName = m_sgNameEdit->text().toStdString();
-    take(m_sgNumberEdit->text(), structure.sgNumber, "SG No.", true);
-    take(m_settingNumberEdit->text(), structure.sgSetting, "Setting No.", false);
+    takeBox(m_sgNumberEdit, structure.sgNumber, "SG No.", true);
+    takeBox(m_settingNumberEdit, structure.sgSetting, "Setting No.", false);
     for (int i = 0; i < 6; ++i) {
         const std::string row = "Lattice parameters " + trimBlanks(LatticeRowLabels[i]);
-        take(m_latticeList->CellText(i, 1), structure.cell[i], row + ", Value", true);
-        take(m_latticeList->CellText(i, 2), structure.cellSigma[i], row + ", sigma", false);
+        takeCell(m_latticeList, i, 1, structure.cell[i], row + ", Value", true);
+        takeCell(m_latticeList, i, 2, structure.cellSigma[i], row + ", sigma", false);
     }
 
     std::vector<Site> sites;
     std::vector<std::size_t> limitsFromConditions;
-    for (int row = 0; row < m_siteList->rowCount(); ++row) {
+    // The sites end at the first row without a Species; a named row below it would be lost.
+    int siteRows = 0;
+    while (siteRows < m_siteList->rowCount() &&
+           !m_siteList->CellText(siteRows, 1).trimmed().isEmpty())
+        ++siteRows;
+    for (int row = siteRows + 1; row < m_siteList->EditableRowCount(); ++row) {
+        if (m_siteList->CellText(row, 1).trimmed().isEmpty()) continue;
+        ShowMessage(
+            formatText("  Atomic coordinates row %d has no Species, but row %d below it "
+                       "has one !!!\n  Name the site of row %d, or delete its row.\n",
+                       siteRows + 1, row + 1, siteRows + 1));
+        FocusCell(m_siteList, siteRows, 1);
+        return false;
+    }
+    for (int row = 0; row < siteRows; ++row) {
         std::string name = trimBlanks(m_siteList->CellText(row, 1).toStdString());
-        if (name.empty()) break;
         if (row == MaxSites) {
             ShowMessage(
                 messageText(message(MessageId::SpeciesExceeds, MaxSites), Program::FrontEnd));
@@ -427,22 +539,41 @@ bool CKestrinView::ReadForm() {
             formatText("Atomic coordinates row %d (%s), ", row + 1, name.c_str());
         site.name = std::move(name);
         site.element = elementOfLabel(site.name);
-        take(m_siteList->CellText(row, 2), site.charge, cell + "Valence", false);
-        take(m_siteList->CellText(row, 3), site.g, cell + "g", false);
-        take(m_siteList->CellText(row, 4), site.x, cell + "x", true);
-        take(m_siteList->CellText(row, 5), site.y, cell + "y", true);
-        take(m_siteList->CellText(row, 6), site.z, cell + "z", true);
-        take(m_siteList->CellText(row, 7), site.dLimit, cell + "d max", false);
+        double valence = formalValence(site);
+        const char* columns[] = {"Valence", "g", "x", "y", "z", "d max"};
+        double* values[] = {&valence, &site.g, &site.x, &site.y, &site.z, &site.dLimit};
+        for (int c = 0; c < 6; ++c)
+            takeCell(m_siteList, row, c + 2, *values[c], cell + columns[c], c >= 2 && c <= 4);
+        // The Valence column holds the oxidation state; a mixed site read from a file keeps
+        // carrying its share of it as its charge, as the reader gave it.
+        if (site.valence != 0.0) {
+            site.valence = valence;
+            site.charge = site.g > 0.0 && site.g < 1.0 ? site.g * valence : valence;
+        } else {
+            site.charge = valence;
+        }
+        if (refusal.empty() && site.dLimit > MaxDistanceLimit) {
+            refusal = formatText("  %sd max %g is above %g A !!!\n", cell.c_str(), site.dLimit,
+                                 MaxDistanceLimit);
+            focusBad = [this, row] { FocusCell(m_siteList, row, 7); };
+        }
         sites.push_back(std::move(site));
     }
 
-    take(m_bvBEdit->text(), conditions.bvB, "Parameter B", true);
-    take(m_dMinEdit->text(), conditions.dMin, "Distance limit Min", true);
-    take(m_dMaxEdit->text(), conditions.dMax, "Distance limit Max", true);
-    take(m_hMinEdit->text(), conditions.hMin, "Search cell limit Min", true);
-    take(m_hMaxEdit->text(), conditions.hMax, "Search cell limit Max", true);
+    takeBox(m_bvBEdit, conditions.bvB, "Parameter B", true);
+    takeBox(m_dMinEdit, conditions.dMin, "Distance limit Min", true);
+    takeBox(m_dMaxEdit, conditions.dMax, "Distance limit Max", true);
+    takeBox(m_hMinEdit, conditions.hMin, "Search cell limit Min", true);
+    takeBox(m_hMaxEdit, conditions.hMax, "Search cell limit Max", true);
+    if (refusal.empty()) {
+        if (const std::string limit = distanceLimitRefusal(conditions); !limit.empty()) {
+            refusal = limit;
+            focusBad = [this] { m_dMaxEdit->setFocus(Qt::OtherFocusReason); };
+        }
+    }
     if (!refusal.empty()) {
         ShowMessage(refusal);
+        if (focusBad) focusBad();
         return false;
     }
     for (const std::size_t i : limitsFromConditions) sites[i].dLimit = conditions.dMax;
@@ -452,16 +583,61 @@ bool CKestrinView::ReadForm() {
     return true;
 }
 
+std::string CKestrinView::distanceLimitRefusal(const Settings& conditions) {
+    if (conditions.dMax > MaxDistanceLimit) {
+        return formatText(
+            "  Distance limit Max %g is above %g A !!!\n  Bonds end long before: a bond valence "
+            "at %g A is below 1e-8 v.u.\n",
+            conditions.dMax, MaxDistanceLimit, MaxDistanceLimit);
+    }
+    if (!(conditions.dMax > conditions.dMin)) {
+        return formatText("  Distance limit Max %g must be above Min %g !!!\n", conditions.dMax,
+                          conditions.dMin);
+    }
+    return {};
+}
+
+void CKestrinView::FocusCell(CGridListCtrl* grid, int row, int column) {
+    grid->setCurrentCell(row, column);
+    grid->scrollToItem(grid->item(row, column));
+    grid->setFocus(Qt::OtherFocusReason);
+}
+
+double CKestrinView::DistanceLimitForNewFiles() const {
+    // What the box shows is what a new file's sites get, once it is a limit the form would take.
+    Settings conditions = m_settings;
+    if (readCellNumber(m_dMaxEdit->text(), conditions.dMax) == CellValue::Number &&
+        readCellNumber(m_dMinEdit->text(), conditions.dMin) != CellValue::NotNumber &&
+        distanceLimitRefusal(conditions).empty())
+        return conditions.dMax;
+    return std::min(m_settings.dMax, MaxDistanceLimit);
+}
+
+EngineResult CKestrinView::Uncalculated() const {
+    EngineResult preview;
+    uncalculatedResult(m_structure, settingsFilePath(m_workDir, m_settings.spgraFile), preview);
+    return preview;
+}
+
+void CKestrinView::SelectSiteRow(int row) {
+    const QSignalBlocker quiet(m_siteList);
+    if (row < 0) {
+        m_siteList->clearSelection();
+        return;
+    }
+    m_siteList->selectRow(row);
+    m_siteList->scrollToItem(m_siteList->item(row, 0));
+}
+
 bool CKestrinView::CanCalculate() const {
     if (m_loaded) return true;
     int number = 0;
     if (readCellNumber(m_sgNumberEdit->text(), number) != CellValue::Number || number <= 0) {
         return false;
     }
-    for (int i = 0; i < 6; ++i) {
-        double value = 0;
-        if (readCellNumber(m_latticeList->CellText(i, 1), value) != CellValue::Number) return false;
-    }
+    // The cell's edge a is enough: the rest is filled from the group, or refused by name.
+    double a = 0;
+    if (readCellNumber(m_latticeList->CellText(0, 1), a) != CellValue::Number) return false;
     return !m_siteList->CellText(0, 1).trimmed().isEmpty();
 }
 
@@ -472,8 +648,10 @@ void CKestrinView::OnFileNew() {
     // its uncertainties, may slip into it.
     m_structure = CrystalStructure();
     m_rowSigmas.clear();
+    SetCaption(QString());
     SetModified(false);
     SetHasReport(false);
+    emit structureChanged();
 }
 
 void CKestrinView::OnApplyDMax() {
@@ -514,12 +692,17 @@ void CKestrinView::SetLoaded(bool loaded) {
 void CKestrinView::SetModified(bool modified) {
     m_modified = modified;
     window()->setWindowModified(modified);
+    if (modified) m_results->MarkOutOfDate();
     emit commandsChanged();
 }
 
 void CKestrinView::SetHasReport(bool hasReport) {
     m_hasReport = hasReport;
-    if (!hasReport) m_results->Clear();
+    if (!hasReport) {
+        m_results->Clear();
+        m_result = EngineResult();
+        emit resultChanged();
+    }
     emit commandsChanged();
 }
 

@@ -3,6 +3,7 @@
 // files exchanged with the engine, and whether the form shows a structure read successfully.
 #pragma once
 
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 #include <array>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "crystal/crystal_structure.h"
+#include "frontend/engine_result.h"
 #include "frontend/message_sink.h"
 #include "settings/settings_file.h"
 
@@ -74,6 +76,12 @@ public:
     bool ConfirmDiscard();
     CResultsWindow* ResultsWindow() const { return m_results; }
     const CrystalStructure& Structure() const { return m_structure; }
+    // What the last calculation of the form gave; empty before one, and after a new structure.
+    const EngineResult& Result() const { return m_result; }
+    // The structure as the view draws it before a calculation: the record and its group.
+    EngineResult Uncalculated() const;
+    // Selects the form's row of site `row`, as a pick in the structure view does.
+    void SelectSiteRow(int row);
     const Settings& CurrentSettings() const { return m_settings; }
 
 public slots:
@@ -98,8 +106,25 @@ signals:
     void statusMessage(const QString& text, int timeout = 0);
     // A structure file was read or written; for the recent files.
     void fileUsed(const QString& file);
+    // A new result to show, or none (after a new structure).
+    void resultChanged();
+    // The structure in the form changed: loaded, cleared or edited.
+    void structureChanged();
+    // The user made site `row` the current one in the form; -1 for none.
+    void siteRowChosen(int row);
+
+protected:
+    // The grids grow with the window.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Why the form's distance limits cannot be used, or an empty text.
+    static std::string distanceLimitRefusal(const Settings& conditions);
+    // The distance limit the sites of a file opened now get.
+    double DistanceLimitForNewFiles() const;
+    void FocusCell(CGridListCtrl* grid, int row, int column);
+    // Fills the empty lattice values that the group number fixes once a is known.
+    void FillFixedCell();
     void CreateControls();
     void LayOutGrids();
     void ShowConditions(int keysRead);
@@ -139,10 +164,12 @@ private:
     CResultsWindow* m_results = nullptr;
 
     CrystalStructure m_structure;
+    EngineResult m_result;
     Settings m_settings;
     std::filesystem::path m_workDir;       // the working directory when the form was made
     std::filesystem::path m_inputPath;     // "Tarnell.$$$", the structure written for the engine
     std::filesystem::path m_outputPath;    // "Tarnell.out", the engine's report
+    std::filesystem::path m_jsonPath;      // "Tarnell.json", the same run's results as data
     std::filesystem::path m_settingsPath;  // "Tarnell.ini"
     bool m_loaded = false;
     bool m_hasReport = false;
@@ -154,6 +181,9 @@ private:
     QuestionSink m_askQuestion;
     std::filesystem::path m_lastFolder;  // of the last file opened or saved
     bool m_calculating = false;
+    // Every control's place at the form's smallest size, and where the conditions begin.
+    std::vector<std::pair<QWidget*, QRect>> m_layout;
+    int m_conditionsTop = 0;
 };
 
 }  // namespace tarnell

@@ -1,6 +1,7 @@
 #include "frontend/main_frame.h"
 
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -17,6 +19,8 @@
 #include "frontend/about_dialog.h"
 #include "frontend/kestrin_view.h"
 #include "frontend/path_text.h"
+#include "frontend/results_window.h"
+#include "frontend/structure_view.h"
 
 namespace tarnell {
 namespace {
@@ -32,17 +36,14 @@ constexpr int RecentFileCount = 4;
 CMainFrame::CMainFrame(const std::filesystem::path& workDir, MessageSink showMessage,
                        std::function<bool(const std::string&)> askQuestion)
     : m_readsLockKeys(QGuiApplication::platformName() == QLatin1String("xcb")) {
-    // A caption with its window menu and close button, and no way to resize or maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/icons/kestrin.xpm")));
 
+    MessageSink messages = showMessage;
     m_view = new CKestrinView(workDir, std::move(showMessage), this, std::move(askQuestion));
     setCentralWidget(m_view);
     CreateCommands();
     CreateStatusBar();
-    // The window follows the form's size, also when the tool bar or status bar is hidden.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    CreateStructureView(std::move(messages));
 
     connect(m_view, &CKestrinView::commandsChanged, this, &CMainFrame::EnableCommands);
     connect(m_view, &CKestrinView::statusMessage, statusBar(),
@@ -50,6 +51,8 @@ CMainFrame::CMainFrame(const std::filesystem::path& workDir, MessageSink showMes
     connect(m_view, &CKestrinView::fileUsed, this, &CMainFrame::RememberFile);
     EnableCommands();
     ShowRecentFiles();
+    // As large as the form and the view want, within the screen.
+    if (screen()) resize(sizeHint().boundedTo(screen()->availableGeometry().size()));
     setAcceptDrops(true);
     if (m_readsLockKeys) qApp->installEventFilter(this);
 }
@@ -151,9 +154,41 @@ void CMainFrame::CreateCommands() {
     menuBar()->addMenu(QStringLiteral("Help(&H)"))->addActions({helpHtml, about});
 }
 
+void CMainFrame::CreateStructureView(MessageSink showMessage) {
+    m_structureView = new CStructureView(std::move(showMessage));
+    auto* dock = new QDockWidget(QStringLiteral("Structure"), this);
+    dock->setObjectName(QStringLiteral("structureDock"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dock->setWidget(m_structureView);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+
+    // One site chosen anywhere is the site chosen everywhere: the form's row, the summary's row,
+    // the atoms drawn highlighted and the bonds listed.
+    // The structure as soon as it is opened; its bonds and polyhedra once it is calculated.
+    auto show = [this] {
+        const bool calculated = !m_view->Result().sites.empty();
+        m_structureView->ShowResult(calculated ? m_view->Result() : m_view->Uncalculated());
+    };
+    connect(m_view, &CKestrinView::resultChanged, this, show);
+    connect(m_view, &CKestrinView::structureChanged, this, show);
+    connect(m_structureView, &CStructureView::sitePicked, this, [this](int site) {
+        m_view->SelectSiteRow(site);
+        const std::vector<ResultSite>& sites = m_view->Result().sites;
+        const bool known = site >= 0 && site < static_cast<int>(sites.size());
+        m_view->ResultsWindow()->SelectSite(
+            known ? QString::fromStdString(sites[static_cast<std::size_t>(site)].label)
+                  : QString());
+    });
+    connect(m_view, &CKestrinView::siteRowChosen, this, [this](int row) {
+        const std::vector<ResultSite>& sites = m_view->Result().sites;
+        const bool known = row >= 0 && row < static_cast<int>(sites.size());
+        m_structureView->SelectSite(known ? row : -1);
+        m_view->ResultsWindow()->SelectSite(
+            known ? QString::fromStdString(sites[static_cast<std::size_t>(row)].label) : QString());
+    });
+}
+
 void CMainFrame::CreateStatusBar() {
-    // The window has one size only, so nothing in its corner may suggest dragging it.
-    statusBar()->setSizeGripEnabled(false);
     // The idle text; a command's prompt covers it while the command is highlighted.
     auto* idle = new QLabel(QStringLiteral(u"ﾚﾃﾞｨ"));
     idle->setIndent(2);

@@ -1,5 +1,5 @@
-// Kestrin's one window: menu, tool bar and status bar around the structure form, fixed at the
-// form's size.
+// Kestrin's one window: menu, tool bar and status bar around the structure form, with the
+// structure view docked beside it. The window resizes; the form keeps its layout at its smallest.
 #pragma once
 
 #include <QMainWindow>
@@ -16,6 +16,7 @@ class QToolBar;
 namespace tarnell {
 
 class CKestrinView;
+class CStructureView;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
                         std::function<bool(const std::string&)> askQuestion = {});
 
     CKestrinView* View() const { return m_view; }
+    CStructureView* StructureView() const { return m_structureView; }
 
 public slots:
     void OnAppAbout();
@@ -45,12 +47,14 @@ private:
                         const char* icon = nullptr);
     void CreateCommands();
     void CreateStatusBar();
+    void CreateStructureView(MessageSink showMessage);
     void EnableCommands();
     // The recent files: the file just used goes first; the menu follows.
     void RememberFile(const QString& file);
     void ShowRecentFiles();
 
     CKestrinView* m_view;
+    CStructureView* m_structureView = nullptr;
     QToolBar* m_toolBar = nullptr;
     QAction* m_saveAs = nullptr;
     QAction* m_calculation = nullptr;

@@ -59,7 +59,7 @@ void CKestrinView::LoadCommandLine(const QStringList& arguments) {
 
 bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::path& file) {
     const std::filesystem::path sgTransFile = settingsFilePath(m_workDir, m_settings.sgTransFile);
-    const ReaderContext context{m_settings.dMax, sgTransFile};
+    const ReaderContext context{DistanceLimitForNewFiles(), sgTransFile};
     // Read aside: a file that fails leaves the form, its caption and its report as they were.
     CrystalStructure structure;
     if (const Status read = readStructure(mode, file, structure, context); !read.ok()) {
@@ -80,6 +80,13 @@ bool CKestrinView::OpenStructureFile(ReaderMode mode, const std::filesystem::pat
     std::string notes;
     for (const Message& note : structure.notes)
         notes += messageText(note, Program::FrontEnd) + '\n';
+    if (!structure.convertedFrom.empty()) {
+        notes += formatText(
+            "  The file's axes %s were converted to the standard axes %s of group %d:\n"
+            "  the form shows the cell and the coordinates in those.\n",
+            trimBlanks(structure.convertedFrom).c_str(), trimBlanks(structure.sgName).c_str(),
+            structure.sgNumber);
+    }
     if (!notes.empty()) ShowMessage(notes);
     return true;
 }

@@ -10,10 +10,10 @@
 #include <QUrl>
 #include <system_error>
 
+#include "frontend/engine_result.h"
 #include "frontend/kestrin_view.h"
 #include "frontend/path_text.h"
 #include "frontend/program_start.h"
-#include "frontend/report_summary.h"
 #include "frontend/results_window.h"
 #include "settings/text.h"
 
@@ -40,10 +40,18 @@ void CKestrinView::ShowResults() {
         return;
     }
     const QByteArray bytes = file.readAll();
-    const std::optional<std::string> failure = reportFailure(bytes.toStdString());
-    m_results->ShowReport(
-        QString::fromLocal8Bit(bytes),
-        failure ? std::optional<QString>(QString::fromStdString(*failure)) : std::nullopt);
+    // What the run gave is read from its JSON; the report is shown as it is.
+    QFile data(pathText(m_jsonPath));
+    EngineResult result;
+    std::string error;
+    if (!data.open(QIODevice::ReadOnly) ||
+        !parseEngineResult(data.readAll().toStdString(), result, error)) {
+        result = EngineResult();
+        result.message = formatText("%s cannot be read.", m_jsonPath.string().c_str());
+    }
+    m_result = result;
+    m_results->ShowResult(QString::fromLocal8Bit(bytes), result);
+    emit resultChanged();
     m_results->ShowBeside(window());
     StartEditor();
 }

@@ -15,11 +15,14 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "frontend/delta_v_plot.h"
 #include "frontend/path_text.h"
 #include "settings/text.h"
 
@@ -27,8 +30,10 @@ namespace tarnell {
 namespace {
 
 constexpr const char* Columns[] = {"Site", "V", "BVS", "± sigma", "CN", "ΔV", "ΔV/V (%)"};
+constexpr int BvsColumn = 2;
 const QColor OverBonded(255, 210, 200);
 const QColor UnderBonded(205, 220, 255);
+const QColor NoParameters(235, 235, 235);
 
 QTableWidgetItem* cellOf(const QString& text, bool number) {
     auto* cell = new QTableWidgetItem(text);
@@ -67,6 +72,7 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     m_gii->setObjectName(QStringLiteral("gii"));
 
     m_copyButton = new QPushButton(QStringLiteral("Copy table"), this);
+    m_copyButton->setObjectName(QStringLiteral("copyTable"));
     m_saveButton = new QPushButton(QStringLiteral("Save table as CSV..."), this);
     connect(m_copyButton, &QPushButton::clicked, this, &CResultsWindow::CopyTable);
     connect(m_saveButton, &QPushButton::clicked, this, &CResultsWindow::OnSaveTable);
@@ -82,6 +88,7 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     connect(previous, &QPushButton::clicked, this, &CResultsWindow::FindPrevious);
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
+        m_tabs->setCurrentIndex(1);
         m_findEdit->setFocus(Qt::ShortcutFocusReason);
         m_findEdit->selectAll();
     });
@@ -97,94 +104,207 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     m_report->setCenterOnScroll(true);
     m_report->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
+    m_plot = new CDeltaVPlot(this);
+    connect(m_plot, &CDeltaVPlot::siteChosen, this, [this](const QString& label) {
+        SelectSite(label);
+        emit siteChosen(label);
+    });
+    connect(m_table, &QTableWidget::itemSelectionChanged, this, [this] {
+        const QList<QTableWidgetItem*> chosen = m_table->selectedItems();
+        if (chosen.isEmpty()) return;
+        const QTableWidgetItem* site = m_table->item(chosen.first()->row(), 0);
+        if (!site) return;
+        m_plot->SelectSite(site->text());
+        emit siteChosen(site->text());
+    });
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+
     auto* tableButtons = new QHBoxLayout;
     tableButtons->addWidget(m_gii, 1);
     tableButtons->addWidget(m_copyButton);
     tableButtons->addWidget(m_saveButton);
+    auto* beside = new QSplitter(Qt::Horizontal);
+    beside->addWidget(m_table);
+    beside->addWidget(m_plot);
+    beside->setStretchFactor(0, 3);
+    beside->setStretchFactor(1, 2);
+    auto* summaryPage = new QWidget;
+    auto* summaryLayout = new QVBoxLayout(summaryPage);
+    summaryLayout->addWidget(m_noSummary);
+    summaryLayout->addWidget(beside, 1);
+    summaryLayout->addLayout(tableButtons);
+
     auto* findBar = new QHBoxLayout;
     findBar->addWidget(m_findEdit, 1);
     findBar->addWidget(previous);
     findBar->addWidget(next);
     findBar->addWidget(m_findState);
+    auto* reportPage = new QWidget;
+    auto* reportLayout = new QVBoxLayout(reportPage);
+    reportLayout->addLayout(findBar);
+    reportLayout->addWidget(m_report, 1);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("resultTabs"));
+    m_tabs->addTab(summaryPage, QStringLiteral("Valence summary"));
+    m_tabs->addTab(reportPage, QStringLiteral("Report"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_outcome);
-    layout->addWidget(m_noSummary);
-    layout->addWidget(m_table, 2);
-    layout->addLayout(tableButtons);
-    layout->addLayout(findBar);
-    layout->addWidget(m_report, 3);
+    layout->addWidget(m_tabs, 1);
 
-    resize(760, 620);
+    resize(720, 520);
     Clear();
 }
 
-void CResultsWindow::ShowReport(const QString& report, const std::optional<QString>& failure) {
+void CResultsWindow::ShowResult(const QString& report, const EngineResult& result) {
     m_report->setPlainText(report);
     m_findState->clear();
-    m_failure = failure.value_or(QString());
-    if (failure) {
-        m_outcome->setText(QStringLiteral("The calculation failed: ") + *failure);
-        m_outcome->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
-    } else {
-        m_outcome->setText(QStringLiteral("Calculation completed !"));
-        m_outcome->setStyleSheet(QString());
-    }
-    ShowSummary(parseValenceSummary(report.toStdString()));
+    m_result = result;
+    m_hasResult = true;
+    m_outOfDate = false;
+    m_failure = result.ok ? QString() : QString::fromStdString(result.message);
+    ShowOutcome();
+    FillTable();
 }
 
 void CResultsWindow::Clear() {
     m_report->clear();
     m_failure.clear();
     m_findState->clear();
-    m_outcome->setText(QStringLiteral("No report: the form has not been calculated yet."));
-    m_outcome->setStyleSheet(QString());
-    ShowSummary({});
+    m_result = EngineResult();
+    m_hasResult = false;
+    m_outOfDate = false;
+    ShowOutcome();
+    FillTable();
 }
 
-void CResultsWindow::ShowSummary(const ReportSummary& summary) {
-    m_summary = summary;
-    const bool any = !summary.rows.empty();
+void CResultsWindow::MarkOutOfDate() {
+    if (!m_hasResult || m_outOfDate) return;
+    m_outOfDate = true;
+    ShowOutcome();
+}
+
+void CResultsWindow::ShowOutcome() {
+    QString text;
+    QString style;
+    if (!m_hasResult) {
+        text = QStringLiteral("No report: the form has not been calculated yet.");
+    } else if (!m_failure.isEmpty()) {
+        text = QStringLiteral("The calculation failed: ") + m_failure;
+        style = QStringLiteral("color: #b00000; font-weight: bold;");
+    } else {
+        text = QStringLiteral("Calculation completed !");
+    }
+    for (const std::string& warning : m_result.warnings)
+        text += QLatin1Char('\n') + QString::fromStdString(warning);
+    if (m_outOfDate) {
+        text = QStringLiteral("Out of date: the form was edited after this calculation.\n") + text;
+        style = QStringLiteral("color: #806000;");
+    }
+    m_outcome->setText(text);
+    m_outcome->setStyleSheet(style);
+}
+
+QString CResultsWindow::GiiText() const {
+    if (hasGii(m_result)) {
+        return QString::asprintf("GII = %.4f v.u. over %.2f ions in the cell", *m_result.gii,
+                                 m_result.ionsInCell.value_or(0.0));
+    }
+    const std::string why = whyNoGii(m_result);
+    if (why.empty() || !m_result.summaryMade) return QString::fromStdString(why);
+    // What the sums cannot say, the charges still can: whether the cell is neutral.
+    return QString::fromStdString(why) +
+           QString::asprintf("\nValences per cell: cations %+.3f, anions %+.3f",
+                             m_result.cationValences, m_result.anionValences);
+}
+
+void CResultsWindow::FillTable() {
+    const std::vector<ResultSummarySite>& sites = m_result.summary;
+    const bool any = !sites.empty();
     m_table->setVisible(any);
+    m_plot->setVisible(any);
     m_noSummary->setVisible(!any);
     m_copyButton->setEnabled(any);
     m_saveButton->setEnabled(any);
-    m_gii->setText(summary.gii ? QString::asprintf("GII = %.4f", *summary.gii) : QString());
+    m_gii->setText(GiiText());
+    m_plot->ShowResult(m_result);
 
-    m_table->setRowCount(static_cast<int>(summary.rows.size()));
+    m_table->clearSpans();
+    m_table->setRowCount(static_cast<int>(sites.size()));
     for (int r = 0; r < m_table->rowCount(); ++r) {
-        const SummaryRow& row = summary.rows[r];
-        const QString texts[] = {
-            QString::fromStdString(row.site),
-            QString::asprintf("%.4f", row.valence),
-            QString::asprintf("%.4f", row.bvs),
-            QString::asprintf("%.4f", row.sigma),
-            QString::number(row.cn),
-            QString::asprintf("%+.4f", row.dV),
-            QString::asprintf("%+.2f %s", row.dVPercent, row.markText.c_str()).trimmed()};
+        const ResultSummarySite& site = sites[static_cast<std::size_t>(r)];
+        const bool summed = site.bvs && site.sigma && site.deltaV && site.relative;
+        const bool over = summed && !site.mark.empty() && *site.relative > 0;
+        const bool under = summed && !site.mark.empty() && *site.relative < 0;
         for (int c = 0; c < m_table->columnCount(); ++c) {
-            QTableWidgetItem* cell = cellOf(texts[c], c > 0);
-            if (row.mark == BondingMark::Over) cell->setBackground(OverBonded);
-            if (row.mark == BondingMark::Under) cell->setBackground(UnderBonded);
+            QString text;
+            if (c == 0) text = QString::fromStdString(site.site);
+            if (c == 1) text = QString::asprintf("%.4f", site.valence);
+            if (c == 4) text = QString::number(site.cn);
+            if (summed && c == 2) text = QString::asprintf("%.4f", *site.bvs);
+            if (summed && c == 3) text = QString::asprintf("%.4f", *site.sigma);
+            if (summed && c == 5) text = QString::asprintf("%+.4f", *site.deltaV);
+            if (summed && c == 6) {
+                text = QString::asprintf("%+.2f %s", 100.0 * *site.relative, site.mark.c_str())
+                           .trimmed();
+            }
+            QTableWidgetItem* cell = cellOf(text, c > 0);
+            if (over) cell->setBackground(OverBonded);
+            if (under) cell->setBackground(UnderBonded);
+            if (!summed) cell->setBackground(NoParameters);
             m_table->setItem(r, c, cell);
+        }
+        if (!summed) {
+            // The site stays in the table, saying why it has no sum.
+            m_table->item(r, BvsColumn)
+                ->setText(QStringLiteral("no parameters for ") +
+                          QString::fromStdString(site.missingParameters.value_or("?")));
+            m_table->item(r, BvsColumn)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            m_table->setSpan(r, BvsColumn, 1, 2);
+        }
+    }
+}
+
+void CResultsWindow::SelectSite(const QString& label) {
+    const QSignalBlocker quiet(m_table);
+    m_table->clearSelection();
+    m_plot->SelectSite(label);
+    for (int r = 0; r < m_table->rowCount(); ++r) {
+        if (m_table->item(r, 0) && m_table->item(r, 0)->text() == label) {
+            m_table->selectRow(r);
+            m_table->scrollToItem(m_table->item(r, 0));
+            return;
         }
     }
 }
 
 void CResultsWindow::ShowBeside(QWidget* owner) {
-    if (!m_placed && owner && owner->screen()) {
+    const bool place = !m_placed && owner && owner->screen();
+    show();
+    if (place) {
         m_placed = true;
         const QRect room = owner->screen()->availableGeometry();
+        // The frame is known once the window is shown; everything below counts it in.
+        const QSize frame = frameGeometry().size() - size();
+        // Never larger than the screen, and beside the form, below it, or else at the screen's
+        // right edge, where it covers the least of it; always wholly on the screen.
+        resize(std::min(width(), room.width() - frame.width()),
+               std::min(height(), room.height() - frame.height()));
+        const QSize outer = size() + frame;
         const QRect form = owner->frameGeometry();
-        const QPoint right = form.topRight() + QPoint(8, 0);
-        const QPoint below = form.bottomLeft() + QPoint(0, 8);
-        if (below.y() + height() <= room.bottom() && right.x() + width() > room.right()) {
-            move(below);
-        } else {
-            // On a small screen as far right as it goes: it covers less of the form.
-            move(std::max(room.left(), std::min(right.x(), room.right() - width())), right.y());
+        QPoint at(room.right() + 1 - outer.width(), form.top());
+        if (form.right() + 8 + outer.width() <= room.right()) {
+            at = form.topRight() + QPoint(8, 0);
+        } else if (form.bottom() + 8 + outer.height() <= room.bottom()) {
+            at = form.bottomLeft() + QPoint(0, 8);
         }
+        at.setX(std::clamp(at.x(), room.left(),
+                           std::max(room.left(), room.right() + 1 - outer.width())));
+        at.setY(std::clamp(at.y(), room.top(),
+                           std::max(room.top(), room.bottom() + 1 - outer.height())));
+        move(at);
     }
-    show();
     raise();
     activateWindow();
 }
@@ -199,6 +319,7 @@ QString CResultsWindow::OutcomeText() const {
 
 bool CResultsWindow::FindText(const QString& text, bool backward) {
     if (text.isEmpty()) return false;
+    m_tabs->setCurrentIndex(1);
     const QTextDocument::FindFlags flags =
         backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
     bool found = m_report->find(text, flags);
@@ -224,11 +345,11 @@ void CResultsWindow::FindPrevious() {
 }
 
 void CResultsWindow::CopyTable() const {
-    QApplication::clipboard()->setText(QString::fromStdString(summaryCsv(m_summary)));
+    QApplication::clipboard()->setText(QString::fromStdString(summaryTable(m_result, '\t')));
 }
 
 bool CResultsWindow::SaveTable(const std::filesystem::path& file) {
-    const std::string csv = summaryCsv(m_summary);
+    const std::string csv = summaryTable(m_result, ',');
     QSaveFile out(pathText(file));
     if (!out.open(QIODevice::WriteOnly) ||
         out.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size()) ||

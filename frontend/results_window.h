@@ -1,13 +1,14 @@
 // The results of the last calculation in a window of their own: how the run ended, the valence
-// summary as a table, and the whole report, read-only, with Find.
+// summary as a table beside its ΔV plot, and on a tab of its own the whole report, read-only,
+// with Find. What is shown comes from the engine's JSON; the report is only shown.
 #pragma once
 
 #include <QWidget>
 #include <filesystem>
 #include <optional>
 
+#include "frontend/engine_result.h"
 #include "frontend/message_sink.h"
-#include "frontend/report_summary.h"
 #include "settings/settings_file.h"
 
 class QLabel;
@@ -15,8 +16,11 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
+class QTabWidget;
 
 namespace tarnell {
+
+class CDeltaVPlot;
 
 class CResultsWindow : public QWidget {
     Q_OBJECT
@@ -26,12 +30,13 @@ public:
     // message boxes when none is given.
     CResultsWindow(QWidget* owner, MessageSink showMessage);
 
-    // Shows `report`; `failure`, when given, is the failure the run ended with.
-    void ShowReport(const QString& report, const std::optional<QString>& failure);
+    // Shows `report` and the `result` of the same run.
+    void ShowResult(const QString& report, const EngineResult& result);
     // No report: what was shown belonged to another structure.
     void Clear();
-    // Fills the summary table; the report's own summary does this in ShowReport.
-    void ShowSummary(const ReportSummary& summary);
+    // The form was edited after the calculation shown: its results no longer describe it.
+    void MarkOutOfDate();
+    bool IsOutOfDate() const { return m_outOfDate; }
 
     // Shows the window, the first time beside `owner` where the screen has room for it, so
     // that it does not hide the form.
@@ -39,17 +44,24 @@ public:
 
     QString ReportText() const;
     QString OutcomeText() const;
-    // The failure of the report shown, or an empty text.
+    // The failure of the run shown, or an empty text.
     QString Failure() const { return m_failure; }
-    const ReportSummary& Summary() const { return m_summary; }
+    QString GiiText() const;
+    const EngineResult& Result() const { return m_result; }
+    // Selects the summary's row of the site labelled `label` (none for an empty label).
+    void SelectSite(const QString& label);
 
     // Selects the next (or previous) place of `text` in the report, going round at its end;
     // false when the report does not hold it.
     bool FindText(const QString& text, bool backward = false);
-    // The table as CSV on the clipboard.
+    // The table on the clipboard, its fields separated by tabs as spreadsheets paste them.
     void CopyTable() const;
     // Writes the table as CSV to `file`; false, with a message, when it cannot.
     bool SaveTable(const std::filesystem::path& file);
+
+signals:
+    // The user chose the site `label` in the table or the plot.
+    void siteChosen(const QString& label);
 
 public slots:
     void FindNext();
@@ -58,6 +70,8 @@ public slots:
 
 private:
     void ShowMessage(const std::string& message);
+    void ShowOutcome();
+    void FillTable();
 
     QLabel* m_outcome;
     QLabel* m_noSummary;
@@ -68,7 +82,11 @@ private:
     QLineEdit* m_findEdit;
     QLabel* m_findState;
     QPlainTextEdit* m_report;
-    ReportSummary m_summary;
+    QTabWidget* m_tabs;
+    CDeltaVPlot* m_plot;
+    EngineResult m_result;
+    bool m_hasResult = false;
+    bool m_outOfDate = false;
     QString m_failure;
     bool m_placed = false;
     MessageSink m_showMessage;

@@ -1,5 +1,6 @@
 #include "structure/native_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -13,6 +14,10 @@ namespace tarnell {
 namespace {
 
 constexpr const char* OperatorsHeader = "# Symmetry operators of the structure's own setting";
+// A mixed site's charge is its share of the oxidation state (charge × occupancy); the oxidation
+// state itself, which the valence summary compares with, follows here, one line a site in site
+// order, 0 where the charge is the valence. Readers that stop after the sites ignore it.
+constexpr const char* ValencesHeader = "# Formal valences of the sites";
 constexpr const char* CellFormat = "  %9.5lf   %9.5lf   %9.5lf   %9.5lf   %9.5lf   %9.5lf\n";
 
 bool hasBlank(const std::string& text) {
@@ -121,7 +126,10 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
     // A structure with an origin or a cell of its own carries its operators after the sites;
     // earlier readers stop before them.
     read.symmetryOperators.clear();
-    if (readLine(in, line) && startsWith(line, OperatorsHeader)) {
+    bool ownOperators = false;
+    bool more = readLine(in, line);
+    if (more) ++lineNumber;
+    if (more && startsWith(line, OperatorsHeader)) {
         int count = 0;
         if (!next() || !integers({&count})) return Status::failed(failure);
         if (count < 0 || count > MaxOperators) {
@@ -132,6 +140,16 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
             if (!next()) return Status::failed(failure);
             read.symmetryOperators.push_back(trimBlanks(line));
         }
+        ownOperators = true;
+        more = readLine(in, line);
+        if (more) ++lineNumber;
+    }
+    if (more && startsWith(line, ValencesHeader)) {
+        for (Site& site : read.sites) {
+            if (!next() || !reals(0, {&site.valence})) return Status::failed(failure);
+        }
+    }
+    if (ownOperators) {
         structure = std::move(read);
         return {};
     }
@@ -183,6 +201,12 @@ Status writeStructureFile(const CrystalStructure& structure, const std::filesyst
         out << OperatorsHeader << '\n';
         out << formatText("%3d\n", static_cast<int>(structure.symmetryOperators.size()));
         for (const std::string& op : structure.symmetryOperators) out << op << '\n';
+    }
+    const bool scaled = std::any_of(structure.sites.begin(), structure.sites.end(),
+                                    [](const Site& site) { return site.valence != 0.0; });
+    if (scaled) {
+        out << ValencesHeader << '\n';
+        for (const Site& site : structure.sites) out << formatText("  %8.5lf\n", site.valence);
     }
     out.close();
     if (!out) {

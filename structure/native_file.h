@@ -19,8 +19,9 @@ namespace tarnell {
 Status readNativeFile(std::istream& in, const std::filesystem::path& path,
                       CrystalStructure& structure);
 
-// Writes the record with every real rounded to five decimals. Refuses a record that the reader
-// could not give back as it stands (a site name with blanks, a title on two lines).
+// Writes the record with every real rounded to five decimals; after the sites the structure's own
+// operators and the sites' oxidation states (`Site::valence`) where it has them. Refuses a record
+// that the reader could not give back as it stands (a site name with blanks, a title on two lines).
 Status writeStructureFile(const CrystalStructure& structure, const std::filesystem::path& path);
 
 }  // namespace tarnell

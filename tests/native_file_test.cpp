@@ -229,5 +229,37 @@ TEST(NativeFile, OperatorsOfAnOwnOriginTravelAfterTheSites) {
     EXPECT_TRUE(back.symmetryOperators.empty());
 }
 
+// A mixed site keeps its oxidation state beside its share of it, after the operators where the
+// file has them, so that the engine sums against the same valence the form showed; a file
+// without the section leaves every valence 0, as older files always did.
+TEST(NativeFile, OxidationStatesOfMixedSitesTravelAfterTheSites) {
+    TempDir dir;
+    for (const bool withOperators : {false, true}) {
+        CrystalStructure s = sampleStructure();
+        if (withOperators) s.symmetryOperators = {"x,y,z", "-x,-y,-z"};
+        s.sites[0].g = 0.25;
+        s.sites[0].charge = 0.75;
+        s.sites[0].valence = 3;
+        s.sites[1].valence = -2;
+        std::string message;
+        ASSERT_EQ(test::codeOf(writeStructureFile(s, dir / "mixed.inp"), message), 0) << message;
+        CrystalStructure back;
+        ASSERT_EQ(readNative(dir / "mixed.inp", back, message), 0) << message;
+        EXPECT_EQ(back.symmetryOperators, s.symmetryOperators);
+        ASSERT_EQ(back.siteCount(), 3);
+        EXPECT_EQ(back.sites[0].charge, 0.75);
+        EXPECT_EQ(back.sites[0].valence, 3);
+        EXPECT_EQ(back.sites[1].valence, -2);
+        EXPECT_EQ(back.sites[2].valence, 0);
+        EXPECT_EQ(formalValence(back.sites[0]), 3);
+    }
+    CrystalStructure back;
+    std::string message;
+    writeFile(dir / "old.inp", SampleFile);
+    ASSERT_EQ(readNative(dir / "old.inp", back, message), 0) << message;
+    EXPECT_EQ(formalValence(back.sites[0]), 3);
+    EXPECT_EQ(back.sites[0].valence, 0);
+}
+
 }  // namespace
 }  // namespace tarnell

@@ -16,6 +16,7 @@ private slots:
     void init();
     void cleanup() { delete m_window; }
     void editsCellsInPlace();
+    void typingOpensTheCurrentCellAndTabWalksTheCells();
 
 private:
     QRect cellRect(int row, int column) const {
@@ -86,6 +87,32 @@ void GridListCtrlTest::editsCellsInPlace() {
     QVERIFY(editor()->y() < before);
     m_grid->setColumnWidth(0, 200);
     QCOMPARE(editor()->pos(), cellRect(2, 2).topLeft() - QPoint(0, 1));
+}
+
+// Typing starts an edit without F2; Tab stores the cell and opens the next one, over the rows,
+// Shift+Tab the one before; past the last editable cell the keyboard leaves the grid.
+void GridListCtrlTest::typingOpensTheCurrentCellAndTabWalksTheCells() {
+    m_grid->SetFirstTabColumn(1);
+    m_grid->SetEditableRowCount(3);
+    click(1, 2);
+    QTest::keyClick(m_grid, Qt::Key_7);
+    QVERIFY(editor()->hasFocus());
+    QTest::keyClicks(editor(), ".5");
+    QVERIFY(m_grid->IsEditing() && editor()->text() == "7.5");
+    QTest::keyClick(editor(), Qt::Key_Tab);
+    QCOMPARE(m_grid->CellText(1, 2), QStringLiteral("7.5"));
+    QVERIFY(m_grid->IsEditing());
+    QCOMPARE(editor()->text(), QStringLiteral("2,1"));  // the next row from its first column
+    QTest::keyClicks(editor(), "x");
+    QTest::keyClick(editor(), Qt::Key_Backtab);
+    QCOMPARE(m_grid->CellText(2, 1), QStringLiteral("x"));
+    QCOMPARE(editor()->text(), QStringLiteral("7.5"));
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    // Past the last editable cell: the next control.
+    QVERIFY(m_grid->BeginCellEdit(2, 2));
+    QTest::keyClick(editor(), Qt::Key_Tab);
+    QVERIFY(!m_grid->IsEditing());
+    QTRY_VERIFY(m_other->hasFocus());
 }
 
 }  // namespace tarnell

@@ -11,13 +11,14 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <clocale>
 #include <cstdlib>
 
+#include "frontend/engine_result.h"
 #include "frontend/kestrin_app.h"
-#include "frontend/report_summary.h"
 #include "frontend/results_window.h"
 #include "structure/structure_reader.h"
 #include "tests/frontend/kestrin_test_support.h"
@@ -59,6 +60,9 @@ private slots:
     void structureTypedAfterNewIsCalculated();
     void rowsKeepTheirUncertaintiesAndDMaxReachesEverySite();
     void filesOpenByDropAndFromTheRecentList();
+    void failuresSumsAndIndexAreThoseOfTheEnginesJson();
+    void distanceLimitOfTheBoxIsTheOneUsed();
+    void resultsOfAnEditedFormAreOutOfDateAndNewForgetsTheFile();
 
 private:
     fs::path work(const std::string& name) const { return m_dir->path() / name; }
@@ -106,6 +110,9 @@ private:
         return text;
     }
 
+    // What a stand-in engine writes as its JSON: a run that went through, with nothing to show.
+    static inline const std::string OkJson = "echo '{\"status\":\"ok\"}' > \"$5\"\n";
+
     std::unique_ptr<test::WorkDir> m_dir;
     QByteArray m_path;  // the PATH the suite started with
 };
@@ -151,6 +158,15 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     for (const auto& [file, form] : cases) {
         answerFileDialog(file);
         m_view->OnFileOpen();
+        // The export and the CIF in P b n m axes are shown in the standard ones, and the user
+        // is told.
+        if (file.contains("pbnm") || file.endsWith(".cif")) {
+            QCOMPARE(m_messages,
+                     QStringList{"  The file's axes P b n m were converted to the standard axes "
+                                 "P n m a of group 62:\n  the form shows the cell and the "
+                                 "coordinates in those.\n"});
+            m_messages.clear();
+        }
         QCOMPARE(m_messages, QStringList());
         QCOMPARE(m_frame->windowTitle(), "Kestrin --- [File Name : " + file + " ][*]");
         QCOMPARE(box("IDC_TITLE") + '|' + sites()->CellText(0, 2) + '|' + sites()->CellText(0, 7),
@@ -160,7 +176,7 @@ void KestrinCommandsTest::opensEachFormatAndKeepsTheCaptionWhenALoadFails() {
     // Failures, and a cancelled dialog: the form, the caption and the report stay as they were,
     // and each message names the file.
     QVERIFY(m_view->LoadStructure(test::sampleStructure(2), work("s.inp")));
-    writeScript("Tarnell", "echo '  Bond valence sum:' > \"$3\"\n");
+    writeScript("Tarnell", "echo '  Bond valence sum:' > \"$3\"\n" + OkJson);
     m_view->OnCalculation();
     QVERIFY(m_view->HasReport());
     const QString loaded = m_frame->windowTitle();
@@ -188,6 +204,14 @@ void KestrinCommandsTest::readFormScansLeadingNumbersUpToTheFirstEmptySpecies() 
     const std::tuple<int, int, const char*> cells[] = {
         {0, 4, "0.2512(3)"}, {0, 5, " 0.5 "}, {1, 1, "  K1 "}, {2, 1, " "}, {3, 1, "Ca9"}};
     for (const auto& [row, column, text] : cells) sites()->SetCellText(row, column, text);
+    // A row without a Species above a named one: refused, not the named rows silently dropped.
+    QVERIFY(!m_view->ReadForm());
+    QCOMPARE(m_messages, QStringList{"  Atomic coordinates row 3 has no Species, but row 4 below "
+                                     "it has one !!!\n  Name the site of row 3, or delete its "
+                                     "row.\n"});
+    QCOMPARE(sites()->currentRow() * 10 + sites()->currentColumn(), 21);
+    m_messages.clear();
+    sites()->SetCellText(3, 1, "");
     QVERIFY(sites()->BeginCellEdit(1, 2));  // left open: the form must take it
     QTest::keyClicks(sites()->findChild<QLineEdit*>("IDC_CELL_EDIT"), "1+");
 
@@ -234,15 +258,17 @@ void KestrinCommandsTest::calculationRunsTheEngineOnTheEditedFormAndOpensTheRepo
     const QString report = lines(work("Tarnell.out")).join('\n');
     QVERIFY2(report.contains("  Mg1 :\n    1  BVS = 2.0314( 0.0009)  CN = 6"),
              qPrintable(report.mid(report.indexOf("Bond valence sum"), 900)));
-    // The results window's table holds the report's valence summary, site by site.
-    const ReportSummary& summary = m_view->ResultsWindow()->Summary();
-    QCOMPARE(summary.rows.size(), std::size_t{6});
-    for (const SummaryRow& row : summary.rows) {
-        QVERIFY2(report.contains(QString::asprintf("  %-6s %6.2f %9.4f %7.4f %3d", row.site.c_str(),
-                                                   row.valence, row.bvs, row.sigma, row.cn)),
-                 row.site.c_str());
+    // The results window's table holds the same run's valence summary, site by site.
+    const EngineResult& result = m_view->ResultsWindow()->Result();
+    QCOMPARE(result.summary.size(), std::size_t{6});
+    for (const ResultSummarySite& row : result.summary) {
+        QVERIFY2(
+            row.bvs && row.sigma &&
+                report.contains(QString::asprintf("  %-6s %6.2f %9.4f %7.4f %3d", row.site.c_str(),
+                                                  row.valence, *row.bvs, *row.sigma, row.cn)),
+            row.site.c_str());
     }
-    QVERIFY(summary.gii && report.contains(QString::asprintf("  GII = %.4f v.u.", *summary.gii)));
+    QVERIFY(hasGii(result) && report.contains(QString::asprintf("  GII = %.4f v.u.", *result.gii)));
     QTRY_COMPARE(lines(work("editor.log")), (QStringList{workText("Tarnell.out"), ""}));
 }
 
@@ -276,6 +302,8 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     // An engine that ends well with a report of its failure: the failure is what is shown.
     writeScript("Tarnell",
                 "printf '  Error !!!  No distance entry within less then 3.000.\\n\\n' > \"$3\"\n"
+                "echo '{\"status\":\"failed\",\"message\":\"Error !!!  No distance entry "
+                "within less then 3.000.\"}' > \"$5\"\n"
                 "echo '  Calculation completed !'\n");
     m_messages.clear();
     m_view->OnCalculation();
@@ -289,8 +317,8 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     // The form stays usable and the next run goes through. While the engine runs, the status
     // bar shows its lines, and New by key or by button does nothing.
     writeScript("Tarnell",
-                "echo '!!! Now calculating .... '\nsleep 1\necho '  Bond valence sum:' > \"$3\"\n"
-                "echo '  Calculation completed !'\n");
+                "echo '!!! Now calculating .... '\nsleep 1\necho '  Bond valence sum:' > \"$3\"\n" +
+                    OkJson + "echo '  Calculation completed !'\n");
     m_frame->show();
     m_messages.clear();
     QString shownWhileRunning;
@@ -330,7 +358,7 @@ void KestrinCommandsTest::reportIsShownAndSavedAndHelpOpens() {
     QVERIFY(!m_view->ResultsWindow()->isVisible());
 
     // After a run, the results window shows the report it wrote, and the editor gets it too.
-    writeScript("Tarnell", "cp \"$(dirname \"$0\")/report.src\" \"$3\"\n");
+    writeScript("Tarnell", "cp \"$(dirname \"$0\")/report.src\" \"$3\"\n" + OkJson);
     m_view->OnCalculation();
     QVERIFY(m_view->ResultsWindow()->isVisible());
     QCOMPARE(m_view->ResultsWindow()->ReportText(),
@@ -477,8 +505,14 @@ void KestrinCommandsTest::cellsThatHoldNoNumberAreMarkedAndRefusedByName() {
         QCOMPARE(marked, !c.refusal.isEmpty() && !c.text.isEmpty());
         m_messages.clear();
         fs::remove(work("Tarnell.$$$"));
+        for (CGridListCtrl* grid : grids) grid->setCurrentCell(5, 0);
         QCOMPARE(m_view->ReadForm(), c.refusal.isEmpty());
         QCOMPARE(m_messages.join(QString()), c.refusal);
+        // The user goes on at the cell refused.
+        if (!c.refusal.isEmpty() && c.grid >= 0) {
+            QCOMPARE(grids[c.grid]->currentRow() * 10 + grids[c.grid]->currentColumn(),
+                     c.row * 10 + c.column);
+        }
         if (!c.refusal.isEmpty()) {
             m_view->OnCalculation();
             QVERIFY(!fs::exists(work("Tarnell.$$$")));
@@ -499,8 +533,8 @@ void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
     m_view->OnFileNew();
     typeInto("IDC_SG_NAME", "F m -3 m");
     typeInto("IDC_SG_NUMBER", "225");
-    const char* cell[] = {"4.212", "4.212", "4.212", "90", "90", "90"};
-    for (int i = 0; i < 6; ++i) type(lattice(), i, 1, cell[i]);
+    // Only a: the cubic group fixes the rest of the cell.
+    type(lattice(), 0, 1, "4.212");
     QVERIFY(!command("ID_EXECUTE_CALCULATION")->isEnabled());  // no site yet
     const QStringList rows[] = {{"Mg1", "2", "1", "0", "0", "0"},
                                 {"O1", "", "1", "0.5", "0.5", "0.5"}};
@@ -521,6 +555,9 @@ void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
     type(sites(), 1, 2, "-2");
     command("ID_EXECUTE_CALCULATION")->trigger();
     QCOMPARE(m_messages, QStringList());
+    QStringList cell;
+    for (int i = 0; i < 6; ++i) cell << lattice()->CellText(i, 1);
+    QCOMPARE(cell, (QStringList{"4.212", "4.212", "4.212", "90", "90", "90"}));
     QVERIFY(m_view->HasReport() && command("ID_VIEW_RESULTS")->isEnabled());
     const Site& o1 = m_view->Structure().sites[1];
     QCOMPARE(QString::asprintf("%g %g %g %g", o1.sx, o1.sy, o1.sz, o1.dLimit),
@@ -529,6 +566,16 @@ void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
     const QString report = m_view->ResultsWindow()->ReportText();
     QVERIFY2(report.contains("  Mg1 :\n    1  BVS = 1.9651( 0.0000)  CN = 6"), qPrintable(report));
     QVERIFY(m_view->ResultsWindow()->Failure().isEmpty());
+
+    // A tetragonal group fixes b and the angles, not c: the refusal names it.
+    typeInto("IDC_SG_NUMBER", "136");
+    for (int i = 1; i < 6; ++i) type(lattice(), i, 1, "");
+    m_messages.clear();
+    QVERIFY(!m_view->ReadForm());
+    QCOMPARE(m_messages,
+             QStringList{"  Lattice parameters c, Value is empty: it needs a number !!!\n"});
+    QCOMPARE(lattice()->CellText(1, 1) + ' ' + lattice()->CellText(5, 1),
+             QStringLiteral("4.212 90"));
 }
 
 void KestrinCommandsTest::rowsKeepTheirUncertaintiesAndDMaxReachesEverySite() {
@@ -604,7 +651,9 @@ void KestrinCommandsTest::filesOpenByDropAndFromTheRecentList() {
     QCOMPARE(recent(),
              (QStringList{"&1 " + Examples + "NaCl.inp", "&2 " + Examples + "forsterite.cif",
                           "&3 " + Examples + "monazite.inp"}));
-    QVERIFY(m_messages.isEmpty() && m_questions.isEmpty());
+    // Twice the note that forsterite.cif's P b n m axes were converted.
+    QCOMPARE(m_messages.size(), 2);
+    QVERIFY(m_messages[0].contains("P b n m") && m_questions.isEmpty());
 }
 
 // A CIF whose labels are in capitals: the grid shows the label that tells the element, and the
@@ -627,6 +676,122 @@ void KestrinCommandsTest::capitalLabelsOfACifAreCalculatedWithTheirElement() {
                                cif.toStdString() + "' direct.out < /dev/null > /dev/null 2>&1";
     QCOMPARE(std::system(engine.c_str()), 0);
     QCOMPARE(fromForm, sums(lines(work("direct.out"))));
+}
+
+// What went wrong is the engine's own line, not the first line of its report; a summary
+// without any sum gives no GII of 0; and every site keeps its row.
+void KestrinCommandsTest::failuresSumsAndIndexAreThoseOfTheEnginesJson() {
+    auto typeNaCl = [this](const char* dMax) {
+        m_view->OnFileNew();
+        typeInto("IDC_TITLE", "NaCl by hand");
+        typeInto("IDC_SG_NAME", "F m -3 m");
+        typeInto("IDC_SG_NUMBER", "225");
+        const char* cell[] = {"5.6402", "5.6402", "5.6402", "90", "90", "90"};
+        for (int i = 0; i < 6; ++i) type(lattice(), i, 1, cell[i]);
+        const QStringList rows[] = {{"Na1", "2", "1", "0", "0", "0"},
+                                    {"Cl1", "-2", "1", "0.5", "0.5", "0.5"}};
+        for (int row = 0; row < 2; ++row)
+            for (int column = 0; column < rows[row].size(); ++column)
+                type(sites(), row, column + 1, rows[row][column]);
+        typeInto("IDC_DMAX", dMax);
+        m_view->OnCalculation();
+    };
+    // Far more than sixty neighbours within 9.9 A: the run fails after its report's title.
+    openForsterite();
+    typeInto("IDC_DMAX", "9.9");
+    m_view->findChild<QPushButton*>("applyDMax")->click();
+    m_view->OnCalculation();
+    QCOMPARE(m_messages, QStringList());
+    QVERIFY(m_view->ResultsWindow()->ReportText().startsWith("  Title      : Forsterite"));
+    const QString failure = "Error !!! Number of distance entry exceed over 60.";
+    QCOMPARE(m_view->ResultsWindow()->Failure(), failure);
+    QCOMPARE(m_frame->statusBar()->currentMessage(), "The calculation failed: " + failure);
+
+    // A table with Na+ - Cl- only, and NaCl typed as Na2+ Cl2-: bonds, but no site has a sum.
+    test::writeTextFile(work("BVTable"), "Mg 2 O 2 1.693 a\nSi 4 O 2 1.624 b\nNa 1 Cl 1 2.15 c\n" +
+                                             std::string(ReferenceHeader) + "\n");
+    typeNaCl("3.5");
+    CResultsWindow* results = m_view->ResultsWindow();
+    QCOMPARE(results->OutcomeText(), QStringLiteral("Calculation completed !"));
+    QVERIFY2(results->GiiText().startsWith("No GII: no site has bond valence parameters") &&
+                 results->GiiText().contains("Valences per cell: cations +8.000, anions -8.000"),
+             qPrintable(results->GiiText()));
+    auto* table = results->findChild<QTableWidget*>("summaryTable");
+    QCOMPARE(table->rowCount(), 2);
+    QVERIFY(table->item(0, 2)->text().startsWith("no parameters for "));
+
+    // Forsterite with O3 at -1.5: the sites bonded to it have no sum, and all six have a row.
+    openForsterite();
+    type(sites(), 5, 2, "-1.5");
+    m_view->OnCalculation();
+    QCOMPARE(table->rowCount(), 6);
+    int withoutSum = 0;
+    for (int row = 0; row < 6; ++row)
+        withoutSum += table->item(row, 2)->text().startsWith("no parameters for ");
+    QVERIFY(withoutSum >= 1 && withoutSum < 6);
+    QVERIFY(results->GiiText().startsWith("GII = "));
+}
+
+// The box's limit is what a new file's sites get; a limit above 10 A, or not above D-min, is
+// refused before anything is written.
+void KestrinCommandsTest::distanceLimitOfTheBoxIsTheOneUsed() {
+    openForsterite();
+    typeInto("IDC_DMAX", "2.5");
+    m_view->OnCalculation();
+    QCOMPARE(lines(work("Tarnell.ini")).value(7), QStringLiteral("D-max      =2.500"));
+    typeInto("IDC_DMAX", "3.5");
+    QVERIFY(m_view->OpenStructureFile(ReaderMode::CifFile,
+                                      (Examples + "forsterite.cif").toStdString()));
+    for (int row = 0; row < 6; ++row) QCOMPARE(sites()->CellText(row, 7), QStringLiteral("3.50"));
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"1e9", "  Distance limit Max 1e+09 is above 10 A !!!\n"},
+        {"0.4", "  Distance limit Max 0.4 must be above Min 0.5 !!!\n"}};
+    for (const auto& [dMax, message] : refused) {
+        typeInto("IDC_DMAX", dMax);
+        m_messages.clear();
+        fs::remove(work("Tarnell.$$$"));
+        m_view->OnCalculation();
+        QVERIFY2(m_messages.value(0).startsWith(message), qPrintable(m_messages.value(0)));
+        QVERIFY(!fs::exists(work("Tarnell.$$$")));
+        QCOMPARE(lines(work("Tarnell.ini")).value(7), QStringLiteral("D-max      =2.500"));
+        QVERIFY(field("IDC_DMAX")->hasFocus() || !m_frame->isVisible());
+        // Nor does the refused limit reach the next file.
+        QVERIFY(m_view->OpenStructureFile(ReaderMode::CifFile,
+                                          (Examples + "forsterite.cif").toStdString()));
+        QCOMPARE(sites()->CellText(0, 7), QStringLiteral("2.50"));
+    }
+    // A site's own limit too.
+    typeInto("IDC_DMAX", "3.5");
+    type(sites(), 0, 7, "12");
+    m_messages.clear();
+    m_view->OnCalculation();
+    QCOMPARE(m_messages,
+             QStringList{"  Atomic coordinates row 1 (Mg1), d max 12 is above 10 A !!!\n"});
+    QCOMPARE(sites()->currentRow() * 10 + sites()->currentColumn(), 7);
+}
+
+void KestrinCommandsTest::resultsOfAnEditedFormAreOutOfDateAndNewForgetsTheFile() {
+    openForsterite();
+    m_view->OnCalculation();
+    CResultsWindow* results = m_view->ResultsWindow();
+    QCOMPARE(results->OutcomeText(), QStringLiteral("Calculation completed !"));
+    type(sites(), 0, 4, "0.001");
+    QVERIFY(results->IsOutOfDate() && results->OutcomeText().startsWith("Out of date: "));
+    m_view->OnCalculation();
+    QVERIFY(!results->IsOutOfDate());
+
+    // Coordinates are shown with every digit they have, so reading the form changes none.
+    CrystalStructure precise = test::sampleStructure(1);
+    precise.sites[0].x = 0.123456789;
+    QVERIFY(m_view->LoadStructure(precise, work("p.inp")));
+    QCOMPARE(sites()->CellText(0, 4) + ' ' + sites()->CellText(0, 5),
+             QStringLiteral("0.123456789 0.50000"));
+    QVERIFY(m_view->ReadForm());
+    QCOMPARE(m_view->Structure().sites[0].x, 0.123456789);
+
+    m_view->OnFileNew();
+    QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kestrin --- [File Name : ]  [*]"));
 }
 
 }  // namespace tarnell

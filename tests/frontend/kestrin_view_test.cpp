@@ -1,6 +1,6 @@
 // Kestrin's window and its form: the start-up state and layout, the conditions shown from the
 // settings file, the exact texts of a filled form, New from its key and its button, the bound of
-// MaxSites sites, the commands that a structure enables, and the fixed size.
+// MaxSites sites, the commands that a structure enables, and the grids that grow with the window.
 #include "frontend/kestrin_view.h"
 
 #include <QLabel>
@@ -26,7 +26,7 @@ private slots:
     void startsEmptyWithTheConditionsAndTheTemplateLayout();
     void conditionsNotReadStayEmpty();
     void fillFormShowsTheExactFormatsAndNewEmptiesIt();
-    void windowFollowsTheToolBarAndDeletesTheStructureFileForTheEngineWhenClosed();
+    void gridsGrowWithTheWindowAndTheStructureFileForTheEngineGoesWithIt();
 
 private:
     void show() {
@@ -144,7 +144,8 @@ void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
         // The cell that was open must not come back when it loses the focus.
         QTest::mouseClick(field("IDC_TITLE"), Qt::LeftButton);
         QCOMPARE(enabledCommands(), QStringList());
-        QCOMPARE(m_frame->windowTitle(), caption);
+        // The form no longer shows the file: the caption names none.
+        QCOMPARE(m_frame->windowTitle(), QStringLiteral("Kestrin --- [File Name : ]  [*]"));
         QCOMPARE(conditions(), (QStringList{"0.400", " 3.5000", " 0.5000", " 1", "-1"}));
         QCOMPARE(box("IDC_TITLE") + box("IDC_SG_NAME") + box("IDC_SG_NUMBER") +
                      box("IDC_SETTING_NUMBER") + texts(lattice(), 5).join('|') +
@@ -160,13 +161,22 @@ void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
     QCOMPARE(m_frame->windowTitle(), caption);
 }
 
-void KestrinViewTest::windowFollowsTheToolBarAndDeletesTheStructureFileForTheEngineWhenClosed() {
+void KestrinViewTest::gridsGrowWithTheWindowAndTheStructureFileForTheEngineGoesWithIt() {
     show();
-    const QSize full = m_frame->size();
-    command("ID_VIEW_TOOLBAR")->trigger();
-    QTRY_VERIFY(m_frame->height() < full.height());
-    command("ID_VIEW_TOOLBAR")->trigger();
-    QTRY_COMPARE(m_frame->size(), full);
+    // At its smallest the form keeps the template's layout; larger, the site grid takes the
+    // room and the conditions stay at the bottom, the same distance below it.
+    m_frame->resize(m_frame->minimumSize());
+    QTRY_COMPARE(m_view->size(), m_view->minimumSize());
+    auto* conditions = m_view->findChild<QWidget*>("IDC_DMAX");
+    const QRect grid = sites()->geometry(), limit = conditions->geometry();
+    const QRect latticeGrid = lattice()->geometry();
+    m_frame->resize(m_frame->size() + QSize(300, 200));
+    QTRY_COMPARE(m_view->size(), m_view->minimumSize() + QSize(300, 200));
+    QCOMPARE(sites()->geometry(), grid.adjusted(0, 0, 300, 200));
+    QCOMPARE(conditions->geometry(), limit.translated(0, 200));
+    QCOMPARE(lattice()->geometry(), latticeGrid);
+    m_frame->resize(m_frame->minimumSize());
+    QTRY_COMPARE(sites()->geometry(), grid);
 
     test::writeTextFile(m_dir->path() / "Tarnell.$$$", "structure\n");
     test::writeTextFile(m_dir->path() / "Tarnell.out", "report\n");
