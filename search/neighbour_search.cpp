@@ -4,55 +4,19 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <unordered_map>
+#include <optional>
 #include <vector>
 
+#include "search/fractional_metric.h"
+#include "search/image_bins.h"
+#include "search/kept_images.h"
 #include "settings/text.h"
 
 namespace tarnell {
 namespace {
 
 using Position = std::array<double, 3>;
-
-// A cheap squared distance through the metric, to pass over the images that lie far outside
-// the window and to compare images with each other; whatever lies near the window's edges is
-// measured exactly by distanceIn.
-struct Metric {
-    double aa, bb, cc, bc2, ca2, ab2;
-
-    explicit Metric(const CellGeometry& g)
-        : aa(g.cell[0] * g.cell[0]),
-          bb(g.cell[1] * g.cell[1]),
-          cc(g.cell[2] * g.cell[2]),
-          bc2(2.0 * g.cell[1] * g.cell[2] * g.cosines[0]),
-          ca2(2.0 * g.cell[2] * g.cell[0] * g.cosines[1]),
-          ab2(2.0 * g.cell[0] * g.cell[1] * g.cosines[2]) {}
-
-    double squared(double u, double v, double w) const {
-        return u * u * aa + v * v * bb + w * w * cc + v * w * bc2 + w * u * ca2 + u * v * ab2;
-    }
-
-    // The smallest eigenvalue of the metric tensor: no difference vector u is shorter than
-    // sqrt(smallestEigenvalue()·|u|²) Å.
-    double smallestEigenvalue() const {
-        const double a11 = aa, a22 = bb, a33 = cc;
-        const double a12 = ab2 / 2, a13 = ca2 / 2, a23 = bc2 / 2;
-        const double offDiagonal = a12 * a12 + a13 * a13 + a23 * a23;
-        const double q = (a11 + a22 + a33) / 3;
-        const double p = std::sqrt(((a11 - q) * (a11 - q) + (a22 - q) * (a22 - q) +
-                                    (a33 - q) * (a33 - q) + 2 * offDiagonal) /
-                                   6);
-        if (p == 0.0) return q;
-        const double b11 = (a11 - q) / p, b22 = (a22 - q) / p, b33 = (a33 - q) / p;
-        const double b12 = a12 / p, b13 = a13 / p, b23 = a23 / p;
-        const double half = (b11 * (b22 * b33 - b23 * b23) - b12 * (b12 * b33 - b23 * b13) +
-                             b13 * (b12 * b23 - b22 * b13)) /
-                            2;
-        const double phi = std::acos(std::clamp(half, -1.0, 1.0)) / 3;
-        constexpr double TwoPiOverThree = 2.0943951023931957;
-        return q + 2 * p * std::cos(phi + TwoPiOverThree);
-    }
-};
+using Translation = std::array<int, 3>;
 
 // The squared length of the shortest vector u + t that a translation t of the box can give, in
 // fractions of the cell edges along each axis.
@@ -69,135 +33,6 @@ double nearestSquared(const Position& u, int hMin, int hMax) {
 // Far wider than any rounding difference between the two ways of computing a distance.
 constexpr double PrefilterMargin = 1e-9;
 
-Position image(const SymmetryOperator& op, const Site& site) {
-    Position v{};
-    for (int c = 0; c < 3; ++c) {
-        v[c] = op.r[c][0] * site.x + op.r[c][1] * site.y + op.r[c][2] * site.z + op.t[c];
-    }
-    return v;
-}
-
-using Translation = std::array<int, 3>;
-using Cell = std::array<std::int64_t, 3>;
-
-// How far a sphere of radius r reaches along each fractional axis: r times the length of the
-// reciprocal axis (one over the spacing of the (100), (010) and (001) planes). Infinite for a
-// cell that has no volume, so that only the translations tried bound such a search.
-std::array<double, 3> reciprocalLengths(const Metric& m) {
-    const double ab = m.ab2 / 2, ca = m.ca2 / 2, bc = m.bc2 / 2;
-    const double cofactors[3] = {m.bb * m.cc - bc * bc, m.cc * m.aa - ca * ca,
-                                 m.aa * m.bb - ab * ab};
-    const double det =
-        m.aa * cofactors[0] + ab * (bc * ca - ab * m.cc) + ca * (ab * bc - m.bb * ca);
-    std::array<double, 3> lengths{};
-    for (int c = 0; c < 3; ++c) {
-        const double squared = cofactors[c] / det;
-        lengths[c] = det > 0.0 && std::isfinite(squared) && squared > 0.0
-                         ? std::sqrt(squared)
-                         : std::numeric_limits<double>::infinity();
-    }
-    return lengths;
-}
-
-std::int64_t floorDivide(std::int64_t a, std::int64_t b) {
-    const std::int64_t q = a / b;
-    return q * b > a ? q - 1 : q;
-}
-
-// One image of one site: operator `op` applied to the site's own coordinates, as the operator
-// leaves it (`raw`), and the cell it lies in, floor(raw).
-struct Image {
-    int site = 0;
-    int op = 0;
-    Position raw{};
-    Cell cell{};
-};
-
-// Coordinates beyond these are no real structure's; such images and centres are kept out of the
-// bins (whose indices they would overflow) and compared directly, as every image once was. A
-// centre below the first bound cannot reach an image beyond the second, which lies more than
-// the 1e6 cells away that the search ever looks.
-constexpr double BinnedCentreBound = 1e12;
-constexpr double BinnedImageBound = 2e12;
-
-// Every image of every site, each wrapped into the cell [0, 1)³ and binned on a grid of that
-// cell. A centre's neighbours then come from the few bins, repeated over the cell translations,
-// that its window overlaps: the expanded cell is never built, only walked.
-struct ImageBins {
-    std::array<std::int64_t, 3> count{1, 1, 1};  // bins along each axis
-    std::vector<std::size_t> start;              // images of bin b: [start[b], start[b + 1])
-    std::vector<Image> images;                   // grouped by bin
-    std::vector<Image> outliers;                 // beyond BinnedImageBound or not finite
-
-    std::size_t binOf(const Position& raw, const Cell& cell) const {
-        std::size_t bin = 0;
-        for (int c = 0; c < 3; ++c) {
-            const double wrapped = raw[c] - static_cast<double>(cell[c]);
-            const auto index = std::clamp<std::int64_t>(
-                static_cast<std::int64_t>(wrapped * static_cast<double>(count[c])), 0,
-                count[c] - 1);
-            bin = bin * static_cast<std::size_t>(count[c]) + static_cast<std::size_t>(index);
-        }
-        return bin;
-    }
-};
-
-// Bins about half as wide as the farthest reach of any centre along each axis, so that a window
-// overlaps about five bins along each; never more bins than twice the images, so that memory
-// stays linear in the structure however large the cell.
-constexpr double BinsPerReach = 2.0;
-
-ImageBins binImages(const std::vector<Site>& sites, const OperatorTable& operators,
-                    const std::array<double, 3>& halfWidths) {
-    ImageBins bins;
-    std::vector<Image> all;
-    all.reserve(sites.size() * operators.size());
-    for (std::size_t j = 0; j < sites.size(); ++j) {
-        for (std::size_t k = 0; k < operators.size(); ++k) {
-            Image im;
-            im.site = static_cast<int>(j);
-            im.op = static_cast<int>(k);
-            im.raw = image(operators[k], sites[j]);
-            bool inside = true;
-            for (int c = 0; c < 3; ++c) {
-                if (!(std::fabs(im.raw[c]) < BinnedImageBound)) {
-                    inside = false;
-                    break;
-                }
-                im.cell[c] = static_cast<std::int64_t>(std::floor(im.raw[c]));
-            }
-            (inside ? all : bins.outliers).push_back(im);
-        }
-    }
-
-    constexpr std::int64_t MaxBinsPerAxis = 1 << 20;
-    for (int c = 0; c < 3; ++c) {
-        const double wanted = BinsPerReach / halfWidths[c];
-        bins.count[c] =
-            wanted >= 1.0
-                ? static_cast<std::int64_t>(std::min(wanted, static_cast<double>(MaxBinsPerAxis)))
-                : 1;
-    }
-    const auto total = [&] { return bins.count[0] * bins.count[1] * bins.count[2]; };
-    const std::int64_t most = std::max<std::int64_t>(64, 2 * static_cast<std::int64_t>(all.size()));
-    while (total() > most) {
-        auto& largest = *std::max_element(bins.count.begin(), bins.count.end());
-        largest = std::max<std::int64_t>(1, largest / 2);
-    }
-
-    std::vector<std::size_t> binIndex(all.size());
-    bins.start.assign(static_cast<std::size_t>(total()) + 1, 0);
-    for (std::size_t n = 0; n < all.size(); ++n) {
-        binIndex[n] = bins.binOf(all[n].raw, all[n].cell);
-        ++bins.start[binIndex[n] + 1];
-    }
-    for (std::size_t b = 1; b < bins.start.size(); ++b) bins.start[b] += bins.start[b - 1];
-    bins.images.resize(all.size());
-    std::vector<std::size_t> next(bins.start.begin(), bins.start.end() - 1);
-    for (std::size_t n = 0; n < all.size(); ++n) bins.images[next[binIndex[n]]++] = all[n];
-    return bins;
-}
-
 // One image within a centre's window, before it is compared with the images of its site that
 // were handed over already.
 struct Candidate {
@@ -209,116 +44,17 @@ struct Candidate {
 };
 
 // The order in which the neighbours of one centre are handed over: by site, operator and
-// translation, the order in which every image was once tried.
+// translation, the order in which every image was once tried with every translation.
 bool comesBefore(const Candidate& x, const Candidate& y) {
     if (x.site != y.site) return x.site < y.site;
     if (x.op != y.op) return x.op < y.op;
     return x.whole < y.whole;
 }
 
-// The images of one site already handed over around one centre, to pass over any later image
-// closer than SamePositionTolerance to one of them. A handful is compared one by one; a tiny cell
-// under a wide window can hand over thousands, which a grid of cells twice the tolerance wide
-// keeps linear: every image within the tolerance lies in one of the 27 cells around.
-class KeptImages {
-public:
-    KeptImages(const Metric& metric, const std::array<double, 3>& reciprocal) : metric_(metric) {
-        for (int c = 0; c < 3; ++c) width_[c] = 2.0 * SamePositionTolerance * reciprocal[c];
-    }
-
-    void clear(const Position& centre) {
-        positions_.clear();
-        heads_.clear();
-        next_.clear();
-        gridded_ = false;
-        centre_ = centre;
-    }
-
-    bool near(const Position& p) const {
-        if (!gridded_) {
-            return std::any_of(positions_.begin(), positions_.end(),
-                               [&](const Position& q) { return close(p, q); });
-        }
-        const Cell key = keyOf(p);
-        for (std::int64_t d0 = -1; d0 <= 1; ++d0) {
-            for (std::int64_t d1 = -1; d1 <= 1; ++d1) {
-                for (std::int64_t d2 = -1; d2 <= 1; ++d2) {
-                    const auto at = heads_.find({key[0] + d0, key[1] + d1, key[2] + d2});
-                    if (at == heads_.end()) continue;
-                    for (int n = at->second; n >= 0; n = next_[static_cast<std::size_t>(n)]) {
-                        if (close(p, positions_[static_cast<std::size_t>(n)])) return true;
-                    }
-                }
-            }
-        }
-        return false;
-    }
-
-    void add(const Position& p) {
-        positions_.push_back(p);
-        if (gridded_) {
-            if (!insert(positions_.size() - 1)) gridded_ = false;
-        } else if (positions_.size() == GridFrom && gridUsable()) {
-            gridded_ = true;
-            for (std::size_t n = 0; n < positions_.size() && gridded_; ++n) gridded_ = insert(n);
-        }
-    }
-
-private:
-    static constexpr std::size_t GridFrom = 32;
-    // Keys of a grid cell stay exact integers well below this.
-    static constexpr double MaxKey = 1e15;
-
-    struct KeyHash {
-        std::size_t operator()(const Cell& k) const {
-            const auto part = [](std::int64_t v, std::uint64_t prime) {
-                return static_cast<std::uint64_t>(v) * prime;
-            };
-            return static_cast<std::size_t>(part(k[0], 73856093u) ^ part(k[1], 19349663u) ^
-                                            part(k[2], 83492791u));
-        }
-    };
-
-    bool close(const Position& p, const Position& q) const {
-        return metric_.squared(p[0] - q[0], p[1] - q[1], p[2] - q[2]) <
-               SamePositionTolerance * SamePositionTolerance;
-    }
-
-    bool gridUsable() const {
-        return std::all_of(width_.begin(), width_.end(),
-                           [](double w) { return std::isfinite(w) && w > 0.0; });
-    }
-
-    // Relative to the centre, so that the keys stay small wherever the structure lies.
-    Cell keyOf(const Position& p) const {
-        Cell key{};
-        for (int c = 0; c < 3; ++c) {
-            key[c] = static_cast<std::int64_t>(std::floor((p[c] - centre_[c]) / width_[c]));
-        }
-        return key;
-    }
-
-    // False when a key would not be exact: the grid is then given up for plain comparison.
-    bool insert(std::size_t n) {
-        const Position& p = positions_[n];
-        for (int c = 0; c < 3; ++c) {
-            if (!(std::fabs((p[c] - centre_[c]) / width_[c]) < MaxKey)) return false;
-        }
-        auto [at, added] = heads_.try_emplace(keyOf(p), -1);
-        next_.resize(positions_.size(), -1);
-        next_[n] = at->second;
-        at->second = static_cast<int>(n);
-        return true;
-    }
-
-    const Metric& metric_;
-    std::array<double, 3> width_{};
-    Position centre_{};
-    std::vector<Position> positions_;
-    std::unordered_map<Cell, int, KeyHash> heads_;  // the last image added to each grid cell
-    std::vector<int> next_;                         // the image added before it in its cell
-    bool gridded_ = false;
-};
+// The neighbours of one centre are sorted in batches of at most this many, so that a window
+// holding millions of images never holds them all at once. (A batch holds more only where one
+// image has more translations within the window: at most those tried.)
+constexpr std::size_t BatchSize = 1 << 16;
 
 }  // namespace
 
@@ -347,22 +83,19 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
     const CellGeometry geometry = makeCellGeometry(structure.cell, structure.cellSigma);
     const Metric metric(geometry);
     const double smallestEigenvalue = metric.smallestEigenvalue() * (1.0 - 1e-6);
-    const std::array<double, 3> reciprocal = reciprocalLengths(metric);
+    const std::array<double, 3> reciprocal = metric.reciprocalLengths();
 
     // An image counts for a centre only when it lies within the window and the translation that
     // takes it there, counted from the image brought next to the centre, is one of those tried:
-    // along axis c that confines it to [hMin - 1/2, hMax + 1/2) cells around the centre. A window
-    // far wider than the cell (a tiny cell, or a site's limit far beyond D-max) is thus cut to
-    // the translations tried, and bins sized for it would hold every image in one.
+    // along each axis that confines it to hMin - 1/2 .. hMax + 1/2 cells from the centre. A
+    // window far wider than the cell (a tiny cell, or a site's limit far beyond D-max) is thus
+    // cut to the translations tried, both for sizing the bins and for each centre's walk.
     const double translationReach = std::max(std::fabs(hMin - 0.5), std::fabs(hMax + 0.5));
     double farthest = 0.0;
-    for (const Site& site : sites) {
-        if (site.dLimit > farthest) farthest = site.dLimit;  // NaN never counts
-    }
+    for (const Site& site : sites) farthest = std::max(farthest, site.dLimit);  // NaN never counts
     std::array<double, 3> halfWidths{};
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
         halfWidths[c] = std::min(farthest * reciprocal[c], translationReach);
-    }
     const ImageBins bins = binImages(sites, operators, halfWidths);
 
     const double dMin = settings.dMin;
@@ -371,21 +104,30 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
     // An image next to its centre is nearest to it without translation.
     const bool zeroInRange = hMin <= 0 && hMax >= 0;
 
+    // How many neighbours each image (site and operator) has around the current centre.
+    const auto keyCount = static_cast<std::int64_t>(sites.size() * operators.size());
+    std::vector<int> counts(static_cast<std::size_t>(keyCount), 0);
+    std::vector<std::int64_t> counted;
+    std::vector<std::optional<SitePartners>> partners(sites.size());  // made when first needed
+    // For a centre so far out that rounding approaches the tolerance: compare every image.
+    const SitePartners untrusted;
     KeptImages kept(metric, reciprocal);
     std::vector<Candidate> buffer;
+    std::vector<Candidate> sorted;
+    std::vector<std::array<std::int64_t, 2>> batches;
 
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const Site& central = sites[i];
         const Position a{central.x, central.y, central.z};
         const Position sa{central.sx, central.sy, central.sz};
         const double dLimit = central.dLimit;
-        if (!(dLimit >= 0.0)) continue;  // no distance is within a negative or NaN limit
+        if (!(dLimit >= 0.0)) continue;  // no distance lies within a negative or NaN limit
         const double highest = dLimit * dLimit * (1.0 + PrefilterMargin);
 
-        // Whether the image `im`, moved by `whole` cells, is a neighbour, decided exactly as
-        // when every image was tried with every translation: the image is first brought next
-        // to the centre, and only the translations hMin..hMax from there count.
-        const auto consider = [&](const Image& im, const Cell& whole, Candidate& found) {
+        // Whether the image, moved by `whole` cells, is a neighbour, decided exactly as when
+        // every image was tried with every translation: the image is first brought next to the
+        // centre, and only the translations hMin..hMax from there count.
+        const auto consider = [&](const SiteImage& im, const CellIndex& whole, Candidate& found) {
             const Position& raw = im.raw;
             Translation tried{};
             Position u{};
@@ -419,132 +161,174 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
             return true;
         };
 
-        // Hands every neighbour of the centre to `take`, in no particular order.
+        // The bins that the window and the translations tried overlap along each axis.
         const bool binned = std::all_of(a.begin(), a.end(),
-                                        [](double x) { return std::fabs(x) < BinnedCentreBound; });
-        std::array<std::int64_t, 3> first{}, last{};
+                                        [](double x) { return std::fabs(x) < BinnedPointBound; });
+        CellIndex first{}, last{};
         bool empty = false;
         for (int c = 0; c < 3 && binned; ++c) {
-            // The window, and the translations tried, along axis c; widened by far more than
-            // the rounding of coordinates this large.
             double reach = dLimit * reciprocal[c] * (1.0 + 1e-6) + 1e-9;
-            if (std::isnan(reach)) reach = std::numeric_limits<double>::infinity();  // 0 · ∞
-            const double lo = std::max(-reach, hMin - 0.5);
-            const double hi = std::min(reach, hMax + 0.5);
-            if (!(lo <= hi)) empty = true;
-            const double margin = 1e-9 + 1e-14 * (std::fabs(a[c]) + std::fabs(lo) + std::fabs(hi));
-            const double whole = std::floor(a[c]);
-            const double rest = a[c] - whole;
-            const auto n = static_cast<double>(bins.count[c]);
-            const auto base = static_cast<std::int64_t>(whole) * bins.count[c];
-            first[c] = base + static_cast<std::int64_t>(std::floor((rest + lo - margin) * n));
-            last[c] = base + static_cast<std::int64_t>(std::floor((rest + hi + margin) * n));
+            if (std::isnan(reach)) reach = std::numeric_limits<double>::infinity();  // 0 · inf
+            const double low = std::max(-reach, hMin - 0.5);
+            const double high = std::min(reach, hMax + 0.5);
+            if (!(low <= high)) {
+                empty = true;
+                break;
+            }
+            const auto span = bins.span(c, a[c], low, high);
+            first[c] = span[0];
+            last[c] = span[1];
         }
-        const auto generate = [&](const auto& take) {
+
+        // Hands every neighbour of the images with keys in [firstKey, endKey) to `take`, in no
+        // particular order.
+        const auto generate = [&](std::int64_t firstKey, std::int64_t endKey, const auto& take) {
             Candidate found;
-            if (!binned) {
-                // Far from the bins: every image with every translation, as before.
-                for (const auto* list : {&bins.images, &bins.outliers}) {
-                    for (const Image& im : *list) {
-                        for (int t0 = hMin; t0 <= hMax; ++t0) {
-                            for (int t1 = hMin; t1 <= hMax; ++t1) {
-                                for (int t2 = hMin; t2 <= hMax; ++t2) {
-                                    Cell whole{};
-                                    const int t[3] = {t0, t1, t2};
-                                    bool reachable = true;
-                                    for (int c = 0; c < 3; ++c) {
-                                        const double difference = im.raw[c] + 0.5 - a[c];
-                                        if (!(std::fabs(difference) < 1e6))
-                                            reachable = false;
-                                        else
-                                            whole[c] = t[c] - static_cast<std::int64_t>(
-                                                                  std::floor(difference));
-                                    }
-                                    if (reachable && consider(im, whole, found)) take(found);
-                                }
-                            }
-                        }
-                    }
-                }
+            const auto offer = [&](const SiteImage& im, const CellIndex& whole) {
+                if (consider(im, whole, found)) take(found);
+            };
+            if (binned) {
+                if (!empty) bins.forEachInBins(first, last, firstKey, endKey, offer);
                 return;
             }
-            if (empty) return;
-            for (std::int64_t g0 = first[0]; g0 <= last[0]; ++g0) {
-                const std::int64_t cell0 = floorDivide(g0, bins.count[0]);
-                const std::int64_t b0 = g0 - cell0 * bins.count[0];
-                for (std::int64_t g1 = first[1]; g1 <= last[1]; ++g1) {
-                    const std::int64_t cell1 = floorDivide(g1, bins.count[1]);
-                    const std::int64_t b1 = g1 - cell1 * bins.count[1];
-                    for (std::int64_t g2 = first[2]; g2 <= last[2]; ++g2) {
-                        const std::int64_t cell2 = floorDivide(g2, bins.count[2]);
-                        const std::int64_t b2 = g2 - cell2 * bins.count[2];
-                        const auto bin = static_cast<std::size_t>(
-                            (b0 * bins.count[1] + b1) * bins.count[2] + b2);
-                        for (std::size_t n = bins.start[bin]; n < bins.start[bin + 1]; ++n) {
-                            const Image& im = bins.images[n];
-                            const Cell whole{cell0 - im.cell[0], cell1 - im.cell[1],
-                                             cell2 - im.cell[2]};
-                            if (consider(im, whole, found)) take(found);
+            // A centre far beyond any real cell: every image with every translation.
+            for (const auto* list : {&bins.images, &bins.outliers}) {
+                for (const SiteImage& im : *list) {
+                    const std::int64_t key = bins.keyOf(im);
+                    if (key < firstKey || key >= endKey) continue;
+                    CellIndex below{};
+                    bool reachable = true;
+                    for (int c = 0; c < 3 && reachable; ++c) {
+                        const double difference = im.raw[c] + 0.5 - a[c];
+                        reachable = std::fabs(difference) < 1e6;
+                        if (reachable) below[c] = static_cast<std::int64_t>(std::floor(difference));
+                    }
+                    if (!reachable) continue;
+                    for (int t0 = hMin; t0 <= hMax; ++t0) {
+                        for (int t1 = hMin; t1 <= hMax; ++t1) {
+                            for (int t2 = hMin; t2 <= hMax; ++t2) {
+                                offer(im, {t0 - below[0], t1 - below[1], t2 - below[2]});
+                            }
                         }
                     }
                 }
             }
         };
 
-        // The neighbours are handed over in order, a batch at a time: each pass over the window
-        // keeps the `capacity` first of those not handed over yet. One pass serves any real
-        // structure; a window holding millions of images takes a few passes, with capacity
-        // doubling, so that the memory stays linear in what the visitor has taken, and a visitor
-        // that stops early stops the search at once.
-        std::size_t capacity = 4096;
-        bool resumed = false;
-        Candidate after;
+        // Hands one neighbour over unless an image of its site handed over already lies at its
+        // position.
         int keptSite = -1;
-        while (true) {
-            buffer.clear();
-            bool cut = false;
-            Candidate cutoff;
-            generate([&](const Candidate& found) {
-                if (resumed && !comesBefore(after, found)) return;
-                if (cut && comesBefore(cutoff, found)) return;
-                buffer.push_back(found);
-                if (buffer.size() >= 2 * capacity) {
-                    const auto nth = buffer.begin() + static_cast<std::ptrdiff_t>(capacity - 1);
-                    std::nth_element(buffer.begin(), nth, buffer.end(), comesBefore);
-                    cutoff = *nth;
-                    buffer.resize(capacity);
-                    cut = true;
-                }
-            });
-            std::sort(buffer.begin(), buffer.end(), comesBefore);
-            if (buffer.size() > capacity) {
-                buffer.resize(capacity);
-                cut = true;
+        const bool trustedCentre =
+            std::all_of(a.begin(), a.end(), [](double x) { return std::fabs(x) < 1e6; });
+        const auto handOver = [&](const Candidate& c) {
+            if (c.site != keptSite) {
+                kept.clear(a);
+                keptSite = c.site;
             }
-            for (const Candidate& c : buffer) {
-                if (c.site != keptSite) {
-                    kept.clear(a);
-                    keptSite = c.site;
+            const KeptImage image{c.position, c.op, c.whole};
+            if (kept.near(image)) return true;
+            kept.add(image);
+            if (kept.size() == KeptImages::GridFrom) {
+                auto& site = partners[static_cast<std::size_t>(c.site)];
+                if (!site) {
+                    std::vector<Position> raw;
+                    for (const SymmetryOperator& op : operators) {
+                        raw.push_back(imageOf(op, sites[static_cast<std::size_t>(c.site)]));
+                    }
+                    site = sitePartners(std::move(raw), smallestEigenvalue);
                 }
-                if (kept.near(c.position)) continue;
-                kept.add(c.position);
+                kept.narrow(trustedCentre ? *site : untrusted);
+            }
+            Neighbour found;
+            found.centre = static_cast<int>(i);
+            found.neighbour = c.site;
+            found.image = {c.op, c.whole};
+            found.position = c.position;
+            found.d = c.d;
+            const Site& other = sites[static_cast<std::size_t>(c.site)];
+            const Position sb{other.sx, other.sy, other.sz};
+            found.sigma = distanceSigma(geometry, a, found.position, sa, sb, c.d,
+                                        &operators[static_cast<std::size_t>(c.op)].r);
+            return visit(found);
+        };
+        const auto keyOf = [&](const Candidate& c) {
+            return static_cast<std::int64_t>(c.site) * bins.operatorCount + c.op;
+        };
 
-                Neighbour found;
-                found.centre = static_cast<int>(i);
-                found.neighbour = c.site;
-                found.image = {c.op, c.whole};
-                found.position = c.position;
-                found.d = c.d;
-                const Site& other = sites[static_cast<std::size_t>(c.site)];
-                const Position sb{other.sx, other.sy, other.sz};
-                found.sigma = distanceSigma(geometry, a, found.position, sa, sb, c.d,
-                                            &operators[static_cast<std::size_t>(c.op)].r);
-                if (!visit(found)) return;
+        // The images that the walk will try: all in one batch for any real structure. A window
+        // holding more is walked once per batch of images (by site and operator) that together
+        // can give at most BatchSize neighbours, so that memory stays bounded by what one batch
+        // holds however many neighbours the window has.
+        const auto tally = [&](const SiteImage& im, std::size_t tries) {
+            const auto key = static_cast<std::size_t>(bins.keyOf(im));
+            if (counts[key] == 0) counted.push_back(static_cast<std::int64_t>(key));
+            counts[key] += static_cast<int>(tries);
+        };
+        std::size_t tries = 0;
+        const auto cells = static_cast<std::size_t>(hMax - hMin + 1);
+        if (binned && !empty) {
+            tries = bins.countInBins(first, last);
+        } else if (!binned) {
+            tries = (bins.images.size() + bins.outliers.size()) * cells * cells * cells;
+        }
+        batches.clear();
+        if (tries <= BatchSize) {
+            batches.push_back({0, keyCount});
+        } else {
+            if (binned) {
+                bins.forEachInBins(first, last, 0, keyCount,
+                                   [&](const SiteImage& im, const CellIndex&) { tally(im, 1); });
+            } else {
+                for (const auto* list : {&bins.images, &bins.outliers}) {
+                    for (const SiteImage& im : *list) tally(im, cells * cells * cells);
+                }
             }
-            if (!cut) break;
-            after = buffer.back();
-            resumed = true;
-            capacity *= 2;
+            std::sort(counted.begin(), counted.end());
+            std::size_t inBatch = 0;
+            for (const std::int64_t key : counted) {
+                const auto count = static_cast<std::size_t>(counts[static_cast<std::size_t>(key)]);
+                if (batches.empty() || inBatch + count > BatchSize) {
+                    batches.push_back({key, key + 1});
+                    inBatch = 0;
+                }
+                batches.back()[1] = key + 1;
+                inBatch += count;
+                counts[static_cast<std::size_t>(key)] = 0;
+            }
+            counted.clear();
+        }
+
+        for (const auto& [firstKey, endKey] : batches) {
+            buffer.clear();
+            generate(firstKey, endKey, [&](const Candidate& found) {
+                const auto key = static_cast<std::size_t>(keyOf(found));
+                if (counts[key]++ == 0) counted.push_back(static_cast<std::int64_t>(key));
+                buffer.push_back(found);
+            });
+            // Sorted by site and operator through their counts; the few translations of one
+            // image then by comparison.
+            std::sort(counted.begin(), counted.end());
+            int at = 0;
+            for (const std::int64_t key : counted) {
+                const int count = counts[static_cast<std::size_t>(key)];
+                counts[static_cast<std::size_t>(key)] = at;
+                at += count;
+            }
+            sorted.resize(buffer.size());
+            for (const Candidate& c : buffer) {
+                sorted[static_cast<std::size_t>(counts[static_cast<std::size_t>(keyOf(c))]++)] = c;
+            }
+            auto begin = sorted.begin();
+            for (const std::int64_t key : counted) {
+                const auto end = sorted.begin() + counts[static_cast<std::size_t>(key)];
+                if (end - begin > 1) std::sort(begin, end, comesBefore);
+                begin = end;
+                counts[static_cast<std::size_t>(key)] = 0;
+            }
+            counted.clear();
+            for (const Candidate& c : sorted) {
+                if (!handOver(c)) return;
+            }
         }
     }
 }
