@@ -4,7 +4,8 @@
 //               largest structure of engine_bench;
 //   fd3m-1000   1000 sites at seeded random general positions of F d -3 m (192 operators) in a
 //               cell of a real structure's density;
-//   p1-10000    a P1 supercell of fayalite (a real structure), 10 080 sites.
+//   p1-10000    a P1 supercell of fayalite (a real structure), 10 080 sites;
+//   fd3m-tiny   (only when named) 80 sites of F d -3 m in a cell of 1 Å, the hostile case.
 // Prints the fastest and the median time of each, and how many neighbours the search handed over.
 //
 //     build/bench/search_bench [case] [runs]
@@ -189,6 +190,12 @@ int main(int argc, char** argv) {
     if (wanted("p1-10000")) {
         cases.push_back({"p1-10000", "10 080 sites in P 1 (fayalite 9x4x10)",
                          p1Supercell(realworld / "Fe2SiO4-fayalite.cif", {9, 4, 10}, 3.5), 3.5});
+    }
+    if (only == "fd3m-tiny") {
+        // Not among the default cases: 80 sites of one sign at general positions of F d -3 m in
+        // a cell of 1 Å, some 30 million neighbours that no bond search stops.
+        cases.push_back({"fd3m-tiny", "80 sites, 192 operators (F d -3 m, a 1 A)",
+                         generalPositions(227, 80, 1.0, 3.5, 80u, 1.0), 3.5});
     }
     if (cases.empty()) fail("no case named " + only);
 
