@@ -15,6 +15,8 @@ constexpr double TrustedCoordinate = 1e6;
 constexpr double MaxKey = 1e15;
 // Past this many partners of one operator the grid compares fewer images.
 constexpr std::size_t MostPartners = 27;
+// The largest bitmap of the images kept, in bits: 4 MB.
+constexpr std::size_t MaxBits = std::size_t{1} << 25;
 
 std::uint64_t mix(std::int64_t v, std::uint64_t prime) {
     return static_cast<std::uint64_t>(v) * prime;
@@ -57,14 +59,15 @@ SitePartners sitePartners(std::vector<std::array<double, 3>> raw, double smalles
     return site;
 }
 
-KeptImages::KeptImages(const Metric& metric, const std::array<double, 3>& reciprocal)
-    : metric_(metric) {
+KeptImages::KeptImages(const Metric& metric, const std::array<double, 3>& reciprocal, int hMin,
+                       int hMax)
+    : metric_(metric), hMin_(hMin), hMax_(hMax) {
     for (int c = 0; c < 3; ++c) width_[c] = 2.0 * SamePositionTolerance * reciprocal[c];
 }
 
 void KeptImages::clear(const std::array<double, 3>& centre) {
     kept_.clear();
-    keys_.clear();
+    bits_.clear();
     heads_.clear();
     next_.clear();
     mode_ = Mode::OneByOne;
@@ -85,12 +88,13 @@ bool KeptImages::near(const KeptImage& image) const {
         case Mode::Partners:
             for (const SitePartners::Partner& partner :
                  partners_->partners[static_cast<std::size_t>(image.op)]) {
-                ImageKey key{partner.op, image.whole};
-                for (int c = 0; c < 3; ++c) key.whole[c] += partner.offset[c];
-                if (keys_.count(key) == 0) continue;
+                std::array<int, 3> whole = image.whole;
+                for (int c = 0; c < 3; ++c) whole[c] += partner.offset[c];
+                const auto bit = bitOf(partner.op, whole);
+                if (!bit || (bits_[*bit / 64] >> (*bit % 64) & 1) == 0) continue;
                 const auto& raw = partners_->raw[static_cast<std::size_t>(partner.op)];
-                const std::array<double, 3> q{raw[0] + key.whole[0], raw[1] + key.whole[1],
-                                              raw[2] + key.whole[2]};
+                const std::array<double, 3> q{raw[0] + whole[0], raw[1] + whole[1],
+                                              raw[2] + whole[2]};
                 if (close(p, q)) return true;
             }
             return false;
@@ -119,7 +123,9 @@ void KeptImages::add(const KeptImage& image) {
             kept_.push_back(image);
             break;
         case Mode::Partners:
-            if (matters(image.op)) keys_.insert({image.op, image.whole});
+            if (const auto bit = bitOf(image.op, image.whole); bit && matters(image.op)) {
+                bits_[*bit / 64] |= std::uint64_t{1} << (*bit % 64);
+            }
             break;
         case Mode::Grid:
             if (!matters(image.op)) break;
@@ -131,29 +137,52 @@ void KeptImages::add(const KeptImage& image) {
 
 void KeptImages::narrow(const SitePartners& partners) {
     if (partners.usable) partners_ = &partners;
-    if (partners.usable && partners.most <= MostPartners) {
+    const std::size_t ops = partners.raw.size();
+    const auto n = static_cast<std::size_t>(hMax_ - hMin_ + 1);
+    if (partners.usable && partners.most <= MostPartners && ops * n * n * n <= MaxBits) {
         mode_ = Mode::Partners;
-        for (const KeptImage& image : kept_) keys_.insert({image.op, image.whole});
-        kept_.clear();
+        below_.assign(ops, {});
+        reachable_.assign(ops, 1);
+        for (std::size_t k = 0; k < ops; ++k) {
+            for (int c = 0; c < 3; ++c) {
+                const double difference = partners.raw[k][c] + 0.5 - centre_[c];
+                if (!(std::fabs(difference) < 1e6)) reachable_[k] = 0;
+                if (reachable_[k]) below_[k][c] = static_cast<std::int64_t>(std::floor(difference));
+            }
+        }
+        bits_.assign((ops * n * n * n + 63) / 64, 0);
+        std::vector<KeptImage> kept;
+        kept.swap(kept_);
+        for (const KeptImage& image : kept) add(image);
         return;
     }
     const bool gridded = std::all_of(width_.begin(), width_.end(),
                                      [](double w) { return std::isfinite(w) && w > 0.0; });
     if (!gridded) return;
     mode_ = Mode::Grid;
-    for (std::size_t n = 0; n < kept_.size() && mode_ == Mode::Grid; ++n) {
-        if (!insert(n)) mode_ = Mode::OneByOne;
+    for (std::size_t k = 0; k < kept_.size() && mode_ == Mode::Grid; ++k) {
+        if (!insert(k)) mode_ = Mode::OneByOne;
     }
+}
+
+// The bit of the image of operator `op` moved by `whole` cells: none for an image the search
+// never tries, whose translation from next to the centre lies outside those tried.
+std::optional<std::size_t> KeptImages::bitOf(int op, const std::array<int, 3>& whole) const {
+    const auto k = static_cast<std::size_t>(op);
+    if (!reachable_[k]) return std::nullopt;
+    const auto n = static_cast<std::size_t>(hMax_ - hMin_ + 1);
+    std::size_t bit = k;
+    for (int c = 0; c < 3; ++c) {
+        const std::int64_t t = whole[c] + below_[k][c];
+        if (t < hMin_ || t > hMax_) return std::nullopt;
+        bit = bit * n + static_cast<std::size_t>(t - hMin_);
+    }
+    return bit;
 }
 
 std::size_t KeptImages::CellHash::operator()(const CellIndex& k) const {
     return static_cast<std::size_t>(mix(k[0], 73856093u) ^ mix(k[1], 19349663u) ^
                                     mix(k[2], 83492791u));
-}
-
-std::size_t KeptImages::ImageHash::operator()(const ImageKey& k) const {
-    return static_cast<std::size_t>(mix(k.op, 2654435761u) ^ mix(k.whole[0], 73856093u) ^
-                                    mix(k.whole[1], 19349663u) ^ mix(k.whole[2], 83492791u));
 }
 
 bool KeptImages::close(const std::array<double, 3>& p, const std::array<double, 3>& q) const {

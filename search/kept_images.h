@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "search/fractional_metric.h"
@@ -41,11 +41,13 @@ struct KeptImage {
 
 // A handful of images is compared one by one. A tiny cell under a wide window can hand over
 // thousands of one site; past GridFrom each new image is compared only with the images of its
-// partners at their one possible translation, or, where partners cannot tell or are too many,
-// with the images in the 27 cells around it of a grid twice the tolerance wide.
+// partners at their one possible translation, looked up in a bitmap of the translations tried,
+// or, where partners cannot tell or are too many, with the images in the 27 cells around it of a
+// grid twice the tolerance wide.
 class KeptImages {
 public:
-    KeptImages(const Metric& metric, const std::array<double, 3>& reciprocal);
+    // hMin..hMax: the translations tried.
+    KeptImages(const Metric& metric, const std::array<double, 3>& reciprocal, int hMin, int hMax);
 
     // Forgets every image; `centre` anchors the grid, so that its keys stay small.
     void clear(const std::array<double, 3>& centre);
@@ -63,27 +65,25 @@ private:
     struct CellHash {
         std::size_t operator()(const CellIndex& k) const;
     };
-    struct ImageKey {
-        int op;
-        std::array<int, 3> whole;
-        bool operator==(const ImageKey&) const = default;
-    };
-    struct ImageHash {
-        std::size_t operator()(const ImageKey& k) const;
-    };
-
     bool close(const std::array<double, 3>& p, const std::array<double, 3>& q) const;
     bool matters(int op) const;
     CellIndex keyOf(const std::array<double, 3>& p) const;
     bool insert(std::size_t n);
+    std::optional<std::size_t> bitOf(int op, const std::array<int, 3>& whole) const;
 
     const Metric& metric_;
+    int hMin_ = 0;
+    int hMax_ = 0;
     std::array<double, 3> width_{};
     std::array<double, 3> centre_{};
     Mode mode_ = Mode::OneByOne;
     const SitePartners* partners_ = nullptr;
     std::vector<KeptImage> kept_;
-    std::unordered_set<ImageKey, ImageHash> keys_;        // Partners: the images kept
+    // Partners: one bit for each operator and translation tried, set for the images kept, and
+    // the cells that bring each operator's image next to the centre (as the search counts them).
+    std::vector<std::uint64_t> bits_;
+    std::vector<CellIndex> below_;
+    std::vector<char> reachable_;
     std::unordered_map<CellIndex, int, CellHash> heads_;  // Grid: the last image in a grid cell
     std::vector<int> next_;                               // Grid: the one before it in its cell
 };

@@ -111,7 +111,7 @@ void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& op
     std::vector<std::optional<SitePartners>> partners(sites.size());  // made when first needed
     // For a centre so far out that rounding approaches the tolerance: compare every image.
     const SitePartners untrusted;
-    KeptImages kept(metric, reciprocal);
+    KeptImages kept(metric, reciprocal, hMin, hMax);
     std::vector<Candidate> buffer;
     std::vector<Candidate> sorted;
     std::vector<std::array<std::int64_t, 2>> batches;
