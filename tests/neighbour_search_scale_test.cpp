@@ -5,6 +5,7 @@
 // for minutes must end as soon as the visitor has had enough.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -111,11 +112,16 @@ std::vector<Found> everyImageInTurn(const CrystalStructure& s, const OperatorTab
                 const SymmetryOperator& op = ops[k];
                 Position raw{};
                 std::array<int, 3> shift{};
+                bool reachable = true;
                 for (int c = 0; c < 3; ++c) {
                     raw[c] =
                         op.r[c][0] * site.x + op.r[c][1] * site.y + op.r[c][2] * site.z + op.t[c];
-                    shift[c] = -static_cast<int>(std::floor(raw[c] + 0.5 - a[c]));
+                    // A million cells away, or nowhere: no image is within reach.
+                    const double difference = raw[c] + 0.5 - a[c];
+                    reachable = reachable && std::fabs(difference) < 1e6;
+                    if (reachable) shift[c] = -static_cast<int>(std::floor(difference));
                 }
+                if (!reachable) continue;
                 for (int t0 = settings.hMin; t0 <= settings.hMax; ++t0) {
                     for (int t1 = settings.hMin; t1 <= settings.hMax; ++t1) {
                         for (int t2 = settings.hMin; t2 <= settings.hMax; ++t2) {
@@ -397,6 +403,29 @@ TEST(NeighbourSearchScale, HostileStructuresEndWithinTheirCounts) {
         }
         for (long long count : byCentre) EXPECT_LE(count, reachable) << c.label;
     }
+}
+
+// Coordinates far beyond any cell, as a file may give them, and a coordinate that is no number:
+// sites out there still find each other, and nothing else.
+TEST(NeighbourSearchScale, SitesFarOutFindOnlyEachOther) {
+    CrystalStructure s;
+    s.cell = {5, 6, 7, 90, 100, 90};
+    const double nowhere = std::nan("");
+    s.sites = {siteAt("Na1", {0.1, 0.2, 0.3}, 3.5),         siteAt("Cl1", {3e12, 0.5, 0.5}, 3.5),
+               siteAt("Na2", {3e12 + 0.25, 0.5, 0.5}, 3.5), siteAt("Cl2", {nowhere, 0.5, 0.5}, 3.5),
+               siteAt("Na3", {0.6, 0.2, 0.3}, 3.5),         siteAt("Cl3", {-5e11, 2e12, 0.5}, 3.5)};
+    const OperatorTable ops = groupOperators(2);
+    const Settings settings = window(3.5, 0.5, -1, 1);
+    const std::vector<Found> expected = everyImageInTurn(s, ops, settings);
+    const auto between = [&](int centre, int neighbour) {
+        return std::count_if(expected.begin(), expected.end(), [&](const Found& f) {
+            return f.centre == centre && f.neighbour == neighbour;
+        });
+    };
+    EXPECT_GT(between(1, 2), 0);
+    EXPECT_GT(between(0, 4), 0);
+    EXPECT_EQ(between(0, 1) + between(1, 0) + between(3, 3) + between(0, 5), 0);
+    EXPECT_EQ(firstDifference(search(s, ops, settings), expected), "");
 }
 
 // Sites with a limit of 1e9 Å in P 1: every image in the 27 cells tried is a neighbour, each
