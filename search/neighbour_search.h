@@ -47,7 +47,9 @@ struct Neighbour {
 // settings.hMin..hMax along each axis, so that the shipped range -1..1 finds every neighbour
 // whenever the window is narrower than the spacings of the cell's (100), (010) and (001) planes.
 // Images of one site closer than SamePositionTolerance are one neighbour, the first found.
-// `visit` returns false to stop the search early.
+// `visit` returns false to stop the search at once. Each centre tries only the images that its
+// window and the translations can reach, so the work grows with the neighbours, not with the
+// square of the structure, and the memory with the structure's images.
 void forEachNeighbour(const CrystalStructure& structure, const OperatorTable& operators,
                       const Settings& settings, const std::function<bool(const Neighbour&)>& visit);
 
