@@ -427,6 +427,9 @@ TEST(LandscapeRun, RealStructuresConductInTheDimensionsTheLiteratureKnows) {
         {"landscape/cod-8103385-Ag0.26V6S8.cif", "Ag+", {}, 1, {0, 0, 1}, nullptr, 0.0, 0.1,
          "Ag+ along the hexagonal tunnels of V6S8 (c), walled off from one another by V and S",
          50.0},
+        {"landscape/cod-2019542-NaYS2.cif", "Na+", {}, 2, nullptr, {{1, 0, 0}, {0, 1, 0}}, 1.0,
+         2.0, "alpha-NaFeO2 type like LiCoO2: Na+ in the ab layers between the YS2 sheets",
+         10.0},
         // clang-format on
     };
     for (const RealCase& c : cases) {
