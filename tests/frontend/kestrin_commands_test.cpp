@@ -221,12 +221,6 @@ void KestrinCommandsTest::readFormScansLeadingNumbersUpToTheFirstEmptySpecies() 
                                read.sites[0].x, read.sites[0].y, read.sites[1].name.c_str(),
                                read.sites[1].charge, read.cell[0], m_view->CurrentSettings().bvB),
              QStringLiteral("  Two  blanks |2|0.2512 0.5|K1 1|5.6402|0.4"));
-
-    for (int row = 0; row <= MaxSites; ++row) sites()->SetCellText(row, 1, "Na");
-    m_view->OnCalculation();
-    QCOMPARE(m_messages, QStringList{"  Number of species exceeds over 80 !!!"});
-    QCOMPARE(m_view->Structure().siteCount(), 2);
-    QVERIFY(!fs::exists(work("Tarnell.$$$")));
 }
 
 void KestrinCommandsTest::calculationRunsTheEngineOnTheEditedFormAndOpensTheReport() {
