@@ -1,11 +1,14 @@
 // The compiled half of the Python module tarnell: the structure record, the readers, the table
 // of a working directory read once, and a calculation rendered as the engine's JSON. The
 // package's Python half (tarnell/__init__.py) turns that JSON into a dict with numpy columns.
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -64,9 +67,9 @@ CrystalStructure readFile(const std::filesystem::path& path, const Table& table)
     return structure;
 }
 
-std::string calculateJson(CrystalStructure structure, const Table& table,
-                          std::optional<double> dMax, std::optional<double> dMin,
-                          std::optional<int> hMax, std::optional<int> hMin, const Source& source) {
+Settings calculationSettings(CrystalStructure& structure, const Table& table,
+                             std::optional<double> dMax, std::optional<double> dMin,
+                             std::optional<int> hMax, std::optional<int> hMin) {
     Settings settings = table.inputs.settings;
     if (dMax) settings.dMax = *dMax;
     if (dMin) settings.dMin = *dMin;
@@ -79,6 +82,13 @@ std::string calculateJson(CrystalStructure structure, const Table& table,
         if (dMax || site.dLimit <= 0.0) site.dLimit = settings.dMax;
         if (site.element.empty()) site.element = elementOfLabel(site.name);
     }
+    return settings;
+}
+
+std::string calculateJson(CrystalStructure structure, const Table& table,
+                          std::optional<double> dMax, std::optional<double> dMin,
+                          std::optional<int> hMax, std::optional<int> hMin, const Source& source) {
+    const Settings settings = calculationSettings(structure, table, dMax, dMin, hMax, hMin);
     std::string json;
     {
         py::gil_scoped_release unlocked;
@@ -87,6 +97,54 @@ std::string calculateJson(CrystalStructure structure, const Table& table,
         json = resultJson(result, {TARNELL_VERSION, source.path, source.format});
     }
     return json;
+}
+
+template <typename T, typename Value>
+py::array_t<T> column(const std::vector<SiteSummary>& sites, Value value) {
+    py::array_t<T> array(static_cast<py::ssize_t>(sites.size()));
+    auto out = array.template mutable_unchecked<1>();
+    for (std::size_t i = 0; i < sites.size(); ++i)
+        out(static_cast<py::ssize_t>(i)) = value(sites[i]);
+    return array;
+}
+
+// The valence summary alone, as columns, without rendering the rest of the result: what a
+// screening of many structures reads.
+py::dict summaryColumns(CrystalStructure structure, const Table& table, std::optional<double> dMax,
+                        std::optional<double> dMin, std::optional<int> hMax,
+                        std::optional<int> hMin) {
+    const Settings settings = calculationSettings(structure, table, dMax, dMin, hMax, hMin);
+    CalculationResult result;
+    {
+        py::gil_scoped_release unlocked;
+        result = calculate(std::move(structure),
+                           {settings, table.inputs.tables, table.inputs.spaceGroups});
+    }
+    py::dict columns;
+    columns["status"] = result.status.ok() ? "ok" : "failed";
+    columns["message"] = result.status.ok()
+                             ? py::object(py::none())
+                             : py::object(py::str(trimBlanks(result.status.text(Program::Engine))));
+    const std::vector<SiteSummary>& sites = result.summary.sites;
+    py::list labels;
+    for (const SiteSummary& s : sites)
+        labels.append(result.structure.sites[static_cast<std::size_t>(s.site)].name);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    columns["site"] = labels;
+    columns["valence"] = column<double>(sites, [](const SiteSummary& s) { return s.valence; });
+    columns["multiplicity"] =
+        column<std::int64_t>(sites, [](const SiteSummary& s) { return s.multiplicity; });
+    columns["bvs"] = column<double>(
+        sites, [nan](const SiteSummary& s) { return s.missing.empty() ? s.bvs : nan; });
+    columns["sigma"] = column<double>(
+        sites, [nan](const SiteSummary& s) { return s.missing.empty() ? s.sigma : nan; });
+    columns["cn"] =
+        column<std::int64_t>(sites, [](const SiteSummary& s) { return s.coordination; });
+    columns["delta_v"] = column<double>(
+        sites, [nan](const SiteSummary& s) { return s.missing.empty() ? s.deviation : nan; });
+    const bool gii = result.summarised() && !sites.empty();
+    columns["gii"] = gii ? py::object(py::float_(result.summary.gii)) : py::object(py::none());
+    return columns;
 }
 
 }  // namespace
@@ -155,4 +213,13 @@ PYBIND11_MODULE(_tarnell, m) {
         py::arg("dmin") = py::none(), py::arg("hmax") = py::none(), py::arg("hmin") = py::none(),
         py::arg("path") = "", py::arg("format") = "",
         "The calculation of a structure as the engine's JSON document.");
+    m.def(
+        "sums",
+        [](const CrystalStructure& structure, const Table& table, std::optional<double> dMax,
+           std::optional<double> dMin, std::optional<int> hMax, std::optional<int> hMin) {
+            return summaryColumns(structure, table, dMax, dMin, hMax, hMin);
+        },
+        py::arg("structure"), py::arg("table"), py::arg("dmax") = py::none(),
+        py::arg("dmin") = py::none(), py::arg("hmax") = py::none(), py::arg("hmin") = py::none(),
+        "The valence summary of a structure as numpy columns.");
 }

@@ -26,7 +26,7 @@ from ._tarnell import Error, Site, Structure
 from .adapters import from_ase, from_pymatgen
 
 __all__ = ["Error", "Site", "Structure", "Table", "calculate", "default_table", "from_ase",
-           "from_pymatgen", "read", "version"]
+           "from_pymatgen", "read", "sums", "version"]
 
 version = _tarnell.version
 DATA_DIRECTORY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data")
@@ -73,6 +73,17 @@ def calculate(structure, table=None, dmax=None, dmin=None, hmax=None, hmin=None)
         structure, table or default_table(), dmax=dmax, dmin=dmin, hmax=hmax, hmin=hmin,
         path=getattr(structure, "source_path", ""), format=getattr(structure, "source_format", ""))
     return columns(json.loads(document))
+
+
+def sums(structure, table=None, dmax=None, dmin=None, hmax=None, hmin=None):
+    """The valence summary of `structure` alone, the same numbers as calculate()'s
+    `valence_summary`, without rendering the rest: `status`, `message`, `gii` (None without
+    valences) and the columns `site`, `valence`, `multiplicity`, `bvs`, `sigma`, `cn`, `delta_v`
+    (numpy arrays; NaN where a pair has no parameters). For screening many structures."""
+    if not isinstance(structure, Structure):
+        structure = _adapt(structure)
+    return _tarnell.sums(structure, table or default_table(), dmax=dmax, dmin=dmin, hmax=hmax,
+                         hmin=hmin)
 
 
 def _adapt(structure):

@@ -193,3 +193,17 @@ def test_supercells_give_the_sums_of_their_cell(name, scale, sites):
         assert bvs == pytest.approx(per_site[original], abs=1e-9), site
     assert big["valence_summary"]["gii"] == pytest.approx(small["valence_summary"]["gii"],
                                                           abs=1e-9)
+
+
+@pytest.mark.parametrize("name", ["PdO.cif", "PMN-PT.cif", "augite-Kakanui.cif", "KCl.cif"])
+def test_sums_are_the_summary_of_a_whole_calculation(name):
+    structure = tarnell.read(os.path.join(REALWORLD, name))
+    whole = tarnell.calculate(structure)["valence_summary"]
+    quick = tarnell.sums(structure)
+    if not whole["sites"]:  # no valences: no summary either way
+        assert quick["gii"] is None and len(quick["bvs"]) == 0
+        return
+    assert quick["site"] == whole["sites"]["site"]
+    for key in ("valence", "multiplicity", "bvs", "sigma", "cn", "delta_v"):
+        assert np.array_equal(quick[key], whole["sites"][key], equal_nan=True), key
+    assert quick["gii"] == whole["gii"]
