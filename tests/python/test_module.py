@@ -32,13 +32,13 @@ def checked_files():
     return names
 
 
-def engine_json(path, tmp_path):
+def engine_json(path, tmp_path, option="-c"):
     """The engine's JSON of `path`, run in a private copy of the working directory."""
     if not ENGINE or not WORK:
         pytest.skip("TARNELL_EXE and TARNELL_WORK name the built engine")
     for name in ("Tarnell.ini", "BVTable", "spgra.dat", "sgtrans.dat"):
         shutil.copy(os.path.join(WORK, name), tmp_path)
-    run = subprocess.run([ENGINE, "-c", path, str(tmp_path / "out.txt"), "-j",
+    run = subprocess.run([ENGINE, option, path, str(tmp_path / "out.txt"), "-j",
                           str(tmp_path / "out.json")], cwd=tmp_path, stdin=subprocess.DEVNULL,
                          capture_output=True, text=True, timeout=120)
     assert run.returncode == 0, run.stdout + run.stderr
@@ -84,6 +84,19 @@ def test_module_gives_the_engines_numbers(name, tmp_path):
         assert summary["sites"]["site"][i] == entry["site"]
         for key in ("bvs", "sigma", "delta_v", "valence"):
             assert close(summary["sites"][key][i], entry[key]), (entry["site"], key)
+
+
+@pytest.mark.parametrize("name, option", [("NaCl.inp", "-b"), ("forsterite.lst", "-r"),
+                                          ("monazite_structured.txt", "-i"),
+                                          ("forsterite_pbnm_older.txt", "-i")])
+def test_every_format_reads_as_the_engine_reads_it(name, option, tmp_path):
+    path = os.path.join(SOURCE, "examples", name)
+    expected = engine_json(path, tmp_path, option)
+    result = tarnell.calculate(tarnell.read(path))
+    assert result["status"] == expected["status"] == "ok"
+    assert result["sites"]["label"] == [s["label"] for s in expected["sites"]]
+    assert list(result["distances"]["d"]) == [d["d"] for d in expected["distances"]]
+    assert result["valence_summary"]["gii"] == expected["valence_summary"]["gii"]
 
 
 def test_numeric_columns_are_numpy_arrays_and_text_columns_lists():
