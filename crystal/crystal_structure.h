@@ -13,8 +13,9 @@
 
 namespace tarnell {
 
-// The user's word for a site is "species".
-inline constexpr int MaxSites = 80;
+// The user's word for a site is "species". A guard against absurd input, not a capacity: P1
+// supercells of tens of thousands of atoms compute.
+inline constexpr int MaxSites = 100000;
 
 struct Site {
     std::string name;  // label: element symbol followed, as a rule, by a number (Na1, O2)

@@ -45,9 +45,10 @@ constexpr const char* LatticeRowLabels[] = {"  a", "  b", "  c", "alpha", "beta"
 constexpr GridColumn SiteColumns[] = {{"No.", 30},  {"Species", 50}, {"Valence", 50},
                                       {"   g", 60}, {"   x", 60},    {"   y", 60},
                                       {"   z", 60}, {"d max", 50}};
-// The site grid shows twice the rows a structure can hold; those past MaxSites stay greyed, so
-// that the form never holds more sites than the record.
+// The site grid shows at least this many rows, and grows to hold a structure's sites with
+// SpareSiteRows empty rows below them to type more in; every row is editable.
 constexpr int SiteRowCount = 160;
+constexpr int SpareSiteRows = 80;
 
 // The longest distance searched. A bond valence at 10 Å is below 1e-8 v.u. (r0 under 3 Å, b
 // 0.37 Å), so nothing further changes a sum; and a sphere of 10 Å around an atom of any solid
@@ -329,7 +330,14 @@ void CKestrinView::LayOutGrids() {
     setUpRows(m_siteList, headerHeight, rowHeight, SiteRowCount);
     m_latticeList->SetFirstTabColumn(1);
     m_siteList->SetFirstTabColumn(1);
-    m_siteList->SetEditableRowCount(MaxSites);
+    m_siteList->SetEditableRowCount(SiteRowCount);
+}
+
+void CKestrinView::FitSiteRows(int siteCount) {
+    const int rows = std::max(SiteRowCount, siteCount + SpareSiteRows);
+    if (rows == m_siteList->rowCount()) return;
+    m_siteList->ResetRows(rows);
+    m_siteList->SetEditableRowCount(rows);
 }
 
 // Conditions that the settings file did not give stay empty: an unset value would pass for one
@@ -351,6 +359,7 @@ bool CKestrinView::LoadStructure(const CrystalStructure& structure,
     m_structure = structure;
     m_rowSigmas.clear();
     for (const Site& site : m_structure.sites) m_rowSigmas.push_back({site.sx, site.sy, site.sz});
+    FitSiteRows(m_structure.siteCount());
     ClearForm();
     FillForm();
     SetCaption(QString::fromStdU16String(file.u16string()));

@@ -127,6 +127,8 @@ private:
     void FillFixedCell();
     void CreateControls();
     void LayOutGrids();
+    // Grows or shrinks the site grid to hold `siteCount` sites and the spare rows below them.
+    void FitSiteRows(int siteCount);
     void ShowConditions(int keysRead);
     void SetLoaded(bool loaded);
     void SetModified(bool modified);

@@ -86,8 +86,9 @@ TEST(CifFile, TypeSymbolChargesReadWholeOrNotAtAll) {
 
 TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
     const std::string p1 = "_space_group_IT_number 1\n";
-    std::string eightyOne;
-    for (int i = 1; i <= 81; ++i) eightyOne += formatText("O%d O 0.1 0.2 0.3\n", i);
+    // One site past the guard; a thousand, past the old capacity of 80, read (test below).
+    std::string tooMany;
+    for (int i = 1; i <= MaxSites + 1; ++i) tooMany += formatText("O%d O 0.1 0.2 0.3\n", i);
     const std::string ops = "loop_\n_space_group_symop_operation_xyz\nx,y,z\n-x,-y,-z\n";
     const std::pair<std::string, std::string> cases[] = {
         // gemmi's own words, with the line
@@ -124,8 +125,11 @@ TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
         EXPECT_TRUE(frontEnd.ends_with(expected.substr(0, expected.size() - 1) + " !!!\n"))
             << frontEnd;
     }
-    EXPECT_EQ(readText(withSites(p1, eightyOne)).message,
-              "  Error !!!  Number of species exceeds over 80.");
+    EXPECT_EQ(readText(withSites(p1, tooMany)).message,
+              "  Error !!!  Number of species exceeds over 100000.");
+    std::string thousand;
+    for (int i = 1; i <= 1000; ++i) thousand += formatText("O%d O 0.1 0.2 0.3\n", i);
+    EXPECT_EQ(readText(withSites(p1, thousand)).structure.siteCount(), 1000);
 }
 
 // Operators that cannot give the group hand it to the Hall symbol, then the H-M symbol, then the

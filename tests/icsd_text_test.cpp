@@ -106,11 +106,11 @@ TEST(IcsdText, CellAndSpaceGroupLinesGiveNumberAndSetting) {
 }
 
 TEST(IcsdText, RefusesWhatItCannotReadWhole) {
-    std::string eighty;
-    for (int i = 1; i <= 80; ++i) eighty += formatText("  O %d -2 4e 0.1 0.2 0.3\n", i);
-    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", eighty)).structure.siteCount(), 80);
-    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", eighty + "  O 81 -2 4e 0 0 0\n")).message,
-              "  Error !!!  Number of species exceeds over 80.");
+    std::string all;
+    for (int i = 1; i <= MaxSites; ++i) all += formatText("  O %d -2 4e 0.1 0.2 0.3\n", i);
+    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", all)).structure.siteCount(), MaxSites);
+    EXPECT_EQ(readText(older(Cubic, "P 1 (1)", all + "  O 100001 -2 4e 0 0 0\n")).message,
+              "  Error !!!  Number of species exceeds over 100000.");
 
     EXPECT_EQ(readText("Coll Code 1\n").message, "  Not ICSD file format !!!\n");
     EXPECT_EQ(readText(" COL  1\n FORM X\n").message, "  Error !!!    CELL not found.\n");

@@ -69,12 +69,12 @@ TEST(MorvekListing, SpaceGroupLineGivesSymbolNumberAndSettingAfterTheHash) {
 }
 
 TEST(MorvekListing, RefusesWhatItCannotReadWhole) {
-    std::string eighty;
-    for (int i = 1; i <= 80; ++i) eighty += site(formatText("O%d", i));
+    std::string all;
+    for (int i = 1; i <= MaxSites; ++i) all += site(formatText("O%d", i));
     std::string message;
-    EXPECT_EQ(readListing(listing("P 1  (P1, 1)", eighty), message).siteCount(), 80);
-    readListing(listing("P 1  (P1, 1)", eighty + site("O81")), message);
-    EXPECT_EQ(message, "  Error !!!  Number of species exceeds over 80.");
+    EXPECT_EQ(readListing(listing("P 1  (P1, 1)", all), message).siteCount(), MaxSites);
+    readListing(listing("P 1  (P1, 1)", all + site("O100001")), message);
+    EXPECT_EQ(message, "  Error !!!  Number of species exceeds over 100000.");
 
     const std::string text = listing("P 1  (P1, 1)", site("O1"));
     const std::string cellMarker = "                 a         b         c";

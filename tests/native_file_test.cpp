@@ -89,15 +89,18 @@ TEST(NativeFile, ReadFailuresAreWordedForEachProgramAndGiveNoSites) {
     TempDir dir;
     CrystalStructure sample = sampleStructure();
     std::string message;
-    sample.sites.assign(MaxSites, sample.sites[1]);
-    for (int i = 0; i < MaxSites; ++i) sample.sites[i].name = formatText("O%d", i + 1);
-    ASSERT_EQ(test::codeOf(writeStructureFile(sample, dir / "80.inp"), message), 0);
+    // Far more sites than the three digits of the count's field: the field widens.
+    sample.sites.assign(12345, sample.sites[1]);
+    for (int i = 0; i < 12345; ++i) sample.sites[i].name = formatText("O%d", i + 1);
+    ASSERT_EQ(test::codeOf(writeStructureFile(sample, dir / "large.inp"), message), 0);
     CrystalStructure back;
-    ASSERT_EQ(readNative(dir / "80.inp", back, message), 0) << message;
-    EXPECT_EQ(back.siteCount(), 80);
-    // The writer will not make more sites; a hand-edited count can.
+    ASSERT_EQ(readNative(dir / "large.inp", back, message), 0) << message;
+    ASSERT_EQ(back.siteCount(), 12345);
+    EXPECT_EQ(back.sites[12344].name, "O12345");
+    EXPECT_EQ(back.sites[12344].x, sample.sites[12344].x);
+    // The writer will not make more sites than the guard; a hand-edited count can.
     std::string text81 = SampleFile;
-    text81.replace(text81.find("\n  3\n"), 5, "\n 81\n");
+    text81.replace(text81.find("\n  3\n"), 5, "\n 100001\n");
 
     const std::string cutEngine = "  Error !!!  %s file ends before its last line.\n";
     const std::string cutFrontEnd = "  %s file ends before its last line !!!\n";
@@ -110,8 +113,8 @@ TEST(NativeFile, ReadFailuresAreWordedForEachProgramAndGiveNoSites) {
         {SampleFile.substr(0, SampleFile.rfind("\n ") + 1), cutEngine, cutFrontEnd},
         {SampleFile.substr(0, SampleFile.find("# Crystal data")), cutEngine, cutFrontEnd},
         {"", cutEngine, cutFrontEnd},
-        {text81, "  Error !!!  Number of species exceeds over 80.",
-         "  Number of species exceeds over 80 !!!"},
+        {text81, "  Error !!!  Number of species exceeds over 100000.",
+         "  Number of species exceeds over 100000 !!!"},
     };
     const std::filesystem::path path = dir / "in.inp";
     for (const auto& c : cases) {
@@ -198,7 +201,7 @@ TEST(NativeFile, WriterRefusesWhatTheReaderCouldNotGiveBack) {
         {[](CrystalStructure& s) { s.sites[1].name = "O 1"; }, "a.inp", "\"O 1\""},
         {[](CrystalStructure& s) { s.title = "two\nlines"; }, "a.inp", "Title"},
         {[](CrystalStructure& s) { s.sites.assign(MaxSites + 1, s.sites[1]); }, "a.inp",
-         "  Number of species exceeds over 80 !!!"},
+         "  Number of species exceeds over 100000 !!!"},
         {[](CrystalStructure&) {}, "no-such-dir/a.inp", "no-such-dir"},
     };
     for (const auto& c : cases) {

@@ -164,3 +164,20 @@ TEST(ValenceSums, SixtyBondsAreSummedAndSixtyOneRefused) {
 
 }  // namespace
 }  // namespace tarnell
+
+namespace tarnell {
+namespace {
+
+// The guards grow with what a run asks for: a wider window holds more neighbours of a site, a
+// larger structure more entries; at the old sizes they stand where they stood.
+TEST(ValenceSums, GuardsScaleWithTheWindowAndTheStructure) {
+    for (const auto& [dLimit, bonds] :
+         {std::pair{0.0, 60}, {3.0, 60}, {3.5, 60}, {7.0, 480}, {10.0, 1400}, {1e9, 60000000}})
+        EXPECT_EQ(maxBondsPerSite(dLimit), bonds) << dLimit;
+    for (const auto& [sites, entries] :
+         {std::pair<std::size_t, int>{1, 20000}, {80, 20000}, {1000, 250000}, {10000, 2500000}})
+        EXPECT_EQ(maxDistanceEntries(sites), entries) << sites;
+}
+
+}  // namespace
+}  // namespace tarnell

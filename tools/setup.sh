@@ -12,6 +12,8 @@ packages=(
   googletest libgtest-dev locales
   # the independent check of reports and the real-world tests
   python3
+  # the Python module tarnell (pybind11), its tests and its adapters and benchmark
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-pymatgen python3-ase
   # space-group tables and CIF reading (headers only; the CIF parser needs PEGTL, stb for its helpers)
   gemmi-dev tao-pegtl-dev libstb-dev
   # the JSON output

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <map>
-#include <tuple>
+#include <utility>
 
 #include "settings/text.h"
 
@@ -46,27 +46,34 @@ Status findBonds(const CrystalStructure& structure, const OperatorTable& operato
     const std::vector<Site>& sites = structure.sites;
 
     // The bond rule depends on the two sites only, not on the image, and on the sites only
-    // through their elements and the signs of their charges.
+    // through their elements and the signs of their charges: one table over those kinds, not
+    // over pairs of sites, so that a supercell of thousands of sites costs what its cell does.
     const std::size_t n = sites.size();
-    std::vector<std::vector<BondParameter>> pairParameters(n * n);
-    std::map<std::tuple<std::string, int, std::string, int>, std::vector<BondParameter>> known;
     const auto sign = [](double q) { return (q > 0) - (q < 0); };
+    std::map<std::pair<std::string, int>, std::size_t> kinds;
+    std::vector<std::size_t> kindOf(n);
+    std::vector<std::size_t> example;  // a site of each kind
     for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = 0; j < n; ++j) {
-            const auto key = std::make_tuple(sites[i].element, sign(sites[i].charge),
-                                             sites[j].element, sign(sites[j].charge));
-            auto at = known.find(key);
-            if (at == known.end())
-                at = known.emplace(key, bondParameters(table, sites[i], sites[j])).first;
-            pairParameters[i * n + j] = at->second;
+        const auto [at, added] =
+            kinds.emplace(std::make_pair(sites[i].element, sign(sites[i].charge)), kinds.size());
+        if (added) example.push_back(i);
+        kindOf[i] = at->second;
+    }
+    const std::size_t kindCount = kinds.size();
+    std::vector<std::vector<BondParameter>> kindParameters(kindCount * kindCount);
+    for (std::size_t a = 0; a < kindCount; ++a) {
+        for (std::size_t b = 0; b < kindCount; ++b) {
+            kindParameters[a * kindCount + b] =
+                bondParameters(table, sites[example[a]], sites[example[b]]);
         }
     }
     Status status;
     int listed = 0;
+    const int entryLimit = maxDistanceEntries(n);
     forEachNeighbour(structure, operators, settings, [&](const Neighbour& found) {
         const auto centre = static_cast<std::size_t>(found.centre);
         const auto neighbour = static_cast<std::size_t>(found.neighbour);
-        const auto& alternatives = pairParameters[centre * n + neighbour];
+        const auto& alternatives = kindParameters[kindOf[centre] * kindCount + kindOf[neighbour]];
         const bool ions =
             oppositeSigns(formalValence(sites[centre]), formalValence(sites[neighbour]));
         if (alternatives.empty() && !ions) return true;
@@ -76,8 +83,8 @@ Status findBonds(const CrystalStructure& structure, const OperatorTable& operato
                                     leadingLetters(alternatives[0].anionKey));
             return false;
         }
-        if (!alternatives.empty() && listed >= MaxDistanceEntries) {
-            status = Status::failed(MessageId::TooManyDistanceEntries, MaxDistanceEntries);
+        if (!alternatives.empty() && listed >= entryLimit) {
+            status = Status::failed(MessageId::TooManyDistanceEntries, entryLimit);
             return false;
         }
         Bond bond;

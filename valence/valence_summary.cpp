@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 #include "crystal/distance.h"
 #include "search/neighbour_search.h"
@@ -89,6 +91,20 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
     for (std::size_t n = 0; n < bonds.size(); ++n) {
         bondsOf[static_cast<std::size_t>(bonds[n].centre)].push_back(static_cast<int>(n));
     }
+    // A structure has few ion pairs and many contacts: each pair's line is looked up once.
+    std::map<std::tuple<std::string, double, std::string, double>, const ParameterLine*> lines;
+    const auto lineFor = [&](const Site& cation, const Site& anion) {
+        const auto key = std::make_tuple(cation.element, formalValence(cation), anion.element,
+                                         formalValence(anion));
+        auto at = lines.find(key);
+        if (at == lines.end()) {
+            at = lines
+                     .emplace(key, parameterFor(table, cation.element, formalValence(cation),
+                                                anion.element, formalValence(anion)))
+                     .first;
+        }
+        return at->second;
+    };
     double weightedSquares = 0.0;
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const double v = formalValence(sites[i]);
@@ -109,8 +125,7 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
             if (!((v > 0 && w < 0) || (v < 0 && w > 0))) continue;
             const Site& cation = v > 0 ? sites[i] : other;
             const Site& anion = v > 0 ? other : sites[i];
-            const ParameterLine* line = parameterFor(table, cation.element, formalValence(cation),
-                                                     anion.element, formalValence(anion));
+            const ParameterLine* line = lineFor(cation, anion);
             if (line == nullptr) {
                 if (site.missing.empty()) {
                     site.missing = ionKey(cation.element, formalValence(cation)) + " \u2013 " +

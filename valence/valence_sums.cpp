@@ -12,6 +12,14 @@ double ValenceSum::sigma() const {
     return std::sqrt(squares);
 }
 
+int maxBondsPerSite(double dLimit) {
+    const double scale = dLimit / MaxBondsWindow;
+    if (!(scale > 1.0)) return MaxBondsPerSite;
+    // Beyond a window of a hundred cells' worth the sum is no longer a coordination sphere.
+    const double scaled = std::ceil(MaxBondsPerSite * std::min(scale * scale * scale, 1e6));
+    return static_cast<int>(scaled);
+}
+
 int coordinationNumber(const CellGeometry& geometry,
                        const std::vector<std::array<double, 3>>& positions) {
     std::vector<std::array<double, 3>> counted;
@@ -30,9 +38,11 @@ Status computeSiteSums(const CrystalStructure& structure, const std::vector<Bond
     for (std::size_t n = 0; n < bonds.size(); ++n) {
         if (bonds[n].number == 0) continue;
         SiteSums& site = sums[static_cast<std::size_t>(bonds[n].centre)];
-        if (static_cast<int>(site.bonds.size()) == MaxBondsPerSite) {
+        const int limit =
+            maxBondsPerSite(structure.sites[static_cast<std::size_t>(site.site)].dLimit);
+        if (static_cast<int>(site.bonds.size()) == limit) {
             sums.clear();
-            return Status::failed(MessageId::TooManyBondsAtSite, MaxBondsPerSite);
+            return Status::failed(MessageId::TooManyBondsAtSite, limit);
         }
         site.bonds.push_back(static_cast<int>(n));
     }

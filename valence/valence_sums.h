@@ -14,8 +14,12 @@
 
 namespace tarnell {
 
-// Far more than any real coordination sphere, even of a large cation among split sites.
+// Far more than any real coordination sphere within 3.5 Å, even of a large cation among split
+// sites; a site listed twice reaches it. A wider window holds more neighbours, as its volume
+// grows, so the guard grows with the site's distance limit.
 inline constexpr int MaxBondsPerSite = 60;
+inline constexpr double MaxBondsWindow = 3.5;  // Å
+int maxBondsPerSite(double dLimit);
 
 // A sum of bond valences and its standard uncertainty sqrt(Σ (s·sigma(d)/b)²).
 struct ValenceSum {
@@ -58,7 +62,7 @@ struct SiteSums {
 };
 
 // The sums of every site from the bonds of the distance list. Fails with the message when a
-// site has more than MaxBondsPerSite bonds in the list.
+// site has more than maxBondsPerSite(its distance limit) bonds in the list.
 Status computeSiteSums(const CrystalStructure& structure, const std::vector<Bond>& bonds, double b,
                        std::vector<SiteSums>& sums);
 

@@ -88,14 +88,9 @@ void KestrinViewTest::startsEmptyWithTheConditionsAndTheTemplateLayout() {
             apply->sizeHint().height() <= apply->height() + 8);
     QVERIFY(apply->geometry().bottom() < m_view->height());
 
-    // Rows past MaxSites are there to see, but a click neither selects nor opens them.
-    sites()->scrollToItem(sites()->item(MaxSites, 1));
-    const QPoint greyed = sites()->visualItemRect(sites()->item(MaxSites, 1)).center();
-    QTest::mouseClick(sites()->viewport(), Qt::LeftButton, {}, greyed);
-    QTest::mouseClick(sites()->viewport(), Qt::LeftButton, {}, greyed);
-    QVERIFY(sites()->selectedItems().isEmpty() && !sites()->IsEditing());
-    QVERIFY(!sites()->BeginCellEdit(159, 7));
-    QVERIFY(sites()->BeginCellEdit(MaxSites - 1, 1));
+    // Every row of the empty form takes a site, the last one too.
+    QCOMPARE(sites()->rowCount(), 160);
+    QVERIFY(sites()->BeginCellEdit(159, 7));
 }
 
 void KestrinViewTest::conditionsNotReadStayEmpty() {
@@ -153,9 +148,18 @@ void KestrinViewTest::fillFormShowsTheExactFormatsAndNewEmptiesIt() {
                  QStringLiteral("gamma||"));
     }
 
-    // The form takes MaxSites sites and refuses one more, showing what it showed.
-    QVERIFY(m_view->LoadStructure(test::sampleStructure(MaxSites), "/data/sample.inp"));
-    QCOMPARE(sites()->CellText(MaxSites - 1, 0), QStringLiteral("80"));
+    // The grid grows to a large structure with rows to spare, every site shown and editable,
+    // and shrinks back for a small one; past MaxSites the form refuses, showing what it showed.
+    QVERIFY(m_view->LoadStructure(test::sampleStructure(1000), "/data/large.inp"));
+    QCOMPARE(sites()->rowCount(), 1080);
+    QCOMPARE(sites()->CellText(999, 0), QStringLiteral("1000"));
+    QVERIFY(sites()->BeginCellEdit(1079, 1));
+    sites()->EndCellEdit();
+    QVERIFY(m_view->ReadForm());
+    QCOMPARE(m_view->Structure().siteCount(), 1000);
+    QVERIFY(m_view->LoadStructure(test::sampleStructure(80), "/data/sample.inp"));
+    QCOMPARE(sites()->rowCount(), 160);
+    QCOMPARE(sites()->CellText(79, 0), QStringLiteral("80"));
     QVERIFY(!m_view->LoadStructure(test::sampleStructure(MaxSites + 1), "/data/over.inp"));
     QCOMPARE(enabledCommands(), calculation);
     QCOMPARE(m_frame->windowTitle(), caption);
