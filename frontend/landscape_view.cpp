@@ -181,15 +181,21 @@ void CLandscapeCanvas::Draw(QPainter& painter, const QSize& size) const {
         return static_cast<double>(grid.at(index[0], index[1], index[2]));
     };
 
-    // Each point's colour fills the cell around it.
-    QImage slice(nu, nv, QImage::Format_RGB32);
-    for (int j = 0; j < nv; ++j)
-        for (int i = 0; i < nu; ++i)
-            slice.setPixel(i, j, mismatchColour(value(i, j) / m_scaleTop).rgb());
+    // Each point's colour fills the voxel around it; the first row and column come again past
+    // the last, and the cell's edges cut the picture, as the grid is periodic.
+    QImage slice(nu + 1, nv + 1, QImage::Format_RGB32);
+    for (int j = 0; j <= nv; ++j)
+        for (int i = 0; i <= nu; ++i)
+            slice.setPixel(i, nv - j, mismatchColour(value(i, j) / m_scaleTop).rgb());
     painter.save();
-    const QPointF corner = origin - 0.5 * stepU - 0.5 * stepV;
+    painter.setClipPath([&] {
+        QPainterPath cell;
+        cell.addPolygon(QPolygonF{at(0, 0), at(1, 0), at(1, 1), at(0, 1)});
+        return cell;
+    }());
+    const QPointF corner = origin - 0.5 * stepU + (nv + 0.5) * stepV;
     painter.setTransform(
-        QTransform(stepU.x(), stepU.y(), stepV.x(), stepV.y(), corner.x(), corner.y()));
+        QTransform(stepU.x(), stepU.y(), -stepV.x(), -stepV.y(), corner.x(), corner.y()));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QPointF(0, 0), slice);
     painter.restore();
@@ -384,9 +390,9 @@ void CLandscapeView::ShowLandscape(CubeGrid grid, LandscapeSummary summary) {
     m_summary = std::move(summary);
     setWindowTitle(QStringLiteral("Landscape of ") + QString::fromStdString(m_summary.ion));
 
-    // The scale reaches the ion's own valence, the mismatch where no counter-ion is near, and
-    // well past the highest threshold found.
-    double top = valenceOfIon(m_summary.ion);
+    // The scale spends its colours where paths are decided: up to half the ion's valence (the
+    // mismatch where no counter-ion is near is the whole of it), and well past every threshold.
+    double top = 0.5 * valenceOfIon(m_summary.ion);
     for (const auto& t : m_summary.thresholds)
         if (t) top = std::max(top, 1.5 * *t);
     m_canvas->ShowGrid(&m_grid, atomicNumberOfIon(m_summary.ion), top);
@@ -401,8 +407,18 @@ void CLandscapeView::ShowLandscape(CubeGrid grid, LandscapeSummary summary) {
             }
         }
     }
+    // Through a site the ion was taken from, where its path passes; else the lowest point.
     int index = 0;
-    if (!m_grid.values.empty()) {
+    const int mobile = atomicNumberOfIon(m_summary.ion);
+    const auto site =
+        std::find_if(m_grid.atoms.begin(), m_grid.atoms.end(),
+                     [&](const CubeAtom& atom) { return atom.atomicNumber == mobile; });
+    if (site != m_grid.atoms.end() && !m_summary.removed.empty()) {
+        const Vec across = cross(m_grid.edges[(axis + 1) % 3], m_grid.edges[(axis + 2) % 3]);
+        double f = dot(site->position, across) / dot(m_grid.edges[axis], across);
+        f -= std::floor(f);
+        index = static_cast<int>(std::lround(f * m_grid.points[axis])) % m_grid.points[axis];
+    } else if (!m_grid.values.empty()) {
         const auto lowest = std::min_element(m_grid.values.begin(), m_grid.values.end());
         std::size_t point = static_cast<std::size_t>(lowest - m_grid.values.begin());
         int ijk[3];

@@ -59,8 +59,9 @@ class CLandscapeView : public QWidget {
 public:
     explicit CLandscapeView(MessageSink showMessage, QWidget* parent = nullptr);
 
-    // Shows a landscape just read; the slice is the one through the grid's lowest point, across
-    // an axis that the 1D path runs in, and the threshold the lowest one that percolates.
+    // Shows a landscape just read: a slice across an axis that the 1D path does not leave,
+    // through a site the mobile ion was taken from (else the grid's lowest point), outlined at
+    // the lowest threshold that percolates.
     void ShowLandscape(CubeGrid grid, LandscapeSummary summary);
     const LandscapeSummary& Summary() const { return m_summary; }
     CLandscapeCanvas* Canvas() const { return m_canvas; }

@@ -166,8 +166,9 @@ void LandscapeViewTest::windowShowsTheJsonsThresholdsAndOutlinesTheLowestOne() {
     QVERIFY(std::fabs(window()->Canvas()->Threshold() - thresholds["1d"].get<double>()) <= 5e-4);
     QCOMPARE(label("thresholdText"),
              QString::asprintf("%.3f v.u.", window()->Canvas()->Threshold()));
-    // Across c, where the path along b lies in the slices; through the grid's lowest point.
+    // Across c, where the path along b lies in the slices; through Li1 at the origin.
     QCOMPARE(window()->Canvas()->Axis(), 2);
+    QCOMPARE(window()->Canvas()->Index(), 0);
     QCOMPARE(window()->Summary().removed, std::vector<std::string>{"Li1"});
     // The button of a dimension without a threshold leaves the outline where it is.
     const double before = window()->Canvas()->Threshold();
