@@ -87,6 +87,7 @@ void LandscapeViewTest::initTestCase() {
                       fs::copy_options::overwrite_existing);
     fs::copy_file(TARNELL_EXE, work("Tarnell"));
     makeWindow(m_dir->path());
+    QVERIFY(!command("ID_EXECUTE_LANDSCAPE")->isEnabled());  // nothing to put an ion into yet
     QVERIFY(m_view->OpenStructureFile(ReaderMode::NativeFile, Triphylite));
     QVERIFY(command("ID_EXECUTE_LANDSCAPE")->isEnabled());
     QCOMPARE(runLandscape(QStringLiteral("Li+")), QStringLiteral("Li+"));  // the first cation
