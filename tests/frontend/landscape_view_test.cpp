@@ -128,7 +128,9 @@ void LandscapeViewTest::cubeReaderReadsTheEnginesCubeAndRefusesBrokenOnes() {
     CubeGrid small;
     QCOMPARE(QString::fromStdString(readCubeText(good, small)), QString());
     QCOMPARE(small.points, (std::array<int, 3>{2, 1, 3}));
-    QCOMPARE(small.at(1, 0, 2), 0.6f);
+    QCOMPARE(small.at(1, 0, 2), 0.6f);  // c fastest: a transposed index reads 0.2 for (1, 0, 0)
+    QCOMPARE(small.at(1, 0, 0), 0.4f);
+    QCOMPARE(small.at(0, 0, 1), 0.2f);
     QVERIFY(std::fabs(small.edges[0][0] - 2.0 * 0.529177210903) < 1e-12);
     const std::pair<std::string, std::string> broken[] = {
         {"6.0E-01\n", "6.0E-01 7.0E-01\n"},                    // one value too many
