@@ -90,6 +90,8 @@ public slots:
     void OnFileSaveAs();
     void OnFileSaveStructureAs();
     void OnCalculation();
+    // Asks for a mobile ion and shows the engine's landscape of it (landscape_run.cpp).
+    void OnLandscape();
     void OnApplyDMax();
     void OnShowResults();
     void OnHelpHtml();

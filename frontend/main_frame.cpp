@@ -84,6 +84,9 @@ void CMainFrame::CreateCommands() {
     QAction* calculation = AddCommand("ID_EXECUTE_CALCULATION", "Calculation(&C)",
                                       "Calculate bond valence sum\nCalculate", "calculation");
     calculation->setShortcut(QKeySequence(Qt::Key_F5));
+    QAction* landscape =
+        AddCommand("ID_EXECUTE_LANDSCAPE", "Landscape(&L)...",
+                   "Bond valence landscape of a mobile ion and its pathways\nLandscape");
     QAction* showResults = AddCommand("ID_VIEW_RESULTS", "Show Results(&R)",
                                       "Display calculation results\nShow results", "results");
     QAction* helpHtml = AddCommand("ID_HELP_HTML", "Help by HTML (&H)",
@@ -103,6 +106,10 @@ void CMainFrame::CreateCommands() {
     connect(saveStructureAs, &QAction::triggered, m_view, &CKestrinView::OnFileSaveStructureAs);
     connect(exit, &QAction::triggered, this, &QWidget::close);
     connect(calculation, &QAction::triggered, m_view, &CKestrinView::OnCalculation);
+    connect(landscape, &QAction::triggered, m_view, &CKestrinView::OnLandscape);
+    auto enableLandscape = [this, landscape] { landscape->setEnabled(m_view->CanCalculate()); };
+    connect(m_view, &CKestrinView::commandsChanged, landscape, enableLandscape);
+    enableLandscape();
     connect(showResults, &QAction::triggered, m_view, &CKestrinView::OnShowResults);
     connect(helpHtml, &QAction::triggered, m_view, &CKestrinView::OnHelpHtml);
     connect(about, &QAction::triggered, this, &CMainFrame::OnAppAbout);
@@ -147,7 +154,7 @@ void CMainFrame::CreateCommands() {
     fileMenu->addActions(m_recentFiles);
     m_recentSeparator = fileMenu->addSeparator();
     fileMenu->addAction(exit);
-    menuBar()->addMenu(QStringLiteral("Execute(&E)"))->addAction(calculation);
+    menuBar()->addMenu(QStringLiteral("Execute(&E)"))->addActions({calculation, landscape});
     menuBar()
         ->addMenu(QStringLiteral("View(&V)"))
         ->addActions({showResults, toolBarShown, statusBarShown});
