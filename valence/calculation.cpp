@@ -88,6 +88,7 @@ CalculationResult unreadResult(Status status, const Settings& settings) {
 CalculationResult calculate(CrystalStructure structure, const CalculationInputs& inputs) {
     CalculationResult result;
     result.settings = inputs.settings;
+    result.table = inputs.tables.source;
     // A cell that is no cell is as unreadable as a file that is no structure.
     result.status = checkCell(structure.cell, structure.cellSigma);
     if (!result.status.ok()) return result;

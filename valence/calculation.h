@@ -31,6 +31,7 @@ struct CalculationResult {
     Status status;  // failed with the failing phase's message
     CalculationStage stage = CalculationStage::NotRead;
     Settings settings;  // the conditions of the calculation
+    std::string table;  // the parameter table and its origin (ParameterTables::source)
     // The structure as calculated: the space-group record's symbol and crystal system, the cell
     // uncertainties that the crystal system makes equal copied, the reader's notes.
     CrystalStructure structure;

@@ -71,7 +71,14 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
     document["input"] = {{"path", run.inputPath}, {"format", run.inputFormat}};
     document["settings"] = {{"bv_b", settings.bvB},   {"entry_num", settings.entryNum},
                             {"d_max", settings.dMax}, {"d_min", settings.dMin},
-                            {"h_max", settings.hMax}, {"h_min", settings.hMin}};
+                            {"h_max", settings.hMax}, {"h_min", settings.hMin},
+                            {"table", result.table}};
+    // The sites' own limits where a file sets them apart from D-max.
+    ordered_json ownLimits = ordered_json::object();
+    for (const Site& site : structure.sites) {
+        if (site.dLimit > 0.0 && site.dLimit != settings.dMax) ownLimits[site.name] = site.dLimit;
+    }
+    document["settings"]["d_max_of_sites"] = std::move(ownLimits);
     document["status"] = result.status.ok() ? "ok" : "failed";
     const std::string message = result.status.text(Program::Engine);
     document["message"] =
