@@ -44,6 +44,8 @@ enum class MessageId {
     LabelsMadeUnique,         // labels (a note)
     LabelsNameNoElement,      // labels (a note)
     OperatorsUnusable,        // why, what served instead (a note)
+    RepeatedItemsIgnored,     // tags whose later values were passed over (a note)
+    RepeatedItemUsed,         // tag, block: a repeated item the calculation reads
     // Cell and symmetry
     MatrixNotPositive,       //
     CellNotPositive,         //
