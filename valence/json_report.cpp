@@ -225,6 +225,7 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
             {"ions_in_cell",
              indexed ? ordered_json(result.summary.ionsInCell) : ordered_json(nullptr)},
             {"ions_with_valence", result.summary.ionsWithValence},
+            {"gii_doubtful", result.overfilled},
             {"cation_valences", result.summary.cationValences},
             {"anion_valences", result.summary.anionValences}};
     } else {

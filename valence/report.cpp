@@ -163,6 +163,9 @@ std::string summaryText(const CalculationResult& result) {
                            site.mark.c_str());
     }
     text += giiText(summary);
+    if (result.overfilled && hasIndex(summary)) {
+        text += "  The GII is doubtful: sites overfill a position (see the notes at the top).\n";
+    }
     text += formatText("  Valences per cell: cations %+.3lf, anions %+.3lf\n",
                        summary.cationValences, summary.anionValences);
     return text + siteBondsText(result);

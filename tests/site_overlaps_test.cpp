@@ -1,0 +1,89 @@
+#include "valence/site_overlaps.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/test_files.h"
+
+namespace tarnell {
+namespace {
+
+// A hexagonal cell with the identity and the threefold rotation -y,x-y,z of quartz's group.
+OperatorTable threefold() {
+    SymmetryOperator identity, rotation;
+    for (int i = 0; i < 3; ++i) identity.r[i][i] = 1;
+    rotation.r[0][1] = -1;
+    rotation.r[1][0] = 1;
+    rotation.r[1][1] = -1;
+    rotation.r[2][2] = 1;
+    return {identity, rotation};
+}
+
+Site site(const char* label, const char* element, double g, double x, double y, double z) {
+    Site s;
+    s.name = label;
+    s.element = element;
+    s.g = g;
+    s.x = x;
+    s.y = y;
+    s.z = z;
+    return s;
+}
+
+TEST(SiteOverlaps, AnAtomListedTwiceIsMergedAndOtherOverfilledPositionsAreDoubtful) {
+    // (0.47, 0, 0) turned by -y,x-y,z lies at (0, 0.47, 0): a file that lists the whole cell
+    // gives Si2 there as well as the operators, and Si1 would have twice its bonds.
+    const struct {
+        const char* what;
+        std::vector<Site> sites;
+        std::vector<std::string> labelsLeft;
+        bool doubtful;
+        std::vector<std::string> notes;
+    } cases[] = {
+        {"one atom listed at an image of itself",
+         {site("Si1", "Si", 1, 0.47, 0, 0), site("Si2", "Si", 1, 0, 0.47, 0),
+          site("O1", "O", 1, 0.41, 0.27, 0.12)},
+         {"Si1", "O1"},
+         false,
+         {"  Note !!!  Sites listed twice (one atom on one position, occupancies adding above 1) "
+          "merged: Si2 (as Si1).\n"}},
+        {"split site and mixed site of a position filled once",
+         {site("Si1", "Si", 0.5, 0.47, 0, 0), site("Si2", "Si", 0.5, 0.47, 0, 0.001),
+          site("Al1", "Al", 0.6, 0.2, 0.3, 0.4), site("Si3", "Si", 0.404, 0.2, 0.3, 0.4)},
+         {"Si1", "Si2", "Al1", "Si3"},
+         false,
+         {}},
+        {"two elements on one position, each full",
+         {site("Al1", "Al", 1, 0.2, 0.3, 0.4), site("Si1", "Si", 1, 0.2, 0.3, 0.4)},
+         {"Al1", "Si1"},
+         true,
+         {"  Note !!!  Sites Al1 and Si1 share one position with occupancies adding to 2: the "
+          "sums and the GII are doubtful.\n"}},
+        {"unequal occupancies of one element",
+         {site("Fe1", "Fe", 1, 0.2, 0.3, 0.4), site("Fe2", "Fe", 0.3, 0.2, 0.3, 0.4)},
+         {"Fe1", "Fe2"},
+         true,
+         {"  Note !!!  Sites Fe1 and Fe2 share one position with occupancies adding to 1.3: the "
+          "sums and the GII are doubtful.\n"}},
+        {"occupancies outside 0 to 1",
+         {site("Na1", "Na", 1.2, 0.2, 0.3, 0.4), site("K1", "K", -0.1, 0.1, 0.1, 0.1)},
+         {"Na1", "K1"},
+         true,
+         {"  Note !!!  Site Na1 has the occupancy 1.2, outside 0 to 1: the sums and the GII are "
+          "doubtful.\n",
+          "  Note !!!  Site K1 has the occupancy -0.1, outside 0 to 1: the sums and the GII are "
+          "doubtful.\n"}},
+    };
+    for (const auto& c : cases) {
+        CrystalStructure structure;
+        structure.cell = {4.91, 4.91, 5.40, 90, 90, 120};
+        structure.sites = c.sites;
+        EXPECT_EQ(resolveSiteOverlaps(structure, threefold()), c.doubtful) << c.what;
+        std::vector<std::string> left;
+        for (const Site& s : structure.sites) left.push_back(s.name);
+        EXPECT_EQ(left, c.labelsLeft) << c.what;
+        EXPECT_EQ(test::notesOf(structure), c.notes) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace tarnell
