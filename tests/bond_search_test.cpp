@@ -5,12 +5,8 @@
 namespace tarnell {
 namespace {
 
-Site ion(const char* element, double charge) {
-    Site site;
-    site.name = element;
-    site.element = element;
-    site.charge = charge;
-    return site;
+Site ion(const std::string& element, double charge) {
+    return Site{.name = element, .charge = charge, .element = element};
 }
 
 // A pair that the table lists in both orders (As–S and S–As) takes the lines whose first ion is

@@ -32,8 +32,12 @@ TEST(JsonReport, EachSummaryBondCarriesItsOwnLineCodeAndSigma) {
         << json["settings"]["table"];
     int bonds = 0, ownB = 0;
     for (const auto& site : json["valence_summary"]["sites"]) {
-        if (site["site"] == "La1") EXPECT_EQ(site["cn_first_shell"], 8);
-        if (site["site"] == "Zr1") EXPECT_EQ(site["cn_first_shell"], 6);
+        if (site["site"] == "La1") {
+            EXPECT_EQ(site["cn_first_shell"], 8);
+        }
+        if (site["site"] == "Zr1") {
+            EXPECT_EQ(site["cn_first_shell"], 6);
+        }
         for (const auto& bond : site["bonds"]) {
             ++bonds;
             const double b = bond["b"], r0 = bond["r0"], d = bond["d"], s = bond["s"];

@@ -7,15 +7,19 @@
 namespace tarnell {
 namespace {
 
-// A hexagonal cell with the identity and the threefold rotation -y,x-y,z of quartz's group.
+// The threefold axis of quartz's group: x,y,z; -y,x-y,z; -x+y,-x,z.
 OperatorTable threefold() {
-    SymmetryOperator identity, rotation;
+    SymmetryOperator identity, rotation, twice;
     for (int i = 0; i < 3; ++i) identity.r[i][i] = 1;
     rotation.r[0][1] = -1;
     rotation.r[1][0] = 1;
     rotation.r[1][1] = -1;
     rotation.r[2][2] = 1;
-    return {identity, rotation};
+    twice.r[0][0] = -1;
+    twice.r[0][1] = 1;
+    twice.r[1][0] = -1;
+    twice.r[2][2] = 1;
+    return {identity, rotation, twice};
 }
 
 Site site(const char* label, const char* element, double g, double x, double y, double z) {

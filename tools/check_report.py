@@ -38,7 +38,8 @@ The valence summary at the end of the report is recomputed too:
   images of the site in one cell; the valences per cell are sum of m g V over every site. Where
   no site has a sum, the report must give no GII at all.
 - First shell: the bonds' exp((r0 - d) / b), sorted, end at the largest drop that is at least
-  twofold (all of them without one); its positions are counted as the window's CN is.
+  twofold among those after which the bonds before carry half the sum (all of them without
+  one); its positions are counted as the window's CN is.
 
 With --cif the occupancies come from the CIF's _atom_site_occupancy (1 where it is missing, "."
 or "?"), matched to the report's sites by order; rows without coordinates and dummy rows (type
@@ -60,6 +61,7 @@ VALENCE_TOLERANCE = 0.005
 SHARE_TOLERANCE = 0.1
 GII_TOLERANCE = 1e-4
 SHELL_GAP = 2.0  # a drop of the bond valences between shells, at least twofold
+SHELL_SHARE = 0.5  # of the sum in the window, carried by the first shell at least
 IONS_TOLERANCE = 0.01
 # A table valence is the ion's valence when they agree this closely.
 VALENCE_MATCH = 1e-3
@@ -476,11 +478,14 @@ def multiplicity(cell, ops, pos):
 
 def first_shell(bonds):
     """The positions up to the largest drop, at least twofold, of the full-occupancy bond
-    valences (all of them without such a drop); (valence, Cartesian position) pairs."""
+    valences, among the drops after which the bonds before carry half the sum (all of them
+    without such a drop); (valence, Cartesian position) pairs."""
     values = sorted((v for v, _ in bonds), reverse=True)
     cut = None
     best = SHELL_GAP
     for k in range(len(values) - 1):
+        if sum(values[:k + 1]) < SHELL_SHARE * sum(values):
+            continue
         if values[k + 1] > 0 and values[k] / values[k + 1] >= best and \
                 (cut is None or values[k] / values[k + 1] > best):
             best, cut = values[k] / values[k + 1], values[k]

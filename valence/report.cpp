@@ -102,7 +102,8 @@ std::string siteBondsText(const CalculationResult& result) {
     std::string text =
         "\n  Bonds of each site: neighbour, site code, d(sigma), s(sigma), table line; \"1\" "
         "marks\n"
-        "  the first shell (up to the largest drop, at least twofold, in the bond valences).\n";
+        "  the first shell: up to the largest drop, at least twofold, in the bond valences once\n"
+        "  the bonds before it carry half the sum.\n";
     for (const SiteSummary& site : result.summary.sites) {
         if (!site.missing.empty()) continue;
         text += formatText("\n  %-6s CN =%3d in the window, CN1 =%3d in the first shell\n",
