@@ -133,7 +133,6 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
             const ParameterLine* line = parameterFor(table, cation.element, formalValence(cation),
                                                      anion.element, formalValence(anion));
             if (line == nullptr) {
-                summary.ionsWithValence += ions;
                 if (site.missing.empty()) {
                     site.missing = ionKey(cation.element, formalValence(cation)) + " \u2013 " +
                                    ionKey(anion.element, formalValence(anion));
