@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/calculation.h"
+#include "settings/settings_file.h"
 #include "tests/test_files.h"
 
 namespace tarnell {
@@ -87,6 +89,29 @@ TEST(SiteOverlaps, AnAtomListedTwiceIsMergedAndOtherOverfilledPositionsAreDoubtf
         EXPECT_EQ(left, c.labelsLeft) << c.what;
         EXPECT_EQ(test::notesOf(structure), c.notes) << c.what;
     }
+}
+
+// COD 5910314 (CoSO4, tests/data/corpus/SOURCES.md) lists the whole cell together with the
+// operators of P n m a: it ended in "Number of distance entry exceed over 60" and now reads as its
+// five sites with a note naming the merged ones.
+TEST(SiteOverlaps, ACodFileListingTheWholeCellIsCalculatedOnItsOwnSites) {
+    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    Settings settings;
+    ASSERT_TRUE(readSettings(work / "Tarnell.ini", settings).ok());
+    const EngineInputs inputs = readEngineInputs(settings, work);
+    const std::filesystem::path file = std::filesystem::path(TARNELL_SOURCE_DIR) /
+                                       "tests/data/corpus/general/cod-5910314-CoO4S.cif";
+    const CalculationResult result = calculateFile(ReaderMode::CifFile, file, inputs);
+    EXPECT_TRUE(result.status.ok()) << result.status.text(Program::Engine);
+    std::vector<std::string> left;
+    for (const Site& s : result.structure.sites) left.push_back(s.name);
+    EXPECT_EQ(left, (std::vector<std::string>{"Co1", "S1", "O1", "O5", "O9"}));
+    EXPECT_FALSE(result.overfilled);
+    const std::vector<std::string> notes = test::notesOf(result.structure);
+    ASSERT_FALSE(notes.empty());
+    EXPECT_TRUE(notes.back().starts_with("  Note !!!  Sites listed twice") &&
+                notes.back().find("Co4 (as Co1)") != std::string::npos)
+        << notes.back();
 }
 
 }  // namespace
