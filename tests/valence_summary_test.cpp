@@ -175,6 +175,20 @@ TEST(ValenceSummary, TheBondsOfEachSiteShowTheirLineAndTheFirstShell) {
         << text;
 }
 
+// A line of unspecified cation valence (9) is the table's general value for the anion valence
+// it lists; for another anion valence it is no line at all, not an approximate one.
+TEST(ValenceSummary, AnUnspecifiedCationValenceServesOnlyTheAnionValenceItLists) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Ag1", 1, 0, 0, 0, 0, 0, 0, 1},
+                         Site{"S1", 1, 0.5, 0, 0, 0, 0, 0, -2}};
+    f.table.lines = {line("Ag", 9, "S", 1, 2.12, "b")};
+    f.contact(0, 1, 2.5);
+    const ValenceSummary summary = f.run();
+    ASSERT_EQ(summary.sites.size(), 2u);
+    EXPECT_EQ(summary.sites[0].missing, "Ag1+ \u2013 S2-");
+    EXPECT_FALSE(hasIndex(summary));
+}
+
 TEST(ValenceSummary, OccupancyAndMultiplicityWeighTheIndex) {
     SummaryFixture f;
     // With the inversion, a site at the origin has one image in the cell and a general one two.
