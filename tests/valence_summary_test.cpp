@@ -183,6 +183,7 @@ TEST(ValenceSummary, AnUnspecifiedCationValenceServesOnlyTheAnionValenceItLists)
                          Site{"S1", 1, 0.5, 0, 0, 0, 0, 0, -2}};
     f.table.lines = {line("Ag", 9, "S", 1, 2.12, "b")};
     f.contact(0, 1, 2.5);
+    f.contact(1, 0, 2.5);
     const ValenceSummary summary = f.run();
     ASSERT_EQ(summary.sites.size(), 2u);
     EXPECT_EQ(summary.sites[0].missing, "Ag1+ \u2013 S2-");
