@@ -702,7 +702,12 @@ void KestrinCommandsTest::failuresSumsAndIndexAreThoseOfTheEnginesJson() {
     m_view->findChild<QPushButton*>("applyDMax")->click();
     m_view->OnCalculation();
     QCOMPARE(m_messages, QStringList());
-    QVERIFY(m_view->ResultsWindow()->ReportText().startsWith("  Title      : Forsterite"));
+    // The report opens with the conditions of the run, then the structure.
+    const QString report = m_view->ResultsWindow()->ReportText();
+    QVERIFY2(report.startsWith("  Tarnell ") && report.contains("D-max 9.900") &&
+                 report.contains("\n  Title      : Forsterite"),
+             qPrintable(report.left(400)));
+    QVERIFY(m_view->ResultsWindow()->ConditionsText().contains("D-max 9.900"));
     const QString failure = "Error !!! Number of distance entry exceed over 60.";
     QCOMPARE(m_view->ResultsWindow()->Failure(), failure);
     QCOMPARE(m_frame->statusBar()->currentMessage(), "The calculation failed: " + failure);
