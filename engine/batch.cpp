@@ -77,7 +77,8 @@ BatchRow calculate(const std::filesystem::path& file, const std::filesystem::pat
         row.sites = result.structure.siteCount();
     }
     if (row.ok && result.summarised() && !result.summary.sites.empty()) {
-        row.gii = formatText("%.4f", result.summary.gii);
+        // Empty, not 0.0000, where no site has parameters: a screen must not take it as perfect.
+        if (hasIndex(result.summary)) row.gii = formatText("%.4f", result.summary.gii);
         const SiteSummary* worst = nullptr;
         for (const SiteSummary& site : result.summary.sites) {
             if (!site.missing.empty()) continue;

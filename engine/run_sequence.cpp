@@ -9,6 +9,7 @@
 #include "settings/settings_file.h"
 #include "settings/text.h"
 #include "structure/structure_reader.h"
+#include "valence/conditions.h"
 #include "valence/json_report.h"
 #include "valence/report.h"
 
@@ -67,7 +68,7 @@ int writeOutputs(const CalculationResult& result, const RunDescription& run,
     // A failure after the distance list stands at the report's end, where the user may miss it.
     if (result.listed() && !result.status.ok()) console << result.status.text(Program::Engine);
     int status = 0;
-    if (!replaceFile(report, reportText(result))) {
+    if (!replaceFile(report, conditionsText(result, run) + reportText(result))) {
         console << messageText(message(MessageId::OutputNotWritten), Program::Engine);
         status = 1;
     }

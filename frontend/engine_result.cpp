@@ -32,6 +32,8 @@ void take(const json& object, const char* key, std::optional<T>& field) {
     const json& member = object[key];
     if constexpr (std::is_same_v<T, std::string>) {
         if (!member.is_string()) return;
+    } else if constexpr (std::is_same_v<T, bool>) {
+        if (!member.is_boolean()) return;
     } else {
         if (!member.is_number()) return;
     }
@@ -89,12 +91,20 @@ void readSummary(const json& summary, EngineResult& result) {
             take(entry, "d", bond.d);
             take(entry, "s", bond.s);
             take(entry, "code", bond.code);
+            take(entry, "sigma_d", bond.sigmaD);
+            take(entry, "sigma_s", bond.sigmaS);
+            take(entry, "r0", bond.r0);
+            take(entry, "b", bond.b);
+            take(entry, "reference", bond.reference);
+            take(entry, "first_shell", bond.firstShell);
             site.bonds.push_back(std::move(bond));
         }
         result.summary.push_back(std::move(site));
     }
     take(summary, "gii", result.gii);
     take(summary, "ions_in_cell", result.ionsInCell);
+    take(summary, "ions_with_valence", result.ionsWithValence);
+    take(summary, "gii_doubtful", result.giiDoubtful);
     take(summary, "cation_valences", result.cationValences);
     take(summary, "anion_valences", result.anionValences);
 }
@@ -133,6 +143,11 @@ bool parseEngineResult(const std::string& text, EngineResult& result, std::strin
     take(settings, "d_min", read.dMin);
     take(settings, "bv_b", read.bvB);
     take(settings, "table", read.table);
+    take(settings, "h_min", read.hMin);
+    take(settings, "h_max", read.hMax);
+    take(member(document, "program"), "version", read.programVersion);
+    take(member(document, "input"), "path", read.inputPath);
+    take(member(document, "input"), "format", read.inputFormat);
     read.warnings = texts(document, "warnings");
 
     read.structureRead = document.contains("title");
@@ -174,6 +189,23 @@ bool parseEngineResult(const std::string& text, EngineResult& result, std::strin
     readSummary(member(document, "valence_summary"), read);
     result = std::move(read);
     return true;
+}
+
+std::string conditionsText(const EngineResult& result) {
+    std::string text;
+    if (!result.programVersion.empty()) text += "Tarnell " + result.programVersion;
+    if (!result.inputPath.empty()) {
+        const std::size_t slash = result.inputPath.find_last_of("/\\");
+        text += (text.empty() ? "" : ", ") +
+                result.inputPath.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (!result.inputFormat.empty()) text += " (" + result.inputFormat + ")";
+    }
+    if (result.table) text += (text.empty() ? "Table " : "; table ") + *result.table;
+    if (!text.empty()) text += '\n';
+    text += formatText("BV-B %.3f, D-min %.3f, D-max %.3f", result.bvB, result.dMin, result.dMax);
+    if (result.hMin && result.hMax)
+        text += formatText(", H-min %d, H-max %d", *result.hMin, *result.hMax);
+    return text;
 }
 
 bool hasGii(const EngineResult& result) {

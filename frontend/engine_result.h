@@ -40,6 +40,11 @@ struct ResultBond {
     double d = 0.0;
     double s = 0.0;
     std::string code;  // the neighbour's symmetry code, where the engine gives it
+    // Where the engine gives them: the uncertainties, the table line used and whether the bond
+    // belongs to the site's first coordination shell.
+    std::optional<double> sigmaD, sigmaS, r0, b;
+    std::string reference;
+    std::optional<bool> firstShell;
 };
 
 // One site of the valence summary. `bvs`, `sigma`, `deltaV` and `relative` are absent when the
@@ -66,6 +71,9 @@ struct EngineResult {
 
     double dMax = 0.0, dMin = 0.0, bvB = 0.0;
     std::optional<std::string> table;  // the parameter table the run used
+    std::optional<int> hMin, hMax;
+    std::string programVersion;
+    std::string inputPath, inputFormat;
 
     std::string title;
     std::array<double, 6> cell{};  // a, b, c (Å), alpha, beta, gamma (°)
@@ -77,8 +85,10 @@ struct EngineResult {
 
     bool summaryMade = false;  // false when the sums failed
     std::vector<ResultSummarySite> summary;
-    std::optional<double> gii;         // absent when the summary gives no index
-    std::optional<double> ionsInCell;  // the ions the index is taken over
+    std::optional<double> gii;              // absent when the summary gives no index
+    std::optional<double> ionsInCell;       // the ions the index is taken over
+    std::optional<double> ionsWithValence;  // all ions of the summary, where the engine gives it
+    bool giiDoubtful = false;               // sites overfill a position
     double cationValences = 0.0, anionValences = 0.0;
     std::vector<std::string> warnings;
 
@@ -95,6 +105,9 @@ bool parseEngineResult(const std::string& json, EngineResult& result, std::strin
 bool hasGii(const EngineResult& result);
 // Why a finished run shows no index, in a line for the user; empty when it shows one.
 std::string whyNoGii(const EngineResult& result);
+// The conditions of the run (program, input, table and settings) in one or two lines, as far as
+// the engine gives them.
+std::string conditionsText(const EngineResult& result);
 
 // The summary as a table for spreadsheets: a header line, then one line per site of the summary
 // (a site without parameters says so in its ΔV/V column), and the GII; fields separated by

@@ -29,8 +29,10 @@
 namespace tarnell {
 namespace {
 
-constexpr const char* Columns[] = {"Site", "V", "BVS", "± sigma", "CN", "ΔV", "ΔV/V (%)"};
+constexpr const char* Columns[] = {"Site", "V", "BVS", "± sigma", "CN", "CN1", "ΔV", "ΔV/V (%)"};
 constexpr int BvsColumn = 2;
+constexpr const char* BondColumns[] = {"Neighbour", "Code", "d (Å)", "± sigma", "s",
+                                       "± sigma",   "r0",   "b",     "Ref.",    "1st shell"};
 const QColor OverBonded(255, 210, 200);
 const QColor UnderBonded(205, 220, 255);
 const QColor NoParameters(235, 235, 235);
@@ -70,6 +72,18 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_gii = new QLabel(this);
     m_gii->setObjectName(QStringLiteral("gii"));
+    m_conditions = new QLabel(this);
+    m_conditions->setObjectName(QStringLiteral("conditions"));
+    m_conditions->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_bonds = new QTableWidget(0, static_cast<int>(std::size(BondColumns)), this);
+    m_bonds->setObjectName(QStringLiteral("siteBonds"));
+    QStringList bondTitles;
+    for (const char* title : BondColumns) bondTitles << QString::fromUtf8(title);
+    m_bonds->setHorizontalHeaderLabels(bondTitles);
+    m_bonds->verticalHeader()->hide();
+    m_bonds->verticalHeader()->setDefaultSectionSize(m_bonds->fontMetrics().height() + 6);
+    m_bonds->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_bonds->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     m_copyButton = new QPushButton(QStringLiteral("Copy table"), this);
     m_copyButton->setObjectName(QStringLiteral("copyTable"));
@@ -115,6 +129,7 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
         const QTableWidgetItem* site = m_table->item(chosen.first()->row(), 0);
         if (!site) return;
         m_plot->SelectSite(site->text());
+        FillBonds(site->text());
         emit siteChosen(site->text());
     });
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -124,8 +139,14 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     tableButtons->addWidget(m_gii, 1);
     tableButtons->addWidget(m_copyButton);
     tableButtons->addWidget(m_saveButton);
+    // The bonds of the site chosen in the table, below it: what made its sum.
+    auto* sitePart = new QSplitter(Qt::Vertical);
+    sitePart->addWidget(m_table);
+    sitePart->addWidget(m_bonds);
+    sitePart->setStretchFactor(0, 3);
+    sitePart->setStretchFactor(1, 2);
     auto* beside = new QSplitter(Qt::Horizontal);
-    beside->addWidget(m_table);
+    beside->addWidget(sitePart);
     beside->addWidget(m_plot);
     beside->setStretchFactor(0, 3);
     beside->setStretchFactor(1, 2);
@@ -151,6 +172,7 @@ CResultsWindow::CResultsWindow(QWidget* owner, MessageSink showMessage)
     m_tabs->addTab(reportPage, QStringLiteral("Report"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_outcome);
+    layout->addWidget(m_conditions);
     layout->addWidget(m_tabs, 1);
 
     resize(720, 520);
@@ -204,12 +226,23 @@ void CResultsWindow::ShowOutcome() {
     }
     m_outcome->setText(text);
     m_outcome->setStyleSheet(style);
+    m_conditions->setText(m_hasResult ? QString::fromStdString(conditionsText(m_result))
+                                      : QString());
+    m_conditions->setVisible(m_hasResult);
 }
 
 QString CResultsWindow::GiiText() const {
     if (hasGii(m_result)) {
-        return QString::asprintf("GII = %.4f v.u. over %.2f ions in the cell", *m_result.gii,
-                                 m_result.ionsInCell.value_or(0.0));
+        const double ions = m_result.ionsInCell.value_or(0.0);
+        // Where some sites lack parameters, over how many of how many ions the index runs.
+        QString text = m_result.ionsWithValence && *m_result.ionsWithValence > ions + 1e-9
+                           ? QString::asprintf("GII = %.4f v.u. over %.2f of %.2f ions in the cell",
+                                               *m_result.gii, ions, *m_result.ionsWithValence)
+                           : QString::asprintf("GII = %.4f v.u. over %.2f ions in the cell",
+                                               *m_result.gii, ions);
+        if (m_result.giiDoubtful)
+            text += QStringLiteral("\nThe GII is doubtful: sites overfill a position.");
+        return text;
     }
     const std::string why = whyNoGii(m_result);
     if (why.empty() || !m_result.summaryMade) return QString::fromStdString(why);
@@ -229,6 +262,8 @@ void CResultsWindow::FillTable() {
     m_saveButton->setEnabled(any);
     m_gii->setText(GiiText());
     m_plot->ShowResult(m_result);
+    m_bonds->setVisible(any);
+    FillBonds(QString());
 
     m_table->clearSpans();
     m_table->setRowCount(static_cast<int>(sites.size()));
@@ -242,10 +277,11 @@ void CResultsWindow::FillTable() {
             if (c == 0) text = QString::fromStdString(site.site);
             if (c == 1) text = QString::asprintf("%.4f", site.valence);
             if (c == 4) text = QString::number(site.cn);
+            if (c == 5 && site.cnFirstShell) text = QString::number(*site.cnFirstShell);
             if (summed && c == 2) text = QString::asprintf("%.4f", *site.bvs);
             if (summed && c == 3) text = QString::asprintf("%.4f", *site.sigma);
-            if (summed && c == 5) text = QString::asprintf("%+.4f", *site.deltaV);
-            if (summed && c == 6) {
+            if (summed && c == 6) text = QString::asprintf("%+.4f", *site.deltaV);
+            if (summed && c == 7) {
                 text = QString::asprintf("%+.2f %s", 100.0 * *site.relative, site.mark.c_str())
                            .trimmed();
             }
@@ -266,10 +302,52 @@ void CResultsWindow::FillTable() {
     }
 }
 
+void CResultsWindow::FillBonds(const QString& label) {
+    const ResultSummarySite* site = m_result.summaryOf(label.toStdString());
+    const std::vector<ResultBond> none;
+    const std::vector<ResultBond>& bonds = site ? site->bonds : none;
+    m_bonds->setRowCount(static_cast<int>(bonds.size()));
+    const auto number = [](const std::optional<double>& value, const char* format) {
+        return value ? QString::asprintf(format, *value) : QString();
+    };
+    for (int r = 0; r < m_bonds->rowCount(); ++r) {
+        const ResultBond& bond = bonds[static_cast<std::size_t>(r)];
+        const QString texts[] = {
+            QString::fromStdString(bond.neighbour),
+            QString::fromStdString(bond.code),
+            QString::asprintf("%.5f", bond.d),
+            number(bond.sigmaD, "%.5f"),
+            QString::asprintf("%.4f", bond.s),
+            number(bond.sigmaS, "%.4f"),
+            number(bond.r0, "%.4f"),
+            number(bond.b, "%.3f"),
+            QString::fromStdString(bond.reference),
+            bond.firstShell ? (*bond.firstShell ? QStringLiteral("yes") : QStringLiteral("no"))
+                            : QString()};
+        for (int c = 0; c < m_bonds->columnCount(); ++c)
+            m_bonds->setItem(r, c, cellOf(texts[c], c >= 2 && c <= 7));
+    }
+}
+
+QStringList CResultsWindow::BondRows() const {
+    QStringList rows;
+    for (int r = 0; r < m_bonds->rowCount(); ++r) {
+        QStringList fields;
+        for (int c = 0; c < m_bonds->columnCount(); ++c) fields << m_bonds->item(r, c)->text();
+        rows << fields.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+QString CResultsWindow::ConditionsText() const {
+    return m_conditions->text();
+}
+
 void CResultsWindow::SelectSite(const QString& label) {
     const QSignalBlocker quiet(m_table);
     m_table->clearSelection();
     m_plot->SelectSite(label);
+    FillBonds(label);
     for (int r = 0; r < m_table->rowCount(); ++r) {
         if (m_table->item(r, 0) && m_table->item(r, 0)->text() == label) {
             m_table->selectRow(r);

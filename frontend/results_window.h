@@ -3,6 +3,7 @@
 // with Find. What is shown comes from the engine's JSON; the report is only shown.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <filesystem>
 #include <optional>
@@ -47,6 +48,10 @@ public:
     // The failure of the run shown, or an empty text.
     QString Failure() const { return m_failure; }
     QString GiiText() const;
+    // The conditions of the run shown: program, input, table and settings.
+    QString ConditionsText() const;
+    // The bonds of the site chosen, one "|"-separated line per bond as the table shows it.
+    QStringList BondRows() const;
     const EngineResult& Result() const { return m_result; }
     // Selects the summary's row of the site labelled `label` (none for an empty label).
     void SelectSite(const QString& label);
@@ -72,11 +77,14 @@ private:
     void ShowMessage(const std::string& message);
     void ShowOutcome();
     void FillTable();
+    void FillBonds(const QString& label);
 
     QLabel* m_outcome;
     QLabel* m_noSummary;
     QTableWidget* m_table;
     QLabel* m_gii;
+    QLabel* m_conditions;
+    QTableWidget* m_bonds;
     QPushButton* m_copyButton;
     QPushButton* m_saveButton;
     QLineEdit* m_findEdit;

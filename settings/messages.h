@@ -44,6 +44,11 @@ enum class MessageId {
     LabelsMadeUnique,         // labels (a note)
     LabelsNameNoElement,      // labels (a note)
     OperatorsUnusable,        // why, what served instead (a note)
+    RepeatedItemsIgnored,     // tags whose later values were passed over (a note)
+    RepeatedItemUsed,         // tag, block: a repeated item the calculation reads
+    SitesListedTwice,         // "O2 (as O1)", ... (a note)
+    PositionOverfilled,       // label, label, occupancy sum (a note)
+    OccupancyOutOfRange,      // label, occupancy (a note)
     // Cell and symmetry
     MatrixNotPositive,       //
     CellNotPositive,         //
@@ -73,6 +78,7 @@ enum class MessageId {
     TooManyParameterSets,    // capacity, cation, anion
     TooManyDistanceEntries,  // capacity
     TooManyBondsAtSite,      // capacity
+    TooManyBondsOverfilled,  // capacity: where sites share positions
     NoDistanceEntry,         // D-max
     // Engine run
     OutputNotWritten,       // the report's path could not be written

@@ -297,6 +297,43 @@ Status chooseGroup(cif::Block& block, const std::array<double, 6>& cell, GroupCh
     return {};
 }
 
+// Items whose values the reader takes: a second value of one of these makes the file ambiguous.
+bool usedItem(const std::string& lowerTag) {
+    for (const char* prefix :
+         {"_cell_", "_symmetry_", "_space_group", "_atom_site", "_atom_type"}) {
+        if (lowerTag.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
+// Strict CIF forbids an item twice in a block, but current AMCSD downloads repeat
+// `_chemical_formula_sum ''`. A repeated item that no calculation reads keeps its first value
+// with a note; one that it reads is refused, naming it. Other repetitions are left to gemmi.
+Status passOverRepeatedItems(cif::Document& document, std::vector<Message>& notes) {
+    std::vector<std::string> ignored;
+    for (cif::Block& block : document.blocks) {
+        std::vector<std::string> seen;
+        for (cif::Item& item : block.items) {
+            if (item.type != cif::ItemType::Pair) continue;
+            const std::string tag = gemmi::to_lower(item.pair[0]);
+            if (std::find(seen.begin(), seen.end(), tag) == seen.end()) {
+                seen.push_back(tag);
+                continue;
+            }
+            if (usedItem(tag)) {
+                return Status::failed(message(MessageId::RepeatedItemUsed, item.pair[0].c_str(),
+                                              oneLine(block.name).c_str()));
+            }
+            if (std::find(ignored.begin(), ignored.end(), item.pair[0]) == ignored.end())
+                ignored.push_back(item.pair[0]);
+            item.erase();
+        }
+    }
+    if (!ignored.empty())
+        notes.push_back(message(MessageId::RepeatedItemsIgnored, joined(ignored).c_str()));
+    return {};
+}
+
 }  // namespace
 
 Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalStructure& structure,
@@ -304,7 +341,14 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
     const std::string text(std::istreambuf_iterator<char>(in), {});
     cif::Document document;
     try {
-        document = cif::read_memory(text.data(), text.size(), path.string().c_str());
+        // gemmi's read_memory without its check for repeated items, which comes after ours.
+        cif::pegtl::memory_input<> in(text.data(), text.size(), path.string());
+        document.source = path.string();
+        cif::parse_input(document, in);
+        cif::check_for_missing_values(document);
+        if (Status repeated = passOverRepeatedItems(document, structure.notes); !repeated.ok())
+            return repeated;
+        cif::check_for_duplicates(document);
     } catch (const std::exception& error) {
         // gemmi names the file and the line.
         return Status::failed(message(MessageId::CifUnreadable, error.what()));

@@ -94,8 +94,9 @@ TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
         // gemmi's own words, with the line
         {"data_x\n_cell_length_a 4\nloop_\n_atom_site_label\n'Ti1 0\n",
          "in.cif:5:7: unterminated 'string'."},
-        {"data_x\n_chemical_formula_sum 'O'\n_chemical_formula_sum 'O2'\n",
-         "in.cif:3 in data_x: duplicate tag _chemical_formula_sum."},
+        // An item the calculation reads, given twice, leaves the file ambiguous.
+        {"data_x\n_cell_length_a 4\n_cell_length_a 5\n",
+         "CIF file cannot be read: item _cell_length_a given twice in block x."},
         {"data_x\n_cell_length_a 5\n_symmetry_space_group_name_H-M 'P 1'\n",
          "in.cif has no block with atom sites."},
         {withSites(p1, "O1 O 0.1 0.2 0.3\n", "?"),
@@ -130,6 +131,17 @@ TEST(CifFile, WhatCannotBeReadWholeIsRefusedWithOneLineThatTellsTheCause) {
     std::string thousand;
     for (int i = 1; i <= 1000; ++i) thousand += formatText("O%d O 0.1 0.2 0.3\n", i);
     EXPECT_EQ(readText(withSites(p1, thousand)).structure.siteCount(), 1000);
+}
+
+// Current AMCSD downloads repeat `_chemical_formula_sum ''`, an item no calculation reads: the
+// file reads with its first value and a note (AMCSD 0002895, tests/data/corpus/SOURCES.md).
+TEST(CifFile, ARepeatedItemThatIsNotUsedReadsWithANote) {
+    const CrystalStructure s =
+        readOk(Source / "tests/data/corpus/general/amcsd-0002895-SrTiO3-repeated-formula.cif");
+    EXPECT_EQ(s.sites.size(), 4u);
+    EXPECT_EQ(test::notesOf(s),
+              std::vector<std::string>{"  Note !!!  Items given twice, of which the first value is "
+                                       "taken (they are not used here): _chemical_formula_sum.\n"});
 }
 
 // Operators that cannot give the group hand it to the Hall symbol, then the H-M symbol, then the

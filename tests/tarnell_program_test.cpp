@@ -219,7 +219,7 @@ TEST(TarnellProgram, JsonHoldsTheNumbersOfTheTextReport) {
          {"format_version", "program", "input", "settings", "status", "message", "title", "cell",
           "space_group", "sites", "distances", "sums", "references", "valence_summary"})
         EXPECT_TRUE(json.contains(field)) << field;
-    EXPECT_EQ(json["format_version"], 1);
+    EXPECT_EQ(json["format_version"], 2);
     EXPECT_EQ(json["status"], "ok");
     EXPECT_EQ(json["input"]["format"], "txt");
     EXPECT_EQ(json["space_group"]["operator_count"], 4);

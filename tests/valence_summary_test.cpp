@@ -56,6 +56,7 @@ struct SummaryFixture {
         CalculationResult result;
         result.structure = structure;
         result.summary = run();
+        result.bonds = contacts;
         result.stage = CalculationStage::Summarised;
         const std::string report = reportText(result);
         return report.substr(report.find("\n  Valence summary:"));
@@ -114,6 +115,79 @@ TEST(ValenceSummary, UnspecifiedValenceServesAndMissingParametersLeaveTheSiteOut
     EXPECT_NE(text.find("  P1      -3.00    0.0000  0.0000   0   3.0000   -100.0  -  **\n"),
               std::string::npos)
         << text;
+}
+
+// An index over no ion would read as a perfect structure (pyrite with Fe2+ and S1-: no line);
+// one over part of the ions says over how many of how many.
+TEST(ValenceSummary, TheGiiSaysOverWhichIonsAndIsAbsentOverNone) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Fe1", 1, 0, 0, 0, 0, 0, 0, 2},
+                         Site{"S1", 1, 0.4, 0, 0, 0, 0, 0, -1}};
+    f.table.lines = {line("Fe", 3, "S", 2, 2.149, "a")};
+    f.contact(0, 1, 2.26);
+    f.contact(1, 0, 2.26);
+    ValenceSummary summary = f.run();
+    EXPECT_FALSE(hasIndex(summary));
+    std::string text = f.text();
+    EXPECT_NE(text.find("\n  No GII: no site has bond valence parameters for all its bonds.\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("GII ="), std::string::npos) << text;
+
+    f.structure.sites.push_back(Site{"Na1", 1, 0.5, 0.5, 0.5, 0, 0, 0, 1});
+    f.structure.sites.push_back(Site{"Cl1", 1, 0.5, 0.5, 0, 0, 0, 0, -1});
+    f.table.lines.push_back(line("Na", 1, "Cl", 1, 2.15, "a"));
+    f.contact(2, 3, 2.15);
+    f.contact(3, 2, 2.15);
+    summary = f.run();
+    EXPECT_TRUE(hasIndex(summary));
+    EXPECT_NEAR(summary.ionsInCell, 2.0, 1e-12);
+    EXPECT_NEAR(summary.ionsWithValence, 4.0, 1e-12);
+    text = f.text();
+    EXPECT_NE(text.find("\n  GII = 0.0000 v.u. over 2.00 of 4.00 ions in the cell\n"),
+              std::string::npos)
+        << text;
+}
+
+// The bond block of a site lists each bond with its site code, d, s with sigma and the line
+// used, and marks the first shell: four bonds at 1.62 Å and one at 3.0 Å.
+TEST(ValenceSummary, TheBondsOfEachSiteShowTheirLineAndTheFirstShell) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Si1", 1, 0, 0, 0, 0, 0, 0, 4},
+                         Site{"O1", 1, 0.4, 0, 0, 0, 0, 0, -2}};
+    f.table.lines = {line("Si", 4, "O", 2, 1.624, "a", 0.37)};
+    for (int n = 0; n < 4; ++n) f.contact(0, 1, 1.624, 0.001);
+    f.contact(0, 1, 3.0, 0.001);
+    const ValenceSummary summary = f.run();
+    ASSERT_EQ(summary.sites.size(), 2u);
+    EXPECT_EQ(summary.sites[0].coordination, 5);
+    EXPECT_EQ(summary.sites[0].firstShell, 4);
+    EXPECT_NEAR(summary.sites[0].bonds[0].sigmaS, 0.001 / 0.37, 1e-12);
+    const std::string text = f.text();
+    EXPECT_NE(
+        text.find("\n  Si1    CN =  5 in the window, CN1 =  4 in the first shell\n"
+                  "    O1     1_555  1.62400(0.00100)  1.0000(0.0027)  1 r0=1.6240 b=0.370 a\n"),
+        std::string::npos)
+        << text;
+    EXPECT_NE(
+        text.find("    O1     1_555  3.00000(0.00100)  0.0243(0.0001)    r0=1.6240 b=0.370 a\n"),
+        std::string::npos)
+        << text;
+}
+
+// A line of unspecified cation valence (9) is the table's general value for the anion valence
+// it lists; for another anion valence it is no line at all, not an approximate one.
+TEST(ValenceSummary, AnUnspecifiedCationValenceServesOnlyTheAnionValenceItLists) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Ag1", 1, 0, 0, 0, 0, 0, 0, 1},
+                         Site{"S1", 1, 0.5, 0, 0, 0, 0, 0, -2}};
+    f.table.lines = {line("Ag", 9, "S", 1, 2.12, "b")};
+    f.contact(0, 1, 2.5);
+    f.contact(1, 0, 2.5);
+    const ValenceSummary summary = f.run();
+    ASSERT_EQ(summary.sites.size(), 2u);
+    EXPECT_EQ(summary.sites[0].missing, "Ag1+ \u2013 S2-");
+    EXPECT_FALSE(hasIndex(summary));
 }
 
 TEST(ValenceSummary, OccupancyAndMultiplicityWeighTheIndex) {

@@ -35,7 +35,11 @@ The valence summary at the end of the report is recomputed too:
   site gets "no parameters for" that pair and no sum. Each line brings its own b (the report's b
   where it gives none); s = g * exp((r0 - d) / b), sigma = sqrt(sum of (s * sigma(d) / b)^2).
 - GII = sqrt(sum of m g dV^2 / sum of m g) over the sites with a sum, m being the distinct
-  images of the site in one cell; the valences per cell are sum of m g V over every site.
+  images of the site in one cell; the valences per cell are sum of m g V over every site. Where
+  no site has a sum, the report must give no GII at all.
+- First shell: the bonds' exp((r0 - d) / b), sorted, end at the largest drop that is at least
+  twofold among those after which the bonds before carry half the sum (all of them without
+  one); its positions are counted as the window's CN is.
 
 With --cif the occupancies come from the CIF's _atom_site_occupancy (1 where it is missing, "."
 or "?"), matched to the report's sites by order; rows without coordinates and dummy rows (type
@@ -56,6 +60,8 @@ DISTANCE_TOLERANCE = 2e-5
 VALENCE_TOLERANCE = 0.005
 SHARE_TOLERANCE = 0.1
 GII_TOLERANCE = 1e-4
+SHELL_GAP = 2.0  # a drop of the bond valences between shells, at least twofold
+SHELL_SHARE = 0.5  # of the sum in the window, carried by the first shell at least
 IONS_TOLERANCE = 0.01
 # A table valence is the ion's valence when they agree this closely.
 VALENCE_MATCH = 1e-3
@@ -470,6 +476,27 @@ def multiplicity(cell, ops, pos):
     return len(kept)
 
 
+def first_shell(bonds):
+    """The positions up to the largest drop, at least twofold, of the full-occupancy bond
+    valences, among the drops after which the bonds before carry half the sum (all of them
+    without such a drop); (valence, Cartesian position) pairs."""
+    values = sorted((v for v, _ in bonds), reverse=True)
+    cut = None
+    best = SHELL_GAP
+    for k in range(len(values) - 1):
+        if sum(values[:k + 1]) < SHELL_SHARE * sum(values):
+            continue
+        if values[k + 1] > 0 and values[k] / values[k + 1] >= best and \
+                (cut is None or values[k] / values[k + 1] > best):
+            best, cut = values[k] / values[k + 1], values[k]
+    counted = []
+    for v, cart in bonds:
+        if (cut is None or v >= cut) and \
+                not any(math.dist(cart, q) < MERGE_DISTANCE for q in counted):
+            counted.append(cart)
+    return len(counted)
+
+
 def valence_summary(cell, csig, atoms, ops, lines, near):
     """Per site with a formal valence: its sum over every neighbour of the other sign, or the
     pair that has no parameters; then the GII and the valences in one cell."""
@@ -481,7 +508,7 @@ def valence_summary(cell, csig, atoms, ops, lines, near):
         site = {"name": centre["name"], "V": v, "m": multiplicity(cell, ops, centre["pos"]),
                 "g": centre["g"]}
         sites.append(site)
-        total, variance, refs, carts = 0.0, 0.0, [], []
+        total, variance, refs, carts, shell = 0.0, 0.0, [], [], []
         for entry in near[centre["name"]]:
             other = entry["atom"]
             if other["V"] == 0 or (other["V"] > 0) == (v > 0):
@@ -500,8 +527,10 @@ def valence_summary(cell, csig, atoms, ops, lines, near):
                 refs.append(line["ref"])
             if not any(math.dist(entry["cart"], q) < MERGE_DISTANCE for q in carts):
                 carts.append(entry["cart"])
+            shell.append((math.exp((line["r0"] - entry["d"]) / line["b"]), entry["cart"]))
         if "missing" in site:
             continue
+        site["cn1"] = first_shell(shell)
         bvs = math.copysign(total, v)
         site.update({"bvs": bvs, "sigma": math.sqrt(variance), "cn": len(carts), "dv": bvs - v,
                      "rel": 100.0 * (bvs - v) / v, "refs": ",".join(refs) or "-"})
@@ -528,7 +557,7 @@ def parse_summary(path):
     if "  Valence summary:" not in lines:
         return None
     summary = {"sites": [], "none": False, "one_sided": None, "gii": None, "ions": None,
-               "cations": None, "anions": None}
+               "cations": None, "anions": None, "shells": {}}
     n = lines.index("  Valence summary:") + 1
     header = False
     for line in lines[n:]:
@@ -537,6 +566,9 @@ def parse_summary(path):
             summary["one_sided"] = m.group(1)
         if line.startswith("  No site has a formal valence"):
             summary["none"] = True
+        elif line.startswith("  No GII:") or line.startswith("  Bonds of each site") or \
+                line.startswith("  The GII is doubtful"):
+            header = False
         elif line.startswith("  Site        V"):
             header = True
         elif header and line.strip() and not line.startswith("  GII") and \
@@ -555,10 +587,14 @@ def parse_summary(path):
             except (IndexError, ValueError):
                 site["unreadable"] = True
             summary["sites"].append(site)
-        m = re.match(r"  GII = (\S+) v\.u\. over (\S+) ions in the cell$", line)
+        m = re.match(r"  GII = (\S+) v\.u\. over (\S+) (?:of \S+ )?ions in the cell$", line)
         if m:
             summary["gii"], summary["ions"] = float(m.group(1)), float(m.group(2))
             header = False
+        m = re.match(r"  (\S+)\s+CN =\s*(\d+) in the window, CN1 =\s*(\d+) in the first shell$",
+                     line)
+        if m:
+            summary["shells"][m.group(1)] = (int(m.group(2)), int(m.group(3)))
         m = re.match(r"  Valences per cell: cations (\S+), anions (\S+)$", line)
         if m:
             summary["cations"], summary["anions"] = float(m.group(1)), float(m.group(2))
@@ -625,11 +661,26 @@ def compare_summary(mine, theirs):
         bad += not ok
         print("%-6s summary %s   report %s   %s" % (site["name"], ours, theirs_text,
                                                    "ok" if ok else "DIFFERS"))
-    for what, ours, reported_value, tolerance in (
-            ("GII", mine["gii"], theirs["gii"], GII_TOLERANCE),
-            ("ions in the cell", mine["ions"], theirs["ions"], IONS_TOLERANCE),
-            ("cation valences per cell", mine["cations"], theirs["cations"], BVS_TOLERANCE),
-            ("anion valences per cell", mine["anions"], theirs["anions"], BVS_TOLERANCE)):
+        if "missing" not in site:
+            shells = theirs["shells"].get(site["name"])
+            ok = shells == (site["cn"], site["cn1"])
+            bad += not ok
+            print("%-6s CN %d, first shell %d   report %s   %s"
+                  % (site["name"], site["cn"], site["cn1"],
+                     "none" if shells is None else "%d, %d" % shells, "ok" if ok else "DIFFERS"))
+    if mine["ions"] == 0:
+        # An index over no ion is no index: the report must print none.
+        ok = theirs["gii"] is None
+        bad += not ok
+        print("GII: none (no site has parameters)   report %s   %s"
+              % ("none" if theirs["gii"] is None else "%.4f" % theirs["gii"],
+                 "ok" if ok else "DIFFERS"))
+    totals = [("cation valences per cell", mine["cations"], theirs["cations"], BVS_TOLERANCE),
+              ("anion valences per cell", mine["anions"], theirs["anions"], BVS_TOLERANCE)]
+    if mine["ions"] > 0:
+        totals[:0] = [("GII", mine["gii"], theirs["gii"], GII_TOLERANCE),
+                      ("ions in the cell", mine["ions"], theirs["ions"], IONS_TOLERANCE)]
+    for what, ours, reported_value, tolerance in totals:
         ok = reported_value is not None and abs(ours - reported_value) < tolerance
         bad += not ok
         print("%s: %.4f   report %s   %s" % (what, ours, "none" if reported_value is None

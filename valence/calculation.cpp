@@ -2,6 +2,7 @@
 
 #include "crystal/cell_metric.h"
 #include "settings/text.h"
+#include "valence/site_overlaps.h"
 
 namespace tarnell {
 namespace {
@@ -14,6 +15,7 @@ Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
         !expanded.ok())
         return expanded;
     if (!inputs.tables.loaded.ok()) return inputs.tables.loaded;
+    result.overfilled = resolveSiteOverlaps(structure, result.operators);
     // The sums give each site its bonds by index, but every list names sites by label.
     const std::vector<Site>& sites = structure.sites;
     for (std::size_t i = 0; i < sites.size(); ++i) {
@@ -88,6 +90,7 @@ CalculationResult unreadResult(Status status, const Settings& settings) {
 CalculationResult calculate(CrystalStructure structure, const CalculationInputs& inputs) {
     CalculationResult result;
     result.settings = inputs.settings;
+    result.table = inputs.tables.source;
     // A cell that is no cell is as unreadable as a file that is no structure.
     result.status = checkCell(structure.cell, structure.cellSigma);
     if (!result.status.ok()) return result;
@@ -105,6 +108,10 @@ CalculationResult calculate(CrystalStructure structure, const CalculationInputs&
     if (result.status.ok()) {
         result.status =
             computeSiteSums(result.structure, result.bonds, inputs.settings.bvB, result.sums);
+        // Too many bonds at one site where sites share positions: say what is the likely cause.
+        if (!result.status.ok() && result.overfilled &&
+            result.status.message().id == MessageId::TooManyBondsAtSite)
+            result.status = Status::failed(MessageId::TooManyBondsOverfilled, MaxBondsPerSite);
     }
     if (!result.status.ok()) return result;
     result.references = tables.references;

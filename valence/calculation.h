@@ -31,6 +31,10 @@ struct CalculationResult {
     Status status;  // failed with the failing phase's message
     CalculationStage stage = CalculationStage::NotRead;
     Settings settings;  // the conditions of the calculation
+    std::string table;  // the parameter table and its origin (ParameterTables::source)
+    // Sites overfill a position or have an occupancy outside 0 to 1 (notes say which): the
+    // sums and the GII are doubtful.
+    bool overfilled = false;
     // The structure as calculated: the space-group record's symbol and crystal system, the cell
     // uncertainties that the crystal system makes equal copied, the reader's notes.
     CrystalStructure structure;

@@ -71,7 +71,14 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
     document["input"] = {{"path", run.inputPath}, {"format", run.inputFormat}};
     document["settings"] = {{"bv_b", settings.bvB},   {"entry_num", settings.entryNum},
                             {"d_max", settings.dMax}, {"d_min", settings.dMin},
-                            {"h_max", settings.hMax}, {"h_min", settings.hMin}};
+                            {"h_max", settings.hMax}, {"h_min", settings.hMin},
+                            {"table", result.table}};
+    // The sites' own limits where a file sets them apart from D-max.
+    ordered_json ownLimits = ordered_json::object();
+    for (const Site& site : structure.sites) {
+        if (site.dLimit > 0.0 && site.dLimit != settings.dMax) ownLimits[site.name] = site.dLimit;
+    }
+    document["settings"]["d_max_of_sites"] = std::move(ownLimits);
     document["status"] = result.status.ok() ? "ok" : "failed";
     const std::string message = result.status.text(Program::Engine);
     document["message"] =
@@ -80,6 +87,13 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
             : ordered_json(trimBlanks(message.substr(0, message.find_last_not_of('\n') + 1)));
     if (!result.read()) return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
 
+    // What the reader left out or changed, as the report's first lines give it.
+    ordered_json warnings = ordered_json::array();
+    for (const Message& note : structure.notes) {
+        const std::string text = messageText(note, Program::Engine);
+        warnings.push_back(trimBlanks(text.substr(0, text.find_last_not_of('\n') + 1)));
+    }
+    document["warnings"] = std::move(warnings);
     document["title"] = structure.title;
     const auto& c = structure.cell;
     const auto& sc = structure.cellSigma;
@@ -177,8 +191,11 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
                     summaryBondJson(used)
                         .add("neighbour",
                              structure.sites[static_cast<std::size_t>(bond.neighbour)].name)
+                        .add("code", trimBlanks(symmetryCode(bond.image)))
                         .add("d", bond.d)
                         .add("sigma_d", bond.sigma)
+                        .add("sigma_s", used.sigmaS)
+                        .add("first_shell", used.firstShell)
                         .take());
             }
             const bool summed = site.missing.empty();
@@ -189,6 +206,7 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
                  {"bvs", summed ? ordered_json(site.bvs) : ordered_json(nullptr)},
                  {"sigma", summed ? ordered_json(site.sigma) : ordered_json(nullptr)},
                  {"cn", site.coordination},
+                 {"cn_first_shell", site.firstShell},
                  {"delta_v", summed ? ordered_json(site.deviation) : ordered_json(nullptr)},
                  {"delta_v_relative", summed ? ordered_json(site.relative) : ordered_json(nullptr)},
                  {"mark", site.mark},
@@ -199,12 +217,15 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
         }
         // Without a summary (no valences, or valences of one sign) there is no index: null,
         // so that a script over many files does not take it for a perfect 0.
-        const bool indexed = !result.summary.sites.empty();
+        // Nor where no site has parameters for all its bonds: an index over no ion.
+        const bool indexed = hasIndex(result.summary);
         document["valence_summary"] = {
             {"sites", std::move(summarySites)},
             {"gii", indexed ? ordered_json(result.summary.gii) : ordered_json(nullptr)},
             {"ions_in_cell",
              indexed ? ordered_json(result.summary.ionsInCell) : ordered_json(nullptr)},
+            {"ions_with_valence", result.summary.ionsWithValence},
+            {"gii_doubtful", result.overfilled},
             {"cation_valences", result.summary.cationValences},
             {"anion_valences", result.summary.anionValences}};
     } else {

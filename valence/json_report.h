@@ -9,7 +9,7 @@
 namespace tarnell {
 
 // Bumped whenever a field changes its meaning or goes away; new fields keep it.
-inline constexpr int JsonFormatVersion = 1;
+inline constexpr int JsonFormatVersion = 2;
 
 // What the JSON says of the run besides its result.
 struct RunDescription {

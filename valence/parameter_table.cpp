@@ -30,6 +30,20 @@ Status readWhole(const std::filesystem::path& path, std::string& text) {
     return readInputFile(path, MessageId::DataFileNotFound, &text);
 }
 
+// The file name, and the IUCr table that the converter names in its header line
+// "; Made by make_bvtable from bvparm2020.cif (data_...) ...", so that a report can be reproduced.
+std::string tableSource(const std::string& text, const std::filesystem::path& path) {
+    std::string source = path.filename().string();
+    constexpr std::string_view Made = "; Made by make_bvtable from ";
+    const std::size_t at = text.find(Made);
+    if (at == std::string::npos || (at > 0 && text[at - 1] != '\n')) return source;
+    const std::size_t from = at + Made.size();
+    const std::size_t end = text.find(')', from);
+    const std::size_t lineEnd = text.find('\n', from);
+    if (end == std::string::npos || end > lineEnd) return source;
+    return source + " from " + text.substr(from, end + 1 - from);
+}
+
 }  // namespace
 
 std::string cationKey(const ParameterLine& line) {
@@ -137,6 +151,7 @@ ParameterTables tablesFromText(const std::string& text, const std::filesystem::p
                                const Settings& settings) {
     ParameterTables tables;
     std::istringstream lines(text);
+    tables.source = tableSource(text, path);
     tables.loaded = loadParameterTable(lines, path, tables.whole);
     if (!tables.loaded.ok()) return tables;
     tables.window = linesWithB(tables.whole, settings.bvB);

@@ -81,6 +81,9 @@ struct ParameterTables {
     ParameterTable whole;                 // every line, each with its own b: the valence summary's
     ParameterTable window;                // the lines of the settings' b: the distance list's
     std::vector<std::string> references;  // the report's reference list
+    // The table's file name and the IUCr table it was made from, as its header names it:
+    // "BVTable from bvparm2020.cif (data_BOND_VALENCE_PARAMETERS_2020-11-25)".
+    std::string source;
     // Failed when the table cannot be read at all: every calculation then ends with it once its
     // structure is read.
     Status loaded;

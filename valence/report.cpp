@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "search/neighbour_search.h"
 #include "settings/text.h"
 
 namespace tarnell {
@@ -84,6 +85,47 @@ std::string sumsText(const CalculationResult& result) {
     return text;
 }
 
+// An index over no site would read as a perfect structure, so none is printed; one over part of
+// the ions says so.
+std::string giiText(const ValenceSummary& summary) {
+    if (!hasIndex(summary)) {
+        return "\n  No GII: no site has bond valence parameters for all its bonds.\n";
+    }
+    if (summary.ionsInCell < summary.ionsWithValence - 1e-9) {
+        return formatText("\n  GII = %.4lf v.u. over %.2lf of %.2lf ions in the cell\n",
+                          summary.gii, summary.ionsInCell, summary.ionsWithValence);
+    }
+    return formatText("\n  GII = %.4lf v.u. over %.2lf ions in the cell\n", summary.gii,
+                      summary.ionsInCell);
+}
+
+// The bonds that make each site's sum, with the table line of each, so that a reader can follow
+// every number of the summary; the first shell is the coordination a crystallographer quotes.
+std::string siteBondsText(const CalculationResult& result) {
+    const CrystalStructure& structure = result.structure;
+    std::string text =
+        "\n  Bonds of each site: neighbour, site code, d(sigma), s(sigma), table line; \"1\" "
+        "marks\n"
+        "  the first shell: up to the largest drop, at least twofold, in the bond valences once\n"
+        "  the bonds before it carry half the sum.\n";
+    for (const SiteSummary& site : result.summary.sites) {
+        if (!site.missing.empty()) continue;
+        text += formatText("\n  %-6s CN =%3d in the window, CN1 =%3d in the first shell\n",
+                           structure.sites[static_cast<std::size_t>(site.site)].name.c_str(),
+                           site.coordination, site.firstShell);
+        for (const SummaryBond& used : site.bonds) {
+            const Bond& bond = result.bonds[static_cast<std::size_t>(used.bond)];
+            const ParameterLine& p = used.parameter;
+            text += formatText(
+                "    %-4s %7s %8.5lf(%7.5lf) %7.4lf(%6.4lf)  %s r0=%6.4lf b=%5.3lf %s\n",
+                structure.sites[static_cast<std::size_t>(bond.neighbour)].name.c_str(),
+                symmetryCode(bond.image).c_str(), bond.d, bond.sigma, used.s, used.sigmaS,
+                used.firstShell ? "1" : " ", p.r0, used.b, p.reference.c_str());
+        }
+    }
+    return text;
+}
+
 std::string summaryText(const CalculationResult& result) {
     const CrystalStructure& structure = result.structure;
     const ValenceSummary& summary = result.summary;
@@ -125,11 +167,13 @@ std::string summaryText(const CalculationResult& result) {
                            100.0 * site.relative, references.c_str(), site.mark.empty() ? "" : "  ",
                            site.mark.c_str());
     }
-    text += formatText("\n  GII = %.4lf v.u. over %.2lf ions in the cell\n", summary.gii,
-                       summary.ionsInCell);
+    text += giiText(summary);
+    if (result.overfilled && hasIndex(summary)) {
+        text += "  The GII is doubtful: sites overfill a position (see the notes at the top).\n";
+    }
     text += formatText("  Valences per cell: cations %+.3lf, anions %+.3lf\n",
                        summary.cationValences, summary.anionValences);
-    return text;
+    return text + siteBondsText(result);
 }
 
 // The distance list's fields, written in one pass with std::to_chars: printf's "%3d", "%-4s",

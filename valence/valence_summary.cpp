@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <tuple>
 
 #include "crystal/distance.h"
 #include "search/neighbour_search.h"
 #include "settings/text.h"
+#include "valence/first_shell.h"
 #include "valence/valence_sums.h"
 
 namespace tarnell {
@@ -46,6 +48,24 @@ const ParameterLine* parameterFor(const ParameterTable& table, const std::string
             return &line;
     }
     return nullptr;
+}
+
+// Marks the bonds of the first shell and counts their positions; neighbours sharing a position
+// count once.
+int markFirstShell(const CellGeometry& geometry, const std::vector<Bond>& bonds,
+                   std::vector<SummaryBond>& used, const std::vector<double>& fullValences) {
+    const int size = firstShellSize(fullValences);
+    if (size == 0) return 0;
+    std::vector<double> sorted = fullValences;
+    std::nth_element(sorted.begin(), sorted.begin() + (size - 1), sorted.end(), std::greater<>());
+    const double weakest = sorted[static_cast<std::size_t>(size - 1)];
+    std::vector<std::array<double, 3>> shell;
+    for (std::size_t k = 0; k < used.size(); ++k) {
+        if (fullValences[k] < weakest) continue;
+        used[k].firstShell = true;
+        shell.push_back(bonds[static_cast<std::size_t>(used[k].bond)].position);
+    }
+    return coordinationNumber(geometry, shell);
 }
 
 double wrapped(double v) {
@@ -118,6 +138,7 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
 
         ValenceSum sum;
         std::vector<std::array<double, 3>> positions;
+        std::vector<double> fullValences;
         for (int n : bondsOf[i]) {
             const Bond& bond = bonds[static_cast<std::size_t>(n)];
             const Site& other = sites[static_cast<std::size_t>(bond.neighbour)];
@@ -140,16 +161,19 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
                 site.references.end())
                 site.references.push_back(line->reference);
             positions.push_back(bond.position);
-            site.bonds.push_back({n, *line, b, s});
+            fullValences.push_back(std::exp((line->r0 - bond.d) / b));
+            site.bonds.push_back({n, *line, b, s, s * bond.sigma / b});
         }
         site.bvs = sum.bvs;
         site.coordination = coordinationNumber(geometry, positions);
+        site.firstShell = markFirstShell(geometry, bonds, site.bonds, fullValences);
         site.sigma = sum.sigma();
         if (v < 0 && site.bvs != 0.0) site.bvs = -site.bvs;
         site.deviation = site.bvs - v;
         site.relative = site.deviation / v;
         const double share = std::fabs(site.relative);
         site.mark = share > StronglyMarkedDeviation ? "**" : share > MarkedDeviation ? "*" : "";
+        summary.ionsWithValence += ions;
         if (site.missing.empty()) {
             weightedSquares += ions * site.deviation * site.deviation;
             summary.ionsInCell += ions;
@@ -164,6 +188,7 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
         summary.sites.clear();
         summary.gii = 0.0;
         summary.ionsInCell = 0.0;
+        summary.ionsWithValence = 0.0;
     }
     return summary;
 }

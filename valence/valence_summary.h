@@ -23,8 +23,10 @@ inline constexpr double StronglyMarkedDeviation = 0.20;
 struct SummaryBond {
     int bond = 0;  // index into the calculation's bonds
     ParameterLine parameter;
-    double b = 0.0;  // the line's b, or BV-B where the line gives none
-    double s = 0.0;  // g·exp((r0 - d)/b) of the neighbour's occupancy g
+    double b = 0.0;           // the line's b, or BV-B where the line gives none
+    double s = 0.0;           // g·exp((r0 - d)/b) of the neighbour's occupancy g
+    double sigmaS = 0.0;      // s·σ(d)/b
+    bool firstShell = false;  // in the site's first coordination shell
 };
 
 struct SiteSummary {
@@ -32,7 +34,8 @@ struct SiteSummary {
     double valence = 0.0;  // formal valence V
     double bvs = 0.0;      // with the sign of V
     double sigma = 0.0;
-    int coordination = 0;    // neighbour positions
+    int coordination = 0;    // neighbour positions in the window
+    int firstShell = 0;      // neighbour positions in the first shell (valence/first_shell.h)
     double deviation = 0.0;  // BVS - V
     double relative = 0.0;   // (BVS - V) / V
     std::string mark;        // "", "*" or "**"
@@ -46,12 +49,18 @@ struct ValenceSummary {
     std::vector<SiteSummary> sites;  // the sites with a formal valence, in site order
     double gii = 0.0;                // v.u.
     double ionsInCell = 0.0;         // Σ m·g over the sites in the index
+    double ionsWithValence = 0.0;    // Σ m·g over all sites of the summary
     double cationValences = 0.0;     // Σ m·g·V per cell
     double anionValences = 0.0;
     // +1 when only cations have a formal valence, -1 when only anions have one. Bonds join ions
     // of opposite sign, so every sum would be 0: `sites` is then empty and the GII 0.
     int onlySign = 0;
 };
+
+// True when at least one site has parameters for all its bonds, so that the GII means something.
+inline bool hasIndex(const ValenceSummary& summary) {
+    return summary.ionsInCell > 0.0;
+}
 
 // The number of distinct images of `site` in one cell under `operators`.
 int multiplicityInCell(const CrystalStructure& structure, const Site& site,

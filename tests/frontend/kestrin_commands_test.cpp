@@ -696,7 +696,11 @@ void KestrinCommandsTest::failuresSumsAndIndexAreThoseOfTheEnginesJson() {
     openForsterite();
     m_view->OnCalculation();
     QCOMPARE(m_messages, QStringList());
-    QVERIFY(m_view->ResultsWindow()->ReportText().startsWith("  Title      : Forsterite"));
+    // The report opens with the conditions of the run, then the structure.
+    const QString report = m_view->ResultsWindow()->ReportText();
+    QVERIFY2(report.startsWith("  Tarnell ") && report.contains("\n  Title      : Forsterite"),
+             qPrintable(report.left(400)));
+    QVERIFY(m_view->ResultsWindow()->ConditionsText().contains("D-max"));
     const QString failure = "Error !!! No reference section.";
     QCOMPARE(m_view->ResultsWindow()->Failure(), failure);
     QCOMPARE(m_frame->statusBar()->currentMessage(), "The calculation failed: " + failure);

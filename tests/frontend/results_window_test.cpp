@@ -41,6 +41,16 @@ std::string siteJson(const char* label, double v, double bvs, double relative, c
                       label, v, bvs, bvs - v, relative, mark);
 }
 
+// The site as engines of JSON format 2 give it: the window's CN 5, the first shell's 4, and each
+// bond's site code, sigma(s) and shell.
+std::string siteJson2(const char* label, double v, double bvs, double relative, const char* mark) {
+    std::string site = siteJson(label, v, bvs, relative, mark);
+    site.replace(site.find(R"("cn":4)"), 6, R"("cn":5,"cn_first_shell":4)");
+    site.replace(site.find(R"("sigma_d":0.0003)"), 16,
+                 R"("code":"2_655","sigma_d":0.0003,"sigma_s":0.0009,"first_shell":true)");
+    return site;
+}
+
 std::string runJson(const std::string& sites, const std::string& index,
                     const std::string& extra = "") {
     return R"({"format_version":1,"settings":{"bv_b":0.37,"d_max":3.5,"d_min":0.5},)" + extra +
@@ -119,7 +129,7 @@ void ResultsWindowTest::summaryTableIsColouredCopiedAndSaved() {
     std::vector<std::string> messages;
     CResultsWindow window(nullptr, [&](const std::string& m) { messages.push_back(m); });
     const std::string sites = siteJson("Mg1", 2, 2.0314, 0.0157, "") + "," +
-                              siteJson("Si1", 4, 4.6, 0.15, "*") + "," +
+                              siteJson2("Si1", 4, 4.6, 0.15, "*") + "," +
                               siteJson("O,1", -2, -1.5, -0.25, "**");
     window.ShowResult("report\n", parsed(runJson(sites, R"("gii":0.1234,"ions_in_cell":28.0)")));
     auto* table = window.findChild<QTableWidget*>("summaryTable");
@@ -127,17 +137,19 @@ void ResultsWindowTest::summaryTableIsColouredCopiedAndSaved() {
     QCOMPARE(table->rowCount(), 3);
     QStringList row;
     for (int c = 0; c < table->columnCount(); ++c) row << table->item(1, c)->text();
-    QCOMPARE(row, (QStringList{"Si1", "4.0000", "4.6000", "0.0026", "4", "+0.6000", "+15.00 *"}));
+    QCOMPARE(row,
+             (QStringList{"Si1", "4.0000", "4.6000", "0.0026", "5", "4", "+0.6000", "+15.00 *"}));
     // Over- and under-bonded sites each in a colour of their own.
     QVERIFY(table->item(0, 2)->background() == QBrush() &&
             table->item(1, 2)->background() != table->item(2, 2)->background() &&
             table->item(2, 2)->background() != QBrush());
     QCOMPARE(window.GiiText(), QStringLiteral("GII = 0.1234 v.u. over 28.00 ions in the cell"));
+    QCOMPARE(window.ConditionsText(), QStringLiteral("BV-B 0.370, D-min 0.500, D-max 3.500"));
 
     // Tabs on the clipboard, where a spreadsheet splits them into cells; commas in the file.
     const QString lines[] = {"site|V|BVS|sigma|CN|dV|dV/V (%)|mark\n",
                              "Mg1|2.0000|2.0314|0.0026|4|0.0314|1.57|\n",
-                             "Si1|4.0000|4.6000|0.0026|4|0.6000|15.00|*\n",
+                             "Si1|4.0000|4.6000|0.0026|5|0.6000|15.00|*\n",
                              "O,1|-2.0000|-1.5000|0.0026|4|0.5000|-25.00|**\n", "GII|0.1234\n"};
     QString tabs, csv;
     for (const QString& line : lines) {
@@ -160,6 +172,9 @@ void ResultsWindowTest::summaryTableIsColouredCopiedAndSaved() {
     QCOMPARE(chosen.value(0).value(0).toString(), QStringLiteral("O,1"));
     window.SelectSite("Si1");
     QCOMPARE(table->selectedItems().value(0)->text(), QStringLiteral("Si1"));
+    // The chosen site's bonds below the table: what made its sum, with the line used.
+    QCOMPARE(window.BondRows(),
+             QStringList{"O1|2_655|1.61410|0.00030|1.1500|0.0009|1.6240|0.370|b|yes"});
 
     // A new run without a summary empties the table, and nothing is left to copy.
     window.ShowResult("report\n", parsed(runJson("", R"("gii":null,"ions_in_cell":null)")));
@@ -182,6 +197,12 @@ void ResultsWindowTest::everySiteHasARowAndAMissingIndexIsSaidWhy() {
     window.CopyTable();
     QVERIFY(QApplication::clipboard()->text().contains(
         "Fe1\t3.0000\t\t\t3\t\tno parameters for Fe3+ – P3-\t\n"));
+    // Over part of the ions the index says so; overfilled positions make it doubtful.
+    window.ShowResult("r\n", parsed(runJson(someMissing, R"("gii":0.05,"ions_in_cell":8.0,
+        "ions_with_valence":12.0,"gii_doubtful":true)")));
+    QCOMPARE(window.GiiText(),
+             QStringLiteral("GII = 0.0500 v.u. over 8.00 of 12.00 ions in the cell\n"
+                            "The GII is doubtful: sites overfill a position."));
 
     const std::string noneSummed =
         siteJson("Na1", 1, 0, 0, "", false) + "," + siteJson("Cl1", -1, 0, 0, "", false);
@@ -217,7 +238,12 @@ void ResultsWindowTest::newerAndOlderEnginesBothRead() {
             !older.summary.at(0).cnFirstShell && older.summary.at(0).bonds.at(0).code.empty());
 
     CResultsWindow window(nullptr, [](const std::string&) {});
-    window.ShowResult("r\n", result);
+    text.insert(text.find(R"("settings")"),
+                R"("program":{"name":"Tarnell","version":"1.2"},"input":{"path":"/a/b/x.cif",)"
+                R"("format":"cif"},)");
+    window.ShowResult("r\n", parsed(text));
+    QCOMPARE(window.ConditionsText(), QStringLiteral("Tarnell 1.2, x.cif (cif); table BVTable\n"
+                                                     "BV-B 0.370, D-min 0.500, D-max 3.500"));
     QCOMPARE(window.OutcomeText(),
              QStringLiteral("Calculation completed !\nNote !!! Site O9 has no bonds."));
 
