@@ -1,5 +1,8 @@
 #include "valence/report.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "settings/text.h"
 
 namespace tarnell {
@@ -80,10 +83,59 @@ std::string sumsText(const CalculationResult& result) {
     return text;
 }
 
+// The stated valences beside those that bond valence assigns, where they differ.
+std::string checkText(const CalculationResult& result) {
+    const ValenceAssignment& check = result.check;
+    if (check.outcome == AssignmentOutcome::NotNeeded) return {};
+    std::string text = "\n  Valence check:\n\n";
+    if (check.outcome == AssignmentOutcome::Failed)
+        return text + "  No valences assigned by bond valence: " + check.reason + ".\n";
+    const auto gii = [](const ValenceSummary& summary) {
+        return summary.sites.empty() ? std::string("none") : formatText("%.4lf", summary.gii);
+    };
+    int differing = 0;
+    std::string rows;
+    for (std::size_t i = 0; i < result.structure.sites.size(); ++i) {
+        const Site& site = result.structure.sites[i];
+        const double stated = formalValence(site);
+        const double assigned = check.valences[i];
+        if (check.sources[i] != ValenceSource::Assigned || std::fabs(stated - assigned) < 1e-3)
+            continue;
+        ++differing;
+        rows += formatText("  %-6s stated %6.2lf  assigned %6.2lf\n", site.name.c_str(), stated,
+                           assigned);
+    }
+    if (differing == 0) {
+        text += "  Every site's stated valence is the one bond valence assigns.\n";
+    } else {
+        text +=
+            formatText("  %d site(s) where bond valence assigns another valence:\n\n", differing) +
+            rows + "\n";
+    }
+    text += "  GII with the stated valences " + gii(result.summary) + " v.u., with the assigned " +
+            gii(result.checkSummary) + " v.u.\n";
+    return text;
+}
+
 std::string summaryText(const CalculationResult& result) {
     const CrystalStructure& structure = result.structure;
     const ValenceSummary& summary = result.summary;
+    const ValenceAssignment& assignment = result.assignment;
     std::string text = "\n  Valence summary:\n\n";
+    if (assignment.outcome == AssignmentOutcome::Failed) {
+        text += "  No valences assigned by bond valence: " + assignment.reason + ".\n";
+    }
+    const auto assigned = [&assignment](int site) {
+        return assignment.outcome == AssignmentOutcome::Assigned &&
+               assignment.sources[static_cast<std::size_t>(site)] == ValenceSource::Assigned;
+    };
+    if (!summary.sites.empty() && assignment.outcome == AssignmentOutcome::Assigned) {
+        const bool all = std::all_of(summary.sites.begin(), summary.sites.end(),
+                                     [&](const SiteSummary& site) { return assigned(site.site); });
+        text += all ? "  V assigned by bond valence (the file states none), each marked a"
+                    : "  V assigned by bond valence where the file states none, each marked a";
+        text += assignment.mixed ? "; one element on sites of different valence.\n\n" : ".\n\n";
+    }
     if (summary.onlySign > 0) {
         return text +
                "  Only the cations have a formal valence: set the anions' charges too to "
@@ -116,10 +168,10 @@ std::string summaryText(const CalculationResult& result) {
             references += reference;
         }
         if (references.empty()) references.push_back('-');
-        text += formatText("  %-6s %6.2lf %9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n", label.c_str(),
-                           site.valence, site.bvs, site.sigma, site.coordination, site.deviation,
-                           100.0 * site.relative, references.c_str(), site.mark.empty() ? "" : "  ",
-                           site.mark.c_str());
+        text += formatText("  %-6s %6.2lf%s%8.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n",
+                           label.c_str(), site.valence, assigned(site.site) ? "a" : " ", site.bvs,
+                           site.sigma, site.coordination, site.deviation, 100.0 * site.relative,
+                           references.c_str(), site.mark.empty() ? "" : "  ", site.mark.c_str());
     }
     text += formatText("\n  GII = %.4lf v.u. over %.2lf ions in the cell\n", summary.gii,
                        summary.ionsInCell);
@@ -154,7 +206,7 @@ std::string reportText(const CalculationResult& result) {
         case CalculationStage::Listed:
             return listText(result) + failure;
         case CalculationStage::Summarised:
-            return listText(result) + sumsText(result) + summaryText(result);
+            return listText(result) + sumsText(result) + summaryText(result) + checkText(result);
     }
     return failure;
 }
