@@ -134,7 +134,13 @@ std::string summaryText(const CalculationResult& result) {
                                      [&](const SiteSummary& site) { return assigned(site.site); });
         text += all ? "  V assigned by bond valence (the file states none), each marked a"
                     : "  V assigned by bond valence where the file states none, each marked a";
-        text += assignment.mixed ? "; one element on sites of different valence.\n\n" : ".\n\n";
+        text += assignment.mixed ? "; one element on sites of different valence.\n" : ".\n";
+        if (assignment.protonsMissing)
+            text += formatText(
+                "  No neutral assignment exists: the cell keeps %+.2lf, as if "
+                "hydrogen of its oxygen were not located.\n",
+                assignment.charge);
+        text += "\n";
     }
     if (summary.onlySign > 0) {
         return text +

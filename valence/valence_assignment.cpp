@@ -169,13 +169,28 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
             continue;
         }
         std::set<int> states;
+        bool unspecified = false;
         for (const ParameterLine& line : table.lines) {
             if (anion[i] && line.anion == element && cationElements.count(line.cation) &&
                 line.anionValence > 0)
                 states.insert(-line.anionValence);
             if (!anion[i] && line.cation == element && anionElements.count(line.anion) &&
-                line.cationValence > 0 && line.cationValence != UnspecifiedValence)
-                states.insert(line.cationValence);
+                line.cationValence > 0) {
+                if (line.cationValence == UnspecifiedValence) {
+                    unspecified = true;
+                } else {
+                    states.insert(line.cationValence);
+                }
+            }
+        }
+        // A line for every state of the cation (Ti–N, Mo–Se) sums any of them: the states are
+        // then those the table knows for the element with any anion.
+        if (unspecified && states.empty()) {
+            for (const ParameterLine& line : table.lines) {
+                if (line.cation == element && line.cationValence > 0 &&
+                    line.cationValence != UnspecifiedValence)
+                    states.insert(line.cationValence);
+            }
         }
         candidates[i].assign(states.begin(), states.end());
     }
@@ -324,6 +339,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     std::vector<double> least(groups.size() + 1, 0.0), most(groups.size() + 1, 0.0);
     long evaluations = 0;
     bool exhausted = false;
+    double lower = -tolerance;
     const auto search = [&](std::ptrdiff_t mixedGroup, double& bestMisfit, std::vector<int>& best) {
         for (std::size_t g = groups.size(); g-- > 0;) {
             const Group& group = groups[g];
@@ -339,7 +355,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         }
         std::function<void(std::size_t, double)> visit = [&](std::size_t g, double charge) {
             if (exhausted) return;
-            if (charge + least[g] > tolerance || charge + most[g] < -tolerance) return;
+            if (charge + least[g] > tolerance || charge + most[g] < lower) return;
             if (g == groups.size()) {
                 if (++evaluations > MaxEvaluations) {
                     exhausted = true;
@@ -368,13 +384,29 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         visit(0, 0.0);
     };
     double uniformMisfit = std::numeric_limits<double>::infinity();
-    std::vector<int> uniformBest;
-    search(-1, uniformMisfit, uniformBest);
-    double mixedMisfit = std::numeric_limits<double>::infinity();
-    std::vector<int> mixedBest;
-    for (std::size_t g = 0; g < groups.size() && !exhausted; ++g) {
-        if (groups[g].options.size() > groups[g].uniform)
-            search(static_cast<std::ptrdiff_t>(g), mixedMisfit, mixedBest);
+    double mixedMisfit = uniformMisfit;
+    std::vector<int> uniformBest, mixedBest;
+    const auto searchAll = [&]() {
+        search(-1, uniformMisfit, uniformBest);
+        for (std::size_t g = 0; g < groups.size() && !exhausted; ++g) {
+            if (groups[g].options.size() > groups[g].uniform)
+                search(static_cast<std::ptrdiff_t>(g), mixedMisfit, mixedBest);
+        }
+    };
+    searchAll();
+    // Hydrogen is often not located: its oxygen then leaves the cell negative by up to one
+    // charge per proton. Such a cell may keep an excess of anion charge up to two per oxygen,
+    // and says how much.
+    double hydroxylOxygen = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (anion[i] && sites[i].element == "O" && !candidates[i].empty())
+            hydroxylOxygen += weight[i];
+    }
+    if (std::isinf(uniformMisfit) && std::isinf(mixedMisfit) && hydroxylOxygen > 0.0 &&
+        !exhausted) {
+        lower = -2.0 * hydroxylOxygen - tolerance;
+        searchAll();
+        result.protonsMissing = true;
     }
     if (exhausted) {
         result.outcome = AssignmentOutcome::Failed;
@@ -394,6 +426,10 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     result.outcome = AssignmentOutcome::Assigned;
     result.misfit = chosen;
     result.mixed = mixed;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (best[i] >= 0)
+            result.charge += weight[i] * candidates[i][static_cast<std::size_t>(best[i])];
+    }
     for (std::size_t i = 0; i < n; ++i) {
         if (best[i] < 0) continue;
         const double v = candidates[i][static_cast<std::size_t>(best[i])];

@@ -30,6 +30,10 @@ struct ValenceAssignment {
     std::string reason;   // one line, when the outcome is Failed
     double misfit = 0.0;  // Σ m·g·(BVS - V)² of the assignment chosen
     bool mixed = false;   // some element takes different states on different sites
+    // No neutral assignment exists, but one that leaves the cell negative as unlocated protons
+    // of its oxygen would: `charge` says by how much.
+    bool protonsMissing = false;
+    double charge = 0.0;  // Σ m·g·V of the assignment over the cell
 };
 
 // Where the valences of `summary` come from: "stated", "assigned", "mixed" (some of each) or
