@@ -174,7 +174,7 @@ std::string summaryText(const CalculationResult& result) {
             references += reference;
         }
         if (references.empty()) references.push_back('-');
-        text += formatText("  %-6s %6.2lf%s%8.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n",
+        text += formatText("  %-6s %6.2lf%s%9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n",
                            label.c_str(), site.valence, assigned(site.site) ? "a" : " ", site.bvs,
                            site.sigma, site.coordination, site.deviation, 100.0 * site.relative,
                            references.c_str(), site.mark.empty() ? "" : "  ", site.mark.c_str());
