@@ -18,8 +18,7 @@ std::string withoutQualifier(const std::string& typeSymbol) {
 
 bool isHydroxide(const std::string& typeSymbol) {
     return typeSymbol.size() >= 2 &&
-           std::toupper(static_cast<unsigned char>(typeSymbol[0])) == 'O' &&
-           std::toupper(static_cast<unsigned char>(typeSymbol[1])) == 'H' &&
+           std::toupper(static_cast<unsigned char>(typeSymbol[0])) == 'O' && typeSymbol[1] == 'H' &&
            typeSymbol.find_first_not_of("0123456789.+-", 2) == std::string::npos;
 }
 
