@@ -73,6 +73,8 @@ void CKestrinView::OnCalculation() {
     if (!RunEngine()) return;
     SetHasReport(true);
     ShowResults();
+    // The result read, the command that uses its assigned valences may apply.
+    emit commandsChanged();
     // The engine says "Calculation completed !" whatever its report holds.
     const QString failure = m_results->Failure();
     if (failure.isEmpty()) {
