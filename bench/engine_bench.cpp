@@ -32,7 +32,8 @@ void writeFile(const fs::path& path, const std::string& text) {
 
 // 80 sites at scattered general positions of F m -3 m in a cell large enough that every site
 // keeps a few neighbours: the search still measures 80·80·192·27 distances.
-std::string largestStructure() {
+// Without charges the engine assigns the valences by bond valence.
+std::string largestStructure(bool charged) {
     std::string text =
         "# Title\nLargest run: 80 sites, 192 operators\n# Name of space group\nF m -3 m\n"
         "# Number and setting number of space group\n225   1\n# Unit cell parameters\n"
@@ -51,7 +52,8 @@ std::string largestStructure() {
                       "  %-4s  %8.5f  %8.5f  %8.5f  %8.5f  %8.5f  %8.5f\n"
                       "                   0.00010   0.00010   0.00010\n",
                       ((cation ? "Na" : "Cl") + std::to_string(i / 2 + 1)).c_str(), 1.0,
-                      next() * 0.5, next() * 0.5, next() * 0.5, cation ? 1.0 : -1.0, 3.0);
+                      next() * 0.5, next() * 0.5, next() * 0.5,
+                      charged ? (cation ? 1.0 : -1.0) : 0.0, 3.0);
         text += line;
     }
     return text;
@@ -94,7 +96,14 @@ int main(int argc, char** argv) {
     writeFile(dir / "BVTable",
               "Na 1 Cl 1 2.15 b\nTi 4 O 2 1.815 a\n"
               ";************************* REFERENCES ****************************\n;\n");
-    writeFile(dir / "largest.inp", largestStructure());
+    writeFile(dir / "largest.inp", largestStructure(true));
+    writeFile(dir / "largest-assigned.inp", largestStructure(false));
+    std::string rutile = readFile(source / "examples" / "TiO2-rutile.inp");
+    for (const char* charged : {"   4.00000", "  -2.00000"}) {
+        const std::size_t at = rutile.find(charged);
+        if (at != std::string::npos) rutile.replace(at, 10, "   0.00000");
+    }
+    writeFile(dir / "rutile-assigned.inp", rutile);
 
     struct Case {
         const char* label;
@@ -102,7 +111,9 @@ int main(int argc, char** argv) {
     };
     const Case cases[] = {
         {"typical (rutile, 2 sites, 16 operators)", source / "examples" / "TiO2-rutile.inp"},
+        {"typical, valences assigned", dir / "rutile-assigned.inp"},
         {"largest (80 sites, 192 operators, H -1..1)", dir / "largest.inp"},
+        {"largest, valences assigned", dir / "largest-assigned.inp"},
     };
     for (const Case& c : cases) {
         const Timing t = timeRuns(dir, c.input.string(), runs);

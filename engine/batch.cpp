@@ -23,6 +23,7 @@ struct BatchRow {
     std::string title;
     int sites = 0;
     std::string gii;
+    std::string valences;  // stated, assigned, mixed or none
     std::string worstSite;
     std::string worstDeviation;
     bool ok = false;
@@ -76,6 +77,7 @@ BatchRow calculate(const std::filesystem::path& file, const std::filesystem::pat
         row.title = result.structure.title;
         row.sites = result.structure.siteCount();
     }
+    if (result.summarised()) row.valences = valencesOrigin(result.summary, result.assignment);
     if (row.ok && result.summarised() && !result.summary.sites.empty()) {
         // Empty, not 0.0000, where no site has parameters: a screen must not take it as perfect.
         if (hasIndex(result.summary)) row.gii = formatText("%.4f", result.summary.gii);
@@ -138,15 +140,16 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     for (std::thread& thread : threads) thread.join();
     if (progress) console << "\n";
 
-    std::string csv = "file,title,sites,GII,worst site,worst dV,status,message\n";
+    std::string csv = "file,title,sites,GII,valences,worst site,worst dV,status,message\n";
     int failed = 0;
     bool written = true;
     for (const BatchRow& row : rows) {
         failed += !row.ok;
         written = written && row.written;
         csv += csvField(row.file) + ',' + csvField(row.title) + ',' + std::to_string(row.sites) +
-               ',' + row.gii + ',' + csvField(row.worstSite) + ',' + row.worstDeviation + ',' +
-               (row.ok ? "ok" : "failed") + ',' + csvField(row.message) + '\n';
+               ',' + row.gii + ',' + row.valences + ',' + csvField(row.worstSite) + ',' +
+               row.worstDeviation + ',' + (row.ok ? "ok" : "failed") + ',' + csvField(row.message) +
+               '\n';
     }
     written = replaceFile(outDir / "summary.csv", csv) && written;
     console << formatText("  %zu files: %zu calculated, %d failed. Summary: %s\n", files.size(),

@@ -28,8 +28,11 @@ struct EngineInputs {
     ParameterTables tables;
     SpaceGroupData spaceGroups;
     std::filesystem::path sgTransFile;  // read by the readers' setting lookup
+    bool checkValences = false;         // --check-valences
 
-    CalculationInputs calculationInputs() const { return {settings, tables, spaceGroups}; }
+    CalculationInputs calculationInputs() const {
+        return {settings, tables, spaceGroups, checkValences};
+    }
 };
 
 EngineInputs readEngineInputs(const Settings& settings, const std::filesystem::path& workDir);

@@ -119,8 +119,18 @@ bool isBatch(const std::vector<std::string>& args) {
     return args.size() >= 2 && args[1] == "--batch";
 }
 
-int runEngine(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+int runEngine(const std::vector<std::string>& givenArgs, const std::filesystem::path& workDir,
               std::ostream& console, bool onTerminal) {
+    // The check of stated valences may stand anywhere after the program's name.
+    std::vector<std::string> args;
+    bool checkValences = false;
+    for (std::size_t i = 0; i < givenArgs.size(); ++i) {
+        if (i > 0 && givenArgs[i] == "--check-valences") {
+            checkValences = true;
+        } else {
+            args.push_back(givenArgs[i]);
+        }
+    }
     if (isLandscape(args)) return runLandscape(args, workDir, console);
     const EnginePaths paths = enginePaths(workDir);
     Settings settings;
@@ -175,7 +185,8 @@ int runEngine(const std::vector<std::string>& args, const std::filesystem::path&
         }
     }
     const ReaderMode reader = mode.value();
-    const EngineInputs inputs = readEngineInputs(settings, workDir);
+    EngineInputs inputs = readEngineInputs(settings, workDir);
+    inputs.checkValences = checkValences;
     const CalculationResult result = calculateFile(reader, args[2], inputs);
     int status = writeOutputs(result, {TARNELL_VERSION, args[2], formatName(reader)}, args[3],
                               args.size() == 6 ? args[5] : std::string(), console);

@@ -21,7 +21,8 @@ inline constexpr const char* UsageText =
     "     <Tarnell -i inpfile outfile> for ICSD file\n"
     "     <Tarnell -c inpfile outfile> for CIF file\n"
     "     <Tarnell -c inpfile outfile -j jsonfile> also writes the result as JSON\n"
-    "     <Tarnell --batch outdir file|folder|@list ...> for many files, each by its extension\n";
+    "     <Tarnell --batch outdir file|folder|@list ...> for many files, each by its extension\n"
+    "     add --check-valences to compare stated valences with those bond valence assigns\n";
 
 // Runs one calculation, or a batch. `args` is the whole command line, program name first;
 // console lines go to `console`. Returns -1 after the usage text (also for an output path that

@@ -3,6 +3,7 @@
 // its report is shown in the results window (and the editor of the settings, when it names one).
 #include <QCoreApplication>
 #include <QLockFile>
+#include <algorithm>
 #include <system_error>
 
 #include "frontend/kestrin_view.h"
@@ -43,11 +44,16 @@ std::string sitesWithoutCharge(const CrystalStructure& structure) {
 
 void CKestrinView::OnCalculation() {
     if (m_calculating || !CanCalculate() || !ReadForm()) return;
+    // A form without any valence is calculated at once: the engine assigns them all by bond
+    // valence. Some missing beside others typed is more likely an oversight.
     const std::string uncharged = sitesWithoutCharge(m_structure);
-    if (!uncharged.empty() &&
+    const bool noneTyped =
+        std::none_of(m_structure.sites.begin(), m_structure.sites.end(),
+                     [](const Site& site) { return formalValence(site) != 0.0; });
+    if (!uncharged.empty() && !noneTyped &&
         !AskQuestion("Valence 0 at: " + uncharged +
-                     ".\nThe valence summary compares every sum with the site's valence, so it "
-                     "needs the charges.\nCalculate all the same?")) {
+                     ".\nThe engine assigns these sites valences by bond valence, beside those "
+                     "typed.\nCalculate all the same?")) {
         return;
     }
 
@@ -73,6 +79,8 @@ void CKestrinView::OnCalculation() {
     if (!RunEngine()) return;
     SetHasReport(true);
     ShowResults();
+    // The result read, the command that uses its assigned valences may apply.
+    emit commandsChanged();
     // The engine says "Calculation completed !" whatever its report holds.
     const QString failure = m_results->Failure();
     if (failure.isEmpty()) {

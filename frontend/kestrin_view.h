@@ -94,6 +94,10 @@ public slots:
     void OnLandscape();
     void OnApplyDMax();
     void OnShowResults();
+    // Writes the valences that the last calculation assigned by bond valence into the Valence
+    // column; HasAssignedValences says whether it has any.
+    void OnUseAssignedValences();
+    bool HasAssignedValences() const;
     void OnHelpHtml();
 
     // Writes the form to `file`: a CIF when its extension is "cif", a native file otherwise.

@@ -89,6 +89,10 @@ void CMainFrame::CreateCommands() {
                    "Bond valence landscape of a mobile ion and its pathways\nLandscape");
     QAction* showResults = AddCommand("ID_VIEW_RESULTS", "Show Results(&R)",
                                       "Display calculation results\nShow results", "results");
+    QAction* useAssigned =
+        AddCommand("ID_USE_ASSIGNED_VALENCES", "Use assigned valences(&U)",
+                   "Write the valences assigned by bond valence into the Valence column\n"
+                   "Use assigned valences");
     QAction* helpHtml = AddCommand("ID_HELP_HTML", "Help by HTML (&H)",
                                    "Help documennt written by html file\nHelp by HTML");
     helpHtml->setShortcut(QKeySequence(Qt::Key_F1));
@@ -111,6 +115,7 @@ void CMainFrame::CreateCommands() {
     connect(m_view, &CKestrinView::commandsChanged, landscape, enableLandscape);
     enableLandscape();
     connect(showResults, &QAction::triggered, m_view, &CKestrinView::OnShowResults);
+    connect(useAssigned, &QAction::triggered, m_view, &CKestrinView::OnUseAssignedValences);
     connect(helpHtml, &QAction::triggered, m_view, &CKestrinView::OnHelpHtml);
     connect(about, &QAction::triggered, this, &CMainFrame::OnAppAbout);
     connect(statusBarShown, &QAction::toggled, this,
@@ -118,6 +123,7 @@ void CMainFrame::CreateCommands() {
     m_saveAs = saveAs;
     m_calculation = calculation;
     m_showResults = showResults;
+    m_useAssigned = useAssigned;
     m_saveStructureAs = saveStructureAs;
     for (int i = 0; i < RecentFileCount; ++i) {
         auto* recent = new QAction(this);
@@ -154,7 +160,9 @@ void CMainFrame::CreateCommands() {
     fileMenu->addActions(m_recentFiles);
     m_recentSeparator = fileMenu->addSeparator();
     fileMenu->addAction(exit);
-    menuBar()->addMenu(QStringLiteral("Execute(&E)"))->addActions({calculation, landscape});
+    menuBar()
+        ->addMenu(QStringLiteral("Execute(&E)"))
+        ->addActions({calculation, landscape, useAssigned});
     menuBar()
         ->addMenu(QStringLiteral("View(&V)"))
         ->addActions({showResults, toolBarShown, statusBarShown});
@@ -219,6 +227,7 @@ void CMainFrame::EnableCommands() {
     // structure.
     m_saveAs->setEnabled(m_view->HasReport());
     m_showResults->setEnabled(m_view->HasReport());
+    m_useAssigned->setEnabled(m_view->HasAssignedValences());
     m_calculation->setEnabled(m_view->CanCalculate());
     m_saveStructureAs->setEnabled(m_view->CanCalculate() || m_view->IsModified());
 }

@@ -59,6 +59,7 @@ private:
     QAction* m_saveAs = nullptr;
     QAction* m_calculation = nullptr;
     QAction* m_showResults = nullptr;
+    QAction* m_useAssigned = nullptr;
     QAction* m_saveStructureAs = nullptr;
     QList<QAction*> m_recentFiles;  // the File menu's entries, hidden while unused
     QAction* m_recentSeparator = nullptr;

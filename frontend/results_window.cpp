@@ -275,7 +275,9 @@ void CResultsWindow::FillTable() {
         for (int c = 0; c < m_table->columnCount(); ++c) {
             QString text;
             if (c == 0) text = QString::fromStdString(site.site);
-            if (c == 1) text = QString::asprintf("%.4f", site.valence);
+            // A valence that the engine assigned by bond valence is marked as in its report.
+            const bool assigned = site.valenceSource && *site.valenceSource == "assigned";
+            if (c == 1) text = QString::asprintf(assigned ? "%.4f a" : "%.4f", site.valence);
             if (c == 4) text = QString::number(site.cn);
             if (c == 5 && site.cnFirstShell) text = QString::number(*site.cnFirstShell);
             if (summed && c == 2) text = QString::asprintf("%.4f", *site.bvs);
@@ -286,6 +288,8 @@ void CResultsWindow::FillTable() {
                            .trimmed();
             }
             QTableWidgetItem* cell = cellOf(text, c > 0);
+            if (assigned && c == 1)
+                cell->setToolTip(QStringLiteral("Assigned by bond valence: the file states none"));
             if (over) cell->setBackground(OverBonded);
             if (under) cell->setBackground(UnderBonded);
             if (!summed) cell->setBackground(NoParameters);

@@ -25,30 +25,33 @@ enum class MessageId {
     LineTooLong,            // line number, path
     ReadFailure,            // path, a library's message
     // Structure files
-    SpeciesExceeds,           // the capacity
-    UnknownFormat,            //
-    BadSiteNumber,            // token, site label
-    BadCellNumber,            // token
-    BadNumberInLine,          // token, line number, path
-    ValueCountInLine,         // line number, path, values found, values wanted
-    NotIcsdFormat,            //
-    CifUnreadable,            // gemmi's message with file and line
-    NoAtomSites,              // path
-    NoUnitCell,               // block, missing item
-    SiteWithoutCoordinates,   // label
-    LabelTwice,               // label
-    SpaceGroupUnknown,        // what the file gives
-    NoSpaceGroup,             // block
-    SpaceGroupContradiction,  // two statements
-    DummySitesSkipped,        // labels (a note)
-    LabelsMadeUnique,         // labels (a note)
-    LabelsNameNoElement,      // labels (a note)
-    OperatorsUnusable,        // why, what served instead (a note)
-    RepeatedItemsIgnored,     // tags whose later values were passed over (a note)
-    RepeatedItemUsed,         // tag, block: a repeated item the calculation reads
-    SitesListedTwice,         // "O2 (as O1)", ... (a note)
-    PositionOverfilled,       // label, label, occupancy sum (a note)
-    OccupancyOutOfRange,      // label, occupancy (a note)
+    SpeciesExceeds,            // the capacity
+    UnknownFormat,             //
+    BadSiteNumber,             // token, site label
+    BadCellNumber,             // token
+    BadNumberInLine,           // token, line number, path
+    ValueCountInLine,          // line number, path, values found, values wanted
+    NotIcsdFormat,             //
+    CifUnreadable,             // gemmi's message with file and line
+    NoAtomSites,               // path
+    NoUnitCell,                // block, missing item
+    SiteWithoutCoordinates,    // label
+    LabelTwice,                // label
+    SpaceGroupUnknown,         // what the file gives
+    NoSpaceGroup,              // block
+    SpaceGroupContradiction,   // two statements
+    DummySitesSkipped,         // labels (a note)
+    LabelsMadeUnique,          // labels (a note)
+    LabelsNameNoElement,       // labels (a note)
+    TypeSymbolsQualified,      // type symbols (a note)
+    TypeSymbolsNameNoElement,  // type symbols and labels (a note)
+    LabelsReadByFormula,       // labels and elements (a note)
+    OperatorsUnusable,         // why, what served instead (a note)
+    RepeatedItemsIgnored,      // tags whose later values were passed over (a note)
+    RepeatedItemUsed,          // tag, block: a repeated item the calculation reads
+    SitesListedTwice,          // "O2 (as O1)", ... (a note)
+    PositionOverfilled,        // label, label, occupancy sum (a note)
+    OccupancyOutOfRange,       // label, occupancy (a note)
     // Cell and symmetry
     MatrixNotPositive,       //
     CellNotPositive,         //

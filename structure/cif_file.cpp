@@ -408,6 +408,9 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
     std::vector<Site> read;
     std::vector<std::string> dummies;
     std::vector<std::string> renamed;
+    std::vector<std::string> qualified, unknownTypes, byFormula;
+    const std::set<std::string> formula =
+        formulaElements(valueOf(block, {"_chemical_formula_sum"}).value_or(""));
     std::set<std::string> labels;
     for (auto row : sites) {
         Site site;
@@ -424,7 +427,20 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         if (read.size() == static_cast<std::size_t>(MaxSites)) {
             return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
         }
-        if (row.has2(1)) site.name = labelWithElement(site.name, elementOfTypeSymbol(type));
+        if (row.has2(1)) {
+            const std::string element = elementOfTypeSymbol(type);
+            if (element.empty() && type != site.name) {
+                unknownTypes.push_back(type + " (" + site.name + ")");
+            } else if (typeSymbolQualified(type)) {
+                qualified.push_back(type);
+            }
+            site.name = labelWithElement(site.name, element);
+        }
+        if (const std::string element = elementConfirmedByFormula(site.name, formula);
+            !element.empty()) {
+            byFormula.push_back(site.name + " as " + element);
+            site.name = labelWithElement(site.name, element);
+        }
         // Files that label each site by its element alone repeat labels; the search and the
         // report need one name per site.
         if (!labels.insert(site.name).second) {
@@ -477,6 +493,20 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
     }
     if (!renamed.empty()) {
         structure.notes.push_back(message(MessageId::LabelsMadeUnique, joined(renamed).c_str()));
+    }
+    if (!qualified.empty()) {
+        std::sort(qualified.begin(), qualified.end());
+        qualified.erase(std::unique(qualified.begin(), qualified.end()), qualified.end());
+        structure.notes.push_back(
+            message(MessageId::TypeSymbolsQualified, joined(qualified).c_str()));
+    }
+    if (!unknownTypes.empty()) {
+        structure.notes.push_back(
+            message(MessageId::TypeSymbolsNameNoElement, joined(unknownTypes).c_str()));
+    }
+    if (!byFormula.empty()) {
+        structure.notes.push_back(
+            message(MessageId::LabelsReadByFormula, joined(byFormula).c_str()));
     }
 
     const NamedSetting& setting = choice.setting;

@@ -7,7 +7,58 @@
 
 namespace tarnell {
 
-std::string elementOfTypeSymbol(const std::string& typeSymbol) {
+namespace {
+
+// The type symbol without a qualifier in parentheses at its end.
+std::string withoutQualifier(const std::string& typeSymbol) {
+    const std::size_t open = typeSymbol.find('(');
+    if (open == std::string::npos || open == 0 || typeSymbol.back() != ')') return typeSymbol;
+    return typeSymbol.substr(0, open);
+}
+
+bool isHydroxide(const std::string& typeSymbol) {
+    return typeSymbol.size() >= 2 &&
+           std::toupper(static_cast<unsigned char>(typeSymbol[0])) == 'O' && typeSymbol[1] == 'H' &&
+           typeSymbol.find_first_not_of("0123456789.+-", 2) == std::string::npos;
+}
+
+}  // namespace
+
+bool typeSymbolQualified(const std::string& typeSymbol) {
+    const std::string plain = withoutQualifier(typeSymbol);
+    return !elementOfTypeSymbol(typeSymbol).empty() && (plain != typeSymbol || isHydroxide(plain));
+}
+
+std::set<std::string> formulaElements(const std::string& formula) {
+    std::set<std::string> elements;
+    for (std::size_t i = 0; i < formula.size(); ++i) {
+        if (!std::isupper(static_cast<unsigned char>(formula[i]))) continue;
+        std::string symbol(1, formula[i]);
+        if (i + 1 < formula.size() && std::islower(static_cast<unsigned char>(formula[i + 1])))
+            symbol += formula[++i];
+        if (!elementOfTypeSymbol(symbol).empty()) elements.insert(symbol);
+    }
+    return elements;
+}
+
+std::string elementConfirmedByFormula(const std::string& label,
+                                      const std::set<std::string>& formula) {
+    if (label.empty() || labelNamesElement(label)) return {};
+    const std::string first(1,
+                            static_cast<char>(std::toupper(static_cast<unsigned char>(label[0]))));
+    if (!formula.count(first)) return {};
+    if (label.size() > 1) {
+        std::string two = first;
+        two += static_cast<char>(std::tolower(static_cast<unsigned char>(label[1])));
+        if (formula.count(two)) return {};
+    }
+    return first;
+}
+
+std::string elementOfTypeSymbol(const std::string& given) {
+    const std::string plain = withoutQualifier(given);
+    const std::string typeSymbol =
+        isHydroxide(plain) ? plain.substr(0, 1) + plain.substr(2) : plain;
     std::string letters;
     std::size_t pos = 0;
     while (pos < typeSymbol.size() && std::isalpha(static_cast<unsigned char>(typeSymbol[pos]))) {

@@ -296,13 +296,25 @@ TEST(TarnellProgram, JsonHoldsTheNumbersOfTheTextReport) {
     EXPECT_GT(sumsIndex, 0u);
     EXPECT_GT(summaryIndex, 0u);
 
-    // Without valences the summary has no index: null, which a script cannot take for a
-    // perfect 0.
+    // A file without valences gets them by bond valence, each marked as assigned; with the
+    // check, every site is compared with them.
     const std::filesystem::path calcite = Source / "tests/data/realworld/CaCO3-calcite.cif";
-    ASSERT_EQ(runTarnell(dir, "-c '" + calcite.string() + "' out.txt -j out.json").exitStatus, 0);
+    ASSERT_EQ(runTarnell(dir, "--check-valences -c '" + calcite.string() + "' out.txt -j out.json")
+                  .exitStatus,
+              0);
     const nlohmann::json plain = nlohmann::json::parse(readFile(dir / "out.json"));
-    EXPECT_TRUE(plain["valence_summary"]["sites"].empty());
-    EXPECT_TRUE(plain["valence_summary"]["gii"].is_null());
+    EXPECT_EQ(plain["valence_summary"]["valences"], "assigned");
+    EXPECT_FALSE(plain["valence_summary"]["gii"].is_null());
+    std::map<std::string, double> assigned;
+    for (const auto& site : plain["valence_summary"]["sites"]) {
+        EXPECT_EQ(site["valence_source"], "assigned");
+        assigned[site["site"].get<std::string>().substr(0, 2)] = site["valence"].get<double>();
+    }
+    EXPECT_EQ(assigned, (std::map<std::string, double>{{"C", 4.0}, {"Ca", 2.0}, {"O1", -2.0}}));
+    EXPECT_EQ(plain["valence_check"]["sites"].size(), 3u);
+    EXPECT_TRUE(
+        readFile(dir / "out.txt").find("V assigned by bond valence (the file states none)") !=
+        std::string::npos);
 
     // A failed run says so, with the report's message.
     ASSERT_EQ(runTarnell(dir, "-b missing.inp out.txt -j out.json").exitStatus, 0);
@@ -347,7 +359,7 @@ TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
         return lines;
     }();
     ASSERT_EQ(rows.size(), files.size() + 1);
-    EXPECT_EQ(rows[0], "file,title,sites,GII,worst site,worst dV,status,message");
+    EXPECT_EQ(rows[0], "file,title,sites,GII,valences,worst site,worst dV,status,message");
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].string());
         EXPECT_TRUE(rows[i + 1].starts_with(files[i].string() + ",")) << rows[i + 1];
@@ -369,10 +381,11 @@ TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
     std::vector<std::string> brucite;
     std::istringstream fields(rows[2]);
     for (std::string field; std::getline(fields, field, ',');) brucite.push_back(field);
-    ASSERT_GE(brucite.size(), 7u);  // the empty message last
+    ASSERT_GE(brucite.size(), 8u);  // the empty message last
     EXPECT_EQ(brucite[2], "3");
     EXPECT_GT(std::stod(brucite[3]), 0.0);
-    EXPECT_TRUE(brucite[4] == "Mg1" || brucite[4] == "O1" || brucite[4] == "H1") << rows[2];
+    EXPECT_EQ(brucite[4], "stated");
+    EXPECT_TRUE(brucite[5] == "Mg1" || brucite[5] == "O1" || brucite[5] == "H1") << rows[2];
 }
 
 }  // namespace

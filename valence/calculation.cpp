@@ -36,6 +36,18 @@ Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
     return {};
 }
 
+// The structure with the valences of `assignment` where it assigned them.
+CrystalStructure withValences(const CrystalStructure& structure,
+                              const ValenceAssignment& assignment) {
+    CrystalStructure copy = structure;
+    if (assignment.outcome != AssignmentOutcome::Assigned) return copy;
+    for (std::size_t i = 0; i < copy.sites.size(); ++i) {
+        if (assignment.sources[i] == ValenceSource::Assigned)
+            copy.sites[i].valence = assignment.valences[i];
+    }
+    return copy;
+}
+
 }  // namespace
 
 Status expandSymmetry(CrystalStructure& structure, const SpaceGroupData& spaceGroups,
@@ -115,8 +127,20 @@ CalculationResult calculate(CrystalStructure structure, const CalculationInputs&
     }
     if (!result.status.ok()) return result;
     result.references = tables.references;
-    result.summary = summariseValences(result.structure, result.operators, result.bonds,
-                                       tables.whole, inputs.settings.bvB);
+    result.assignment = assignValences(result.structure, result.operators, result.bonds,
+                                       tables.whole, inputs.settings.bvB, false);
+    result.summary =
+        summariseValences(withValences(result.structure, result.assignment), result.operators,
+                          result.bonds, tables.whole, inputs.settings.bvB);
+    if (inputs.checkValences) {
+        result.check = assignValences(result.structure, result.operators, result.bonds,
+                                      tables.whole, inputs.settings.bvB, true);
+        if (result.check.outcome == AssignmentOutcome::Assigned) {
+            result.checkSummary =
+                summariseValences(withValences(result.structure, result.check), result.operators,
+                                  result.bonds, tables.whole, inputs.settings.bvB);
+        }
+    }
     result.stage = CalculationStage::Summarised;
     return result;
 }

@@ -14,6 +14,7 @@
 #include "structure/space_group_lookup.h"
 #include "valence/bond_search.h"
 #include "valence/parameter_table.h"
+#include "valence/valence_assignment.h"
 #include "valence/valence_summary.h"
 #include "valence/valence_sums.h"
 
@@ -47,6 +48,12 @@ struct CalculationResult {
     std::vector<SiteSums> sums;  // one per site
     std::vector<std::string> references;
     ValenceSummary summary;
+    // The valences of the summary: the file's, or those assigned by bond valence for the sites
+    // that state none (its outcome NotNeeded when every site states one).
+    ValenceAssignment assignment;
+    // Asked to check the stated valences: the assignment that ignores them and its summary.
+    ValenceAssignment check;
+    ValenceSummary checkSummary;
 
     bool read() const { return stage != CalculationStage::NotRead; }
     bool listed() const { return stage == CalculationStage::Listed || summarised(); }
@@ -69,6 +76,7 @@ struct CalculationInputs {
     const Settings& settings;
     const ParameterTables& tables;
     const SpaceGroupData& spaceGroups;
+    bool checkValences = false;  // assign valences to every site, stated or not, beside the file's
 };
 
 // Calculates `structure`, a structure read (or built) with every site's element and distance

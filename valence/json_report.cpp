@@ -48,6 +48,41 @@ Fields parameterJson(const BondParameter& p, double s) {
     return fields;
 }
 
+// "file" or "form" (a native file, as Kestrin's form writes it) for a stated valence,
+// "assigned" for one that bond valence assigned.
+const char* valenceSource(const CalculationResult& result, int site, const RunDescription& run) {
+    const ValenceAssignment& assignment = result.assignment;
+    if (assignment.outcome == AssignmentOutcome::Assigned &&
+        assignment.sources[static_cast<std::size_t>(site)] == ValenceSource::Assigned)
+        return "assigned";
+    return run.inputFormat == "inp" ? "form" : "file";
+}
+
+// Every site's stated valence beside the one that bond valence assigns it, and both GIIs.
+ordered_json checkJson(const CalculationResult& result) {
+    const ValenceAssignment& check = result.check;
+    ordered_json sites = ordered_json::array();
+    if (check.outcome == AssignmentOutcome::Assigned) {
+        for (std::size_t i = 0; i < result.structure.sites.size(); ++i) {
+            if (check.sources[i] != ValenceSource::Assigned) continue;
+            const Site& site = result.structure.sites[i];
+            const double stated = formalValence(site);
+            sites.push_back(
+                {{"site", site.name},
+                 {"stated", stated != 0.0 ? ordered_json(stated) : ordered_json(nullptr)},
+                 {"assigned", check.valences[i]}});
+        }
+    }
+    const auto gii = [](const ValenceSummary& summary) {
+        return summary.sites.empty() ? ordered_json(nullptr) : ordered_json(summary.gii);
+    };
+    return {{"sites", std::move(sites)},
+            {"gii_stated", gii(result.summary)},
+            {"gii_assigned", gii(result.checkSummary)},
+            {"unassigned", check.outcome == AssignmentOutcome::Failed ? ordered_json(check.reason)
+                                                                      : ordered_json(nullptr)}};
+}
+
 Fields summaryBondJson(const SummaryBond& bond) {
     const ParameterLine& p = bond.parameter;
     Fields fields;
@@ -202,6 +237,7 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
             summarySites.push_back(
                 {{"site", structure.sites[static_cast<std::size_t>(site.site)].name},
                  {"valence", site.valence},
+                 {"valence_source", valenceSource(result, site.site, run)},
                  {"multiplicity", site.multiplicity},
                  {"bvs", summed ? ordered_json(site.bvs) : ordered_json(nullptr)},
                  {"sigma", summed ? ordered_json(site.sigma) : ordered_json(nullptr)},
@@ -227,7 +263,13 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
             {"ions_with_valence", result.summary.ionsWithValence},
             {"gii_doubtful", result.overfilled},
             {"cation_valences", result.summary.cationValences},
-            {"anion_valences", result.summary.anionValences}};
+            {"anion_valences", result.summary.anionValences},
+            {"valences", valencesOrigin(result.summary, result.assignment)},
+            {"valences_unassigned", result.assignment.outcome == AssignmentOutcome::Failed
+                                        ? ordered_json(result.assignment.reason)
+                                        : ordered_json(nullptr)}};
+        if (result.check.outcome != AssignmentOutcome::NotNeeded)
+            document["valence_check"] = checkJson(result);
     } else {
         document["valence_summary"] = nullptr;
     }

@@ -1,7 +1,9 @@
 #include "valence/report.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "search/neighbour_search.h"
@@ -126,10 +128,65 @@ std::string siteBondsText(const CalculationResult& result) {
     return text;
 }
 
+// The stated valences beside those that bond valence assigns, where they differ.
+std::string checkText(const CalculationResult& result) {
+    const ValenceAssignment& check = result.check;
+    if (check.outcome == AssignmentOutcome::NotNeeded) return {};
+    std::string text = "\n  Valence check:\n\n";
+    if (check.outcome == AssignmentOutcome::Failed)
+        return text + "  No valences assigned by bond valence: " + check.reason + ".\n";
+    const auto gii = [](const ValenceSummary& summary) {
+        return summary.sites.empty() ? std::string("none") : formatText("%.4lf", summary.gii);
+    };
+    int differing = 0;
+    std::string rows;
+    for (std::size_t i = 0; i < result.structure.sites.size(); ++i) {
+        const Site& site = result.structure.sites[i];
+        const double stated = formalValence(site);
+        const double assigned = check.valences[i];
+        if (check.sources[i] != ValenceSource::Assigned || std::fabs(stated - assigned) < 1e-3)
+            continue;
+        ++differing;
+        rows += formatText("  %-6s stated %6.2lf  assigned %6.2lf\n", site.name.c_str(), stated,
+                           assigned);
+    }
+    if (differing == 0) {
+        text += "  Every site's stated valence is the one bond valence assigns.\n";
+    } else {
+        text +=
+            formatText("  %d site(s) where bond valence assigns another valence:\n\n", differing) +
+            rows + "\n";
+    }
+    text += "  GII with the stated valences " + gii(result.summary) + " v.u., with the assigned " +
+            gii(result.checkSummary) + " v.u.\n";
+    return text;
+}
+
 std::string summaryText(const CalculationResult& result) {
     const CrystalStructure& structure = result.structure;
     const ValenceSummary& summary = result.summary;
+    const ValenceAssignment& assignment = result.assignment;
     std::string text = "\n  Valence summary:\n\n";
+    if (assignment.outcome == AssignmentOutcome::Failed) {
+        text += "  No valences assigned by bond valence: " + assignment.reason + ".\n";
+    }
+    const auto assigned = [&assignment](int site) {
+        return assignment.outcome == AssignmentOutcome::Assigned &&
+               assignment.sources[static_cast<std::size_t>(site)] == ValenceSource::Assigned;
+    };
+    if (!summary.sites.empty() && assignment.outcome == AssignmentOutcome::Assigned) {
+        const bool all = std::all_of(summary.sites.begin(), summary.sites.end(),
+                                     [&](const SiteSummary& site) { return assigned(site.site); });
+        text += all ? "  V assigned by bond valence (the file states none), each marked a"
+                    : "  V assigned by bond valence where the file states none, each marked a";
+        text += assignment.mixed ? "; one element on sites of different valence.\n" : ".\n";
+        if (assignment.protonsMissing)
+            text += formatText(
+                "  No neutral assignment exists: the cell keeps %+.2lf, as if "
+                "hydrogen of its oxygen were not located.\n",
+                assignment.charge);
+        text += "\n";
+    }
     if (summary.onlySign > 0) {
         return text +
                "  Only the cations have a formal valence: set the anions' charges too to "
@@ -142,11 +199,14 @@ std::string summaryText(const CalculationResult& result) {
     }
     if (summary.sites.empty()) {
         return text +
-               "  No site has a formal valence: set the charges to compare the sums with them.\n";
+               "  No site has a formal valence: set the charges to compare the sums with "
+               "them.\n";
     }
     text +=
-        "  V: formal valence. Bonds only between ions of opposite sign, each with the first table\n"
-        "  line for both ions' valences and that line's own b. dV = BVS - V; * |dV/V| above 10 %,\n"
+        "  V: formal valence. Bonds only between ions of opposite sign, each with the first "
+        "table\n"
+        "  line for both ions' valences and that line's own b. dV = BVS - V; * |dV/V| above 10 "
+        "%,\n"
         "  ** above 20 %.\n\n"
         "  Site        V       BVS   sigma  CN       dV  dV/V(%)  ref.\n";
     for (const SiteSummary& site : summary.sites) {
@@ -162,10 +222,10 @@ std::string summaryText(const CalculationResult& result) {
             references += reference;
         }
         if (references.empty()) references.push_back('-');
-        text += formatText("  %-6s %6.2lf %9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n", label.c_str(),
-                           site.valence, site.bvs, site.sigma, site.coordination, site.deviation,
-                           100.0 * site.relative, references.c_str(), site.mark.empty() ? "" : "  ",
-                           site.mark.c_str());
+        text += formatText("  %-6s %6.2lf%s%9.4lf %7.4lf %3d %8.4lf %8.1lf  %s%s%s\n",
+                           label.c_str(), site.valence, assigned(site.site) ? "a" : " ", site.bvs,
+                           site.sigma, site.coordination, site.deviation, 100.0 * site.relative,
+                           references.c_str(), site.mark.empty() ? "" : "  ", site.mark.c_str());
     }
     text += giiText(summary);
     if (result.overfilled && hasIndex(summary)) {
@@ -177,9 +237,9 @@ std::string summaryText(const CalculationResult& result) {
 }
 
 // The distance list's fields, written in one pass with std::to_chars: printf's "%3d", "%-4s",
-// "%7s" and "% 8.5lf". A structure has thousands of entries, and formatting each through a format
-// string read at run time was a sixth of a whole run. to_chars rounds the exact binary value as
-// printf does, so the digits are the same.
+// "%7s" and "% 8.5lf". A structure has thousands of entries, and formatting each through a
+// format string read at run time was a sixth of a whole run. to_chars rounds the exact binary
+// value as printf does, so the digits are the same.
 void appendPadded(std::string& out, std::string_view text, int width, bool left) {
     const std::size_t padding = text.size() < static_cast<std::size_t>(width)
                                     ? static_cast<std::size_t>(width) - text.size()
@@ -251,7 +311,7 @@ std::string reportText(const CalculationResult& result) {
         case CalculationStage::Listed:
             return listText(result) + failure;
         case CalculationStage::Summarised:
-            return listText(result) + sumsText(result) + summaryText(result);
+            return listText(result) + sumsText(result) + summaryText(result) + checkText(result);
     }
     return failure;
 }

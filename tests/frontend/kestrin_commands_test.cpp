@@ -58,6 +58,7 @@ private slots:
     void editsAreMarkedAskedAboutAndSaved();
     void cellsThatHoldNoNumberAreMarkedAndRefusedByName();
     void structureTypedAfterNewIsCalculated();
+    void valencesAssignedByTheEngineGoIntoTheForm();
     void rowsKeepTheirUncertaintiesAndDMaxReachesEverySite();
     void filesOpenByDropAndFromTheRecentList();
     void failuresSumsAndIndexAreThoseOfTheEnginesJson();
@@ -519,6 +520,33 @@ void KestrinCommandsTest::cellsThatHoldNoNumberAreMarkedAndRefusedByName() {
                                m_view->CurrentSettings().hMin),
              QStringLiteral("0.2512 1 0.0002 3.2 -1"));
     QVERIFY(lattice()->item(0, 1)->toolTip().isEmpty());  // the mark went with the bad text
+}
+
+// No valence typed: no question, the engine assigns them, and the command writes them into the
+// Valence column.
+void KestrinCommandsTest::valencesAssignedByTheEngineGoIntoTheForm() {
+    m_view->OnFileNew();
+    typeInto("IDC_SG_NAME", "F m -3 m");
+    typeInto("IDC_SG_NUMBER", "225");
+    type(lattice(), 0, 1, "4.212");
+    const QStringList rows[] = {{"Mg1", "", "1", "0", "0", "0"},
+                                {"O1", "", "1", "0.5", "0.5", "0.5"}};
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < rows[row].size(); ++column)
+            type(sites(), row, column + 1, rows[row][column]);
+    }
+    typeInto("IDC_DMAX", "2.2");
+    QVERIFY(!command("ID_USE_ASSIGNED_VALENCES")->isEnabled());
+    command("ID_EXECUTE_CALCULATION")->trigger();
+    QCOMPARE(m_questions, QStringList());
+    const QString report = m_view->ResultsWindow()->ReportText();
+    QVERIFY2(report.contains("V assigned by bond valence (the file states none)"),
+             qPrintable(report));
+    QVERIFY(command("ID_USE_ASSIGNED_VALENCES")->isEnabled());
+    command("ID_USE_ASSIGNED_VALENCES")->trigger();
+    QCOMPARE(sites()->CellText(0, 2).trimmed(), QStringLiteral("2.0000"));
+    QCOMPARE(sites()->CellText(1, 2).trimmed(), QStringLiteral("-2.0000"));
+    QVERIFY(m_view->IsModified());
 }
 
 void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {

@@ -1,0 +1,208 @@
+#include "valence/valence_assignment.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "structure/site_label.h"
+
+namespace tarnell {
+namespace {
+
+SymmetryOperator identity() {
+    SymmetryOperator o;
+    for (int i = 0; i < 3; ++i) o.r[i][i] = 1;
+    return o;
+}
+
+// Sites in a cubic cell of 10 Å, each its own image, and their contacts in both directions as
+// the search lists them.
+struct Structure {
+    CrystalStructure structure;
+    OperatorTable operators{identity()};
+    std::vector<Bond> contacts;
+    ParameterTable table;
+
+    explicit Structure(std::vector<const char*> labels) {
+        structure.cell = {10, 10, 10, 90, 90, 90};
+        double x = 0.0;
+        for (const char* label : labels) {
+            Site site;
+            site.name = label;
+            site.element = elementOfLabel(label);
+            site.x = x += 0.05;
+            structure.sites.push_back(site);
+        }
+        for (const char* text :
+             {"Fe 2 O 2 1.734", "Fe 3 O 2 1.759", "Fe 2 S 2 2.12", "Fe 3 S 2 2.149",
+              "Fe 4 S 2 2.23", "S 2 S 2 2.03", "S 4 O 2 1.644", "S 6 O 2 1.624", "Ca 2 O 2 1.967",
+              "N 3 O 2 1.361", "N 5 O 2 1.432", "Na 1 O 2 1.803", "Mg 2 O 2 1.693", "H 1 O 2 0.907",
+              "Li 1 H 1 1.21"}) {
+            char cation[3], anion[3];
+            ParameterLine line;
+            std::sscanf(text, "%2s %d %2s %d %lf", cation, &line.cationValence, anion,
+                        &line.anionValence, &line.r0);
+            line.cation = cation;
+            line.anion = anion;
+            line.reference = "t";
+            table.lines.push_back(line);
+        }
+    }
+    int index(const std::string& label) const {
+        for (std::size_t i = 0; i < structure.sites.size(); ++i)
+            if (structure.sites[i].name == label) return static_cast<int>(i);
+        ADD_FAILURE() << label;
+        return 0;
+    }
+    void bond(const std::string& a, const std::string& b, double d, int count = 1) {
+        for (int k = 0; k < count; ++k) {
+            for (const auto& [c, n] : {std::pair{a, b}, std::pair{b, a}}) {
+                Bond contact;
+                contact.centre = index(c);
+                contact.neighbour = index(n);
+                contact.d = d;
+                contacts.push_back(contact);
+            }
+        }
+    }
+    std::map<std::string, bool> anions() const {
+        const std::vector<bool> roles = anionSites(structure, contacts, table);
+        std::map<std::string, bool> out;
+        for (std::size_t i = 0; i < roles.size(); ++i) out[structure.sites[i].name] = roles[i];
+        return out;
+    }
+    ValenceAssignment assign(bool ignoreStated = false) const {
+        return assignValences(structure, operators, contacts, table, 0.37, ignoreStated);
+    }
+    std::map<std::string, double> valences() const {
+        const ValenceAssignment a = assign();
+        EXPECT_EQ(a.outcome, AssignmentOutcome::Assigned) << a.reason;
+        std::map<std::string, double> out;
+        for (std::size_t i = 0; i < a.valences.size(); ++i)
+            out[structure.sites[i].name] = a.valences[i];
+        return out;
+    }
+};
+
+// S is an anion beside Fe and a cation beside O, N a cation in a nitrate, H a cation on O.
+TEST(ValenceAssignment, RolesFollowTheChemistryPresent) {
+    Structure pyrite({"Fe1", "S1", "S2"});
+    pyrite.bond("Fe1", "S1", 2.26, 3);
+    pyrite.bond("Fe1", "S2", 2.26, 3);
+    pyrite.bond("S1", "S2", 2.16);
+    EXPECT_EQ(pyrite.anions(),
+              (std::map<std::string, bool>{{"Fe1", false}, {"S1", true}, {"S2", true}}));
+
+    Structure sulfate({"Ca1", "S1", "O1"});
+    sulfate.bond("S1", "O1", 1.47);
+    sulfate.bond("Ca1", "O1", 2.45);
+    sulfate.bond("Ca1", "S1", 3.10);
+    EXPECT_EQ(sulfate.anions(),
+              (std::map<std::string, bool>{{"Ca1", false}, {"S1", false}, {"O1", true}}));
+
+    Structure nitrate({"Na1", "N1", "O1"});
+    nitrate.bond("N1", "O1", 1.25);
+    nitrate.bond("Na1", "O1", 2.40);
+    EXPECT_FALSE(nitrate.anions()["N1"]);
+
+    Structure hydroxide({"Mg1", "O1", "H1"});
+    hydroxide.bond("O1", "H1", 0.97);
+    hydroxide.bond("Mg1", "O1", 2.10);
+    EXPECT_EQ(hydroxide.anions(),
+              (std::map<std::string, bool>{{"Mg1", false}, {"O1", true}, {"H1", false}}));
+}
+
+TEST(ValenceAssignment, ChargeBalanceAndSumsChooseTheStates) {
+    // CaSO4: S6+ is the one neutral choice.
+    Structure sulfate({"Ca1", "S1", "O1", "O2", "O3", "O4"});
+    for (const char* o : {"O1", "O2", "O3", "O4"}) {
+        sulfate.bond("S1", o, 1.47);
+        sulfate.bond("Ca1", o, 2.45, 2);
+    }
+    EXPECT_EQ(sulfate.valences(),
+              (std::map<std::string, double>{
+                  {"Ca1", 2}, {"S1", 6}, {"O1", -2}, {"O2", -2}, {"O3", -2}, {"O4", -2}}));
+
+    // NaNO3 with N5+, Mg(OH)2 with H+.
+    Structure nitrate({"Na1", "N1", "O1", "O2", "O3"});
+    for (const char* o : {"O1", "O2", "O3"}) {
+        nitrate.bond("N1", o, 1.25);
+        nitrate.bond("Na1", o, 2.40, 2);
+    }
+    EXPECT_EQ(nitrate.valences()["N1"], 5);
+    Structure hydroxide({"Mg1", "O1", "O2", "H1", "H2"});
+    hydroxide.bond("O1", "H1", 0.97);
+    hydroxide.bond("O2", "H2", 0.97);
+    hydroxide.bond("Mg1", "O1", 2.10, 3);
+    hydroxide.bond("Mg1", "O2", 2.10, 3);
+    EXPECT_EQ(hydroxide.valences(), (std::map<std::string, double>{
+                                        {"Mg1", 2}, {"O1", -2}, {"O2", -2}, {"H1", 1}, {"H2", 1}}));
+}
+
+// Fe3O4: no single state of Fe is neutral; the short tetrahedral bonds take Fe3+, one of the
+// octahedral sites Fe2+.
+TEST(ValenceAssignment, MixedValenceWhereNoSingleStateBalances) {
+    Structure magnetite({"Fe1", "Fe2", "Fe3", "O1", "O2", "O3", "O4"});
+    for (const char* o : {"O1", "O2", "O3", "O4"}) {
+        magnetite.bond("Fe1", o, 1.89);
+        magnetite.bond("Fe2", o, 2.12, 1);
+        magnetite.bond("Fe3", o, 2.02, 1);
+    }
+    magnetite.bond("Fe2", "O1", 2.12, 2);
+    magnetite.bond("Fe3", "O2", 2.02, 2);
+    const ValenceAssignment a = magnetite.assign();
+    ASSERT_EQ(a.outcome, AssignmentOutcome::Assigned) << a.reason;
+    EXPECT_TRUE(a.mixed);
+    EXPECT_EQ(a.valences[0], 3);
+    EXPECT_EQ(a.valences[1], 2);  // the longer bonds
+    EXPECT_EQ(a.valences[2], 3);
+}
+
+TEST(ValenceAssignment, StatedValencesStayAndNoNeutralChoiceIsSaid) {
+    // Cations stated, anions not: the anions get theirs, the cations keep the file's.
+    Structure sulfate({"Ca1", "S1", "O1", "O2", "O3", "O4"});
+    for (const char* o : {"O1", "O2", "O3", "O4"}) {
+        sulfate.bond("S1", o, 1.47);
+        sulfate.bond("Ca1", o, 2.45, 2);
+    }
+    sulfate.structure.sites[0].charge = 2;
+    sulfate.structure.sites[1].charge = 6;
+    const ValenceAssignment a = sulfate.assign();
+    ASSERT_EQ(a.outcome, AssignmentOutcome::Assigned);
+    EXPECT_EQ(a.sources[1], ValenceSource::File);
+    EXPECT_EQ(a.sources[2], ValenceSource::Assigned);
+    EXPECT_EQ(a.valences[2], -2);
+    // The check ignores the file: a stated S4+ is found to be S6+.
+    sulfate.structure.sites[1].charge = 4;
+    EXPECT_EQ(sulfate.assign(true).valences[1], 6);
+
+    // FeS3 of the table's states: Fe would need 6+, which no line knows.
+    Structure none({"Fe1", "S1", "S2", "S3"});
+    for (const char* s : {"S1", "S2", "S3"}) none.bond("Fe1", s, 2.3, 2);
+    const ValenceAssignment failed = none.assign();
+    EXPECT_EQ(failed.outcome, AssignmentOutcome::Failed);
+    EXPECT_FALSE(failed.reason.empty());
+}
+
+TEST(SiteLabel, QualifiedTypeSymbolsAndLabelsTheFormulaConfirms) {
+    const std::vector<std::pair<const char*, const char*>> types{
+        {"O2-(H2O)", "O"}, {"OH-", "O"}, {"O2-(OH)", "O"}, {"Fe3+", "Fe"},
+        {"H2O", ""},       {"Ya", ""},   {"Oh", ""},       {"Wat", ""}};
+    for (const auto& [type, element] : types) EXPECT_EQ(elementOfTypeSymbol(type), element) << type;
+    EXPECT_TRUE(typeSymbolQualified("O2-(H2O)"));
+    EXPECT_TRUE(typeSymbolQualified("OH-"));
+    EXPECT_FALSE(typeSymbolQualified("O2-"));
+
+    const std::set<std::string> formula = formulaElements("Ca Mg O6 Si2 H0.5");
+    EXPECT_EQ(formula, (std::set<std::string>{"Ca", "H", "Mg", "O", "Si"}));
+    const std::vector<std::pair<const char*, const char*>> labels{
+        {"Oa1", "O"}, {"Ob2", "O"}, {"Wat", ""}, {"Mg1", ""}, {"Xx1", ""}};
+    for (const auto& [label, element] : labels)
+        EXPECT_EQ(elementConfirmedByFormula(label, formula), element) << label;
+    // An element spelt by the first two letters is never overruled: "Os" stays osmium.
+    EXPECT_EQ(elementConfirmedByFormula("Wat", formulaElements("W O3 H2")), "W");
+    EXPECT_EQ(elementConfirmedByFormula("Ca1", formulaElements("Ca C O3")), "");
+}
+
+}  // namespace
+}  // namespace tarnell

@@ -1,0 +1,443 @@
+#include "valence/valence_assignment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <map>
+#include <set>
+
+#include "settings/text.h"
+
+namespace tarnell {
+namespace {
+
+// More assignments than this are not tried: the run says so instead of guessing.
+constexpr long MaxEvaluations = 20000;
+// A per-site choice for one element is tried when its sites have at most this many.
+constexpr long MaxMixedOptions = 256;
+// Mixed states must leave less than this share of the best single state's misfit.
+constexpr double MixedGain = 0.5;
+
+// The first line for both ions and both valences, as the valence summary takes it.
+const ParameterLine* lineFor(const ParameterTable& table, const std::string& cation, int cv,
+                             const std::string& anion, int av) {
+    for (const ParameterLine& line : table.lines) {
+        if (line.cation == cation && line.anion == anion && line.cationValence == cv &&
+            line.anionValence == av)
+            return &line;
+    }
+    for (const ParameterLine& line : table.lines) {
+        if (line.cation == cation && line.anion == anion &&
+            line.cationValence == UnspecifiedValence && line.anionValence == av)
+            return &line;
+    }
+    return nullptr;
+}
+
+// The bond valences between two sites summed over their contacts, per pair of candidates.
+struct PairSums {
+    int centre = 0;
+    int neighbour = 0;
+    std::vector<double> s;  // [centre candidate][neighbour candidate], NaN without a line
+};
+
+// A set of sites of one element and role, choosing together.
+struct Group {
+    std::vector<int> sites;
+    // Each option gives every site of the group its candidate index; the first `uniform`
+    // options give all sites one state.
+    std::vector<std::vector<int>> options;
+    std::size_t uniform = 0;
+    std::vector<double> charge;  // Σ m·g·V per option
+};
+
+}  // namespace
+
+const char* valencesOrigin(const ValenceSummary& summary, const ValenceAssignment& assignment) {
+    if (summary.sites.empty()) return "none";
+    bool stated = false, assigned = false;
+    for (const SiteSummary& site : summary.sites) {
+        const bool own =
+            assignment.outcome == AssignmentOutcome::Assigned &&
+            assignment.sources[static_cast<std::size_t>(site.site)] == ValenceSource::Assigned;
+        (own ? assigned : stated) = true;
+    }
+    return assigned && stated ? "mixed" : assigned ? "assigned" : "stated";
+}
+
+double electronegativity(const std::string& element) {
+    static const std::map<std::string, double> pauling{
+        {"H", 2.20},  {"Li", 0.98}, {"Be", 1.57}, {"B", 2.04},  {"C", 2.55},  {"N", 3.04},
+        {"O", 3.44},  {"F", 3.98},  {"Na", 0.93}, {"Mg", 1.31}, {"Al", 1.61}, {"Si", 1.90},
+        {"P", 2.19},  {"S", 2.58},  {"Cl", 3.16}, {"K", 0.82},  {"Ca", 1.00}, {"Sc", 1.36},
+        {"Ti", 1.54}, {"V", 1.63},  {"Cr", 1.66}, {"Mn", 1.55}, {"Fe", 1.83}, {"Co", 1.88},
+        {"Ni", 1.91}, {"Cu", 1.90}, {"Zn", 1.65}, {"Ga", 1.81}, {"Ge", 2.01}, {"As", 2.18},
+        {"Se", 2.55}, {"Br", 2.96}, {"Rb", 0.82}, {"Sr", 0.95}, {"Y", 1.22},  {"Zr", 1.33},
+        {"Nb", 1.6},  {"Mo", 2.16}, {"Tc", 1.9},  {"Ru", 2.2},  {"Rh", 2.28}, {"Pd", 2.20},
+        {"Ag", 1.93}, {"Cd", 1.69}, {"In", 1.78}, {"Sn", 1.96}, {"Sb", 2.05}, {"Te", 2.1},
+        {"I", 2.66},  {"Cs", 0.79}, {"Ba", 0.89}, {"La", 1.10}, {"Ce", 1.12}, {"Pr", 1.13},
+        {"Nd", 1.14}, {"Sm", 1.17}, {"Eu", 1.2},  {"Gd", 1.2},  {"Tb", 1.1},  {"Dy", 1.22},
+        {"Ho", 1.23}, {"Er", 1.24}, {"Tm", 1.25}, {"Yb", 1.1},  {"Lu", 1.27}, {"Hf", 1.3},
+        {"Ta", 1.5},  {"W", 2.36},  {"Re", 1.9},  {"Os", 2.2},  {"Ir", 2.20}, {"Pt", 2.28},
+        {"Au", 2.54}, {"Hg", 2.00}, {"Tl", 1.62}, {"Pb", 2.33}, {"Bi", 2.02}, {"Po", 2.0},
+        {"At", 2.2},  {"Fr", 0.7},  {"Ra", 0.9},  {"Ac", 1.1},  {"Th", 1.3},  {"Pa", 1.5},
+        {"U", 1.38},  {"Np", 1.36}, {"Pu", 1.28}, {"Am", 1.3},  {"Cm", 1.3},  {"Pm", 1.13},
+        {"Xe", 2.6},  {"Kr", 3.0}};
+    const auto at = pauling.find(element);
+    return at == pauling.end() ? 0.0 : at->second;
+}
+
+std::vector<bool> anionSites(const CrystalStructure& structure, const std::vector<Bond>& bonds,
+                             const ParameterTable& table) {
+    const std::vector<Site>& sites = structure.sites;
+    std::set<std::string> cations, anions;
+    for (const ParameterLine& line : table.lines) {
+        cations.insert(line.cation);
+        anions.insert(line.anion);
+    }
+    // The nearest contact of each site.
+    std::vector<int> nearest(sites.size(), -1);
+    std::vector<double> shortest(sites.size(), std::numeric_limits<double>::max());
+    for (const Bond& bond : bonds) {
+        const auto c = static_cast<std::size_t>(bond.centre);
+        if (bond.d < shortest[c] &&
+            !sites[static_cast<std::size_t>(bond.neighbour)].element.empty()) {
+            shortest[c] = bond.d;
+            nearest[c] = bond.neighbour;
+        }
+    }
+    std::vector<bool> anion(sites.size(), false);
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        const std::string& element = sites[i].element;
+        if (element.empty() || !anions.count(element)) continue;
+        if (!cations.count(element)) {
+            anion[i] = true;
+            continue;
+        }
+        // Both in the table: the nearest contact's pull decides. A lone site counts as an anion
+        // where its element draws electrons as strongly as sulfur.
+        const double own = electronegativity(element);
+        if (nearest[i] < 0) {
+            anion[i] = own >= electronegativity("S");
+            continue;
+        }
+        const double other = electronegativity(sites[static_cast<std::size_t>(nearest[i])].element);
+        anion[i] = !(other > own + 0.01);
+    }
+    return anion;
+}
+
+ValenceAssignment assignValences(const CrystalStructure& structure, const OperatorTable& operators,
+                                 const std::vector<Bond>& bonds, const ParameterTable& table,
+                                 double bvB, bool ignoreStated) {
+    ValenceAssignment result;
+    const std::vector<Site>& sites = structure.sites;
+    const std::size_t n = sites.size();
+    result.valences.assign(n, 0.0);
+    result.sources.assign(n, ValenceSource::None);
+    bool needed = ignoreStated;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double v = formalValence(sites[i]);
+        if (v != 0.0) {
+            result.valences[i] = v;
+            result.sources[i] = ValenceSource::File;
+        } else if (!sites[i].element.empty()) {
+            needed = true;
+        }
+    }
+    if (!needed) return result;
+
+    // Roles: a stated valence tells its sign, the chemistry decides elsewhere.
+    std::vector<bool> anion = anionSites(structure, bonds, table);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!ignoreStated && result.valences[i] != 0.0) anion[i] = result.valences[i] < 0.0;
+    }
+    std::set<std::string> cationElements, anionElements;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (sites[i].element.empty()) continue;
+        (anion[i] ? anionElements : cationElements).insert(sites[i].element);
+    }
+    // Candidates: the states that the table lists for the element with the counter-ions present.
+    std::vector<std::vector<int>> candidates(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string& element = sites[i].element;
+        if (element.empty()) continue;
+        if (!ignoreStated && result.sources[i] == ValenceSource::File) {
+            const double v = result.valences[i];
+            if (v == std::round(v)) candidates[i] = {static_cast<int>(v)};
+            continue;
+        }
+        std::set<int> states;
+        bool unspecified = false;
+        for (const ParameterLine& line : table.lines) {
+            if (anion[i] && line.anion == element && cationElements.count(line.cation) &&
+                line.anionValence > 0)
+                states.insert(-line.anionValence);
+            if (!anion[i] && line.cation == element && anionElements.count(line.anion) &&
+                line.cationValence > 0) {
+                if (line.cationValence == UnspecifiedValence) {
+                    unspecified = true;
+                } else {
+                    states.insert(line.cationValence);
+                }
+            }
+        }
+        // A line for every state of the cation (Ti–N, Mo–Se) sums any of them: the states are
+        // then those the table knows for the element with any anion.
+        if (unspecified && states.empty()) {
+            for (const ParameterLine& line : table.lines) {
+                if (line.cation == element && line.cationValence > 0 &&
+                    line.cationValence != UnspecifiedValence)
+                    states.insert(line.cationValence);
+            }
+        }
+        candidates[i].assign(states.begin(), states.end());
+    }
+
+    std::vector<double> weight(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!candidates[i].empty())
+            weight[i] = multiplicityInCell(structure, sites[i], operators) * sites[i].g;
+    }
+    // Sum the contacts between opposite roles per pair of sites and candidates: the search
+    // below then never looks at a single bond again.
+    std::map<std::pair<int, int>, std::size_t> pairIndex;
+    std::vector<PairSums> pairs;
+    for (const Bond& bond : bonds) {
+        const auto c = static_cast<std::size_t>(bond.centre);
+        const auto m = static_cast<std::size_t>(bond.neighbour);
+        if (anion[c] == anion[m] || candidates[c].empty() || candidates[m].empty()) continue;
+        auto at = pairIndex.find({bond.centre, bond.neighbour});
+        if (at == pairIndex.end()) {
+            at = pairIndex.emplace(std::make_pair(bond.centre, bond.neighbour), pairs.size()).first;
+            pairs.push_back(
+                {bond.centre, bond.neighbour,
+                 std::vector<double>(candidates[c].size() * candidates[m].size(), 0.0)});
+        }
+        PairSums& pair = pairs[at->second];
+        const std::size_t cation = anion[c] ? m : c;
+        const std::size_t anionSite = anion[c] ? c : m;
+        for (std::size_t a = 0; a < candidates[c].size(); ++a) {
+            for (std::size_t b = 0; b < candidates[m].size(); ++b) {
+                const int cv = candidates[cation][anion[c] ? b : a];
+                const int av = -candidates[anionSite][anion[c] ? a : b];
+                double& s = pair.s[a * candidates[m].size() + b];
+                const ParameterLine* line =
+                    lineFor(table, sites[cation].element, cv, sites[anionSite].element, av);
+                if (line == nullptr) {
+                    s = std::numeric_limits<double>::quiet_NaN();
+                    continue;
+                }
+                const double lineB = line->b > 0.0 ? line->b : bvB;
+                s += sites[m].g * std::exp((line->r0 - bond.d) / lineB);
+            }
+        }
+    }
+    std::vector<std::vector<std::size_t>> pairsOf(n);
+    for (std::size_t p = 0; p < pairs.size(); ++p)
+        pairsOf[static_cast<std::size_t>(pairs[p].centre)].push_back(p);
+
+    // Groups: the sites of one element and role.
+    std::vector<Group> groups;
+    std::map<std::pair<std::string, bool>, std::size_t> groupOf;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (candidates[i].empty() || pairsOf[i].empty()) continue;
+        const auto key = std::make_pair(sites[i].element, static_cast<bool>(anion[i]));
+        auto at = groupOf.find(key);
+        if (at == groupOf.end()) {
+            at = groupOf.emplace(key, groups.size()).first;
+            groups.emplace_back();
+        }
+        groups[at->second].sites.push_back(static_cast<int>(i));
+    }
+    if (groups.empty()) {
+        result.outcome = AssignmentOutcome::Failed;
+        result.reason = "no site has a cation\u2013anion contact with table parameters";
+        return result;
+    }
+    for (Group& group : groups) {
+        // One state for all: those every site of the group may take.
+        const std::vector<int>& first = candidates[static_cast<std::size_t>(group.sites[0])];
+        for (int v : first) {
+            std::vector<int> option;
+            for (int site : group.sites) {
+                const auto& own = candidates[static_cast<std::size_t>(site)];
+                const auto at = std::find(own.begin(), own.end(), v);
+                if (at == own.end()) break;
+                option.push_back(static_cast<int>(at - own.begin()));
+            }
+            if (option.size() == group.sites.size()) group.options.push_back(option);
+        }
+        group.uniform = group.options.size();
+        long count = 1;
+        for (int site : group.sites) {
+            count *= static_cast<long>(candidates[static_cast<std::size_t>(site)].size());
+            if (count > MaxMixedOptions) break;
+        }
+        if (group.sites.size() > 1 && count > 1 && count <= MaxMixedOptions) {
+            std::vector<int> option(group.sites.size(), 0);
+            for (long k = 0; k < count; ++k) {
+                long rest = k;
+                bool uniform = true;
+                for (std::size_t s = 0; s < group.sites.size(); ++s) {
+                    const auto size = static_cast<long>(
+                        candidates[static_cast<std::size_t>(group.sites[s])].size());
+                    option[s] = static_cast<int>(rest % size);
+                    rest /= size;
+                }
+                const int v0 = candidates[static_cast<std::size_t>(group.sites[0])]
+                                         [static_cast<std::size_t>(option[0])];
+                for (std::size_t s = 1; s < group.sites.size(); ++s)
+                    uniform = uniform && candidates[static_cast<std::size_t>(group.sites[s])]
+                                                   [static_cast<std::size_t>(option[s])] == v0;
+                if (!uniform) group.options.push_back(option);
+            }
+        }
+        for (const std::vector<int>& option : group.options) {
+            double q = 0.0;
+            for (std::size_t s = 0; s < group.sites.size(); ++s) {
+                const auto site = static_cast<std::size_t>(group.sites[s]);
+                q += weight[site] * candidates[site][static_cast<std::size_t>(option[s])];
+            }
+            group.charge.push_back(q);
+        }
+    }
+
+    // Neutral within the rounding of occupancies: a share of the cell's positive charge.
+    double positive = 0.0;
+    for (const Group& group : groups) {
+        double most = 0.0;
+        for (double q : group.charge) most = std::max(most, q);
+        positive += most;
+    }
+    const double tolerance = std::max(0.05, 0.01 * positive);
+
+    std::vector<int> choice(n, -1);
+    const auto misfit = [&]() {
+        double total = 0.0;
+        for (const Group& group : groups) {
+            for (int site : group.sites) {
+                const auto i = static_cast<std::size_t>(site);
+                const auto c = static_cast<std::size_t>(choice[i]);
+                double bvs = 0.0;
+                for (std::size_t p : pairsOf[i]) {
+                    const PairSums& pair = pairs[p];
+                    const auto m = static_cast<std::size_t>(pair.neighbour);
+                    if (choice[m] < 0) continue;
+                    bvs += pair.s[c * candidates[m].size() + static_cast<std::size_t>(choice[m])];
+                }
+                if (std::isnan(bvs)) return std::numeric_limits<double>::infinity();
+                const double v = std::fabs(candidates[i][c]);
+                total += weight[i] * (bvs - v) * (bvs - v);
+            }
+        }
+        return total;
+    };
+    // Branch over the groups, each taking its uniform options and, for `mixedGroup`, its mixed
+    // ones, pruning where the charge still open cannot reach neutrality.
+    std::vector<double> least(groups.size() + 1, 0.0), most(groups.size() + 1, 0.0);
+    long evaluations = 0;
+    bool exhausted = false;
+    double lower = -tolerance;
+    const auto search = [&](std::ptrdiff_t mixedGroup, double& bestMisfit, std::vector<int>& best) {
+        for (std::size_t g = groups.size(); g-- > 0;) {
+            const Group& group = groups[g];
+            const std::size_t end =
+                static_cast<std::ptrdiff_t>(g) == mixedGroup ? group.options.size() : group.uniform;
+            double lo = std::numeric_limits<double>::max(), hi = -lo;
+            for (std::size_t o = 0; o < end; ++o) {
+                lo = std::min(lo, group.charge[o]);
+                hi = std::max(hi, group.charge[o]);
+            }
+            least[g] = least[g + 1] + (end ? lo : 0.0);
+            most[g] = most[g + 1] + (end ? hi : 0.0);
+        }
+        std::function<void(std::size_t, double)> visit = [&](std::size_t g, double charge) {
+            if (exhausted) return;
+            if (charge + least[g] > tolerance || charge + most[g] < lower) return;
+            if (g == groups.size()) {
+                if (++evaluations > MaxEvaluations) {
+                    exhausted = true;
+                    return;
+                }
+                const double value = misfit();
+                if (value < bestMisfit) {
+                    bestMisfit = value;
+                    best = choice;
+                }
+                return;
+            }
+            const Group& group = groups[g];
+            const std::size_t begin =
+                static_cast<std::ptrdiff_t>(g) == mixedGroup ? group.uniform : 0;
+            const std::size_t end =
+                static_cast<std::ptrdiff_t>(g) == mixedGroup ? group.options.size() : group.uniform;
+            // The mixed group takes its uniform options only in the plain search.
+            for (std::size_t o = begin; o < end; ++o) {
+                for (std::size_t s = 0; s < group.sites.size(); ++s)
+                    choice[static_cast<std::size_t>(group.sites[s])] = group.options[o][s];
+                visit(g + 1, charge + group.charge[o]);
+            }
+            for (int site : group.sites) choice[static_cast<std::size_t>(site)] = -1;
+        };
+        visit(0, 0.0);
+    };
+    double uniformMisfit = std::numeric_limits<double>::infinity();
+    double mixedMisfit = uniformMisfit;
+    std::vector<int> uniformBest, mixedBest;
+    const auto searchAll = [&]() {
+        search(-1, uniformMisfit, uniformBest);
+        for (std::size_t g = 0; g < groups.size() && !exhausted; ++g) {
+            if (groups[g].options.size() > groups[g].uniform)
+                search(static_cast<std::ptrdiff_t>(g), mixedMisfit, mixedBest);
+        }
+    };
+    searchAll();
+    // Hydrogen is often not located: its oxygen then leaves the cell negative by up to one
+    // charge per proton. Such a cell may keep an excess of anion charge up to two per oxygen,
+    // and says how much.
+    double hydroxylOxygen = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (anion[i] && sites[i].element == "O" && !candidates[i].empty())
+            hydroxylOxygen += weight[i];
+    }
+    if (std::isinf(uniformMisfit) && std::isinf(mixedMisfit) && hydroxylOxygen > 0.0 &&
+        !exhausted) {
+        lower = -2.0 * hydroxylOxygen - tolerance;
+        searchAll();
+        result.protonsMissing = true;
+    }
+    if (exhausted) {
+        result.outcome = AssignmentOutcome::Failed;
+        result.reason =
+            formatText("more than %ld charge-neutral assignments to weigh", MaxEvaluations);
+        return result;
+    }
+    const bool mixed = mixedMisfit < MixedGain * uniformMisfit ||
+                       (std::isinf(uniformMisfit) && !std::isinf(mixedMisfit));
+    const double chosen = mixed ? mixedMisfit : uniformMisfit;
+    if (std::isinf(chosen)) {
+        result.outcome = AssignmentOutcome::Failed;
+        result.reason = "no charge-neutral assignment of the states the table lists";
+        return result;
+    }
+    const std::vector<int>& best = mixed ? mixedBest : uniformBest;
+    result.outcome = AssignmentOutcome::Assigned;
+    result.misfit = chosen;
+    result.mixed = mixed;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (best[i] >= 0)
+            result.charge += weight[i] * candidates[i][static_cast<std::size_t>(best[i])];
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (best[i] < 0) continue;
+        const double v = candidates[i][static_cast<std::size_t>(best[i])];
+        if (result.sources[i] == ValenceSource::File && !ignoreStated) continue;
+        result.sources[i] = ValenceSource::Assigned;
+        result.valences[i] = v;
+    }
+    return result;
+}
+
+}  // namespace tarnell
