@@ -13,7 +13,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "crystal/cell_metric.h"
 #include "engine/calculation.h"
+#include "landscape/landscape_frame.h"
+#include "landscape/landscape_grid.h"
+#include "landscape/landscape_report.h"
+#include "landscape/percolation.h"
 #include "settings/settings_file.h"
 #include "settings/text.h"
 #include "structure/site_label.h"
@@ -147,6 +152,39 @@ py::dict summaryColumns(CrystalStructure structure, const Table& table, std::opt
     return columns;
 }
 
+// The landscape of the mobile ion `ionText` ("Li+") as the JSON object `landscape` of the
+// engine's --landscape, the grid's values left out.
+std::string landscapeJsonText(CrystalStructure structure, const Table& table,
+                              const std::string& ionText, double step, double cutoff,
+                              const std::vector<std::string>& mobile, const std::string& reference,
+                              int threads) {
+    const std::optional<TestIon> ion = parseTestIon(ionText);
+    if (!ion) throw py::value_error("not an ion such as Li+, Mg2+ or O2-: " + ionText);
+    const Settings settings = calculationSettings(structure, table, {}, {}, {}, {});
+    if (Status cell = checkCell(structure.cell, structure.cellSigma); !cell.ok()) raise(cell);
+    OperatorTable operators;
+    std::vector<std::string> operatorTexts;
+    if (Status expanded =
+            expandSymmetry(structure, table.inputs.spaceGroups, operators, operatorTexts);
+        !expanded.ok())
+        raise(expanded);
+    LandscapeResult result;
+    result.options.step = step;
+    result.options.cutoff = cutoff;
+    result.options.threads = threads;
+    Status status;
+    {
+        py::gil_scoped_release unlocked;
+        status = buildLandscapeFrame(structure, operators, table.inputs.tables.whole, *ion, mobile,
+                                     settings.bvB, result.frame, reference);
+        if (status.ok()) status = computeLandscape(result.frame, result.options, result.landscape);
+        if (status.ok())
+            result.percolation = findPercolation(result.landscape.points, result.landscape.values);
+    }
+    if (!status.ok()) raise(status);
+    return landscapeJson(result).dump();
+}
+
 }  // namespace
 }  // namespace tarnell
 
@@ -222,4 +260,10 @@ PYBIND11_MODULE(_tarnell, m) {
         py::arg("structure"), py::arg("table"), py::arg("dmax") = py::none(),
         py::arg("dmin") = py::none(), py::arg("hmax") = py::none(), py::arg("hmin") = py::none(),
         "The valence summary of a structure as numpy columns.");
+    m.def("landscape_json", &landscapeJsonText, py::arg("structure"), py::arg("table"),
+          py::arg("ion"), py::arg("step") = 0.1, py::arg("cutoff") = 6.0,
+          py::arg("mobile") = std::vector<std::string>{}, py::arg("reference") = "",
+          py::arg("threads") = 0,
+          "The bond valence landscape of a mobile ion and its percolation thresholds, as the "
+          "engine's JSON object `landscape`.");
 }

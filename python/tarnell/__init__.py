@@ -24,9 +24,11 @@ import os
 from . import _tarnell
 from ._tarnell import Error, Site, Structure
 from .adapters import from_ase, from_pymatgen
+# Importing the screen costs nothing: it imports Dask only when a screen starts.
+from .screening import screen
 
 __all__ = ["Error", "Site", "Structure", "Table", "calculate", "default_table", "from_ase",
-           "from_pymatgen", "read", "sums", "version"]
+           "from_pymatgen", "landscape", "read", "screen", "sums", "version"]
 
 version = _tarnell.version
 DATA_DIRECTORY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data")
@@ -84,6 +86,19 @@ def sums(structure, table=None, dmax=None, dmin=None, hmax=None, hmin=None):
         structure = _adapt(structure)
     return _tarnell.sums(structure, table or default_table(), dmax=dmax, dmin=dmin, hmax=hmax,
                          hmin=hmin)
+
+
+def landscape(structure, ion, table=None, step=0.1, cutoff=6.0, mobile=(), reference="",
+              threads=0):
+    """The bond valence landscape of the mobile ion `ion` ("Li+", "Mg2+", "O2-") in `structure`:
+    the engine's JSON object `landscape` as a dict (`thresholds` {"1d", "2d", "3d"} in v.u.,
+    `direction_1d`, `plane_2d`, `grid`, the parameters used). The ion's own sites are taken out
+    first (those labelled in `mobile`, or every site of its element)."""
+    if not isinstance(structure, Structure):
+        structure = _adapt(structure)
+    return json.loads(_tarnell.landscape_json(structure, table or default_table(), ion, step=step,
+                                              cutoff=cutoff, mobile=list(mobile),
+                                              reference=reference, threads=threads))
 
 
 def _adapt(structure):
