@@ -25,25 +25,30 @@ enum class MessageId {
     LineTooLong,            // line number, path
     ReadFailure,            // path, a library's message
     // Structure files
-    SpeciesExceeds,           // the capacity
-    UnknownFormat,            //
-    BadSiteNumber,            // token, site label
-    BadCellNumber,            // token
-    BadNumberInLine,          // token, line number, path
-    ValueCountInLine,         // line number, path, values found, values wanted
-    NotIcsdFormat,            //
-    CifUnreadable,            // gemmi's message with file and line
-    NoAtomSites,              // path
-    NoUnitCell,               // block, missing item
-    SiteWithoutCoordinates,   // label
-    LabelTwice,               // label
-    SpaceGroupUnknown,        // what the file gives
-    NoSpaceGroup,             // block
-    SpaceGroupContradiction,  // two statements
-    DummySitesSkipped,        // labels (a note)
-    LabelsMadeUnique,         // labels (a note)
-    LabelsNameNoElement,      // labels (a note)
-    OperatorsUnusable,        // why, what served instead (a note)
+    SpeciesExceeds,             // the capacity
+    UnknownFormat,              //
+    BadSiteNumber,              // token, site label
+    BadCellNumber,              // token
+    BadNumberInLine,            // token, line number, path
+    ValueCountInLine,           // line number, path, values found, values wanted
+    NotIcsdFormat,              //
+    CifUnreadable,              // gemmi's message with file and line
+    NoAtomSites,                // path
+    NoUnitCell,                 // block, missing item
+    SiteWithoutCoordinates,     // label
+    LabelTwice,                 // label
+    SpaceGroupUnknown,          // what the file gives
+    NoSpaceGroup,               // block
+    SpaceGroupContradiction,    // two statements
+    DummySitesSkipped,          // labels (a note)
+    LabelsMadeUnique,           // labels (a note)
+    LabelsNameNoElement,        // labels (a note)
+    OperatorsUnusable,          // why, what served instead (a note)
+    CoordinateTooFar,           // axis, value, label, bound
+    CoordinateSigmaOutOfRange,  // value, axis, label, bound
+    OccupancyOutOfRange,        // value, label, bound
+    ValenceOutOfRange,          // value, label, bound
+    DistanceLimitOutOfRange,    // value, label, bound
     // Cell and symmetry
     MatrixNotPositive,       //
     CellNotPositive,         //
@@ -64,16 +69,19 @@ enum class MessageId {
     SettingsNotWritten,  // path
     SettingsFailed,      // the first of the two lines of a settings file that cannot serve
     // Parameter table
-    NoBondParameters,    // path
-    TooManyReferences,   // EntryNum, capacity
-    NoReferenceSection,  //
-    BvBNotPositive,      // BV-B
+    NoBondParameters,      // path
+    ParameterLineInvalid,  // line number, path, the line
+    TooManyReferences,     // EntryNum, capacity
+    NoReferenceSection,    //
+    BvBNotPositive,        // BV-B
     // Calculation
     SpeciesNameTwice,        // label
     TooManyParameterSets,    // capacity, cation, anion
     TooManyDistanceEntries,  // capacity
     TooManyBondsAtSite,      // capacity
     NoDistanceEntry,         // D-max
+    NoLinesWithBvB,          // BV-B, D-max
+    ResultNotFinite,         // which value
     // Engine run
     OutputNotWritten,       // the report's path could not be written
     OutputCannotBeWritten,  // path

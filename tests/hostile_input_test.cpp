@@ -1,0 +1,194 @@
+// Inputs that once gave a number without a word, lost a file or ran for minutes: each is now
+// refused naming what is wrong, or read as it is written.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "crystal/operator_text.h"
+#include "settings/uncertain_number.h"
+#include "structure/structure_reader.h"
+#include "test_files.h"
+#include "valence/parameter_table.h"
+
+namespace tarnell {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+TEST(HostileInput, TableLinesThatDoNotReadWholeAndPlausiblyRefuseTheTable) {
+    const struct {
+        const char* line;
+    } cases[] = {
+        {"Mg 2 O 2 1.6g3 a 0.37"},  // a typo: the next alternative would take its place
+        {"Mg 2 O 2 inf a 0.37"},    {"Mg 2 O 2 nan a 0.37"},
+        {"Mg 2 O 2 0 a 0.37"},     // skipped by the sums, used by the summary
+        {"Mg 2 O 2 1000 a 0.37"},  // BVS = inf
+        {"Mg 2 O 2 1.693 a 0"},     {"Mg 2 O 2 1.693 a 2.5"},
+        {"Mg 2 O 2 1.693 a 0.37x"}, {"Mg 2 O 2 1.693 a 0.37 more"},
+        {"Mg 2 O 2 1.693"},  // no reference
+        {"Mg two O 2 1.693 a"},     {"Mg 2 O 20 1.693 a"},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        writeFile(dir / "BVTable",
+                  std::string("; comment\nNa 1 O 2 1.803 a 0.37\n") + c.line + "\n");
+        ParameterTable table;
+        std::string message;
+        EXPECT_EQ(test::codeOf(loadParameterTable(dir / "BVTable", table), message), -1);
+        EXPECT_NE(message.find("Line 3 of "), std::string::npos) << message;
+        EXPECT_NE(message.find(c.line), std::string::npos) << message;
+    }
+    // Comments, blank and indented lines are no data lines; a line without b takes BV-B.
+    writeFile(dir / "BVTable", "; c\n\n  indented text\nNa 1 O 2 1.803 a\nMg 2 O 2 1.693 b 0.37\n");
+    ParameterTable table;
+    std::string message;
+    ASSERT_EQ(test::codeOf(loadParameterTable(dir / "BVTable", table), message), 0) << message;
+    ASSERT_EQ(table.lines.size(), 2u);
+    EXPECT_EQ(table.lines[0].b, 0.0);
+    EXPECT_EQ(table.lines[1].b, 0.37);
+}
+
+TEST(HostileInput, UncertaintyCountsInTheLastDigitOfTheMantissa) {
+    const struct {
+        const char* token;
+        double value, sigma;
+    } cases[] = {
+        {"5.6402(9)", 5.6402, 0.0009},    {"5.6402e0(9)", 5.6402, 0.0009},
+        {"56.402e-1(9)", 5.6402, 0.0009}, {"0.56402E+1(9)", 5.6402, 0.0009},
+        {"1.5e2(3)", 150.0, 30.0},        {"12(3)", 12.0, 3.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.token);
+        const std::optional<UncertainNumber> read = readUncertainNumber(c.token, false);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_NEAR(read->value, c.value, 1e-12);
+        EXPECT_NEAR(read->sigma, c.sigma, c.sigma * 1e-12);
+    }
+    EXPECT_FALSE(readUncertainNumber("1.0e(3)", false).has_value());
+}
+
+// NaCl's native file with one value of Na1 replaced.
+std::string nativeNaCl(const std::string& naLine, const std::string& naSigma) {
+    return "# Title\nNaCl\n# Name of space group\nF m -3 m\n# Number and setting number of "
+           "space group\n225   1\n# Unit cell parameters\n    5.64020     5.64020     5.64020    "
+           "90.00000    90.00000    90.00000\n    0.00010     0.00000     0.00000     0.00000     "
+           "0.00000     0.00000\n# Number of sites\n  2\n# Crystal data: name, g, x, y, z, "
+           "charge, d-limit\n  Na1 " +
+           naLine + "\n                   " + naSigma +
+           "\n  Cl1    1.00000   0.50000   0.50000   0.50000  -1.00000   3.20000\n"
+           "                   0.00000   0.00000   0.00000\n";
+}
+
+TEST(HostileInput, SiteValuesThatCannotBeComputedWithAreRefusedNamingThem) {
+    const std::string sigma0 = "0.00000   0.00000   0.00000";
+    const struct {
+        std::string na, sigma, words;
+    } cases[] = {
+        // One lattice translation from 0.16296, but with its fraction lost.
+        {"1.0 10000000.16296 0.0 0.0 1.0 3.2", sigma0, "Coordinate x = 10000000.16"},
+        {"1.0 0.0 -1e300 0.0 1.0 3.2", sigma0, "Coordinate y = -1e+300"},
+        {"1.0 0.0 0.0 0.0 1.0 3.2", "0.0 -0.001 0.0", "Uncertainty -0.001 of coordinate y"},
+        {"1.0 0.0 0.0 0.0 1.0 3.2", "0.0 0.0 1e300", "Uncertainty 1e+300 of coordinate z"},
+        {"-0.5 0.0 0.0 0.0 1.0 3.2", sigma0, "Occupancy -0.5 of species Na1"},
+        {"1e300 0.0 0.0 0.0 1.0 3.2", sigma0, "Occupancy 1e+300 of species Na1"},
+        {"1.2 0.0 0.0 0.0 1.0 3.2", sigma0, "Occupancy 1.2 of species Na1"},
+        {"1.0 0.0 0.0 0.0 1e10 3.2", sigma0, "Valence 1e+10 of species Na1"},
+        {"1.0 0.0 0.0 0.0 -9 3.2", sigma0, "Valence -9 of species Na1"},
+        {"1.0 0.0 0.0 0.0 1.0 -3.2", sigma0, "Distance limit -3.2 of species Na1"},
+        {"1.0 0.0 0.0 0.0 1.0 1e9", sigma0, "Distance limit 1e+09 of species Na1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        CrystalStructure structure;
+        std::string message;
+        const Status read = readStructureText(ReaderMode::NativeFile, nativeNaCl(c.na, c.sigma),
+                                              "NaCl.inp", structure, {3.5, {}});
+        EXPECT_EQ(test::codeOf(read, message), -1);
+        EXPECT_NE(message.find(c.words), std::string::npos) << message;
+    }
+    // Rounding of the file's figures passes.
+    CrystalStructure structure;
+    std::string message;
+    EXPECT_EQ(test::codeOf(readStructureText(ReaderMode::NativeFile,
+                                             nativeNaCl("1.04 0.0 0.0 0.0 1.0 3.2", sigma0),
+                                             "NaCl.inp", structure, {3.5, {}}),
+                           message),
+              0)
+        << message;
+}
+
+TEST(HostileInput, OperatorTranslationsThatLoseTheCellAreRefused) {
+    std::string reason;
+    EXPECT_FALSE(readOperatorText("x+99999999+1/2,y+1/2,z", reason).has_value());
+    EXPECT_NE(reason.find("component 1 translates by more than"), std::string::npos) << reason;
+    EXPECT_TRUE(readOperatorText("x+1/2,y-1,z+3/4", reason).has_value()) << reason;
+}
+
+int runTarnell(const TempDir& dir, const std::string& arguments) {
+    const std::string command = "cd '" + dir.path().string() + "' && '" TARNELL_EXE "' " +
+                                arguments + " < /dev/null > console.txt 2>&1";
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+void prepareWorkDir(const TempDir& dir) {
+    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    for (const char* file : {"Tarnell.ini", "BVTable", "spgra.dat", "sgtrans.dat"})
+        std::filesystem::copy_file(work / file, dir / file);
+    std::filesystem::copy_file(std::filesystem::path(TARNELL_SOURCE_DIR) / "examples" / "NaCl.inp",
+                               dir / "NaCl.inp");
+}
+
+TEST(HostileInput, BatchOutputsThatCannotBeWrittenEndWithExitOne) {
+    const struct {
+        const char* what;
+        void (*prepare)(const TempDir&);
+    } cases[] = {
+        {"a report that links to the parameter table",
+         [](const TempDir& dir) {
+             std::filesystem::create_directory(dir / "out");
+             std::filesystem::create_symlink(dir / "BVTable", dir / "out" / "NaCl.out");
+         }},
+        {"a JSON that links to the settings",
+         [](const TempDir& dir) {
+             std::filesystem::create_directory(dir / "out");
+             std::filesystem::create_symlink("../Tarnell.ini", dir / "out" / "NaCl.json");
+         }},
+        {"a report that is a folder",
+         [](const TempDir& dir) { std::filesystem::create_directories(dir / "out" / "NaCl.out"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        prepareWorkDir(dir);
+        const std::string table = readFile(dir / "BVTable");
+        const std::string settings = readFile(dir / "Tarnell.ini");
+        c.prepare(dir);
+        EXPECT_EQ(runTarnell(dir, "--batch out NaCl.inp"), 1) << readFile(dir / "console.txt");
+        EXPECT_EQ(readFile(dir / "BVTable"), table);
+        EXPECT_EQ(readFile(dir / "Tarnell.ini"), settings);
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
+            EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+    }
+}
+
+TEST(HostileInput, ListLinesAreTrimmedAndAFolderInAListIsExpanded) {
+    TempDir dir;
+    prepareWorkDir(dir);
+    std::filesystem::create_directory(dir / "more");
+    std::filesystem::copy_file(dir / "NaCl.inp", dir / "more" / "rocksalt.inp");
+    writeFile(dir / "list.txt", "NaCl.inp   \n  more\t\n\n");
+    EXPECT_EQ(runTarnell(dir, "--batch out @list.txt"), 0) << readFile(dir / "console.txt");
+    const std::string summary = readFile(dir / "out" / "summary.csv");
+    EXPECT_NE(summary.find("NaCl.inp,"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("rocksalt.inp,"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("failed"), std::string::npos) << summary;
+}
+
+}  // namespace
+}  // namespace tarnell
