@@ -80,6 +80,12 @@ Status findBonds(const CrystalStructure& structure, const OperatorTable& operato
             status = Status::failed(MessageId::TooManyDistanceEntries, MaxDistanceEntries);
             return false;
         }
+        // Ions without a table line are kept for the summary but never listed, so the list's
+        // capacity does not bound them; the memory must not grow without bound either.
+        if (bonds.size() >= static_cast<std::size_t>(MaxBondsKept)) {
+            status = Status::failed(MessageId::TooManyBondsKept, MaxBondsKept);
+            return false;
+        }
         Bond bond;
         bond.centre = found.centre;
         bond.neighbour = found.neighbour;

@@ -16,6 +16,8 @@ namespace tarnell {
 // Real structures with large cells and windows need tens of thousands of bonds; beyond this a
 // run is almost surely a mistake of its settings.
 inline constexpr int MaxDistanceEntries = 20000;
+// Capacity of every bond kept, listed or only summarised.
+inline constexpr int MaxBondsKept = 5 * MaxDistanceEntries;
 
 // One neighbour of a central site within its window that is a bond of the distance list (the
 // table has lines of BV-B for the pair) or of the valence summary (the two ions have formal
@@ -46,7 +48,8 @@ std::vector<BondParameter> bondParameters(const ParameterTable& table, const Sit
 // Finds every bond of every site of `structure` under `operators` with the window and
 // translations of `settings` and the distance list's parameters from `windowTable` (the lines
 // of the settings' b), in the order of the search. Fails with one message line when the list
-// would exceed MaxDistanceEntries or a pair has more than MaxParameterSets alternatives.
+// would exceed MaxDistanceEntries, the bonds kept MaxBondsKept, or a pair has more than
+// MaxParameterSets alternatives.
 Status findBonds(const CrystalStructure& structure, const OperatorTable& operators,
                  const Settings& settings, const ParameterTable& windowTable,
                  std::vector<Bond>& bonds);
