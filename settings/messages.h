@@ -50,18 +50,19 @@ enum class MessageId {
     ValenceOutOfRange,          // value, label, bound
     DistanceLimitOutOfRange,    // value, label, bound
     // Cell and symmetry
-    MatrixNotPositive,       //
-    CellNotPositive,         //
-    CellEdgeNotPositive,     // name, value
-    CellAngleOutOfRange,     // name, value
-    CellAnglesMakeNoCell,    // alpha, beta, gamma
-    CellSigmaInvalid,        // value, parameter
-    SpaceGroupNotFound,      // symbol
-    BadOperator,             // text, reason
-    UnknownCentring,         // number, setting, centring code
-    RecordExpandsTooFar,     // number, setting, operator count, capacity
-    FileGroupTooLarge,       // operator count, capacity
-    FileOperatorUnreadable,  // text
+    MatrixNotPositive,         //
+    CellNotPositive,           //
+    CellEdgeNotPositive,       // name, value
+    CellAngleOutOfRange,       // name, value
+    CellAnglesMakeNoCell,      // alpha, beta, gamma
+    CellSigmaInvalid,          // value, parameter
+    SpaceGroupNotFound,        // symbol
+    BadOperator,               // text, reason
+    UnknownCentring,           // number, setting, centring code
+    RecordExpandsTooFar,       // number, setting, operator count, capacity
+    FileGroupTooLarge,         // operator count, capacity
+    FileOperatorUnreadable,    // text
+    FileGroupWithoutIdentity,  //
     // Settings
     SettingNotNumber,    // key, value
     SettingOutOfRange,   // key, value, the range
@@ -78,6 +79,7 @@ enum class MessageId {
     SpeciesNameTwice,        // label
     TooManyParameterSets,    // capacity, cation, anion
     TooManyDistanceEntries,  // capacity
+    TooManyBondsKept,        // capacity
     TooManyBondsAtSite,      // capacity
     NoDistanceEntry,         // D-max
     NoLinesWithBvB,          // BV-B, D-max

@@ -8,6 +8,7 @@
 
 #include "crystal/operator_text.h"
 #include "settings/uncertain_number.h"
+#include "structure/space_group_lookup.h"
 #include "structure/structure_reader.h"
 #include "test_files.h"
 #include "valence/parameter_table.h"
@@ -188,6 +189,95 @@ TEST(HostileInput, ListLinesAreTrimmedAndAFolderInAListIsExpanded) {
     EXPECT_NE(summary.find("NaCl.inp,"), std::string::npos) << summary;
     EXPECT_NE(summary.find("rocksalt.inp,"), std::string::npos) << summary;
     EXPECT_EQ(summary.find("failed"), std::string::npos) << summary;
+}
+
+TEST(HostileInput, OwnOperatorsWithoutTheIdentityAreRefused) {
+    const struct {
+        std::vector<std::string> operators;
+        bool refused;
+    } cases[] = {
+        {{"-x,-y,-z", "x+1/2,y+1/2,z"}, true},  // rock salt would get 6 ions per cell, not 8
+        {{"x+1/2,y,z"}, true},
+        {{"-x,-y,-z", "x+1,y,z-1"}, false},  // the identity up to a lattice translation
+        {{"x,y,z", "-x,-y,-z"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.operators.front());
+        CrystalStructure structure;
+        structure.sgNumber = 225;
+        structure.symmetryOperators = c.operators;
+        SpaceGroupRecord record;
+        OperatorTable table;
+        std::string message;
+        EXPECT_EQ(test::codeOf(readFileGroup(structure, record, table), message),
+                  c.refused ? -1 : 0);
+        if (c.refused) {
+            EXPECT_NE(message.find("identity x,y,z"), std::string::npos) << message;
+        }
+    }
+}
+
+// The examples of forsterite, cut inside their lists of sites.
+TEST(HostileInput, FilesCutInsideTheirSitesAreRefusedAsIncomplete) {
+    const std::filesystem::path examples = std::filesystem::path(TARNELL_SOURCE_DIR) / "examples";
+    const struct {
+        const char* file;
+        ReaderMode mode;
+        const char* keptUpTo;  // the file is cut after the line that starts with this
+    } cases[] = {
+        {"forsterite_pbnm_older.txt", ReaderMode::IcsdText, "      O     2"},
+        {"forsterite_pbnm_older.txt", ReaderMode::IcsdText, "      O     3"},
+        {"forsterite_pbnm_structured.txt", ReaderMode::IcsdText, "O     2"},
+        {"forsterite_pbnm_structured.txt", ReaderMode::IcsdText, "O     3"},
+        {"forsterite.lst", ReaderMode::MorvekListing, "  O2 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " cut after " + c.keptUpTo);
+        const std::string whole = readFile(examples / c.file);
+        const std::size_t at = whole.find(std::string("\n") + c.keptUpTo);
+        ASSERT_NE(at, std::string::npos);
+        std::size_t end = whole.find('\n', at + 1) + 1;
+        // A listing's site is two lines: the cut keeps both.
+        if (c.mode == ReaderMode::MorvekListing) end = whole.find('\n', end) + 1;
+        CrystalStructure structure;
+        std::string message;
+        const ReaderContext context{
+            3.5, std::filesystem::path(TARNELL_EXE).parent_path() / "sgtrans.dat"};
+        ASSERT_EQ(
+            test::codeOf(readStructureText(c.mode, whole, c.file, structure, context), message), 0)
+            << message;
+        EXPECT_EQ(test::codeOf(
+                      readStructureText(c.mode, whole.substr(0, end), c.file, structure, context),
+                      message),
+                  -1);
+        EXPECT_NE(message.find("ends before its last line"), std::string::npos) << message;
+    }
+}
+
+// A working directory with NaCl, the given settings lines replaced, and `table` as BVTable.
+std::string reportOfNaCl(const std::string& bvB, const std::string& table) {
+    TempDir dir;
+    prepareWorkDir(dir);
+    std::string settings = readFile(dir / "Tarnell.ini");
+    settings.replace(settings.find("BV-B       =0.370"), 17, "BV-B       =" + bvB);
+    writeFile(dir / "Tarnell.ini", settings);
+    if (!table.empty()) writeFile(dir / "BVTable", table);
+    EXPECT_EQ(runTarnell(dir, "-b NaCl.inp out.txt -j out.json"), 0);
+    return readFile(dir / "out.txt") + readFile(dir / "out.json");
+}
+
+TEST(HostileInput, NoLineOfBvBAndResultsThatAreNotFiniteAreSaid) {
+    // The built table has no line of b = 0.35; lines of 0.37 would list NaCl's bonds.
+    const std::string noLines = reportOfNaCl("0.350", "");
+    EXPECT_NE(noLines.find("No parameter line has b = BV-B = 0.35"), std::string::npos) << noLines;
+    EXPECT_EQ(noLines.find("No distance entry"), std::string::npos) << noLines;
+    // A line without b takes BV-B; R0 above the distance and a tiny BV-B give exp(18000).
+    const std::string infinite =
+        reportOfNaCl("0.00001",
+                     "Na 1 Cl 1 3.0 a\n;************************* REFERENCES "
+                     "****************************\n; id reference\n   a  none\n");
+    EXPECT_NE(infinite.find("is not a finite number"), std::string::npos) << infinite;
+    EXPECT_EQ(infinite.find("\"status\": \"ok\""), std::string::npos) << infinite;
 }
 
 }  // namespace
