@@ -1,8 +1,12 @@
 // Inputs that once gave a number without a word, lost a file or ran for minutes: each is now
 // refused naming what is wrong, or read as it is written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -130,9 +134,11 @@ TEST(HostileInput, OperatorTranslationsThatLoseTheCellAreRefused) {
     EXPECT_TRUE(readOperatorText("x+1/2,y-1,z+3/4", reason).has_value()) << reason;
 }
 
-int runTarnell(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() + "' && '" TARNELL_EXE "' " +
-                                arguments + " < /dev/null > console.txt 2>&1";
+// Runs Tarnell in `dir`, behind `prefix` (such as "timeout 20") when one is given.
+int runTarnell(const TempDir& dir, const std::string& arguments, const std::string& prefix = "") {
+    const std::string command = "cd '" + dir.path().string() + "' && " + prefix +
+                                " '" TARNELL_EXE "' " + arguments +
+                                " < /dev/null > console.txt 2>&1";
     const int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
@@ -278,6 +284,83 @@ TEST(HostileInput, NoLineOfBvBAndResultsThatAreNotFiniteAreSaid) {
                      "****************************\n; id reference\n   a  none\n");
     EXPECT_NE(infinite.find("is not a finite number"), std::string::npos) << infinite;
     EXPECT_EQ(infinite.find("\"status\": \"ok\""), std::string::npos) << infinite;
+}
+
+TEST(HostileInput, SpaceGroupFileThatIsNoRegularFileIsNamedAndNeverWaitedFor) {
+    const struct {
+        const char* what;
+        void (*make)(const std::filesystem::path&);
+    } cases[] = {
+        {"a FIFO",
+         [](const std::filesystem::path& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+        {"a folder",
+         [](const std::filesystem::path& path) { std::filesystem::create_directory(path); }},
+    };
+    for (const auto& c : cases) {
+        for (const char* run : {"-b NaCl.inp out.txt", "--batch out NaCl.inp"}) {
+            SCOPED_TRACE(std::string(c.what) + ", " + run);
+            TempDir dir;
+            prepareWorkDir(dir);
+            std::filesystem::remove(dir / "spgra.dat");
+            c.make(dir / "spgra.dat");
+            // A read of the FIFO would wait for a writer that never comes.
+            runTarnell(dir, run, "timeout -k 9 20");
+            const std::string report = std::string(run).starts_with("-b")
+                                           ? readFile(dir / "out.txt")
+                                           : readFile(dir / "out" / "NaCl.out");
+            EXPECT_NE(report.find("spgra.dat"), std::string::npos) << report;
+            EXPECT_EQ(report.find("NaCl.inp cannot be read"), std::string::npos) << report;
+        }
+    }
+}
+
+TEST(HostileInput, BatchReadsTheSpaceGroupFileAsASingleRunDoes) {
+    TempDir dir;
+    prepareWorkDir(dir);
+    // A NUL byte in a line of the group's record.
+    std::string data = readFile(dir / "spgra.dat");
+    const std::size_t record = data.find("\n225 ");
+    ASSERT_NE(record, std::string::npos);
+    data.insert(data.find('\n', record + 1) - 1, 1, '\0');
+    writeFile(dir / "spgra.dat", data);
+    EXPECT_EQ(runTarnell(dir, "-b NaCl.inp out.txt"), 0);
+    EXPECT_EQ(runTarnell(dir, "--batch out NaCl.inp"), 0);
+    EXPECT_EQ(readFile(dir / "out" / "NaCl.out"), readFile(dir / "out.txt"));
+}
+
+TEST(HostileInput, AnInterruptedBatchLeavesNoTemporaryFile) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        prepareWorkDir(dir);
+        std::string list;
+        for (int i = 0; i < 3000; ++i) list += "NaCl.inp\n";
+        writeFile(dir / "list.txt", list);
+        // Started directly: a shell would start it with SIGINT ignored, as for any command in
+        // the background, and a signal that is ignored stays so.
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::chdir(dir.path().c_str()) != 0) ::_exit(127);
+            std::freopen("console.txt", "w", stdout);
+            ::execl(TARNELL_EXE, TARNELL_EXE, "--batch", "out", "@list.txt", nullptr);
+            ::_exit(127);
+        }
+        ::usleep(500000);
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        ASSERT_TRUE(std::filesystem::exists(dir / "out"));
+        int outputs = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
+            EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+            ++outputs;
+        }
+        // Stopped while writing, not before or after.
+        EXPECT_GT(outputs, 0);
+        EXPECT_FALSE(std::filesystem::exists(dir / "out" / "summary.csv"));
+    }
 }
 
 }  // namespace
