@@ -29,9 +29,9 @@ Status checkSiteValues(const CrystalStructure& structure) {
             return Status::failed(MessageId::ValenceOutOfRange, valence, site.name, MaxValence,
                                   MaxValence);
         }
-        if (!(site.dLimit >= 0.0 && site.dLimit <= MaxDistanceLimit)) {
+        if (!(site.dLimit >= 0.0 && site.dLimit <= MaxDMax)) {
             return Status::failed(MessageId::DistanceLimitOutOfRange, site.dLimit, site.name,
-                                  MaxDistanceLimit);
+                                  MaxDMax);
         }
     }
     return {};

@@ -17,7 +17,7 @@ inline constexpr double MaxValence = 8.0;
 
 // Done when every site's values can be computed with: finite coordinates within MaxCoordinate,
 // their uncertainties from 0 to MaxCoordinateSigma, an occupancy from 0 to MaxOccupancy, a
-// formal valence within +-MaxValence and a distance limit from 0 to MaxDistanceLimit; otherwise
+// formal valence within +-MaxValence and a distance limit from 0 to MaxDMax; otherwise
 // failed naming the first site and value that is not.
 Status checkSiteValues(const CrystalStructure& structure);
 

@@ -106,6 +106,8 @@ TEST(HostileInput, SiteValuesThatCannotBeComputedWithAreRefusedNamingThem) {
         {"1.0 0.0 0.0 0.0 -9 3.2", sigma0, "Valence -9 of species Na1"},
         {"1.0 0.0 0.0 0.0 1.0 -3.2", sigma0, "Distance limit -3.2 of species Na1"},
         {"1.0 0.0 0.0 0.0 1.0 1e9", sigma0, "Distance limit 1e+09 of species Na1"},
+        {"1.0 0.0 0.0 0.0 1.0 10.5", sigma0,
+         "Distance limit 10.5 of species Na1 must lie from 0 to 10"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);
