@@ -21,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             lookupBondParameters(table, first.cation, first.anion);
         fuzz::require(!found.empty() && hasBondParameters(table, first.cation, first.anion),
                       "the first line is found");
-        bondParameterText(found);
     }
     std::vector<std::string> references;
     if (readReferenceList(path, MaxReferences, references).ok()) {
