@@ -135,6 +135,13 @@ bool readComponent(std::string_view text, int number, SymmetryOperator& op, int 
                 return false;
             }
             op.t[row] += sign * value;
+            if (!(std::fabs(op.t[row]) <= MaxOperatorTranslation)) {
+                reason = formatText(
+                    "component %d translates by more than %g cells, where the "
+                    "place in the cell is lost",
+                    number, MaxOperatorTranslation);
+                return false;
+            }
         } else {
             reason = characterText(c) + " is not part of an operator";
             return false;

@@ -12,6 +12,9 @@ namespace tarnell {
 
 // Longest number in an operator text, digits and decimal point together.
 inline constexpr std::size_t MaxOperatorNumberLength = 8;
+// Largest translation of a component, in cells: beyond it the fraction that places an atom within
+// its cell has lost its digits.
+inline constexpr double MaxOperatorTranslation = 1e6;
 // Longest part of a refused text that a message quotes.
 inline constexpr std::size_t MaxOperatorTextLength = 80;
 

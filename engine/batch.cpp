@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -29,6 +30,7 @@ struct BatchRow {
     bool ok = false;
     std::string message;
     bool written = true;  // the report and the JSON file reached the folder
+    std::string output;   // the report's name in the folder
 };
 
 // The message as one line: the engine's messages are indented and end with a line break.
@@ -44,21 +46,61 @@ std::string oneLine(const std::string& message) {
 std::vector<std::string> outputNames(const std::vector<std::filesystem::path>& files) {
     std::vector<std::string> names;
     std::set<std::string> used;
+    // The next number to try for each stem: a list naming one file thousands of times would
+    // otherwise try every number taken before it, for each line again.
+    std::map<std::string, int> nextNumber;
     for (const std::filesystem::path& file : files) {
         const std::string stem = file.stem().string().empty() ? "structure" : file.stem().string();
         std::string name = stem;
-        for (int k = 2; used.count(name) != 0; ++k) name = stem + "_" + std::to_string(k);
+        int& k = nextNumber.try_emplace(stem, 2).first->second;
+        while (used.count(name) != 0) name = stem + "_" + std::to_string(k++);
         used.insert(name);
         names.push_back(std::move(name));
     }
     return names;
 }
 
+// Where the inputs and the data files really are: an output that leads to one of them, through a
+// link or another spelling of its path, is refused as a single run refuses it.
+std::set<std::filesystem::path> protectedFiles(const std::vector<std::filesystem::path>& files,
+                                               const Settings& settings,
+                                               const std::filesystem::path& workDir) {
+    std::vector<std::filesystem::path> kept = files;
+    kept.push_back(enginePaths(workDir).settings);
+    kept.push_back(enginePaths(workDir).bvTable);
+    for (const std::string* file : {&settings.spgraFile, &settings.sgTransFile}) {
+        if (!file->empty()) kept.push_back(settingsFilePath(workDir, *file));
+    }
+    std::set<std::filesystem::path> places;
+    for (const std::filesystem::path& path : kept) {
+        std::error_code error;
+        const std::filesystem::path place = std::filesystem::weakly_canonical(path, error);
+        if (!error) places.insert(place);
+    }
+    return places;
+}
+
+bool leadsToProtectedFile(const std::filesystem::path& output,
+                          const std::set<std::filesystem::path>& kept) {
+    std::error_code error;
+    const std::filesystem::path place = std::filesystem::weakly_canonical(output, error);
+    return !error && kept.count(place) != 0;
+}
+
 BatchRow calculate(const std::filesystem::path& file, const std::filesystem::path& report,
                    const std::filesystem::path& json, const EngineInputs& inputs,
-                   const std::string& programVersion) {
+                   const std::string& programVersion, const std::set<std::filesystem::path>& kept) {
     BatchRow row;
     row.file = file.string();
+    row.output = report.filename().string();
+    for (const std::filesystem::path* output : {&report, &json}) {
+        if (leadsToProtectedFile(*output, kept)) {
+            row.message = oneLine(messageText(
+                message(MessageId::OutputCannotBeWritten, output->string()), Program::Engine));
+            row.written = false;
+            return row;
+        }
+    }
     std::string extension = file.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
     const std::optional<ReaderMode> mode = readerModeForExtension(extension);
@@ -114,6 +156,7 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
         return 1;
     }
     const std::vector<std::string> names = outputNames(files);
+    const std::set<std::filesystem::path> kept = protectedFiles(files, settings, workDir);
     // Read once for the whole batch; a data file that cannot be read fails every run with its
     // message, as a single run would.
     const EngineInputs inputs = readEngineInputs(settings, workDir);
@@ -124,7 +167,7 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     const auto work = [&]() {
         for (std::size_t i = next++; i < files.size(); i = next++) {
             rows[i] = calculate(files[i], outDir / (names[i] + ".out"),
-                                outDir / (names[i] + ".json"), inputs, programVersion);
+                                outDir / (names[i] + ".json"), inputs, programVersion, kept);
             const std::size_t finished = ++done;
             if (progress) {
                 const std::lock_guard<std::mutex> lock(consoleMutex);
@@ -140,7 +183,7 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
     for (std::thread& thread : threads) thread.join();
     if (progress) console << "\n";
 
-    std::string csv = "file,title,sites,GII,valences,worst site,worst dV,status,message\n";
+    std::string csv = "file,title,sites,GII,valences,worst site,worst dV,status,message,output\n";
     int failed = 0;
     bool written = true;
     for (const BatchRow& row : rows) {
@@ -149,12 +192,15 @@ int runBatch(const std::filesystem::path& outDir, const std::vector<std::filesys
         csv += csvField(row.file) + ',' + csvField(row.title) + ',' + std::to_string(row.sites) +
                ',' + row.gii + ',' + row.valences + ',' + csvField(row.worstSite) + ',' +
                row.worstDeviation + ',' + (row.ok ? "ok" : "failed") + ',' + csvField(row.message) +
-               '\n';
+               ',' + csvField(row.output) + '\n';
     }
-    written = replaceFile(outDir / "summary.csv", csv) && written;
+    const std::filesystem::path summary = outDir / "summary.csv";
+    const bool summaryWritten = !leadsToProtectedFile(summary, kept) && replaceFile(summary, csv);
+    written = summaryWritten && written;
+    // A summary that could not be written is not named as if it stood there.
     console << formatText("  %zu files: %zu calculated, %d failed. Summary: %s\n", files.size(),
                           files.size() - static_cast<std::size_t>(failed), failed,
-                          (outDir / "summary.csv").string().c_str());
+                          summaryWritten ? summary.string().c_str() : "not written");
     if (!written)
         console << messageText(message(MessageId::NotEveryOutputWritten), Program::Engine);
     return written ? 0 : 1;

@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "engine/key_wait.h"
+#include "engine/output_file.h"
 #include "engine/run_sequence.h"
 
 int main(int argc, char** argv) {
     int status = -1;
     const std::vector<std::string> args(argv, argv + argc);
+    // An interrupted run leaves no half-written output beside its targets.
+    tarnell::removePartFilesOnSignals();
     try {
         status = tarnell::runEngine(args, std::filesystem::current_path(), std::cout,
                                     tarnell::outputIsTerminal());

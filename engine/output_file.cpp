@@ -3,8 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <random>
 
 namespace tarnell {
@@ -41,7 +45,64 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
+// The temporary files being written, for a signal handler to remove. A handler may only touch
+// lock-free atomics and memory that stays put, so the paths live in fixed slots: a slot is free,
+// being filled (the handler leaves it alone), or holds a path a writer may still leave behind.
+// One slot per writing thread is needed; a writer that finds none writes without the guard.
+constexpr int PartSlots = 64;
+constexpr std::size_t PartPathLength = 4096;
+enum SlotState : int { Free, Filling, Held };
+std::atomic<int> partState[PartSlots];
+char partPath[PartSlots][PartPathLength];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void removePartFilesAndDie(int signal) {
+    for (int i = 0; i < PartSlots; ++i) {
+        if (partState[i].load() == Held) ::unlink(partPath[i]);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// Holds `path` in a slot while the temporary file may exist under that name.
+class PartGuard {
+public:
+    explicit PartGuard(const std::filesystem::path& path) {
+        const std::string& text = path.native();
+        if (text.size() >= PartPathLength) return;
+        for (int i = 0; i < PartSlots; ++i) {
+            int expected = Free;
+            if (partState[i].compare_exchange_strong(expected, Filling)) {
+                std::memcpy(partPath[i], text.c_str(), text.size() + 1);
+                partState[i].store(Held);
+                slot_ = i;
+                return;
+            }
+        }
+    }
+    ~PartGuard() {
+        if (slot_ >= 0) partState[slot_].store(Free);
+    }
+    PartGuard(const PartGuard&) = delete;
+    PartGuard& operator=(const PartGuard&) = delete;
+
+private:
+    int slot_ = -1;
+};
+
 }  // namespace
+
+void removePartFilesOnSignals() {
+    // A signal the caller ignores (nohup) stays ignored.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = removePartFilesAndDie;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
+}
 
 bool replaceFile(const std::filesystem::path& path, const std::string& text) {
     // A name of its own beside the target; created exclusively, so that no file or link standing
@@ -50,11 +111,14 @@ bool replaceFile(const std::filesystem::path& path, const std::string& text) {
     std::random_device random;
     std::filesystem::path temporary;
     int fd = -1;
+    std::optional<PartGuard> guard;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
         temporary = path;
         temporary += suffix;
+        // Held before the file exists, so that no moment leaves it unguarded.
+        guard.emplace(temporary);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0 && errno != EEXIST) return false;
     }

@@ -13,4 +13,8 @@ namespace tarnell {
 // with the temporary file removed and `path` untouched, when anything fails.
 bool replaceFile(const std::filesystem::path& path, const std::string& text);
 
+// From now on SIGINT, SIGTERM and SIGHUP first remove the temporary files that replaceFile is
+// writing, then end the program as the signal would have; a signal that is ignored stays so.
+void removePartFilesOnSignals();
+
 }  // namespace tarnell

@@ -81,24 +81,16 @@ int writeOutputs(const CalculationResult& result, const RunDescription& run,
     return status;
 }
 
-Status batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files) {
+namespace {
+
+// A file itself, or every structure file (by its extension) in a folder and its subfolders, in
+// name order.
+Status fileOrFolder(const std::string& argument, std::vector<std::filesystem::path>& files) {
     std::error_code error;
-    if (argument.size() > 1 && argument[0] == '@') {
-        std::ifstream list(argument.substr(1), std::ios::binary);
-        if (!list) {
-            return Status::failed(MessageId::ListUnreadable, argument.substr(1));
-        }
-        std::string line;
-        while (readLine(list, line)) {
-            if (!trimBlanks(line).empty()) files.emplace_back(line);
-        }
-        return {};
-    }
     if (!std::filesystem::is_directory(argument, error)) {
         files.emplace_back(argument);
         return {};
     }
-    // A folder gives its structure files, those of its subfolders too, in name order.
     std::vector<std::filesystem::path> found;
     for (std::filesystem::recursive_directory_iterator it(argument, error), end;
          !error && it != end; it.increment(error)) {
@@ -113,6 +105,27 @@ Status batchInputs(const std::string& argument, std::vector<std::filesystem::pat
     std::sort(found.begin(), found.end());
     files.insert(files.end(), found.begin(), found.end());
     return {};
+}
+
+}  // namespace
+
+Status batchInputs(const std::string& argument, std::vector<std::filesystem::path>& files) {
+    if (argument.size() > 1 && argument[0] == '@') {
+        std::ifstream list(argument.substr(1), std::ios::binary);
+        if (!list) {
+            return Status::failed(MessageId::ListUnreadable, argument.substr(1));
+        }
+        // Blanks around a name are invisible in the list; a folder there is one on the command
+        // line. A list in a list is not followed: it could name itself.
+        std::string line;
+        while (readLine(list, line)) {
+            const std::string name = trimBlanks(line);
+            if (name.empty()) continue;
+            if (Status listed = fileOrFolder(name, files); !listed.ok()) return listed;
+        }
+        return {};
+    }
+    return fileOrFolder(argument, files);
 }
 
 bool isBatch(const std::vector<std::string>& args) {

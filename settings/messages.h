@@ -25,46 +25,52 @@ enum class MessageId {
     LineTooLong,            // line number, path
     ReadFailure,            // path, a library's message
     // Structure files
-    SpeciesExceeds,            // the capacity
-    UnknownFormat,             //
-    BadSiteNumber,             // token, site label
-    BadCellNumber,             // token
-    BadNumberInLine,           // token, line number, path
-    ValueCountInLine,          // line number, path, values found, values wanted
-    NotIcsdFormat,             //
-    CifUnreadable,             // gemmi's message with file and line
-    NoAtomSites,               // path
-    NoUnitCell,                // block, missing item
-    SiteWithoutCoordinates,    // label
-    LabelTwice,                // label
-    SpaceGroupUnknown,         // what the file gives
-    NoSpaceGroup,              // block
-    SpaceGroupContradiction,   // two statements
-    DummySitesSkipped,         // labels (a note)
-    LabelsMadeUnique,          // labels (a note)
-    LabelsNameNoElement,       // labels (a note)
-    TypeSymbolsQualified,      // type symbols (a note)
-    TypeSymbolsNameNoElement,  // type symbols and labels (a note)
-    LabelsReadByFormula,       // labels and elements (a note)
-    OperatorsUnusable,         // why, what served instead (a note)
-    RepeatedItemsIgnored,      // tags whose later values were passed over (a note)
-    RepeatedItemUsed,          // tag, block: a repeated item the calculation reads
-    SitesListedTwice,          // "O2 (as O1)", ... (a note)
-    PositionOverfilled,        // label, label, occupancy sum (a note)
-    OccupancyOutOfRange,       // label, occupancy (a note)
+    SpeciesExceeds,             // the capacity
+    UnknownFormat,              //
+    BadSiteNumber,              // token, site label
+    BadCellNumber,              // token
+    BadNumberInLine,            // token, line number, path
+    ValueCountInLine,           // line number, path, values found, values wanted
+    NotIcsdFormat,              //
+    CifUnreadable,              // gemmi's message with file and line
+    NoAtomSites,                // path
+    NoUnitCell,                 // block, missing item
+    SiteWithoutCoordinates,     // label
+    LabelTwice,                 // label
+    SpaceGroupUnknown,          // what the file gives
+    NoSpaceGroup,               // block
+    SpaceGroupContradiction,    // two statements
+    DummySitesSkipped,          // labels (a note)
+    LabelsMadeUnique,           // labels (a note)
+    LabelsNameNoElement,        // labels (a note)
+    TypeSymbolsQualified,       // type symbols (a note)
+    TypeSymbolsNameNoElement,   // type symbols and labels (a note)
+    LabelsReadByFormula,        // labels and elements (a note)
+    OperatorsUnusable,          // why, what served instead (a note)
+    RepeatedItemsIgnored,       // tags whose later values were passed over (a note)
+    RepeatedItemUsed,           // tag, block: a repeated item the calculation reads
+    SitesListedTwice,           // "O2 (as O1)", ... (a note)
+    PositionOverfilled,         // label, label, occupancy sum (a note)
+    OccupancyDoubtful,          // label, occupancy (a note)
+    CoordinateTooFar,           // axis, value, label, bound
+    CoordinateSigmaOutOfRange,  // value, axis, label, bound
+    OccupancyOutOfRange,        // value, label, bound
+    ValenceOutOfRange,          // value, label, bound
+    DistanceLimitOutOfRange,    // value, label, bound
     // Cell and symmetry
-    MatrixNotPositive,       //
-    CellNotPositive,         //
-    CellEdgeNotPositive,     // name, value
-    CellAngleOutOfRange,     // name, value
-    CellAnglesMakeNoCell,    // alpha, beta, gamma
-    CellSigmaInvalid,        // value, parameter
-    SpaceGroupNotFound,      // symbol
-    BadOperator,             // text, reason
-    UnknownCentring,         // number, setting, centring code
-    RecordExpandsTooFar,     // number, setting, operator count, capacity
-    FileGroupTooLarge,       // operator count, capacity
-    FileOperatorUnreadable,  // text
+    MatrixNotPositive,         //
+    CellNotPositive,           //
+    CellEdgeNotPositive,       // name, value
+    CellAngleOutOfRange,       // name, value
+    CellAnglesMakeNoCell,      // alpha, beta, gamma
+    CellSigmaInvalid,          // value, parameter
+    SpaceGroupNotFound,        // symbol
+    BadOperator,               // text, reason
+    UnknownCentring,           // number, setting, centring code
+    RecordExpandsTooFar,       // number, setting, operator count, capacity
+    FileGroupTooLarge,         // operator count, capacity
+    FileOperatorUnreadable,    // text
+    FileGroupWithoutIdentity,  //
     // Settings
     SettingNotNumber,    // key, value
     SettingOutOfRange,   // key, value, the range
@@ -72,17 +78,21 @@ enum class MessageId {
     SettingsNotWritten,  // path
     SettingsFailed,      // the first of the two lines of a settings file that cannot serve
     // Parameter table
-    NoBondParameters,    // path
-    TooManyReferences,   // EntryNum, capacity
-    NoReferenceSection,  //
-    BvBNotPositive,      // BV-B
+    NoBondParameters,      // path
+    ParameterLineInvalid,  // line number, path, the line
+    TooManyReferences,     // EntryNum, capacity
+    NoReferenceSection,    //
+    BvBNotPositive,        // BV-B
     // Calculation
     SpeciesNameTwice,        // label
     TooManyParameterSets,    // capacity, cation, anion
     TooManyDistanceEntries,  // capacity
+    TooManyBondsKept,        // capacity
     TooManyBondsAtSite,      // capacity
     TooManyBondsOverfilled,  // capacity: where sites share positions
     NoDistanceEntry,         // D-max
+    NoLinesWithBvB,          // BV-B, D-max
+    ResultNotFinite,         // which value
     // Engine run
     OutputNotWritten,       // the report's path could not be written
     OutputCannotBeWritten,  // path

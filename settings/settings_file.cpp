@@ -107,8 +107,9 @@ Status checkSettings(const Settings& settings) {
         return outOfRange("EntryNum", std::to_string(settings.entryNum),
                           formatText("from 0 to %d", MaxReferenceEntries));
     }
-    if (!(settings.dMax > 0.0)) {
-        return outOfRange("D-max", real(settings.dMax), "above 0");
+    if (!(settings.dMax > 0.0 && settings.dMax <= MaxDMax)) {
+        return outOfRange("D-max", real(settings.dMax),
+                          formatText("above 0 and at most %g", MaxDMax));
     }
     if (!(settings.dMin > 0.0 && settings.dMin < settings.dMax)) {
         return outOfRange("D-min", real(settings.dMin),

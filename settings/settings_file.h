@@ -29,14 +29,17 @@ struct Settings {
 // 0 bonds each atom to itself, and every cell translation more multiplies the search.
 inline constexpr double MaxBvB = 2.0;
 inline constexpr int MaxCellTranslation = 10;
+// A bond valence at 10 Å is below 1e-8 v.u.; a limit far beyond that only makes the search
+// endless. Kestrin holds its boxes to the same bound.
+inline constexpr double MaxDMax = 10.0;
 // The parameter table's capacity of references.
 inline constexpr int MaxReferenceEntries = 193;
 // Longest part of a value that a message quotes.
 inline constexpr std::size_t MaxQuotedValueLength = 80;
 
-// Done when 0 < BV-B < MaxBvB, 0 <= EntryNum <= MaxReferenceEntries, 0 < D-min < D-max and
-// -MaxCellTranslation <= H-min <= H-max <= MaxCellTranslation; otherwise failed with the
-// wording's message naming the key, its value and its range.
+// Done when 0 < BV-B < MaxBvB, 0 <= EntryNum <= MaxReferenceEntries, 0 < D-min < D-max <=
+// MaxDMax and -MaxCellTranslation <= H-min <= H-max <= MaxCellTranslation; otherwise failed with
+// the wording's message naming the key, its value and its range.
 Status checkSettings(const Settings& settings);
 
 // Who reads the settings file, which decides what is read and how failures are worded.

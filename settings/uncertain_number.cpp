@@ -1,6 +1,7 @@
 #include "settings/uncertain_number.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace tarnell {
 
@@ -33,14 +34,26 @@ std::optional<UncertainNumber> readUncertainNumber(std::string_view token, bool 
     }
     double units = 0.0;
     for (char digit : digits) units = units * 10.0 + (digit - '0');
-    const std::size_t point = valueText.find('.');
-    const std::size_t decimals = point == std::string_view::npos ? 0 : valueText.size() - point - 1;
+    // The uncertainty counts in the last digit of the mantissa, which an exponent then scales:
+    // 5.6402e0(9) is 5.6402 +- 0.0009.
+    const std::size_t exponentAt = valueText.find_first_of("eE");
+    const std::string_view mantissa = valueText.substr(0, exponentAt);
+    int exponent = 0;
+    if (exponentAt != std::string_view::npos) {
+        const std::optional<int> written = readInteger(valueText.substr(exponentAt + 1));
+        if (!written) return std::nullopt;
+        exponent = *written;
+    }
+    const std::size_t point = mantissa.find('.');
+    const int decimals =
+        point == std::string_view::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
     // Dividing by an exact power of ten gives the nearest double to the written uncertainty.
+    const int shift = decimals - exponent;
     double scale = 1.0;
-    for (std::size_t i = 0; i < decimals; ++i) scale *= 10.0;
+    for (int i = 0; i < std::abs(shift) && std::isfinite(scale); ++i) scale *= 10.0;
     // Hundreds of digits in the parentheses would give an infinite uncertainty, which every
     // distance it enters would inherit.
-    const double sigma = units / scale;
+    const double sigma = shift >= 0 ? units / scale : units * scale;
     if (!std::isfinite(sigma)) return std::nullopt;
     return UncertainNumber{*value, sigma};
 }

@@ -160,7 +160,7 @@ Status readAtomLine(const Layout& layout, const std::string& line, double dMax, 
 
 }  // namespace
 
-Status readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
+Status readIcsdText(std::istream& in, const std::filesystem::path& path,
                     CrystalStructure& structure, const ReaderContext& context) {
     std::string line;
     const auto rewind = [&]() {
@@ -192,8 +192,10 @@ Status readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
 
     if (Status found = findKeyLine(in, layout->atomMarker, line); !found.ok()) return found;
     std::vector<Site> sites;
-    // An export cut short ends its atom list at the end of the file.
-    while (readLine(in, line) && !endsAtomList(*layout, line)) {
+    // An export cut short inside its atom list would be computed with the sites it kept, as if
+    // they were the whole structure: the list must end with the line that follows it.
+    bool ended = false;
+    while (readLine(in, line) && !(ended = endsAtomList(*layout, line))) {
         if (trimBlanks(line).empty()) continue;  // a blank line holds no atom
         if (static_cast<int>(sites.size()) == MaxSites) {
             return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
@@ -202,6 +204,7 @@ Status readIcsdText(std::istream& in, const std::filesystem::path& /*path*/,
         if (Status step = readAtomLine(*layout, line, context.dMax, site); !step.ok()) return step;
         sites.push_back(std::move(site));
     }
+    if (!ended) return Status::failed(MessageId::FileIncomplete, path);
     structure.sites = std::move(sites);
 
     return resolveSpaceGroupSymbol(structure.sgName, structure, context.sgTransFile);

@@ -116,8 +116,11 @@ Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
 
     if (Status found = findKeyLine(in, SiteMarker, line); !found.ok()) return found;
     std::vector<Site> sites;
-    // The site list ends at the first empty line; a listing may end right after its last site.
-    while (readLine(in, line) && !trimBlanks(line).empty()) {
+    // The site list ends at the first empty line, which the listing writes after it: a listing
+    // that ends without it may have been cut inside its sites, and would be computed with
+    // those it kept.
+    bool ended = false;
+    while (readLine(in, line) && !(ended = trimBlanks(line).empty())) {
         if (static_cast<int>(sites.size()) == MaxSites) {
             return Status::failed(message(MessageId::SpeciesExceeds, MaxSites));
         }
@@ -152,6 +155,7 @@ Status readMorvekListing(std::istream& in, const std::filesystem::path& path,
         site.dLimit = context.dMax;
         sites.push_back(std::move(site));
     }
+    if (!ended) return Status::failed(MessageId::FileIncomplete, path);
     structure.sites = std::move(sites);
     // A listing in P b n m axes is converted like an ICSD export in them.
     return checkNamedSetting(NamedSettingUse::Adopt, structure);

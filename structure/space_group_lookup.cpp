@@ -1,6 +1,7 @@
 #include "structure/space_group_lookup.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -209,6 +210,20 @@ Status readFileGroup(CrystalStructure& structure, SpaceGroupRecord& record, Oper
             return Status::failed(MessageId::FileOperatorUnreadable, text);
         }
         operators.push_back(op);
+    }
+    // Without x,y,z the list is no group: every site would lose its own position and the cell
+    // fewer ions than it holds, as a CIF list without it is refused.
+    const auto identity = [](const SymmetryOperator& op) {
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                if (op.r[i][j] != (i == j ? 1 : 0)) return false;
+            }
+            if (std::fabs(op.t[i] - std::round(op.t[i])) > 1e-9) return false;
+        }
+        return true;
+    };
+    if (std::none_of(operators.begin(), operators.end(), identity)) {
+        return Status::failed(MessageId::FileGroupWithoutIdentity);
     }
     found.operatorLineCount = static_cast<int>(texts.size());
     found.operatorTexts = texts;

@@ -14,6 +14,7 @@
 #include "structure/morvek_listing.h"
 #include "structure/native_file.h"
 #include "structure/site_label.h"
+#include "structure/site_values.h"
 
 namespace tarnell {
 namespace {
@@ -137,6 +138,7 @@ Status readStructure(ReaderMode mode, std::istream& in, const std::filesystem::p
         site.element = elementOfLabel(site.name);
         if (site.element.empty()) noElement += (noElement.empty() ? "" : ", ") + site.name;
     }
+    if (Status values = checkSiteValues(structure); !values.ok()) return values;
     // Such a site keeps its label, and no table line can match it; said, so that the sums of
     // its neighbours, which lack its bonds, are not taken for whole ones.
     if (!noElement.empty()) {

@@ -32,7 +32,7 @@ std::string listing(const std::string& group, const std::string& sites) {
            "           4.98960   4.98960  17.06100  90.00000  90.00000 120.00000\n"
            "           0.00012     -       0.00051     -         -         -\n"
            "                        neq  *   g    =   n       x         y         z\n" +
-           sites;
+           sites + "\n";
 }
 
 TEST(MorvekListing, MarkedSectionsGiveTheRecordAndSitesEndAtTheFirstEmptyLine) {
@@ -83,6 +83,9 @@ TEST(MorvekListing, RefusesWhatItCannotReadWhole) {
     readListing(listing("P 1  (P1, 1)", site("O1", "- x -")), message);
     EXPECT_EQ(message, "  Error !!!  \"x\" of species O1 is not a number.\n");
     readListing(text.substr(0, text.rfind("           -")), message);  // no uncertainty line
+    EXPECT_TRUE(message.ends_with("in.lst file ends before its last line.\n")) << message;
+    // Cut after a whole site: the empty line after the list is missing.
+    readListing(text.substr(0, text.size() - 1), message);
     EXPECT_TRUE(message.ends_with("in.lst file ends before its last line.\n")) << message;
 }
 

@@ -13,11 +13,9 @@ using test::writeFile;
 const char* const Table =
     "; bond valence parameters\n"
     "Fe 2 O 2 1.734 a\n"
-    "F 9 O 2 1.100 b   anything after the sixth field\n"
+    "F 9 O 2 1.100 b\n"
     " Fe 4 O 2 1.900 c\n"  // indented: never a data line
     "Fe 3 O 2 1.759 a\n"
-    "Fe 3 O 2 abc a\n"  // r0 is not a number: not a data line
-    "Fe 3 S 2 2.149\n"  // no reference identifier: not a data line
     "Fe2 3 O 2 1.800 d\n"
     ";************************* REFERENCES ****************************\n"
     "   the line after the header\n"

@@ -359,10 +359,13 @@ TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
         return lines;
     }();
     ASSERT_EQ(rows.size(), files.size() + 1);
-    EXPECT_EQ(rows[0], "file,title,sites,GII,valences,worst site,worst dV,status,message");
+    EXPECT_EQ(rows[0], "file,title,sites,GII,valences,worst site,worst dV,status,message,output");
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].string());
         EXPECT_TRUE(rows[i + 1].starts_with(files[i].string() + ",")) << rows[i + 1];
+        // Each row names its report, so that x_2.out can be traced to its input.
+        const std::string report = files[i].stem().string() + ".out";
+        EXPECT_EQ(rows[i + 1].substr(rows[i + 1].rfind(',') + 1), report) << rows[i + 1];
         const bool broken = i == 2 || i + 1 == files.size();
         EXPECT_EQ(rows[i + 1].find(",ok,") != std::string::npos, !broken) << rows[i + 1];
         if (i + 1 == files.size()) continue;

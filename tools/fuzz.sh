@@ -2,7 +2,8 @@
 # Builds the readers' fuzz targets with clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer in a build folder of their own, and runs each in turn.
 #   tools/fuzz.sh [seconds per target, default 60] [target ...]
-# Targets: native listing icsd cif settings parameter_table space_group_record (default: all).
+# Targets: native listing icsd cif settings parameter_table space_group_record batch_list
+# (default: all).
 # The corpus grows in build-fuzz/corpus/<target>; findings land in build-fuzz/findings/<target>/.
 # Each finding is a bug: fix it and keep its input under tests/data/fuzz/ with a test.
 set -euo pipefail
@@ -12,7 +13,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(native listing icsd cif settings parameter_table space_group_record)
+  targets=(native listing icsd cif settings parameter_table space_group_record batch_list)
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -30,6 +31,8 @@ seeds_of() {
     settings) ls "$root"/data/Tarnell.ini "$root"/tests/data/reports/Tarnell.ini ;;
     parameter_table) ls "$root"/data/BVTable.generic "$root"/tests/data/reports/BVTable ;;
     space_group_record) ls "$root"/data/sgtrans.dat ;;
+    batch_list) printf 'a.cif\n  b.inp  \n\nc d.lst\r\nsub\n' > "$build/seeds/batch_list.seed"
+                echo "$build/seeds/batch_list.seed" ;;
   esac
   if [ -d "$root/tests/data/fuzz/$1" ]; then ls "$root/tests/data/fuzz/$1"/*; fi
 }

@@ -70,6 +70,7 @@ Status findBonds(const CrystalStructure& structure, const OperatorTable& operato
     Status status;
     int listed = 0;
     const int entryLimit = maxDistanceEntries(n);
+    const int keptLimit = maxBondsKept(n);
     forEachNeighbour(structure, operators, settings, [&](const Neighbour& found) {
         const auto centre = static_cast<std::size_t>(found.centre);
         const auto neighbour = static_cast<std::size_t>(found.neighbour);
@@ -85,6 +86,12 @@ Status findBonds(const CrystalStructure& structure, const OperatorTable& operato
         }
         if (!alternatives.empty() && listed >= entryLimit) {
             status = Status::failed(MessageId::TooManyDistanceEntries, entryLimit);
+            return false;
+        }
+        // Ions without a table line are kept for the summary but never listed, so the list's
+        // capacity does not bound them; the memory must not grow without bound either.
+        if (bonds.size() >= static_cast<std::size_t>(keptLimit)) {
+            status = Status::failed(MessageId::TooManyBondsKept, keptLimit);
             return false;
         }
         Bond bond;

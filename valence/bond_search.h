@@ -22,6 +22,10 @@ inline int maxDistanceEntries(std::size_t siteCount) {
     const std::size_t scaled = siteCount * DistanceEntriesPerSite;
     return scaled > MinDistanceEntries ? static_cast<int>(scaled) : MinDistanceEntries;
 }
+// Capacity of every bond kept, listed or only summarised.
+inline int maxBondsKept(std::size_t siteCount) {
+    return 5 * maxDistanceEntries(siteCount);
+}
 
 // One neighbour of a central site within its window that is a bond of the distance list (the
 // table has lines of BV-B for the pair) or of the valence summary (the two ions have formal
@@ -52,7 +56,8 @@ std::vector<BondParameter> bondParameters(const ParameterTable& table, const Sit
 // Finds every bond of every site of `structure` under `operators` with the window and
 // translations of `settings` and the distance list's parameters from `windowTable` (the lines
 // of the settings' b), in the order of the search. Fails with one message line when the list
-// would exceed maxDistanceEntries or a pair has more than MaxParameterSets alternatives.
+// would exceed maxDistanceEntries, the bonds kept maxBondsKept, or a pair has more than
+// MaxParameterSets alternatives.
 Status findBonds(const CrystalStructure& structure, const OperatorTable& operators,
                  const Settings& settings, const ParameterTable& windowTable,
                  std::vector<Bond>& bonds);

@@ -1,5 +1,8 @@
 #include "valence/calculation.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "crystal/cell_metric.h"
 #include "settings/text.h"
 #include "valence/site_overlaps.h"
@@ -31,6 +34,15 @@ Status listBonds(CalculationResult& result, const CalculationInputs& inputs) {
         return found;
     for (const Bond& bond : result.bonds) result.listedCount += bond.number != 0;
     if (result.listedCount == 0) {
+        // Distances that the lines of another b would list are there; the b is what is wrong.
+        std::vector<Bond> anyB;
+        if (inputs.tables.window.lines.size() != inputs.tables.whole.lines.size() &&
+            findBonds(structure, result.operators, inputs.settings, inputs.tables.whole, anyB)
+                .ok() &&
+            std::any_of(anyB.begin(), anyB.end(), [](const Bond& bond) { return bond.number; })) {
+            return Status::failed(MessageId::NoLinesWithBvB, inputs.settings.bvB,
+                                  inputs.settings.dMax);
+        }
         return Status::failed(MessageId::NoDistanceEntry, inputs.settings.dMax);
     }
     return {};
@@ -46,6 +58,33 @@ CrystalStructure withValences(const CrystalStructure& structure,
             copy.sites[i].valence = assignment.valences[i];
     }
     return copy;
+}
+
+// The first value of the sums and the summary that is not a finite number, named; empty when
+// every one is. Extreme inputs that pass every reader (a b near 0, an R0 far from its distances)
+// would otherwise be written as "inf" or "nan" under a status that says all went well.
+std::string firstValueNotFinite(const CalculationResult& result) {
+    const std::vector<Site>& sites = result.structure.sites;
+    for (const Bond& bond : result.bonds) {
+        for (double s : bond.s) {
+            if (!std::isfinite(s)) return "bond valence of " + sites[bond.centre].name;
+        }
+    }
+    for (const SiteSums& sums : result.sums) {
+        for (const AlternativeSum& sum : sums.alternatives) {
+            if (!std::isfinite(sum.bvs) || !std::isfinite(sum.sigma))
+                return "valence sum of " + sites[sums.site].name;
+        }
+    }
+    for (const SiteSummary& site : result.summary.sites) {
+        if (!std::isfinite(site.bvs) || !std::isfinite(site.sigma) || !std::isfinite(site.relative))
+            return "bond valence sum of " + sites[site.site].name + " in the summary";
+    }
+    const ValenceSummary& summary = result.summary;
+    if (!std::isfinite(summary.gii)) return "global instability index";
+    if (!std::isfinite(summary.cationValences) || !std::isfinite(summary.anionValences))
+        return "valences per cell";
+    return {};
 }
 
 }  // namespace
@@ -142,6 +181,8 @@ CalculationResult calculate(CrystalStructure structure, const CalculationInputs&
         }
     }
     result.stage = CalculationStage::Summarised;
+    if (const std::string what = firstValueNotFinite(result); !what.empty())
+        result.status = Status::failed(MessageId::ResultNotFinite, what);
     return result;
 }
 

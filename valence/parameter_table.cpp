@@ -1,5 +1,6 @@
 #include "valence/parameter_table.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "settings/input_file.h"
 #include "settings/line_search.h"
 #include "settings/numbers.h"
+#include "settings/settings_file.h"
 #include "settings/text.h"
 
 namespace tarnell {
@@ -44,6 +46,40 @@ std::string tableSource(const std::string& text, const std::filesystem::path& pa
     return source + " from " + text.substr(from, end + 1 - from);
 }
 
+// Longest part of a table line that a message quotes.
+constexpr std::size_t MaxQuotedLine = 80;
+
+// Cation, its valence, anion, its valence, R0, reference and an optional b, and nothing else.
+std::optional<ParameterLine> parameterLine(const std::string& line) {
+    std::size_t pos = 0;
+    ParameterLine entry;
+    entry.cation = nextToken(line, pos);
+    const std::optional<int> cationValence = wholeNumber(nextToken(line, pos));
+    entry.anion = nextToken(line, pos);
+    const std::optional<int> anionValence = wholeNumber(nextToken(line, pos));
+    const std::optional<double> r0 = readReal(nextToken(line, pos));
+    entry.reference = nextToken(line, pos);
+    const std::string bText = nextToken(line, pos);
+    if (!nextToken(line, pos).empty()) return std::nullopt;
+    if (entry.anion.empty() || entry.reference.empty() || !cationValence || !anionValence) {
+        return std::nullopt;
+    }
+    const auto plausibleValence = [](int v) {
+        return v >= -MaxTableValence && v <= MaxTableValence;
+    };
+    if (!plausibleValence(*cationValence) || !plausibleValence(*anionValence)) return std::nullopt;
+    if (!r0 || !(*r0 > 0.0 && *r0 < MaxR0)) return std::nullopt;
+    entry.cationValence = *cationValence;
+    entry.anionValence = *anionValence;
+    entry.r0 = *r0;
+    if (!bText.empty()) {
+        const std::optional<double> b = readReal(bText);
+        if (!b || !(*b > 0.0 && *b < MaxBvB)) return std::nullopt;
+        entry.b = *b;
+    }
+    return entry;
+}
+
 }  // namespace
 
 std::string cationKey(const ParameterLine& line) {
@@ -65,25 +101,20 @@ Status loadParameterTable(std::istream& in, const std::filesystem::path& path,
                           ParameterTable& table) {
     table.lines.clear();
     std::string line;
+    int lineNumber = 0;
     while (readLine(in, line)) {
+        ++lineNumber;
         // Lines are found by the element symbol at their very start: an indented line is
-        // never a data line.
-        if (line.empty() || line[0] == ' ' || line[0] == '\t') continue;
-        std::size_t pos = 0;
-        ParameterLine entry;
-        entry.cation = nextToken(line, pos);
-        const std::optional<int> cationValence = wholeNumber(nextToken(line, pos));
-        entry.anion = nextToken(line, pos);
-        const std::optional<int> anionValence = wholeNumber(nextToken(line, pos));
-        const std::optional<double> r0 = readReal(nextToken(line, pos));
-        entry.reference = nextToken(line, pos);
-        if (entry.reference.empty() || !r0 || !cationValence || !anionValence) continue;
-        entry.cationValence = *cationValence;
-        entry.anionValence = *anionValence;
-        entry.r0 = *r0;
-        const std::optional<double> b = readReal(nextToken(line, pos));
-        if (b && *b > 0.0) entry.b = *b;
-        table.lines.push_back(std::move(entry));
+        // never a data line, nor is a comment.
+        if (line.empty() || !std::isalpha(static_cast<unsigned char>(line[0]))) continue;
+        std::optional<ParameterLine> entry = parameterLine(line);
+        // A line that does not read would let the next alternative take its place in silence,
+        // and an R0 of 0 or 1000 gives valences that read like results.
+        if (!entry) {
+            return Status::failed(MessageId::ParameterLineInvalid, lineNumber, path,
+                                  printableText(line, MaxQuotedLine));
+        }
+        table.lines.push_back(std::move(*entry));
     }
     if (table.lines.empty()) {
         return Status::failed(MessageId::NoBondParameters, path);

@@ -19,6 +19,9 @@ inline constexpr const char* ReferenceHeader =
     ";************************* REFERENCES ****************************";
 // The table's mark for a cation whose oxidation state the line leaves open.
 inline constexpr int UnspecifiedValence = 9;
+// Bounds of a line that can be a bond valence parameter at all: R0 in Å, the valences.
+inline constexpr double MaxR0 = 10.0;
+inline constexpr int MaxTableValence = 9;
 
 // One data line: "Fe 3 O 2 1.759 a 0.37" — cation, its valence, anion, its valence (no sign), r0
 // in Å, reference identifier and, optionally, the line's own b in Å.

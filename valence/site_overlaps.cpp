@@ -44,7 +44,7 @@ bool resolveSiteOverlaps(CrystalStructure& structure, const OperatorTable& opera
     bool doubtful = false;
     for (const Site& site : sites) {
         if (site.g > 1.0 + OccupancyRounding || site.g < 0.0) {
-            structure.notes.push_back(message(MessageId::OccupancyOutOfRange, site.name.c_str(),
+            structure.notes.push_back(message(MessageId::OccupancyDoubtful, site.name.c_str(),
                                               formatText("%.4g", site.g).c_str()));
             doubtful = true;
         }
