@@ -7,6 +7,7 @@
 #include "crystal/cell_metric.h"
 #include "crystal/operator_expansion.h"
 #include "engine/calculation.h"
+#include "engine/output_file.h"
 #include "landscape/cube_file.h"
 #include "landscape/landscape_report.h"
 #include "settings/numbers.h"
@@ -73,16 +74,6 @@ std::optional<LandscapeCommand> parseCommand(const std::vector<std::string>& arg
         }
     }
     return command;
-}
-
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code error;
-    if (std::filesystem::equivalent(a, b, error)) return true;
-    // A file that does not exist yet is the same when both names lead to one place.
-    const std::filesystem::path left = std::filesystem::weakly_canonical(a, error);
-    if (error) return false;
-    const std::filesystem::path right = std::filesystem::weakly_canonical(b, error);
-    return !error && left == right;
 }
 
 // The cube and the JSON replace whatever stands at their paths: never the structure, the files

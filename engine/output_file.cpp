@@ -104,6 +104,15 @@ void removePartFilesOnSignals() {
     }
 }
 
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    const std::filesystem::path left = std::filesystem::weakly_canonical(a, error);
+    if (error) return false;
+    const std::filesystem::path right = std::filesystem::weakly_canonical(b, error);
+    return !error && left == right;
+}
+
 bool replaceFile(const std::filesystem::path& path, const std::string& text) {
     // A name of its own beside the target; created exclusively, so that no file or link standing
     // under that name is ever written through. The mode 0666 lets the umask decide, as for any

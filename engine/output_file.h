@@ -8,6 +8,10 @@
 
 namespace tarnell {
 
+// Whether two paths lead to one file: the same file, or for a file that does not exist yet, the
+// same place once links and dots are resolved.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Writes `text` as the whole content of `path`: a temporary file in the same folder, written whole
 // and closed, then renamed over `path` (a link standing there is replaced, never followed). False,
 // with the temporary file removed and `path` untouched, when anything fails.

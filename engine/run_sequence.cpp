@@ -19,16 +19,6 @@ namespace {
 
 constexpr std::size_t MaxPathTextLength = 400;
 
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code error;
-    if (std::filesystem::equivalent(a, b, error)) return true;
-    // A file that does not exist yet is the same when both names lead to one place.
-    const std::filesystem::path left = std::filesystem::weakly_canonical(a, error);
-    if (error) return false;
-    const std::filesystem::path right = std::filesystem::weakly_canonical(b, error);
-    return !error && left == right;
-}
-
 // An output replaces whatever stands at its path, so it must not stand where the run's input or
 // the data the engine reads are kept.
 bool outputWouldReplaceInput(const std::filesystem::path& output,

@@ -16,22 +16,14 @@
 #include <cmath>
 
 #include "frontend/path_text.h"
+#include "frontend/picture_export.h"
 #include "settings/text.h"
+#include "structure/site_label.h"
 
 namespace tarnell {
 namespace {
 
 using Vec = std::array<double, 3>;
-
-constexpr const char* ElementSymbols[] = {
-    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",
-    "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn",
-    "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh",
-    "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd",
-    "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re",
-    "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th",
-    "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm"};
-constexpr int KnownElements = static_cast<int>(std::size(ElementSymbols));
 
 // Atoms this close to the slice's plane are drawn on it.
 constexpr double AtomDistance = 0.5;  // Å
@@ -51,10 +43,7 @@ Vec cross(const Vec& u, const Vec& v) {
 int atomicNumberOfIon(const std::string& ion) {
     std::size_t length = 0;
     while (length < ion.size() && std::isalpha(static_cast<unsigned char>(ion[length]))) ++length;
-    const std::string symbol = ion.substr(0, length);
-    for (int z = 0; z < KnownElements; ++z)
-        if (symbol == ElementSymbols[z]) return z + 1;
-    return 0;
+    return atomicNumber(ion.substr(0, length));
 }
 
 // |V| of "Li+", "Mg2+", "O2-": the mismatch of a point no counter-ion reaches.
@@ -273,10 +262,8 @@ void CLandscapeCanvas::Draw(QPainter& painter, const QSize& size) const {
                 painter.setPen(QPen(Qt::black, 1));
                 painter.setBrush(atomColour(z, m_mobile));
                 painter.drawEllipse(centre, 5.0, 5.0);
-                if (z >= 1 && z <= KnownElements) {
-                    painter.drawText(centre + QPointF(6, -4),
-                                     QString::fromLatin1(ElementSymbols[z - 1]));
-                }
+                if (const std::string symbol = elementOfAtomicNumber(z); !symbol.empty())
+                    painter.drawText(centre + QPointF(6, -4), QString::fromStdString(symbol));
             }
         }
     }
@@ -484,26 +471,11 @@ void CLandscapeView::ShowThresholds() {
 }
 
 bool CLandscapeView::ExportPicture(const std::filesystem::path& file) {
-    if (!m_canvas->Picture().save(pathText(file), "PNG")) {
-        const std::string message =
-            formatText("  %s file cannot be created !!!\n", file.string().c_str());
-        if (m_showMessage) {
-            m_showMessage(message);
-        } else {
-            QMessageBox::warning(this, QStringLiteral("Kestrin"),
-                                 QString::fromStdString(trimBlanks(message)));
-        }
-        return false;
-    }
-    return true;
+    return savePicture(m_canvas->Picture(), file, m_showMessage, this);
 }
 
 void CLandscapeView::OnExportPicture() {
-    QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export picture"), QString(),
-                                                QStringLiteral("PNG picture (*.png)"));
-    if (file.isEmpty()) return;
-    if (!file.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) file += QStringLiteral(".png");
-    ExportPicture(pathOf(file));
+    exportPicture(m_canvas->Picture(), m_showMessage, this);
 }
 
 }  // namespace tarnell

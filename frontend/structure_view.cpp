@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "frontend/path_text.h"
+#include "frontend/picture_export.h"
 #include "settings/text.h"
 
 namespace tarnell {
@@ -112,26 +113,11 @@ void CStructureView::ShowBonds(int site) {
 }
 
 bool CStructureView::ExportPicture(const std::filesystem::path& file) {
-    if (!m_canvas->Picture().save(pathText(file), "PNG")) {
-        const std::string message =
-            formatText("  %s file cannot be created !!!\n", file.string().c_str());
-        if (m_showMessage) {
-            m_showMessage(message);
-        } else {
-            QMessageBox::warning(this, QStringLiteral("Kestrin"),
-                                 QString::fromStdString(trimBlanks(message)));
-        }
-        return false;
-    }
-    return true;
+    return savePicture(m_canvas->Picture(), file, m_showMessage, this);
 }
 
 void CStructureView::OnExportPicture() {
-    QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export picture"), QString(),
-                                                QStringLiteral("PNG picture (*.png)"));
-    if (file.isEmpty()) return;
-    if (!file.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) file += QStringLiteral(".png");
-    ExportPicture(pathOf(file));
+    exportPicture(m_canvas->Picture(), m_showMessage, this);
 }
 
 }  // namespace tarnell

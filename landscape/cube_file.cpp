@@ -7,20 +7,11 @@
 #include <system_error>
 
 #include "settings/text.h"
+#include "structure/site_label.h"
 
 namespace tarnell {
 
 namespace {
-
-constexpr const char* Elements[] = {
-    "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al", "Si", "P",
-    "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co", "Ni", "Cu", "Zn",
-    "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb", "Mo", "Tc", "Ru", "Rh",
-    "Pd", "Ag", "Cd", "In", "Sn", "Sb", "Te", "I",  "Xe", "Cs", "Ba", "La", "Ce", "Pr", "Nd",
-    "Pm", "Sm", "Eu", "Gd", "Tb", "Dy", "Ho", "Er", "Tm", "Yb", "Lu", "Hf", "Ta", "W",  "Re",
-    "Os", "Ir", "Pt", "Au", "Hg", "Tl", "Pb", "Bi", "Po", "At", "Rn", "Fr", "Ra", "Ac", "Th",
-    "Pa", "U",  "Np", "Pu", "Am", "Cm", "Bk", "Cf", "Es", "Fm", "Md", "No", "Lr", "Rf", "Db",
-    "Sg", "Bh", "Hs", "Mt", "Ds", "Rg", "Cn", "Nh", "Fl", "Mc", "Lv", "Ts", "Og"};
 
 // One real as the format writes it: " -1.23457E+00", 13 characters.
 void appendReal(std::string& text, double value) {
@@ -40,12 +31,6 @@ void appendVectorLine(std::string& text, int count, const std::array<double, 3>&
 }
 
 }  // namespace
-
-int atomicNumber(const std::string& element) {
-    const auto found = std::find_if(std::begin(Elements), std::end(Elements),
-                                    [&](const char* symbol) { return element == symbol; });
-    return found == std::end(Elements) ? 0 : static_cast<int>(found - std::begin(Elements)) + 1;
-}
 
 void writeCube(std::ostream& out, const LandscapeFrame& frame, const Landscape& landscape,
                const std::string& title) {

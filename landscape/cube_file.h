@@ -15,9 +15,6 @@ namespace tarnell {
 
 inline constexpr double AngstromPerBohr = 0.529177210903;
 
-// The atomic number of an element symbol; 0 for none.
-int atomicNumber(const std::string& element);
-
 // The whole file to `out`; `title` goes on its first line (cut at the line's end).
 void writeCube(std::ostream& out, const LandscapeFrame& frame, const Landscape& landscape,
                const std::string& title);

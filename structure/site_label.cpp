@@ -81,6 +81,16 @@ bool labelNamesElement(const std::string& label) {
     return !element.empty() && elementOfTypeSymbol(element) == element;
 }
 
+int atomicNumber(const std::string& element) {
+    const gemmi::Element found(element);
+    return found == gemmi::El::X ? 0 : found.atomic_number();
+}
+
+std::string elementOfAtomicNumber(int z) {
+    if (z < 1 || z > static_cast<int>(gemmi::El::Og)) return {};
+    return gemmi::Element(z).name();
+}
+
 std::string elementOfLabel(const std::string& label) {
     return labelNamesElement(label) ? elementSymbol(label) : std::string();
 }

@@ -35,6 +35,12 @@ bool labelNamesElement(const std::string& label);
 // periodic table.
 std::string elementOfLabel(const std::string& label);
 
+// The atomic number of an element symbol ("Fe" gives 26), 0 for none of the periodic table.
+int atomicNumber(const std::string& element);
+
+// The symbol of atomic number `z`, empty for none.
+std::string elementOfAtomicNumber(int z);
+
 // `label` made to tell `element` under the label rule: unchanged when it already does, its
 // first letters set in the element's case when they spell the element in other letters
 // (BA1 → Ba1), otherwise the element put in front (M1 of copper → CuM1). An empty element
