@@ -51,7 +51,7 @@ double covalentRadius(const std::string& element) {
 // pyrite and marcasite at 2.1–2.2 Å): the pair shares one electron pair, so each atom carries one
 // charge less than a lone anion (S₂²⁻). Found from the positions, as the bond list holds only the
 // contacts between opposite charges. Split positions of a disordered site are no pair: both sites
-// must be fully occupied.
+// must be fully occupied. Each pair of sites is looked at once.
 std::vector<bool> anionPairSites(const CrystalStructure& structure, const OperatorTable& operators,
                                  const std::vector<bool>& anion) {
     const std::vector<Site>& sites = structure.sites;
@@ -59,16 +59,16 @@ std::vector<bool> anionPairSites(const CrystalStructure& structure, const Operat
     const CellGeometry geometry = makeCellGeometry(structure.cell, {});
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const double single = 2.0 * covalentRadius(sites[i].element);
-        if (!anion[i] || single == 0.0 || sites[i].g < 0.99) continue;
+        if (paired[i] || !anion[i] || single == 0.0 || sites[i].g < 0.99) continue;
         const std::array<double, 3> p{sites[i].x, sites[i].y, sites[i].z};
-        for (std::size_t j = 0; j < sites.size() && !paired[i]; ++j) {
+        for (std::size_t j = i; j < sites.size() && !paired[i]; ++j) {
             if (!anion[j] || sites[j].element != sites[i].element || sites[j].g < 0.99) continue;
             for (const SymmetryOperator& op : operators) {
                 std::array<double, 3> q = applyOperator(op, {sites[j].x, sites[j].y, sites[j].z});
-                for (int k = 0; k < 3; ++k) q[k] = p[k] + (q[k] - p[k]) - std::round(q[k] - p[k]);
+                for (int k = 0; k < 3; ++k) q[k] -= std::round(q[k] - p[k]);
                 const double d = distanceIn(geometry, p, q);
                 if (d >= 0.8 * single && d <= 1.15 * single) {
-                    paired[i] = true;
+                    paired[i] = paired[j] = true;
                     break;
                 }
             }
