@@ -166,12 +166,16 @@ TEST(ValenceAssignment, AnionPairsAtBondLengthCarryOneChargeEach) {
         const char* what;
         double sulfurDistance;
         double occupancy;
+        double beta;
         double iron, sulfur;
     };
-    for (const Case& c : std::vector<Case>{{"persulfide", 2.16, 1.0, 2, -1},
-                                           {"no pair at a contact distance", 3.30, 1.0, 4, -2},
-                                           {"split positions", 2.16, 0.5, 2, -2}}) {
+    for (const Case& c :
+         std::vector<Case>{{"persulfide", 2.16, 1.0, 90, 2, -1},
+                           {"persulfide in a monoclinic cell", 2.16, 1.0, 120, 2, -1},
+                           {"no pair at a contact distance", 3.30, 1.0, 90, 4, -2},
+                           {"split positions", 2.16, 0.5, 90, 2, -2}}) {
         Structure pyrite({"Fe1", "S1", "S2"});
+        pyrite.structure.cell[4] = c.beta;
         pyrite.structure.sites[1].x = 0.3;
         pyrite.structure.sites[2].x = 0.3 + c.sulfurDistance / 10.0;
         for (int s : {1, 2}) pyrite.structure.sites[static_cast<std::size_t>(s)].g = c.occupancy;

@@ -57,6 +57,16 @@ std::vector<bool> anionPairSites(const CrystalStructure& structure, const Operat
     const std::vector<Site>& sites = structure.sites;
     std::vector<bool> paired(sites.size(), false);
     const CellGeometry geometry = makeCellGeometry(structure.cell, {});
+    // The spacings of the cell's lattice planes: a position further than |Δx|·h from another
+    // along any axis is further in space, so most images are passed over unmeasured.
+    const auto& [ca, cb, cg] = geometry.cosines;
+    const double volume =
+        structure.cell[0] * structure.cell[1] * structure.cell[2] *
+        std::sqrt(std::max(0.0, 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg));
+    const std::array<double, 3> spacing{
+        volume / (structure.cell[1] * structure.cell[2] * geometry.sines[0]),
+        volume / (structure.cell[0] * structure.cell[2] * geometry.sines[1]),
+        volume / (structure.cell[0] * structure.cell[1] * geometry.sines[2])};
     for (std::size_t i = 0; i < sites.size(); ++i) {
         const double single = 2.0 * covalentRadius(sites[i].element);
         if (paired[i] || !anion[i] || single == 0.0 || sites[i].g < 0.99) continue;
@@ -65,7 +75,12 @@ std::vector<bool> anionPairSites(const CrystalStructure& structure, const Operat
             if (!anion[j] || sites[j].element != sites[i].element || sites[j].g < 0.99) continue;
             for (const SymmetryOperator& op : operators) {
                 std::array<double, 3> q = applyOperator(op, {sites[j].x, sites[j].y, sites[j].z});
-                for (int k = 0; k < 3; ++k) q[k] -= std::round(q[k] - p[k]);
+                bool far = false;
+                for (int k = 0; k < 3; ++k) {
+                    q[k] -= std::round(q[k] - p[k]);
+                    far = far || std::fabs(q[k] - p[k]) * spacing[k] > 1.15 * single;
+                }
+                if (far) continue;
                 const double d = distanceIn(geometry, p, q);
                 if (d >= 0.8 * single && d <= 1.15 * single) {
                     paired[i] = paired[j] = true;
