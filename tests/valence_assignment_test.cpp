@@ -158,6 +158,47 @@ TEST(ValenceAssignment, MixedValenceWhereNoSingleStateBalances) {
     EXPECT_EQ(a.valences[2], 3);
 }
 
+// FeS2: an S–S pair at a single-bond length is the persulfide S2(2-), each S one charge, so Fe2+
+// follows from the charge (its sum alone would call it Fe4+). S–S at a contact distance, or a
+// pair of half-occupied split positions, is no pair.
+TEST(ValenceAssignment, AnionPairsAtBondLengthCarryOneChargeEach) {
+    struct Case {
+        const char* what;
+        double sulfurDistance;
+        double occupancy;
+        double beta;
+        double iron, sulfur;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"persulfide", 2.16, 1.0, 90, 2, -1},
+                           {"persulfide in a monoclinic cell", 2.16, 1.0, 120, 2, -1},
+                           {"no pair at a contact distance", 3.30, 1.0, 90, 4, -2},
+                           {"split positions", 2.16, 0.5, 90, 2, -2}}) {
+        Structure pyrite({"Fe1", "S1", "S2"});
+        pyrite.structure.cell[4] = c.beta;
+        pyrite.structure.sites[1].x = 0.3;
+        pyrite.structure.sites[2].x = 0.3 + c.sulfurDistance / 10.0;
+        for (int s : {1, 2}) pyrite.structure.sites[static_cast<std::size_t>(s)].g = c.occupancy;
+        pyrite.bond("Fe1", "S1", 2.26, 3);
+        pyrite.bond("Fe1", "S2", 2.26, 3);
+        const auto v = pyrite.valences();
+        EXPECT_EQ(v.at("Fe1"), c.iron) << c.what;
+        EXPECT_EQ(v.at("S1"), c.sulfur) << c.what;
+        EXPECT_EQ(v.at("S2"), c.sulfur) << c.what;
+    }
+    // A file that states S- keeps it, and its Fe is summed with the S2- lines.
+    Structure stated({"Fe1", "S1", "S2"});
+    stated.structure.sites[1].x = 0.3;
+    stated.structure.sites[2].x = 0.516;
+    stated.structure.sites[1].charge = stated.structure.sites[2].charge = -1;
+    stated.bond("Fe1", "S1", 2.26, 3);
+    stated.bond("Fe1", "S2", 2.26, 3);
+    const ValenceAssignment a = stated.assign();
+    ASSERT_EQ(a.outcome, AssignmentOutcome::Assigned) << a.reason;
+    EXPECT_EQ(a.valences[0], 2);
+    EXPECT_EQ(a.sources[1], ValenceSource::File);
+}
+
 TEST(ValenceAssignment, StatedValencesStayAndNoNeutralChoiceIsSaid) {
     // Cations stated, anions not: the anions get theirs, the cations keep the file's.
     Structure sulfate({"Ca1", "S1", "O1", "O2", "O3", "O4"});

@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "crystal/distance.h"
 #include "settings/text.h"
 
 namespace tarnell {
@@ -33,6 +34,62 @@ const ParameterLine* lineFor(const ParameterTable& table, const std::string& cat
             return &line;
     }
     return nullptr;
+}
+
+// Single-bond covalent radii (Å) of the elements that form homonuclear anion pairs (S₂²⁻ of
+// pyrite, Se₂²⁻, As₂⁴⁻ of the arsenopyrite family). Oxygen is left out: peroxides are rare, and
+// the short O–O contacts of real files are mostly split positions of one disordered site.
+double covalentRadius(const std::string& element) {
+    static const std::map<std::string, double> radius{{"S", 1.05}, {"Se", 1.20}, {"Te", 1.38},
+                                                      {"N", 0.71}, {"P", 1.07},  {"As", 1.19},
+                                                      {"Sb", 1.39}};
+    const auto at = radius.find(element);
+    return at == radius.end() ? 0.0 : at->second;
+}
+
+// Anion sites with an image of an anion of their own element at a single-bond length (S–S of
+// pyrite and marcasite at 2.1–2.2 Å): the pair shares one electron pair, so each atom carries one
+// charge less than a lone anion (S₂²⁻). Found from the positions, as the bond list holds only the
+// contacts between opposite charges. Split positions of a disordered site are no pair: both sites
+// must be fully occupied. Each pair of sites is looked at once.
+std::vector<bool> anionPairSites(const CrystalStructure& structure, const OperatorTable& operators,
+                                 const std::vector<bool>& anion) {
+    const std::vector<Site>& sites = structure.sites;
+    std::vector<bool> paired(sites.size(), false);
+    const CellGeometry geometry = makeCellGeometry(structure.cell, {});
+    // The spacings of the cell's lattice planes: a position further than |Δx|·h from another
+    // along any axis is further in space, so most images are passed over unmeasured.
+    const auto& [ca, cb, cg] = geometry.cosines;
+    const double volume =
+        structure.cell[0] * structure.cell[1] * structure.cell[2] *
+        std::sqrt(std::max(0.0, 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg));
+    const std::array<double, 3> spacing{
+        volume / (structure.cell[1] * structure.cell[2] * geometry.sines[0]),
+        volume / (structure.cell[0] * structure.cell[2] * geometry.sines[1]),
+        volume / (structure.cell[0] * structure.cell[1] * geometry.sines[2])};
+    for (std::size_t i = 0; i < sites.size(); ++i) {
+        const double single = 2.0 * covalentRadius(sites[i].element);
+        if (paired[i] || !anion[i] || single == 0.0 || sites[i].g < 0.99) continue;
+        const std::array<double, 3> p{sites[i].x, sites[i].y, sites[i].z};
+        for (std::size_t j = i; j < sites.size() && !paired[i]; ++j) {
+            if (!anion[j] || sites[j].element != sites[i].element || sites[j].g < 0.99) continue;
+            for (const SymmetryOperator& op : operators) {
+                std::array<double, 3> q = applyOperator(op, {sites[j].x, sites[j].y, sites[j].z});
+                bool far = false;
+                for (int k = 0; k < 3; ++k) {
+                    q[k] -= std::round(q[k] - p[k]);
+                    far = far || std::fabs(q[k] - p[k]) * spacing[k] > 1.15 * single;
+                }
+                if (far) continue;
+                const double d = distanceIn(geometry, p, q);
+                if (d >= 0.8 * single && d <= 1.15 * single) {
+                    paired[i] = paired[j] = true;
+                    break;
+                }
+            }
+        }
+    }
+    return paired;
 }
 
 // The bond valences between two sites summed over their contacts, per pair of candidates.
@@ -195,6 +252,30 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         candidates[i].assign(states.begin(), states.end());
     }
 
+    // An anion of a homonuclear pair takes one charge less; its bonds to cations keep the lines of
+    // the element's usual anion state (the one most lines of the table give it), as the table has
+    // no S⁻ lines.
+    const std::vector<bool> paired = anionPairSites(structure, operators, anion);
+    std::vector<int> lineState(n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!paired[i]) continue;
+        std::map<int, int> count;
+        for (const ParameterLine& line : table.lines) {
+            if (line.anion == sites[i].element && line.anionValence > 0 &&
+                line.anionValence != UnspecifiedValence)
+                ++count[line.anionValence];
+        }
+        for (const auto& [state, lines] : count) {
+            if (lineState[i] == 0 || lines > count[lineState[i]]) lineState[i] = state;
+        }
+        if (lineState[i] < 2) {
+            lineState[i] = 0;
+            continue;
+        }
+        if (ignoreStated || result.sources[i] != ValenceSource::File)
+            candidates[i] = {1 - lineState[i]};
+    }
+
     std::vector<double> weight(n, 0.0);
     for (std::size_t i = 0; i < n; ++i) {
         if (!candidates[i].empty())
@@ -221,7 +302,8 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         for (std::size_t a = 0; a < candidates[c].size(); ++a) {
             for (std::size_t b = 0; b < candidates[m].size(); ++b) {
                 const int cv = candidates[cation][anion[c] ? b : a];
-                const int av = -candidates[anionSite][anion[c] ? a : b];
+                const int av = lineState[anionSite] > 0 ? lineState[anionSite]
+                                                        : -candidates[anionSite][anion[c] ? a : b];
                 double& s = pair.s[a * candidates[m].size() + b];
                 const ParameterLine* line =
                     lineFor(table, sites[cation].element, cv, sites[anionSite].element, av);
@@ -328,6 +410,9 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                     bvs += pair.s[c * candidates[m].size() + static_cast<std::size_t>(choice[m])];
                 }
                 if (std::isnan(bvs)) return std::numeric_limits<double>::infinity();
+                // A paired anion's sum also holds the bond within its pair, which no line of the
+                // table covers: its state comes from the pair, not from its sum.
+                if (lineState[i] > 0) continue;
                 const double v = std::fabs(candidates[i][c]);
                 total += weight[i] * (bvs - v) * (bvs - v);
             }
