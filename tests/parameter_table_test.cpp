@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/numbers.h"
 #include "settings/text.h"
 #include "tests/test_files.h"
 
@@ -63,6 +64,52 @@ TEST(ParameterTable, ExactElementPairsInFileOrderAndEntryNumReferences) {
     EXPECT_EQ(message, "  Error !!! No reference section.\n");
     EXPECT_EQ(test::codeOf(readReferenceList(dir / "none", 1, references), message), -1);
     EXPECT_EQ(message, "  Error !!!   " + (dir / "none").string() + " file not found.\n");
+}
+
+// r0 and b take a quicker way than readReal for the table's plain decimals: each must read as
+// the very double that readReal gives, and a form that readReal refuses must stay no data line.
+TEST(ParameterTable, NumbersReadExactlyAsReadRealReadsThem) {
+    const std::vector<std::string> numbers = {"1.759",
+                                              "0.37",
+                                              "0.370",
+                                              "2.1",
+                                              "1.7340000000001",
+                                              "0.000000000000001",
+                                              "99999999999999.9",
+                                              "999999999999999.9",
+                                              "0.1000000000000001",
+                                              "1.",
+                                              ".5",
+                                              "12",
+                                              "+1.5",
+                                              "1e0",
+                                              "1.5.2",
+                                              "-0.5",
+                                              "0x1p3",
+                                              "1,5"};
+    test::TempDir dir;
+    std::string text;
+    for (const std::string& number : numbers)
+        text += "Fe 3 O 2 " + number + " a " + number + "\r\n";
+    text += "Mn 2 O 2 1.790 a";  // the last line without its break
+    writeFile(dir / "BVTable", text);
+    ParameterTable table;
+    std::string message;
+    ASSERT_EQ(test::codeOf(loadParameterTable(dir / "BVTable", table), message), 0);
+    std::size_t line = 0;
+    for (const std::string& number : numbers) {
+        SCOPED_TRACE(number);
+        const std::optional<double> expected = readReal(number);
+        if (!expected) continue;
+        ASSERT_LT(line, table.lines.size());
+        EXPECT_EQ(table.lines[line].r0, *expected);
+        EXPECT_EQ(table.lines[line].b, *expected > 0.0 ? *expected : 0.0);
+        EXPECT_EQ(table.lines[line].reference, "a");
+        ++line;
+    }
+    ASSERT_EQ(table.lines.size(), line + 1);
+    EXPECT_EQ(table.lines.back().cation, "Mn");
+    EXPECT_EQ(table.lines.back().r0, 1.79);
 }
 
 }  // namespace
