@@ -148,6 +148,16 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     }
     if (!needed) return result;
 
+    // The table's lines between the structure's own elements, in file order, picked once: the
+    // searches below read those for every site, bond and candidate, where the whole table of
+    // 2000 lines made this a tenth of a run.
+    std::set<std::string> elements;
+    for (const Site& site : sites) elements.insert(site.element);
+    ParameterTable own;
+    for (const ParameterLine& line : table.lines) {
+        if (elements.count(line.cation) && elements.count(line.anion)) own.lines.push_back(line);
+    }
+
     // Roles: a stated valence tells its sign, the chemistry decides elsewhere.
     std::vector<bool> anion = anionSites(structure, bonds, table);
     for (std::size_t i = 0; i < n; ++i) {
@@ -170,7 +180,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         }
         std::set<int> states;
         bool unspecified = false;
-        for (const ParameterLine& line : table.lines) {
+        for (const ParameterLine& line : own.lines) {
             if (anion[i] && line.anion == element && cationElements.count(line.cation) &&
                 line.anionValence > 0)
                 states.insert(-line.anionValence);
@@ -224,7 +234,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                 const int av = -candidates[anionSite][anion[c] ? a : b];
                 double& s = pair.s[a * candidates[m].size() + b];
                 const ParameterLine* line =
-                    lineFor(table, sites[cation].element, cv, sites[anionSite].element, av);
+                    lineFor(own, sites[cation].element, cv, sites[anionSite].element, av);
                 if (line == nullptr) {
                     s = std::numeric_limits<double>::quiet_NaN();
                     continue;
