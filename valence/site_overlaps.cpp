@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "crystal/distance.h"
@@ -62,14 +62,18 @@ std::optional<std::vector<std::vector<std::size_t>>> candidatePartners(
     const auto key = [&](std::int64_t x, std::int64_t y, std::int64_t z) {
         return (x * count[1] + y) * count[2] + z;
     };
-    std::unordered_map<std::int64_t, std::vector<std::size_t>> bins;
+    // (bin, site) of every image, sorted: one allocation, where a map of small lists made an
+    // allocation for nearly every image.
+    std::vector<std::pair<std::int64_t, std::size_t>> images;
+    images.reserve(sites.size() * operators.size());
     for (std::size_t j = 0; j < sites.size(); ++j) {
         const std::array<double, 3> position{sites[j].x, sites[j].y, sites[j].z};
         for (const SymmetryOperator& op : operators) {
             if (!binOf(applyOperator(op, position))) return std::nullopt;
-            bins[key(bin[0], bin[1], bin[2])].push_back(j);
+            images.emplace_back(key(bin[0], bin[1], bin[2]), j);
         }
     }
+    std::sort(images.begin(), images.end());
     std::vector<std::vector<std::size_t>> partners(sites.size());
     for (std::size_t i = 0; i < sites.size(); ++i) {
         if (!binOf({sites[i].x, sites[i].y, sites[i].z})) return std::nullopt;
@@ -80,11 +84,12 @@ std::optional<std::vector<std::vector<std::size_t>>> candidatePartners(
                     const auto wrap = [&](std::int64_t k, int c) {
                         return ((k % count[c]) + count[c]) % count[c];
                     };
-                    const auto at = bins.find(key(wrap(centre[0] + dx, 0), wrap(centre[1] + dy, 1),
-                                                  wrap(centre[2] + dz, 2)));
-                    if (at == bins.end()) continue;
-                    for (const std::size_t j : at->second) {
-                        if (j > i) partners[i].push_back(j);
+                    const std::int64_t k = key(wrap(centre[0] + dx, 0), wrap(centre[1] + dy, 1),
+                                               wrap(centre[2] + dz, 2));
+                    auto at = std::lower_bound(images.begin(), images.end(),
+                                               std::make_pair(k, std::size_t{0}));
+                    for (; at != images.end() && at->first == k; ++at) {
+                        if (at->second > i) partners[i].push_back(at->second);
                     }
                 }
             }
