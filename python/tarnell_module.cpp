@@ -1,11 +1,13 @@
 // The compiled half of the Python module tarnell: the structure record, the readers, the table
-// of a working directory read once, and a calculation rendered as the engine's JSON. The
-// package's Python half (tarnell/__init__.py) turns that JSON into a dict with numpy columns.
+// of a working directory read once, and a calculation as the engine's JSON document, in text or
+// as Python objects. The package's Python half (tarnell/__init__.py) makes its lists of records
+// columns.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -102,6 +104,113 @@ std::string calculateJson(CrystalStructure structure, const Table& table,
         json = resultJson(result, {TARNELL_VERSION, source.path, source.format});
     }
     return json;
+}
+
+// The result's document built as Python objects, value for value what json.loads makes of the
+// engine's JSON text: rendering the text and parsing it back took most of a calculate().
+class PythonWriter final : public DocumentWriter {
+public:
+    using DocumentWriter::value;
+    PythonWriter& key(std::string_view name) override {
+        key_ = pythonString(name);
+        return *this;
+    }
+    void beginObject() override { open(py::dict()); }
+    void endObject() override { open_.pop_back(); }
+    void beginArray() override { open(py::list()); }
+    void endArray() override { open_.pop_back(); }
+    void value(std::nullptr_t) override { put(py::none()); }
+    void value(bool flag) override { put(py::bool_(flag)); }
+    void value(std::string_view text) override { put(pythonString(text)); }
+    void value(const nlohmann::ordered_json& json) override { put(fromJson(json)); }
+    py::object take() { return std::move(root_); }
+
+private:
+    void integer(long long number) override { put(py::int_(number)); }
+    void unsignedInteger(unsigned long long number) override { put(py::int_(number)); }
+    void real(double number) override {
+        put(std::isfinite(number) ? py::object(py::float_(number)) : py::object(py::none()));
+    }
+
+    // Text that is not UTF-8 as the JSON text has it, each bad sequence replaced.
+    static py::str pythonString(std::string_view text) {
+        for (const char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                const std::string json =
+                    nlohmann::ordered_json(std::string(text))
+                        .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+                return py::str(nlohmann::ordered_json::parse(json).get<std::string>());
+            }
+        }
+        return py::str(text.data(), text.size());
+    }
+
+    static py::object fromJson(const nlohmann::ordered_json& json) {
+        using Type = nlohmann::ordered_json::value_t;
+        switch (json.type()) {
+            case Type::object: {
+                py::dict object;
+                for (const auto& [name, item] : json.items())
+                    object[pythonString(name)] = fromJson(item);
+                return object;
+            }
+            case Type::array: {
+                py::list array;
+                for (const auto& item : json) array.append(fromJson(item));
+                return array;
+            }
+            case Type::string:
+                return pythonString(json.get_ref<const std::string&>());
+            case Type::boolean:
+                return py::bool_(json.get<bool>());
+            case Type::number_integer:
+                return py::int_(json.get<std::int64_t>());
+            case Type::number_unsigned:
+                return py::int_(json.get<std::uint64_t>());
+            case Type::number_float: {
+                const double number = json.get<double>();
+                return std::isfinite(number) ? py::object(py::float_(number))
+                                             : py::object(py::none());
+            }
+            default:
+                return py::none();
+        }
+    }
+
+    void open(py::object container) {
+        put(container);
+        open_.push_back(std::move(container));
+    }
+
+    void put(py::object item) {
+        if (open_.empty()) {
+            root_ = std::move(item);
+        } else if (PyDict_Check(open_.back().ptr())) {
+            PyDict_SetItem(open_.back().ptr(), key_.ptr(), item.ptr());
+        } else {
+            PyList_Append(open_.back().ptr(), item.ptr());
+        }
+    }
+
+    std::vector<py::object> open_;
+    py::object key_;
+    py::object root_;
+};
+
+py::object calculateDocument(CrystalStructure structure, const Table& table,
+                             std::optional<double> dMax, std::optional<double> dMin,
+                             std::optional<int> hMax, std::optional<int> hMin,
+                             const Source& source) {
+    const Settings settings = calculationSettings(structure, table, dMax, dMin, hMax, hMin);
+    CalculationResult result;
+    {
+        py::gil_scoped_release unlocked;
+        result = calculate(std::move(structure),
+                           {settings, table.inputs.tables, table.inputs.spaceGroups});
+    }
+    PythonWriter out;
+    writeResult(out, result, {TARNELL_VERSION, source.path, source.format});
+    return out.take();
 }
 
 template <typename T, typename Value>
@@ -251,6 +360,18 @@ PYBIND11_MODULE(_tarnell, m) {
         py::arg("dmin") = py::none(), py::arg("hmax") = py::none(), py::arg("hmin") = py::none(),
         py::arg("path") = "", py::arg("format") = "",
         "The calculation of a structure as the engine's JSON document.");
+    m.def(
+        "calculate_document",
+        [](const CrystalStructure& structure, const Table& table, std::optional<double> dMax,
+           std::optional<double> dMin, std::optional<int> hMax, std::optional<int> hMin,
+           const std::string& path, const std::string& format) {
+            return calculateDocument(structure, table, dMax, dMin, hMax, hMin, {path, format});
+        },
+        py::arg("structure"), py::arg("table"), py::arg("dmax") = py::none(),
+        py::arg("dmin") = py::none(), py::arg("hmax") = py::none(), py::arg("hmin") = py::none(),
+        py::arg("path") = "", py::arg("format") = "",
+        "The calculation of a structure as the dicts and lists that json.loads makes of the "
+        "engine's JSON document.");
     m.def(
         "sums",
         [](const CrystalStructure& structure, const Table& table, std::optional<double> dMax,

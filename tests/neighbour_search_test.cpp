@@ -208,7 +208,9 @@ TEST(NeighbourSearch, SymmetryCodesStayReadableBeyondOneDigit) {
                                       {NeighbourImage{11, {-1, 0, 1}}, "12_456"},
                                       {NeighbourImage{0, {-4, 4, 0}}, " 1_195"},
                                       {NeighbourImage{0, {0, 5, 0}}, "1_5_10_5"},
-                                      {NeighbourImage{2, {-5, 0, 0}}, "3_0_5_5"}})
+                                      {NeighbourImage{2, {-5, 0, 0}}, "3_0_5_5"},
+                                      {NeighbourImage{99, {1, 1, 1}}, "100_666"},
+                                      {NeighbourImage{191, {-12, 0, 7}}, "192_-7_5_12"}})
         EXPECT_EQ(symmetryCode(image), code);
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/calculation.h"
 #include "settings/settings_file.h"
+#include "settings/text.h"
 #include "tests/test_files.h"
 
 namespace tarnell {
@@ -78,6 +79,19 @@ TEST(SiteOverlaps, AnAtomListedTwiceIsMergedAndOtherOverfilledPositionsAreDoubtf
           "doubtful.\n",
           "  Note !!!  Site K1 has the occupancy -0.1, outside 0 to 1: the sums and the GII are "
           "doubtful.\n"}},
+        {"one atom on either side of the cell's edge",
+         {site("Na1", "Na", 1, 0.99995, 0.5, 0.5), site("Na2", "Na", 1, 0.00005, 0.5, 1.5)},
+         {"Na1"},
+         false,
+         {"  Note !!!  Sites listed twice (one atom on one position, occupancies adding above 1) "
+          "merged: Na2 (as Na1).\n"}},
+        {"a site merged away takes no further part",
+         {site("Si1", "Si", 1, 0.47, 0, 0), site("Si2", "Si", 1, 0, 0.47, 0),
+          site("Si3", "Si", 1, 0.47, 0, 0.0001)},
+         {"Si1"},
+         false,
+         {"  Note !!!  Sites listed twice (one atom on one position, occupancies adding above 1) "
+          "merged: Si2 (as Si1), Si3 (as Si1).\n"}},
     };
     for (const auto& c : cases) {
         CrystalStructure structure;
@@ -89,6 +103,35 @@ TEST(SiteOverlaps, AnAtomListedTwiceIsMergedAndOtherOverfilledPositionsAreDoubtf
         EXPECT_EQ(left, c.labelsLeft) << c.what;
         EXPECT_EQ(test::notesOf(structure), c.notes) << c.what;
     }
+}
+
+// Thousands of sites are found through bins, not pair by pair: the one atom listed twice among
+// 4000 is still found, across the cell's edge, and nothing else is.
+TEST(SiteOverlaps, OneAtomListedTwiceAmongThousands) {
+    CrystalStructure structure;
+    structure.cell = {40, 40, 40, 90, 90, 90};
+    const std::string element = "O";
+    const auto oxygen = [&](int number, double x, double y, double z) {
+        Site s;
+        s.name = formatText("O%d", number);
+        s.element = element;
+        s.g = 1;
+        s.x = x;
+        s.y = y;
+        s.z = z;
+        structure.sites.push_back(std::move(s));
+    };
+    for (int i = 0; i < 4000; ++i)
+        oxygen(i + 1, (i % 16) / 16.0, (i / 16 % 16) / 16.0, (i / 256) / 16.0 + 0.01);
+    oxygen(4001, 0.99999, 0.9375, 0.885);
+    SymmetryOperator identity;
+    for (int i = 0; i < 3; ++i) identity.r[i][i] = 1;
+    EXPECT_FALSE(resolveSiteOverlaps(structure, {identity}));
+    EXPECT_EQ(structure.sites.size(), 4000u);
+    EXPECT_EQ(test::notesOf(structure),
+              (std::vector<std::string>{
+                  "  Note !!!  Sites listed twice (one atom on one position, occupancies adding "
+                  "above 1) merged: O4001 (as O3825).\n"}));
 }
 
 // COD 5910314 (CoSO4, tests/data/corpus/SOURCES.md) lists the whole cell together with the

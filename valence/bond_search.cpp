@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "settings/text.h"
@@ -59,12 +60,20 @@ Status findBonds(const CrystalStructure& structure, const OperatorTable& operato
         if (added) example.push_back(i);
         kindOf[i] = at->second;
     }
+    // The table's lines between the structure's own elements, in file order, picked once: the
+    // pairs of kinds then search a few lines instead of the whole table three times each.
+    std::set<std::string> elements;
+    for (const Site& site : sites) elements.insert(site.element);
+    ParameterTable own;
+    for (const ParameterLine& line : table.lines) {
+        if (elements.count(line.cation) && elements.count(line.anion)) own.lines.push_back(line);
+    }
     const std::size_t kindCount = kinds.size();
     std::vector<std::vector<BondParameter>> kindParameters(kindCount * kindCount);
     for (std::size_t a = 0; a < kindCount; ++a) {
         for (std::size_t b = 0; b < kindCount; ++b) {
             kindParameters[a * kindCount + b] =
-                bondParameters(table, sites[example[a]], sites[example[b]]);
+                bondParameters(own, sites[example[a]], sites[example[b]]);
         }
     }
     Status status;

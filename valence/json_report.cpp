@@ -6,46 +6,29 @@
 
 #include "search/neighbour_search.h"
 #include "settings/text.h"
+#include "valence/json_writer.h"
 
 namespace tarnell {
 namespace {
 
 using nlohmann::ordered_json;
 
-// The objects of the distance list, of which a large structure has thousands, are built field by
-// field in place: an initializer list first makes every field an array of its own and copies
-// it, which took most of the time of a whole batch.
-class Fields {
-public:
-    template <typename T>
-    Fields& add(const char* key, T&& value) {
-        json_.get_ref<ordered_json::object_t&>().emplace_back(key, std::forward<T>(value));
-        return *this;
-    }
-    ordered_json take() { return std::move(json_); }
-
-private:
-    ordered_json json_ = ordered_json::object();
-};
-
-ordered_json triple(double x, double y, double z) {
-    ordered_json array = ordered_json::array();
-    auto& values = array.get_ref<ordered_json::array_t&>();
-    values.reserve(3);
-    values.emplace_back(x);
-    values.emplace_back(y);
-    values.emplace_back(z);
-    return array;
+void writeTriple(DocumentWriter& out, double x, double y, double z) {
+    out.beginArray();
+    out.value(x);
+    out.value(y);
+    out.value(z);
+    out.endArray();
 }
 
-Fields parameterJson(const BondParameter& p, double s) {
-    Fields fields;
-    fields.add("cation", p.cationKey)
-        .add("anion", p.anionKey)
-        .add("r0", p.r0)
-        .add("reference", p.reference)
-        .add("s", s);
-    return fields;
+// The fields of a parameter alternative; the caller closes the object.
+void writeParameter(DocumentWriter& out, const BondParameter& p, double s) {
+    out.beginObject();
+    out.field("cation", p.cationKey)
+        .field("anion", p.anionKey)
+        .field("r0", p.r0)
+        .field("reference", p.reference)
+        .field("s", s);
 }
 
 // "file" or "form" (a native file, as Kestrin's form writes it) for a stated valence,
@@ -83,85 +66,91 @@ ordered_json checkJson(const CalculationResult& result) {
                                                                       : ordered_json(nullptr)}};
 }
 
-Fields summaryBondJson(const SummaryBond& bond) {
+// The fields of a bond of the summary; the caller closes the object.
+void writeSummaryBond(DocumentWriter& out, const SummaryBond& bond) {
     const ParameterLine& p = bond.parameter;
-    Fields fields;
-    fields.add("cation", cationKey(p))
-        .add("anion", anionKey(p))
-        .add("r0", p.r0)
-        .add("b", bond.b)
-        .add("reference", p.reference)
-        .add("s", bond.s);
-    return fields;
+    out.beginObject();
+    out.field("cation", cationKey(p))
+        .field("anion", anionKey(p))
+        .field("r0", p.r0)
+        .field("b", bond.b)
+        .field("reference", p.reference)
+        .field("s", bond.s);
 }
 
 }  // namespace
 
-std::string resultJson(const CalculationResult& result, const RunDescription& run) {
+void writeResult(DocumentWriter& out, const CalculationResult& result, const RunDescription& run) {
     const Settings& settings = result.settings;
     const CrystalStructure& structure = result.structure;
-    ordered_json document;
-    document["format_version"] = JsonFormatVersion;
-    document["program"] = {{"name", "Tarnell"}, {"version", run.programVersion}};
-    document["input"] = {{"path", run.inputPath}, {"format", run.inputFormat}};
-    document["settings"] = {{"bv_b", settings.bvB},   {"entry_num", settings.entryNum},
-                            {"d_max", settings.dMax}, {"d_min", settings.dMin},
-                            {"h_max", settings.hMax}, {"h_min", settings.hMin},
-                            {"table", result.table}};
+    out.beginObject();
+    out.field("format_version", JsonFormatVersion);
+    out.field("program", ordered_json{{"name", "Tarnell"}, {"version", run.programVersion}});
+    out.field("input", ordered_json{{"path", run.inputPath}, {"format", run.inputFormat}});
+    ordered_json settingsJson = {{"bv_b", settings.bvB},   {"entry_num", settings.entryNum},
+                                 {"d_max", settings.dMax}, {"d_min", settings.dMin},
+                                 {"h_max", settings.hMax}, {"h_min", settings.hMin},
+                                 {"table", result.table}};
     // The sites' own limits where a file sets them apart from D-max.
     ordered_json ownLimits = ordered_json::object();
     for (const Site& site : structure.sites) {
         if (site.dLimit > 0.0 && site.dLimit != settings.dMax) ownLimits[site.name] = site.dLimit;
     }
-    document["settings"]["d_max_of_sites"] = std::move(ownLimits);
-    document["status"] = result.status.ok() ? "ok" : "failed";
+    settingsJson["d_max_of_sites"] = std::move(ownLimits);
+    out.field("settings", settingsJson);
+    out.field("status", result.status.ok() ? "ok" : "failed");
     const std::string message = result.status.text(Program::Engine);
-    document["message"] =
-        result.status.ok()
-            ? ordered_json(nullptr)
-            : ordered_json(trimBlanks(message.substr(0, message.find_last_not_of('\n') + 1)));
-    if (!result.read()) return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
+    if (result.status.ok())
+        out.field("message", nullptr);
+    else
+        out.field("message", trimBlanks(message.substr(0, message.find_last_not_of('\n') + 1)));
+    if (!result.read()) {
+        out.endObject();
+        return;
+    }
 
     // What the reader left out or changed, as the report's first lines give it.
-    ordered_json warnings = ordered_json::array();
+    out.key("warnings").beginArray();
     for (const Message& note : structure.notes) {
-        const std::string text = messageText(note, Program::Engine);
-        warnings.push_back(trimBlanks(text.substr(0, text.find_last_not_of('\n') + 1)));
+        const std::string noteText = messageText(note, Program::Engine);
+        out.value(trimBlanks(noteText.substr(0, noteText.find_last_not_of('\n') + 1)));
     }
-    document["warnings"] = std::move(warnings);
-    document["title"] = structure.title;
+    out.endArray();
+    out.field("title", structure.title);
     const auto& c = structure.cell;
     const auto& sc = structure.cellSigma;
-    document["cell"] = {{"a", c[0]},
-                        {"b", c[1]},
-                        {"c", c[2]},
-                        {"alpha", c[3]},
-                        {"beta", c[4]},
-                        {"gamma", c[5]},
-                        {"sigma",
-                         {{"a", sc[0]},
-                          {"b", sc[1]},
-                          {"c", sc[2]},
-                          {"alpha", sc[3]},
-                          {"beta", sc[4]},
-                          {"gamma", sc[5]}}}};
-    document["space_group"] = {{"number", structure.sgNumber},
-                               {"setting", structure.sgSetting},
-                               {"symbol", structure.sgName},
-                               {"operator_count", result.operatorTexts.size()},
-                               {"operators", result.operatorTexts}};
-    ordered_json sites = ordered_json::array();
+    out.field("cell", ordered_json{{"a", c[0]},
+                                   {"b", c[1]},
+                                   {"c", c[2]},
+                                   {"alpha", c[3]},
+                                   {"beta", c[4]},
+                                   {"gamma", c[5]},
+                                   {"sigma",
+                                    {{"a", sc[0]},
+                                     {"b", sc[1]},
+                                     {"c", sc[2]},
+                                     {"alpha", sc[3]},
+                                     {"beta", sc[4]},
+                                     {"gamma", sc[5]}}}});
+    out.field("space_group", ordered_json{{"number", structure.sgNumber},
+                                          {"setting", structure.sgSetting},
+                                          {"symbol", structure.sgName},
+                                          {"operator_count", result.operatorTexts.size()},
+                                          {"operators", result.operatorTexts}});
+    out.key("sites").beginArray();
     for (const Site& site : structure.sites) {
-        sites.push_back({{"label", site.name},
-                         {"element", site.element},
-                         {"occupancy", site.g},
-                         {"charge", site.charge},
-                         {"valence", formalValence(site)},
-                         {"xyz", triple(site.x, site.y, site.z)},
-                         {"sigma_xyz", triple(site.sx, site.sy, site.sz)},
-                         {"d_limit", site.dLimit}});
+        out.beginObject();
+        out.field("label", site.name)
+            .field("element", site.element)
+            .field("occupancy", site.g)
+            .field("charge", site.charge)
+            .field("valence", formalValence(site));
+        writeTriple(out.key("xyz"), site.x, site.y, site.z);
+        writeTriple(out.key("sigma_xyz"), site.sx, site.sy, site.sz);
+        out.field("d_limit", site.dLimit);
+        out.endObject();
     }
-    document["sites"] = std::move(sites);
+    out.endArray();
 
     // The summary's bond of each bond of the list, where the summary has its centre.
     std::vector<const SummaryBond*> summaryOf(result.bonds.size(), nullptr);
@@ -171,109 +160,130 @@ std::string resultJson(const CalculationResult& result, const RunDescription& ru
     }
     std::vector<const SiteSums*> sumsOf(structure.sites.size(), nullptr);
     for (const SiteSums& site : result.sums) sumsOf[static_cast<std::size_t>(site.site)] = &site;
-    ordered_json distances = ordered_json::array();
+    out.key("distances").beginArray();
     for (std::size_t n = 0; n < result.bonds.size(); ++n) {
         const Bond& bond = result.bonds[n];
         if (bond.number == 0) continue;
-        ordered_json alternatives = ordered_json::array();
+        const auto& at = bond.position;
+        out.beginObject();
+        out.field("number", bond.number)
+            .field("centre", structure.sites[static_cast<std::size_t>(bond.centre)].name)
+            .field("neighbour", structure.sites[static_cast<std::size_t>(bond.neighbour)].name)
+            .field("code", trimBlanks(symmetryCode(bond.image)));
+        writeTriple(out.key("xyz"), at[0], at[1], at[2]);
+        out.field("d", bond.d).field("sigma_d", bond.sigma);
+        out.key("alternatives").beginArray();
         if (const SiteSums* site = sumsOf[static_cast<std::size_t>(bond.centre)]) {
             for (const AlternativeSum& sum : site->alternatives) {
                 const std::size_t k = alternativeIndex(bond, sum.number);
-                alternatives.push_back(parameterJson(bond.alternatives[k], bond.s[k])
-                                           .add("alternative", sum.number)
-                                           .take());
+                writeParameter(out, bond.alternatives[k], bond.s[k]);
+                out.field("alternative", sum.number);
+                out.endObject();
             }
         }
-        const auto& at = bond.position;
-        distances.push_back(
-            Fields()
-                .add("number", bond.number)
-                .add("centre", structure.sites[static_cast<std::size_t>(bond.centre)].name)
-                .add("neighbour", structure.sites[static_cast<std::size_t>(bond.neighbour)].name)
-                .add("code", trimBlanks(symmetryCode(bond.image)))
-                .add("xyz", triple(at[0], at[1], at[2]))
-                .add("d", bond.d)
-                .add("sigma_d", bond.sigma)
-                .add("alternatives", std::move(alternatives))
-                .add("summary",
-                     summaryOf[n] ? summaryBondJson(*summaryOf[n]).take() : ordered_json(nullptr))
-                .take());
+        out.endArray();
+        out.key("summary");
+        if (summaryOf[n]) {
+            writeSummaryBond(out, *summaryOf[n]);
+            out.endObject();
+        } else {
+            out.value(nullptr);
+        }
+        out.endObject();
     }
-    document["distances"] = std::move(distances);
+    out.endArray();
 
-    ordered_json sums = ordered_json::array();
+    out.key("sums").beginArray();
     for (const SiteSums& site : result.sums) {
         if (site.bonds.empty()) continue;
-        ordered_json alternatives = ordered_json::array();
+        out.beginObject();
+        out.field("site", structure.sites[static_cast<std::size_t>(site.site)].name)
+            .field("cn", site.coordination);
+        out.key("alternatives").beginArray();
         for (const AlternativeSum& sum : site.alternatives) {
-            alternatives.push_back(
-                {{"number", sum.number}, {"bvs", sum.bvs}, {"sigma", sum.sigma}});
+            out.beginObject();
+            out.field("number", sum.number).field("bvs", sum.bvs).field("sigma", sum.sigma);
+            out.endObject();
         }
-        sums.push_back({{"site", structure.sites[static_cast<std::size_t>(site.site)].name},
-                        {"cn", site.coordination},
-                        {"alternatives", std::move(alternatives)}});
+        out.endArray();
+        out.endObject();
     }
-    document["sums"] = std::move(sums);
-    document["references"] = result.references;
+    out.endArray();
+    out.field("references", ordered_json(result.references));
 
-    if (result.summarised()) {
-        ordered_json summarySites = ordered_json::array();
-        for (const SiteSummary& site : result.summary.sites) {
-            ordered_json bonds = ordered_json::array();
-            for (const SummaryBond& used : site.bonds) {
-                const Bond& bond = result.bonds[static_cast<std::size_t>(used.bond)];
-                bonds.push_back(
-                    summaryBondJson(used)
-                        .add("neighbour",
-                             structure.sites[static_cast<std::size_t>(bond.neighbour)].name)
-                        .add("code", trimBlanks(symmetryCode(bond.image)))
-                        .add("d", bond.d)
-                        .add("sigma_d", bond.sigma)
-                        .add("sigma_s", used.sigmaS)
-                        .add("first_shell", used.firstShell)
-                        .take());
-            }
-            const bool summed = site.missing.empty();
-            summarySites.push_back(
-                {{"site", structure.sites[static_cast<std::size_t>(site.site)].name},
-                 {"valence", site.valence},
-                 {"valence_source", valenceSource(result, site.site, run)},
-                 {"multiplicity", site.multiplicity},
-                 {"bvs", summed ? ordered_json(site.bvs) : ordered_json(nullptr)},
-                 {"sigma", summed ? ordered_json(site.sigma) : ordered_json(nullptr)},
-                 {"cn", site.coordination},
-                 {"cn_first_shell", site.firstShell},
-                 {"delta_v", summed ? ordered_json(site.deviation) : ordered_json(nullptr)},
-                 {"delta_v_relative", summed ? ordered_json(site.relative) : ordered_json(nullptr)},
-                 {"mark", site.mark},
-                 {"references", site.references},
-                 {"missing_parameters",
-                  summed ? ordered_json(nullptr) : ordered_json(site.missing)},
-                 {"bonds", std::move(bonds)}});
-        }
-        // Without a summary (no valences, or valences of one sign) there is no index: null,
-        // so that a script over many files does not take it for a perfect 0.
-        // Nor where no site has parameters for all its bonds: an index over no ion.
-        const bool indexed = hasIndex(result.summary);
-        document["valence_summary"] = {
-            {"sites", std::move(summarySites)},
-            {"gii", indexed ? ordered_json(result.summary.gii) : ordered_json(nullptr)},
-            {"ions_in_cell",
-             indexed ? ordered_json(result.summary.ionsInCell) : ordered_json(nullptr)},
-            {"ions_with_valence", result.summary.ionsWithValence},
-            {"gii_doubtful", result.overfilled},
-            {"cation_valences", result.summary.cationValences},
-            {"anion_valences", result.summary.anionValences},
-            {"valences", valencesOrigin(result.summary, result.assignment)},
-            {"valences_unassigned", result.assignment.outcome == AssignmentOutcome::Failed
-                                        ? ordered_json(result.assignment.reason)
-                                        : ordered_json(nullptr)}};
-        if (result.check.outcome != AssignmentOutcome::NotNeeded)
-            document["valence_check"] = checkJson(result);
-    } else {
-        document["valence_summary"] = nullptr;
+    out.key("valence_summary");
+    if (!result.summarised()) {
+        out.value(nullptr);
+        out.endObject();
+        return;
     }
-    return document.dump(1, ' ', false, ordered_json::error_handler_t::replace);
+    out.beginObject();
+    out.key("sites").beginArray();
+    for (const SiteSummary& site : result.summary.sites) {
+        const bool summed = site.missing.empty();
+        const auto orNull = [&](const char* name, double value) {
+            if (summed)
+                out.field(name, value);
+            else
+                out.field(name, nullptr);
+        };
+        out.beginObject();
+        out.field("site", structure.sites[static_cast<std::size_t>(site.site)].name)
+            .field("valence", site.valence)
+            .field("valence_source", valenceSource(result, site.site, run))
+            .field("multiplicity", site.multiplicity);
+        orNull("bvs", site.bvs);
+        orNull("sigma", site.sigma);
+        out.field("cn", site.coordination).field("cn_first_shell", site.firstShell);
+        orNull("delta_v", site.deviation);
+        orNull("delta_v_relative", site.relative);
+        out.field("mark", site.mark).field("references", ordered_json(site.references));
+        if (summed)
+            out.field("missing_parameters", nullptr);
+        else
+            out.field("missing_parameters", site.missing);
+        out.key("bonds").beginArray();
+        for (const SummaryBond& used : site.bonds) {
+            const Bond& bond = result.bonds[static_cast<std::size_t>(used.bond)];
+            writeSummaryBond(out, used);
+            out.field("neighbour", structure.sites[static_cast<std::size_t>(bond.neighbour)].name)
+                .field("code", trimBlanks(symmetryCode(bond.image)))
+                .field("d", bond.d)
+                .field("sigma_d", bond.sigma)
+                .field("sigma_s", used.sigmaS)
+                .field("first_shell", used.firstShell);
+            out.endObject();
+        }
+        out.endArray();
+        out.endObject();
+    }
+    out.endArray();
+    // Without a summary (no valences, or valences of one sign) there is no index: null,
+    // so that a script over many files does not take it for a perfect 0.
+    // Nor where no site has parameters for all its bonds: an index over no ion.
+    const bool indexed = hasIndex(result.summary);
+    out.field("gii", indexed ? ordered_json(result.summary.gii) : ordered_json(nullptr))
+        .field("ions_in_cell",
+               indexed ? ordered_json(result.summary.ionsInCell) : ordered_json(nullptr))
+        .field("ions_with_valence", result.summary.ionsWithValence)
+        .field("gii_doubtful", result.overfilled)
+        .field("cation_valences", result.summary.cationValences)
+        .field("anion_valences", result.summary.anionValences)
+        .field("valences", valencesOrigin(result.summary, result.assignment))
+        .field("valences_unassigned", result.assignment.outcome == AssignmentOutcome::Failed
+                                          ? ordered_json(result.assignment.reason)
+                                          : ordered_json(nullptr));
+    out.endObject();
+    if (result.check.outcome != AssignmentOutcome::NotNeeded)
+        out.field("valence_check", checkJson(result));
+    out.endObject();
+}
+
+std::string resultJson(const CalculationResult& result, const RunDescription& run) {
+    std::string text;
+    JsonWriter out(text);
+    writeResult(out, result, run);
+    return text;
 }
 
 }  // namespace tarnell

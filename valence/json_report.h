@@ -5,6 +5,7 @@
 #include <string>
 
 #include "valence/calculation.h"
+#include "valence/json_writer.h"
 
 namespace tarnell {
 
@@ -20,5 +21,8 @@ struct RunDescription {
 
 // The result as a JSON document of JsonFormatVersion, indented.
 std::string resultJson(const CalculationResult& result, const RunDescription& run);
+
+// The same document written to `out`, value by value.
+void writeResult(DocumentWriter& out, const CalculationResult& result, const RunDescription& run);
 
 }  // namespace tarnell

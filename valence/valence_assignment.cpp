@@ -148,10 +148,13 @@ double electronegativity(const std::string& element) {
 std::vector<bool> anionSites(const CrystalStructure& structure, const std::vector<Bond>& bonds,
                              const ParameterTable& table) {
     const std::vector<Site>& sites = structure.sites;
-    std::set<std::string> cations, anions;
+    // Only the structure's own elements are gathered: every element of a table of 2000 lines
+    // took a tenth of a typical run.
+    std::set<std::string> present, cations, anions;
+    for (const Site& site : sites) present.insert(site.element);
     for (const ParameterLine& line : table.lines) {
-        cations.insert(line.cation);
-        anions.insert(line.anion);
+        if (present.count(line.cation)) cations.insert(line.cation);
+        if (present.count(line.anion)) anions.insert(line.anion);
     }
     // The nearest contact of each site.
     std::vector<int> nearest(sites.size(), -1);
@@ -205,6 +208,16 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     }
     if (!needed) return result;
 
+    // The table's lines between the structure's own elements, in file order, picked once: the
+    // searches below read those for every site, bond and candidate, where the whole table of
+    // 2000 lines made this a tenth of a run.
+    std::set<std::string> elements;
+    for (const Site& site : sites) elements.insert(site.element);
+    ParameterTable own;
+    for (const ParameterLine& line : table.lines) {
+        if (elements.count(line.cation) && elements.count(line.anion)) own.lines.push_back(line);
+    }
+
     // Roles: a stated valence tells its sign, the chemistry decides elsewhere.
     std::vector<bool> anion = anionSites(structure, bonds, table);
     for (std::size_t i = 0; i < n; ++i) {
@@ -227,7 +240,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         }
         std::set<int> states;
         bool unspecified = false;
-        for (const ParameterLine& line : table.lines) {
+        for (const ParameterLine& line : own.lines) {
             if (anion[i] && line.anion == element && cationElements.count(line.cation) &&
                 line.anionValence > 0)
                 states.insert(-line.anionValence);
@@ -306,7 +319,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                                                         : -candidates[anionSite][anion[c] ? a : b];
                 double& s = pair.s[a * candidates[m].size() + b];
                 const ParameterLine* line =
-                    lineFor(table, sites[cation].element, cv, sites[anionSite].element, av);
+                    lineFor(own, sites[cation].element, cv, sites[anionSite].element, av);
                 if (line == nullptr) {
                     s = std::numeric_limits<double>::quiet_NaN();
                     continue;

@@ -71,10 +71,10 @@ def calculate(structure, table=None, dmax=None, dmin=None, hmax=None, hmin=None)
     "failed" and the engine's `message`."""
     if not isinstance(structure, Structure):
         structure = _adapt(structure)
-    document = _tarnell.calculate_json(
+    document = _tarnell.calculate_document(
         structure, table or default_table(), dmax=dmax, dmin=dmin, hmax=hmax, hmin=hmin,
         path=getattr(structure, "source_path", ""), format=getattr(structure, "source_format", ""))
-    return columns(json.loads(document))
+    return columns(document)
 
 
 def sums(structure, table=None, dmax=None, dmin=None, hmax=None, hmin=None):
