@@ -317,13 +317,22 @@ void KestrinCommandsTest::engineRunsBehindABlockedWindowAndItsFailuresAreShown()
     m_frame->show();
     m_messages.clear();
     QString shownWhileRunning;
-    QTimer::singleShot(300, m_frame.get(), [&] {
-        shownWhileRunning = m_frame->statusBar()->currentMessage();
+    // Polled rather than looked at once: on a loaded machine the engine's first line can take
+    // longer to come than any fixed wait.
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, m_frame.get(), [&] {
+        const QString shown = m_frame->statusBar()->currentMessage();
+        if (shown != QStringLiteral("!!! Now calculating ....")) return;
+        poll.stop();
+        shownWhileRunning = shown;
         QTest::keyClick(m_frame.get(), Qt::Key_N, Qt::ControlModifier);
         QTest::mouseClick(m_frame->findChild<QToolBar*>()->widgetForAction(command("ID_FILE_NEW")),
                           Qt::LeftButton);
     });
+    poll.start();
     m_view->OnCalculation();
+    poll.stop();
     QCOMPARE(shownWhileRunning, QStringLiteral("!!! Now calculating ...."));
     QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("Calculation completed !"));
     QVERIFY(m_view->IsLoaded() && m_messages.isEmpty());
