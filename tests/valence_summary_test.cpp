@@ -243,3 +243,21 @@ TEST(ValenceSummary, WithoutValencesOfBothSignsItSaysSoInOneLine) {
 
 }  // namespace
 }  // namespace tarnell
+
+namespace tarnell {
+namespace {
+
+// Anions stated but all at occupancy 0 are vacancies, not a file without charges.
+TEST(ValenceSummary, AnionsThatOccupyNothingAreSaidToBeEmpty) {
+    SummaryFixture f;
+    f.structure.sites = {Site{"Mg1", 1, 0, 0, 0, 0, 0, 0, 2},
+                         Site{"O1", 0, 0.5, 0, 0, 0, 0, 0, -2}};
+    f.table.lines = {line("Mg", 2, "O", 2, 1.693, "a")};
+    f.contact(0, 1, 2.1);
+    const std::string text = f.text();
+    EXPECT_NE(text.find("No anion occupies the cell"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Only the cations"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace tarnell

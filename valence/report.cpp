@@ -187,6 +187,10 @@ std::string summaryText(const CalculationResult& result) {
                 assignment.charge);
         text += "\n";
     }
+    if (summary.onlySign != 0 && summary.signUnoccupied) {
+        return text + (summary.onlySign > 0 ? "  No anion" : "  No cation") +
+               " occupies the cell: every site of its sign has occupancy 0.\n";
+    }
     if (summary.onlySign > 0) {
         return text +
                "  Only the cations have a formal valence: set the anions' charges too to "

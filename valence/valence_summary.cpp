@@ -185,6 +185,12 @@ ValenceSummary summariseValences(const CrystalStructure& structure, const Operat
     // valence units that says nothing about the structure.
     if (!summary.sites.empty() && (summary.cationValences == 0.0 || summary.anionValences == 0.0)) {
         summary.onlySign = summary.cationValences != 0.0 ? 1 : -1;
+        // Sites of the missing sign that are there, each with a valence but none occupied: a
+        // file of vacancies, not one without charges.
+        const bool present =
+            std::any_of(summary.sites.begin(), summary.sites.end(),
+                        [&](const SiteSummary& s) { return s.valence * summary.onlySign < 0.0; });
+        summary.signUnoccupied = present;
         summary.sites.clear();
         summary.gii = 0.0;
         summary.ionsInCell = 0.0;

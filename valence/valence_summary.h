@@ -55,6 +55,8 @@ struct ValenceSummary {
     // +1 when only cations have a formal valence, -1 when only anions have one. Bonds join ions
     // of opposite sign, so every sum would be 0: `sites` is then empty and the GII 0.
     int onlySign = 0;
+    // With onlySign: the other sign's sites do have valences, but every one has occupancy 0.
+    bool signUnoccupied = false;
 };
 
 // True when at least one site has parameters for all its bonds, so that the GII means something.
