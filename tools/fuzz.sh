@@ -51,10 +51,12 @@ for target in "${targets[@]}"; do
       { print > file; lines-- ; if (lines == 0) close(file) }' "$root/data/spgra.dat"
   fi
   echo "== fuzz_$target for ${seconds}s"
-  # The targets write each input to a file of their own under TMPDIR.
-  mkdir -p "$build/tmp"
-  TMPDIR="$build/tmp" "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -max_len=65536 \
+  # The targets write each input to a file of their own under TMPDIR: a folder per target, so
+  # that runs of several targets at once do not take each other's away.
+  tmp="$build/tmp/$target"
+  mkdir -p "$tmp"
+  TMPDIR="$tmp" "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 -max_len=65536 \
     -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$findings/" "$corpus" "$seeds" \
     2>&1 | tee "$build/fuzz_$target.log" | grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|ERROR|SUMMARY|broken promise' || true
+  rm -rf "$tmp"
 done
-rm -rf "$build/tmp"
