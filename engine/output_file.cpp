@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <random>
 
@@ -55,11 +56,26 @@ enum SlotState : int { Free, Filling, Held };
 std::atomic<int> partState[PartSlots];
 char partPath[PartSlots][PartPathLength];
 static_assert(std::atomic<int>::is_always_lock_free);
+// Set by the handler: no writer starts a file any more, and one that just made its file removes
+// it again.
+std::atomic<bool> stopping{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void removePartFilesAndDie(int signal) {
+void unlinkHeldParts() {
     for (int i = 0; i < PartSlots; ++i) {
         if (partState[i].load() == Held) ::unlink(partPath[i]);
     }
+}
+
+extern "C" void removePartFilesAndDie(int signal) {
+    stopping.store(true);
+    unlinkHeldParts();
+    // The other threads run on while this one handles the signal: a file whose creation was
+    // under way when the slots were read appears only now. It is held already, so a second pass
+    // after a moment removes it too.
+    const timespec moment{0, 50'000'000};
+    ::nanosleep(&moment, nullptr);
+    unlinkHeldParts();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -117,6 +133,7 @@ bool replaceFile(const std::filesystem::path& path, const std::string& text) {
     // A name of its own beside the target; created exclusively, so that no file or link standing
     // under that name is ever written through. The mode 0666 lets the umask decide, as for any
     // file the program creates.
+    if (stopping.load()) return false;
     std::random_device random;
     std::filesystem::path temporary;
     int fd = -1;
@@ -133,6 +150,10 @@ bool replaceFile(const std::filesystem::path& path, const std::string& text) {
     }
     if (fd < 0) return false;
     FileDescriptor file(fd);
+    if (stopping.load()) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
     // A full disk shows at a write or at the close; no fsync, which would cost a batch more than
     // its calculations, and a power cut is not what this guards against.
     const bool written = writeAll(file.get(), text) && file.close();
