@@ -57,16 +57,8 @@ void CKestrinView::OnCalculation() {
         return;
     }
 
-    // Two Kestrins in one folder would write the same input and read the same report.
     QLockFile lock(pathText(m_workDir / "Tarnell.lock"));
-    lock.setStaleLockTime(0);  // a calculation may take long; only a dead owner frees it
-    if (!lock.tryLock(0)) {
-        ShowMessage(
-            formatText("  Another calculation is running in %s !!!\n"
-                       "  Calculate again when it has finished.\n",
-                       m_workDir.string().c_str()));
-        return;
-    }
+    if (!LockWorkDir(lock)) return;
     // The engine reads whatever these files hold: if either cannot be written as the form now
     // stands, running it would give the report of an earlier structure or conditions.
     Status saved = writeStructureFile(m_structure, m_inputPath);
@@ -88,6 +80,17 @@ void CKestrinView::OnCalculation() {
     } else {
         emit statusMessage(QStringLiteral("The calculation failed: ") + failure);
     }
+}
+
+bool CKestrinView::LockWorkDir(QLockFile& lock) {
+    // Two Kestrins in one folder would write the same input and read the same report.
+    lock.setStaleLockTime(0);  // a calculation may take long; only a dead owner frees it
+    if (lock.tryLock(0)) return true;
+    ShowMessage(
+        formatText("  Another calculation is running in %s !!!\n"
+                   "  Calculate again when it has finished.\n",
+                   m_workDir.string().c_str()));
+    return false;
 }
 
 std::filesystem::path CKestrinView::EnginePath() const {

@@ -16,6 +16,7 @@
 #include "frontend/message_sink.h"
 #include "settings/settings_file.h"
 
+class QLockFile;
 class QLineEdit;
 class QPushButton;
 
@@ -148,6 +149,8 @@ private:
     void OnCellCommitted(CGridListCtrl* grid, int row, int column);
     // Runs the engine on the files just written; true once it has written a new report.
     bool RunEngine();
+    // Takes the working directory's lock, or says that another calculation holds it.
+    bool LockWorkDir(QLockFile& lock);
     std::filesystem::path EnginePath() const;
     // Shows the report in the results window, and starts the settings' editor on it when the
     // key names one.

@@ -59,14 +59,7 @@ void CKestrinView::OnLandscape() {
     if (!chosen || ion.isEmpty()) return;
 
     QLockFile lock(pathText(m_workDir / "Tarnell.lock"));
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        ShowMessage(
-            formatText("  Another calculation is running in %s !!!\n"
-                       "  Calculate again when it has finished.\n",
-                       m_workDir.string().c_str()));
-        return;
-    }
+    if (!LockWorkDir(lock)) return;
     const std::filesystem::path input = m_workDir / LandscapeInput;
     const std::filesystem::path cube = m_workDir / LandscapeCube;
     const std::filesystem::path json = m_workDir / LandscapeJson;
