@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "crystal/crystal_structure.h"
+#include "crystal/operator_expansion.h"
 #include "settings/status.h"
 
 namespace tarnell::test {
@@ -37,6 +38,13 @@ std::vector<std::string> fileNamesIn(const std::filesystem::path& dir);
 inline int codeOf(const Status& status, std::string& message, Program program = Program::Engine) {
     message = status.text(program);
     return status.code();
+}
+
+// The identity operator x,y,z.
+inline SymmetryOperator identity() {
+    SymmetryOperator o;
+    for (int i = 0; i < 3; ++i) o.r[i][i] = 1;
+    return o;
 }
 
 // The reader's notes of `structure` as `program` words them.

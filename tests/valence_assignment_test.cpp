@@ -5,15 +5,12 @@
 #include <map>
 
 #include "structure/site_label.h"
+#include "tests/test_files.h"
 
 namespace tarnell {
 namespace {
 
-SymmetryOperator identity() {
-    SymmetryOperator o;
-    for (int i = 0; i < 3; ++i) o.r[i][i] = 1;
-    return o;
-}
+using test::identity;
 
 // Sites in a cubic cell of 10 Å, each its own image, and their contacts in both directions as
 // the search lists them.

@@ -10,11 +10,7 @@
 namespace tarnell {
 namespace {
 
-SymmetryOperator identity() {
-    SymmetryOperator o;
-    for (int i = 0; i < 3; ++i) o.r[i][i] = 1;
-    return o;
-}
+using test::identity;
 
 SymmetryOperator inversion() {
     SymmetryOperator o;
