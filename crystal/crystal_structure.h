@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,11 @@ struct CrystalStructure {
     // The symbol of the axes the file gave, when the reader converted cell and coordinates to
     // the standard axes of the group (P b n m to P n m a); empty when it did not.
     std::string convertedFrom;
+    // The file's sum formula (CIF `_chemical_formula_sum`), element by element, and the formula
+    // units in the cell (`_cell_formula_units_Z`); empty and 0 where the file gives none. They
+    // tell how much hydrogen the sites do not place.
+    std::map<std::string, double> formula;
+    double formulaUnits = 0.0;
 
     int siteCount() const { return static_cast<int>(sites.size()); }
 };

@@ -409,6 +409,8 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
     std::vector<std::string> dummies;
     std::vector<std::string> renamed;
     std::vector<std::string> qualified, unknownTypes, byFormula;
+    const std::map<std::string, double> counts =
+        formulaCounts(valueOf(block, {"_chemical_formula_sum"}).value_or(""));
     const std::set<std::string> formula =
         formulaElements(valueOf(block, {"_chemical_formula_sum"}).value_or(""));
     std::set<std::string> labels;
@@ -517,6 +519,9 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
         valueOf(block, {"_space_group_name_H-M_alt", "_symmetry_space_group_name_H-M"});
     structure.sgName = symbol ? oneLine(*symbol) : setting.name;
     structure.sites = std::move(read);
+    structure.formula = counts;
+    if (const std::optional<std::string> z = valueOf(block, {"_cell_formula_units_Z"}))
+        structure.formulaUnits = readReal(*z).value_or(0.0);
     if (choice.ownOperators) {
         structure.symmetryOperators = std::move(choice.operators);
         // Only the rhombohedral axes of a trigonal group make a setting other than the first

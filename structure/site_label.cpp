@@ -1,6 +1,7 @@
 #include "structure/site_label.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <gemmi/elem.hpp>
 
 #include "crystal/crystal_structure.h"
@@ -29,15 +30,33 @@ bool typeSymbolQualified(const std::string& typeSymbol) {
     return !elementOfTypeSymbol(typeSymbol).empty() && (plain != typeSymbol || isHydroxide(plain));
 }
 
-std::set<std::string> formulaElements(const std::string& formula) {
-    std::set<std::string> elements;
+std::map<std::string, double> formulaCounts(const std::string& formula) {
+    std::map<std::string, double> counts;
     for (std::size_t i = 0; i < formula.size(); ++i) {
         if (!std::isupper(static_cast<unsigned char>(formula[i]))) continue;
         std::string symbol(1, formula[i]);
         if (i + 1 < formula.size() && std::islower(static_cast<unsigned char>(formula[i + 1])))
             symbol += formula[++i];
-        if (!elementOfTypeSymbol(symbol).empty()) elements.insert(symbol);
+        std::size_t end = i + 1;
+        while (end < formula.size() &&
+               (std::isdigit(static_cast<unsigned char>(formula[end])) || formula[end] == '.'))
+            ++end;
+        const std::string digits = formula.substr(i + 1, end - i - 1);
+        if (elementOfTypeSymbol(symbol).empty()) continue;
+        double count = 1.0;
+        if (!digits.empty() && digits != ".") {
+            char* stop = nullptr;
+            count = std::strtod(digits.c_str(), &stop);
+        }
+        counts[symbol] += count;
+        i = end - 1;
     }
+    return counts;
+}
+
+std::set<std::string> formulaElements(const std::string& formula) {
+    std::set<std::string> elements;
+    for (const auto& [element, count] : formulaCounts(formula)) elements.insert(element);
     return elements;
 }
 

@@ -3,6 +3,7 @@
 // elsewhere (a type symbol, an element column) makes the label tell it.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -17,6 +18,9 @@ std::string elementOfTypeSymbol(const std::string& typeSymbol);
 // Whether `typeSymbol` names its element only once a qualifier or the hydroxide's H is set aside.
 bool typeSymbolQualified(const std::string& typeSymbol);
 
+// The count of each element that a formula such as "_chemical_formula_sum 'Ca2 Mg5 O24 Si8 H2'"
+// names (1 where no number follows the symbol).
+std::map<std::string, double> formulaCounts(const std::string& formula);
 // The elements that a formula such as "_chemical_formula_sum 'Ca2 Mg5 O24 Si8 H2'" names.
 std::set<std::string> formulaElements(const std::string& formula);
 

@@ -34,7 +34,8 @@ struct Structure {
              {"Fe 2 O 2 1.734", "Fe 3 O 2 1.759", "Fe 2 S 2 2.12", "Fe 3 S 2 2.149",
               "Fe 4 S 2 2.23", "S 2 S 2 2.03", "S 4 O 2 1.644", "S 6 O 2 1.624", "Ca 2 O 2 1.967",
               "N 3 O 2 1.361", "N 5 O 2 1.432", "Na 1 O 2 1.803", "Mg 2 O 2 1.693", "H 1 O 2 0.907",
-              "Li 1 H 1 1.21"}) {
+              "Li 1 H 1 1.21", "Ti 3 O 2 1.791", "Ti 4 O 2 1.815", "Cu 1 O 2 1.593",
+              "Cu 2 O 2 1.679"}) {
             char cation[3], anion[3];
             ParameterLine line;
             std::sscanf(text, "%2s %d %2s %d %lf", cation, &line.cationValence, anion,
@@ -222,6 +223,54 @@ TEST(ValenceAssignment, StatedValencesStayAndNoNeutralChoiceIsSaid) {
     EXPECT_FALSE(failed.reason.empty());
 }
 
+// What the sites leave open: hydrogen the formula holds but no site places, occupancies that
+// no whole-number assignment balances, a minor ion whose bond lengths are its host's.
+TEST(ValenceAssignment, WhatTheSitesDoNotTellComesFromTheFormulaAndUsualStates) {
+    // Mg(OH)2 without its H: the formula says two protons per cell are missing.
+    const auto brucite = [](std::map<std::string, double> formula) {
+        Structure b({"Mg1", "O1", "O2"});
+        b.bond("Mg1", "O1", 2.10, 3);
+        b.bond("Mg1", "O2", 2.10, 3);
+        b.structure.formula = std::move(formula);
+        b.structure.formulaUnits = 1;
+        return b.assign();
+    };
+    const ValenceAssignment hidden = brucite({{"Mg", 1}, {"O", 2}, {"H", 2}});
+    ASSERT_EQ(hidden.outcome, AssignmentOutcome::Assigned) << hidden.reason;
+    EXPECT_DOUBLE_EQ(hidden.hiddenProtons, 2.0);
+    EXPECT_DOUBLE_EQ(hidden.charge, -2.0);
+    EXPECT_FALSE(hidden.protonsMissing);
+    // A formula that does not describe the sites is no count of protons: the old allowance holds.
+    const ValenceAssignment other = brucite({{"Mg", 3}, {"O", 2}, {"H", 2}});
+    EXPECT_EQ(other.hiddenProtons, 0.0);
+    EXPECT_TRUE(other.protonsMissing);
+    // A formula without H leaves no room for protons.
+    EXPECT_EQ(brucite({{"Mg", 1}, {"O", 2}}).outcome, AssignmentOutcome::Failed);
+
+    // CuO0.97 names no H: Cu2+ leaves +0.06, the nearest to neutral, and says so.
+    Structure cuprite({"Cu1", "O1"});
+    cuprite.structure.sites[1].g = 0.97;
+    cuprite.bond("Cu1", "O1", 1.95, 4);
+    cuprite.structure.formula = {{"Cu", 1}, {"O", 0.97}};
+    cuprite.structure.formulaUnits = 1;
+    const ValenceAssignment left = cuprite.assign();
+    ASSERT_EQ(left.outcome, AssignmentOutcome::Assigned) << left.reason;
+    EXPECT_TRUE(left.chargeLeft);
+    EXPECT_EQ(left.valences[0], 2);
+    EXPECT_NEAR(left.charge, 0.06, 1e-9);
+
+    // Ti at 4 % beside Mg: its bonds are Mg's, whose sum would call it Ti3+.
+    Structure minor({"Mg1", "Ti1", "O1", "O2"});
+    minor.structure.sites[0].g = 0.96;
+    minor.structure.sites[1].g = 0.04;
+    minor.structure.sites[3].g = 0.03;
+    for (const char* cation : {"Mg1", "Ti1"}) {
+        minor.bond(cation, "O1", 2.10, 6);
+        minor.bond(cation, "O2", 2.10);
+    }
+    EXPECT_EQ(minor.valences().at("Ti1"), 4);
+}
+
 TEST(SiteLabel, QualifiedTypeSymbolsAndLabelsTheFormulaConfirms) {
     const std::vector<std::pair<const char*, const char*>> types{
         {"O2-(H2O)", "O"}, {"OH-", "O"}, {"O2-(OH)", "O"}, {"Fe3+", "Fe"},
@@ -231,6 +280,9 @@ TEST(SiteLabel, QualifiedTypeSymbolsAndLabelsTheFormulaConfirms) {
     EXPECT_TRUE(typeSymbolQualified("OH-"));
     EXPECT_FALSE(typeSymbolQualified("O2-"));
 
+    EXPECT_EQ(formulaCounts("Al.34 Ca.6 Fe.2 O6 Si1.82 H"),
+              (std::map<std::string, double>{
+                  {"Al", 0.34}, {"Ca", 0.6}, {"Fe", 0.2}, {"O", 6}, {"Si", 1.82}, {"H", 1}}));
     const std::set<std::string> formula = formulaElements("Ca Mg O6 Si2 H0.5");
     EXPECT_EQ(formula, (std::set<std::string>{"Ca", "H", "Mg", "O", "Si"}));
     const std::vector<std::pair<const char*, const char*>> labels{

@@ -185,6 +185,16 @@ std::string summaryText(const CalculationResult& result) {
                 "  No neutral assignment exists: the cell keeps %+.2lf, as if "
                 "hydrogen of its oxygen were not located.\n",
                 assignment.charge);
+        if (assignment.hiddenProtons > 0.0)
+            text += formatText(
+                "  The formula holds %.2lf H per cell that no site places: the other ions keep "
+                "%+.2lf.\n",
+                assignment.hiddenProtons, assignment.charge);
+        if (assignment.chargeLeft)
+            text += formatText(
+                "  No neutral assignment exists with the file's occupancies: the cell keeps "
+                "%+.2lf.\n",
+                assignment.charge);
         text += "\n";
     }
     if (summary.onlySign != 0 && summary.signUnoccupied) {

@@ -109,6 +109,63 @@ struct Group {
     std::vector<double> charge;  // Σ m·g·V per option
 };
 
+// The states an element takes in most of its compounds as a cation. A sparsely occupied site
+// does not set its own bond lengths: they are averages over the configurations of its disorder
+// or over the other ions that share its position, so its sum cannot choose between states, and
+// it keeps to these (Ti⁴⁺ beside Mg on an octahedron, C⁴⁺ of a disordered carbonate).
+const std::vector<int>* usualStates(const std::string& element) {
+    static const std::map<std::string, std::vector<int>> usual{
+        {"H", {1}},     {"Li", {1}},    {"Be", {2}},      {"B", {3}},     {"C", {4}},
+        {"N", {3, 5}},  {"Na", {1}},    {"Mg", {2}},      {"Al", {3}},    {"Si", {4}},
+        {"P", {5}},     {"S", {4, 6}},  {"Cl", {5, 7}},   {"K", {1}},     {"Ca", {2}},
+        {"Sc", {3}},    {"Ti", {4}},    {"V", {3, 4, 5}}, {"Cr", {3, 6}}, {"Mn", {2, 3, 4}},
+        {"Fe", {2, 3}}, {"Co", {2, 3}}, {"Ni", {2}},      {"Cu", {1, 2}}, {"Zn", {2}},
+        {"Ga", {3}},    {"Ge", {4}},    {"As", {3, 5}},   {"Se", {4, 6}}, {"Br", {5}},
+        {"Rb", {1}},    {"Sr", {2}},    {"Y", {3}},       {"Zr", {4}},    {"Nb", {5}},
+        {"Mo", {4, 6}}, {"Ru", {3, 4}}, {"Rh", {3}},      {"Pd", {2}},    {"Ag", {1}},
+        {"Cd", {2}},    {"In", {3}},    {"Sn", {2, 4}},   {"Sb", {3, 5}}, {"Te", {4, 6}},
+        {"I", {5, 7}},  {"Cs", {1}},    {"Ba", {2}},      {"La", {3}},    {"Ce", {3, 4}},
+        {"Pr", {3}},    {"Nd", {3}},    {"Sm", {3}},      {"Eu", {2, 3}}, {"Gd", {3}},
+        {"Tb", {3}},    {"Dy", {3}},    {"Ho", {3}},      {"Er", {3}},    {"Tm", {3}},
+        {"Yb", {3}},    {"Lu", {3}},    {"Hf", {4}},      {"Ta", {5}},    {"W", {6}},
+        {"Re", {7}},    {"Os", {4}},    {"Ir", {4}},      {"Pt", {2, 4}}, {"Au", {1, 3}},
+        {"Hg", {1, 2}}, {"Tl", {1, 3}}, {"Pb", {2, 4}},   {"Bi", {3}},    {"Th", {4}},
+        {"U", {4, 6}}};
+    const auto at = usual.find(element);
+    return at == usual.end() ? nullptr : &at->second;
+}
+
+// Below this occupancy a cation's sum does not choose its state.
+constexpr double SparseOccupancy = 0.5;
+
+// The protons per cell that the file's formula holds and no site of `groups` places, or 0 where
+// the formula is not known or does not describe the cell's sites (every other element within
+// 5 % of its count times Z).
+double hiddenProtons(const CrystalStructure& structure, const OperatorTable& operators,
+                     const std::vector<Group>& groups, const std::vector<double>& weight) {
+    const auto h = structure.formula.find("H");
+    if (h == structure.formula.end() || structure.formulaUnits <= 0.0) return 0.0;
+    std::map<std::string, double> inCell;
+    for (const Site& site : structure.sites) {
+        if (!site.element.empty())
+            inCell[site.element] += multiplicityInCell(structure, site, operators) * site.g;
+    }
+    for (const auto& [element, count] : structure.formula) {
+        if (element == "H") continue;
+        const double expected = count * structure.formulaUnits;
+        const auto at = inCell.find(element);
+        if (at == inCell.end() || std::fabs(at->second - expected) > 0.05 * expected) return 0.0;
+    }
+    double placed = 0.0;
+    for (const Group& group : groups) {
+        for (int site : group.sites) {
+            if (structure.sites[static_cast<std::size_t>(site)].element == "H")
+                placed += weight[static_cast<std::size_t>(site)];
+        }
+    }
+    return std::max(0.0, h->second * structure.formulaUnits - placed);
+}
+
 }  // namespace
 
 const char* valencesOrigin(const ValenceSummary& summary, const ValenceAssignment& assignment) {
@@ -262,6 +319,14 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                     states.insert(line.cationValence);
             }
         }
+        if (!anion[i] && sites[i].g < SparseOccupancy && states.size() > 1) {
+            if (const std::vector<int>* usual = usualStates(element)) {
+                std::set<int> kept;
+                for (int v : *usual)
+                    if (states.count(v)) kept.insert(v);
+                if (!kept.empty()) states = kept;
+            }
+        }
         candidates[i].assign(states.begin(), states.end());
     }
 
@@ -406,7 +471,15 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         for (double q : group.charge) most = std::max(most, q);
         positive += most;
     }
-    const double tolerance = std::max(0.05, 0.01 * positive);
+    double tolerance = std::max(0.05, 0.01 * positive);
+    // The anions' charge, each at its largest state: the scale of a charge left over.
+    double negative = 0.0;
+    for (const Group& group : groups) {
+        double least = 0.0;
+        for (double q : group.charge) least = std::min(least, q);
+        negative -= least;
+    }
+    double nearest = std::numeric_limits<double>::infinity();  // |Σ m·g·V| of any leaf reached
 
     std::vector<int> choice(n, -1);
     const auto misfit = [&]() {
@@ -437,7 +510,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     std::vector<double> least(groups.size() + 1, 0.0), most(groups.size() + 1, 0.0);
     long evaluations = 0;
     bool exhausted = false;
-    double lower = -tolerance;
+    double lower = -tolerance, upper = tolerance;  // the window of Σ m·g·V searched
     const auto search = [&](std::ptrdiff_t mixedGroup, double& bestMisfit, std::vector<int>& best) {
         for (std::size_t g = groups.size(); g-- > 0;) {
             const Group& group = groups[g];
@@ -453,12 +526,13 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         }
         std::function<void(std::size_t, double)> visit = [&](std::size_t g, double charge) {
             if (exhausted) return;
-            if (charge + least[g] > tolerance || charge + most[g] < lower) return;
+            if (charge + least[g] > upper || charge + most[g] < lower) return;
             if (g == groups.size()) {
                 if (++evaluations > MaxEvaluations) {
                     exhausted = true;
                     return;
                 }
+                nearest = std::min(nearest, std::fabs(charge));
                 const double value = misfit();
                 if (value < bestMisfit) {
                     bestMisfit = value;
@@ -491,20 +565,47 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                 search(static_cast<std::ptrdiff_t>(g), mixedMisfit, mixedBest);
         }
     };
-    searchAll();
+    const auto searchWithin = [&](double from, double to) {
+        lower = from;
+        upper = to;
+        uniformMisfit = mixedMisfit = std::numeric_limits<double>::infinity();
+        searchAll();
+        return !std::isinf(uniformMisfit) || !std::isinf(mixedMisfit);
+    };
+    // Hydrogen that the formula holds and no site places leaves the other ions that much
+    // negative charge (RbMo₂P₂O₁₀·0.9H₂O with its water's protons not located).
+    result.hiddenProtons = hiddenProtons(structure, operators, groups, weight);
+    bool found = false;
+    if (result.hiddenProtons > tolerance) {
+        found = searchWithin(-result.hiddenProtons - tolerance, -result.hiddenProtons + tolerance);
+    }
+    if (!found && !exhausted) {
+        result.hiddenProtons = 0.0;
+        found = searchWithin(-tolerance, tolerance);
+    }
     // Hydrogen is often not located: its oxygen then leaves the cell negative by up to one
     // charge per proton. Such a cell may keep an excess of anion charge up to two per oxygen,
-    // and says how much.
+    // and says how much. Hydrogen is possible where a site or the file's formula names it, or
+    // where the file gives no formula.
     double hydroxylOxygen = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         if (anion[i] && sites[i].element == "O" && !candidates[i].empty())
             hydroxylOxygen += weight[i];
     }
-    if (std::isinf(uniformMisfit) && std::isinf(mixedMisfit) && hydroxylOxygen > 0.0 &&
-        !exhausted) {
-        lower = -2.0 * hydroxylOxygen - tolerance;
-        searchAll();
+    const bool hydrogen = structure.formula.empty() || structure.formula.count("H") > 0 ||
+                          std::any_of(sites.begin(), sites.end(),
+                                      [](const Site& site) { return site.element == "H"; });
+    if (!found && !exhausted && hydrogen && hydroxylOxygen > 0.0) {
+        found = searchWithin(-2.0 * hydroxylOxygen - tolerance, tolerance);
         result.protonsMissing = true;
+    } else if (!found && !exhausted) {
+        // Partial occupancies (O6.9 of YBa₂Cu₃O₆.₉) can leave no whole-number assignment
+        // neutral: those nearest to neutral, within a twentieth of the anions' charge, then
+        // serve, and say what they leave.
+        const double wide = std::max(tolerance, 0.05 * negative);
+        if (searchWithin(-wide, wide) && !exhausted)
+            searchWithin(-nearest - tolerance, nearest + tolerance);
+        result.chargeLeft = true;
     }
     if (exhausted) {
         result.outcome = AssignmentOutcome::Failed;

@@ -33,7 +33,13 @@ struct ValenceAssignment {
     // No neutral assignment exists, but one that leaves the cell negative as unlocated protons
     // of its oxygen would: `charge` says by how much.
     bool protonsMissing = false;
+    // No neutral assignment exists, and the file names no hydrogen: the cell keeps `charge`,
+    // within a twentieth of its positive charge, as partial occupancies rounded may leave.
+    bool chargeLeft = false;
     double charge = 0.0;  // Σ m·g·V of the assignment over the cell
+    // Protons per cell that the file's formula holds and no site places: the assignment leaves
+    // the cell that much negative.
+    double hiddenProtons = 0.0;
 };
 
 // Where the valences of `summary` come from: "stated", "assigned", "mixed" (some of each) or
