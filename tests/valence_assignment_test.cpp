@@ -31,11 +31,12 @@ struct Structure {
             structure.sites.push_back(site);
         }
         for (const char* text :
-             {"Fe 2 O 2 1.734", "Fe 3 O 2 1.759", "Fe 2 S 2 2.12", "Fe 3 S 2 2.149",
-              "Fe 4 S 2 2.23", "S 2 S 2 2.03", "S 4 O 2 1.644", "S 6 O 2 1.624", "Ca 2 O 2 1.967",
-              "N 3 O 2 1.361", "N 5 O 2 1.432", "Na 1 O 2 1.803", "Mg 2 O 2 1.693", "H 1 O 2 0.907",
-              "Li 1 H 1 1.21", "Ti 3 O 2 1.791", "Ti 4 O 2 1.815", "Cu 1 O 2 1.593",
-              "Cu 2 O 2 1.679"}) {
+             {"Fe 2 O 2 1.734", "Fe 3 O 2 1.759", "Fe 2 S 2 2.12",  "Fe 3 S 2 2.149",
+              "Fe 4 S 2 2.23",  "S 2 S 2 2.03",   "S 4 O 2 1.644",  "S 6 O 2 1.624",
+              "Ca 2 O 2 1.967", "N 3 O 2 1.361",  "N 5 O 2 1.432",  "Na 1 O 2 1.803",
+              "Mg 2 O 2 1.693", "H 1 O 2 0.907",  "Li 1 H 1 1.21",  "Ti 3 O 2 1.791",
+              "Ti 4 O 2 1.815", "Cu 1 O 2 1.593", "Cu 2 O 2 1.679", "P 3 Se 2 2.24",
+              "P 9 Se 2 2.26",  "P 4 O 2 1.60",   "P 5 O 2 1.617",  "Mg 2 Se 2 2.32"}) {
             char cation[3], anion[3];
             ParameterLine line;
             std::sscanf(text, "%2s %d %2s %d %lf", cation, &line.cationValence, anion,
@@ -135,6 +136,17 @@ TEST(ValenceAssignment, ChargeBalanceAndSumsChooseTheStates) {
     hydroxide.bond("Mg1", "O2", 2.10, 3);
     EXPECT_EQ(hydroxide.valences(), (std::map<std::string, double>{
                                         {"Mg1", 2}, {"O1", -2}, {"O2", -2}, {"H1", 1}, {"H2", 1}}));
+
+    // Mg2P2Se6: the table's P–Se lines are one for P3+ and one for any state, so P4+, which
+    // the table knows with O, is open.
+    Structure thiophosphate({"Mg1", "Mg2", "P1", "P2", "Se1", "Se2", "Se3", "Se4", "Se5", "Se6"});
+    for (std::size_t i = 4; i < 10; ++i) thiophosphate.structure.sites[i].y = 0.15 * i;  // no pairs
+    for (const char* se : {"Se1", "Se2", "Se3", "Se4", "Se5", "Se6"}) {
+        thiophosphate.bond(se[2] <= '3' ? "P1" : "P2", se, 2.20);
+        thiophosphate.bond("Mg1", se, 2.70);
+        thiophosphate.bond("Mg2", se, 2.70);
+    }
+    EXPECT_EQ(thiophosphate.valences().at("P1"), 4);
 }
 
 // Fe3O4: no single state of Fe is neutral; the short tetrahedral bonds take Fe3+, one of the

@@ -310,9 +310,11 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                 }
             }
         }
-        // A line for every state of the cation (Ti–N, Mo–Se) sums any of them: the states are
-        // then those the table knows for the element with any anion.
-        if (unspecified && states.empty()) {
+        // A line for every state of the cation (Ti–N, Mo–Se, P–Se) sums any of them: where the
+        // table's own lines give the element at most one state with these anions, the states it
+        // knows for the element with any anion are open too (P⁴⁺ of P₂Se₆, whose only P–Se
+        // line of its own is for P³⁺). Where they give several, those are the chemistry's.
+        if (unspecified && states.size() <= 1) {
             for (const ParameterLine& line : table.lines) {
                 if (line.cation == element && line.cationValence > 0 &&
                     line.cationValence != UnspecifiedValence)
