@@ -259,6 +259,15 @@ TEST(ValenceAssignment, WhatTheSitesDoNotTellComesFromTheFormulaAndUsualStates) 
     // A formula without H leaves no room for protons.
     EXPECT_EQ(brucite({{"Mg", 1}, {"O", 2}}).outcome, AssignmentOutcome::Failed);
 
+    // FeOOH·H2O whose water no site places: the formula says protons are missing without
+    // saying how many, so Fe keeps the state of its sum (3+) rather than the neutral Fe4+.
+    Structure goethite({"Fe1", "O1", "O2"});
+    goethite.bond("Fe1", "O1", 2.02, 3);
+    goethite.bond("Fe1", "O2", 2.02, 3);
+    goethite.table.lines.push_back({"Fe", 4, "O", 2, 1.76, "t"});
+    goethite.structure.formula = {{"Fe", 1}, {"O", 3}, {"H", 3}};
+    EXPECT_EQ(goethite.valences().at("Fe1"), 3);
+
     // CuO0.97 names no H: Cu2+ leaves +0.06, the nearest to neutral, and says so.
     Structure cuprite({"Cu1", "O1"});
     cuprite.structure.sites[1].g = 0.97;

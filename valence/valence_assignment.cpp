@@ -138,23 +138,42 @@ const std::vector<int>* usualStates(const std::string& element) {
 // Below this occupancy a cation's sum does not choose its state.
 constexpr double SparseOccupancy = 0.5;
 
-// The protons per cell that the file's formula holds and no site of `groups` places, or 0 where
-// the formula is not known or does not describe the cell's sites (every other element within
-// 5 % of its count times Z).
-double hiddenProtons(const CrystalStructure& structure, const OperatorTable& operators,
-                     const std::vector<Group>& groups, const std::vector<double>& weight) {
+// Protons per cell that the file's formula holds and no site places.
+struct UnplacedProtons {
+    double count = 0.0;
+    // The formula describes the cell's sites (every element but H within 5 % of its count
+    // times the formula units), so `count` is exact; otherwise it tells only that protons are
+    // missing, as water whose oxygen no site places leaves the formula's O unmatched too.
+    bool counted = false;
+};
+
+UnplacedProtons unplacedProtons(const CrystalStructure& structure, const OperatorTable& operators,
+                                const std::vector<Group>& groups,
+                                const std::vector<double>& weight) {
     const auto h = structure.formula.find("H");
-    if (h == structure.formula.end() || structure.formulaUnits <= 0.0) return 0.0;
+    if (h == structure.formula.end()) return {};
     std::map<std::string, double> inCell;
     for (const Site& site : structure.sites) {
         if (!site.element.empty())
             inCell[site.element] += multiplicityInCell(structure, site, operators) * site.g;
     }
+    // Formula units in the cell: Z where the file gives it, else what the sites make of the
+    // formula's first element other than H and O (whose water the sites may miss), else of O.
+    double z = structure.formulaUnits;
+    for (const char* skip : {"O", ""}) {
+        for (const auto& [element, count] : structure.formula) {
+            if (z > 0.0 || element == "H" || element == skip || count <= 0.0) continue;
+            if (const auto at = inCell.find(element); at != inCell.end()) z = at->second / count;
+        }
+    }
+    if (z <= 0.0) return {};
+    bool counted = true;
     for (const auto& [element, count] : structure.formula) {
         if (element == "H") continue;
-        const double expected = count * structure.formulaUnits;
+        const double expected = count * z;
         const auto at = inCell.find(element);
-        if (at == inCell.end() || std::fabs(at->second - expected) > 0.05 * expected) return 0.0;
+        if (at == inCell.end() || std::fabs(at->second - expected) > 0.05 * expected)
+            counted = false;
     }
     double placed = 0.0;
     for (const Group& group : groups) {
@@ -163,7 +182,7 @@ double hiddenProtons(const CrystalStructure& structure, const OperatorTable& ope
                 placed += weight[static_cast<std::size_t>(site)];
         }
     }
-    return std::max(0.0, h->second * structure.formulaUnits - placed);
+    return {std::max(0.0, h->second * z - placed), counted};
 }
 
 }  // namespace
@@ -484,6 +503,9 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     double nearest = std::numeric_limits<double>::infinity();  // |Σ m·g·V| of any leaf reached
 
     std::vector<int> choice(n, -1);
+    // Set while the search allows for protons no site places: an oxygen's shortfall may then be
+    // its missing hydrogen's bond, and only an excess counts against the cations around it.
+    bool protonsUnplaced = false;
     const auto misfit = [&]() {
         double total = 0.0;
         for (const Group& group : groups) {
@@ -502,6 +524,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                 // table covers: its state comes from the pair, not from its sum.
                 if (lineState[i] > 0) continue;
                 const double v = std::fabs(candidates[i][c]);
+                if (protonsUnplaced && anion[i] && sites[i].element == "O" && bvs < v) continue;
                 total += weight[i] * (bvs - v) * (bvs - v);
             }
         }
@@ -576,19 +599,19 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     };
     // Hydrogen that the formula holds and no site places leaves the other ions that much
     // negative charge (RbMo₂P₂O₁₀·0.9H₂O with its water's protons not located).
-    result.hiddenProtons = hiddenProtons(structure, operators, groups, weight);
+    const UnplacedProtons unplaced = unplacedProtons(structure, operators, groups, weight);
     bool found = false;
-    if (result.hiddenProtons > tolerance) {
-        found = searchWithin(-result.hiddenProtons - tolerance, -result.hiddenProtons + tolerance);
-    }
-    if (!found && !exhausted) {
-        result.hiddenProtons = 0.0;
-        found = searchWithin(-tolerance, tolerance);
+    if (unplaced.counted && unplaced.count > tolerance) {
+        protonsUnplaced = true;
+        found = searchWithin(-unplaced.count - tolerance, -unplaced.count + tolerance);
+        if (found) result.hiddenProtons = unplaced.count;
     }
     // Hydrogen is often not located: its oxygen then leaves the cell negative by up to one
     // charge per proton. Such a cell may keep an excess of anion charge up to two per oxygen,
-    // and says how much. Hydrogen is possible where a site or the file's formula names it, or
-    // where the file gives no formula.
+    // and says how much. That is tried first where the formula says protons are missing
+    // without saying how many (a cell neutral without them would need cations above their
+    // sums), else where no neutral assignment exists and hydrogen is possible: a site or the
+    // formula names it, or the file gives no formula.
     double hydroxylOxygen = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         if (anion[i] && sites[i].element == "O" && !candidates[i].empty())
@@ -597,9 +620,20 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     const bool hydrogen = structure.formula.empty() || structure.formula.count("H") > 0 ||
                           std::any_of(sites.begin(), sites.end(),
                                       [](const Site& site) { return site.element == "H"; });
-    if (!found && !exhausted && hydrogen && hydroxylOxygen > 0.0) {
-        found = searchWithin(-2.0 * hydroxylOxygen - tolerance, tolerance);
+    const auto searchWithProtons = [&]() {
+        protonsUnplaced = true;
         result.protonsMissing = true;
+        return searchWithin(-2.0 * hydroxylOxygen - tolerance, tolerance);
+    };
+    if (!found && !exhausted && !unplaced.counted && unplaced.count > 0.5 && hydroxylOxygen > 0.0)
+        found = searchWithProtons();
+    if (!found && !exhausted) {
+        protonsUnplaced = false;
+        result.protonsMissing = false;
+        found = searchWithin(-tolerance, tolerance);
+    }
+    if (!found && !exhausted && hydrogen && hydroxylOxygen > 0.0) {
+        found = searchWithProtons();
     } else if (!found && !exhausted) {
         // Partial occupancies (O6.9 of YBa₂Cu₃O₆.₉) can leave no whole-number assignment
         // neutral: those nearest to neutral, within a twentieth of the anions' charge, then
