@@ -8,6 +8,7 @@
 
 #include "settings/text.h"
 #include "settings/uncertain_number.h"
+#include "structure/site_label.h"
 #include "structure/space_group_lookup.h"
 
 namespace tarnell {
@@ -18,6 +19,9 @@ constexpr const char* OperatorsHeader = "# Symmetry operators of the structure's
 // state itself, which the valence summary compares with, follows here, one line a site in site
 // order, 0 where the charge is the valence. Readers that stop after the sites ignore it.
 constexpr const char* ValencesHeader = "# Formal valences of the sites";
+// The file's sum formula and its formula units in the cell, when the structure came from a file
+// that gave them: they tell the assignment of valences how much hydrogen no site places.
+constexpr const char* FormulaHeader = "# Sum formula and formula units";
 constexpr const char* CellFormat = "  %9.5lf   %9.5lf   %9.5lf   %9.5lf   %9.5lf   %9.5lf\n";
 
 bool hasBlank(const std::string& text) {
@@ -148,6 +152,21 @@ Status readNativeFile(std::istream& in, const std::filesystem::path& path,
         for (Site& site : read.sites) {
             if (!next() || !reals(0, {&site.valence})) return Status::failed(failure);
         }
+        more = readLine(in, line);
+        if (more) ++lineNumber;
+    }
+    if (more && startsWith(line, FormulaHeader)) {
+        // The units come first, then the formula: "  4  H1.8 Mo2 O10.9 P2 Rb".
+        if (!next()) return Status::failed(failure);
+        std::size_t pos = 0;
+        const std::string units = nextToken(line, pos);
+        const std::optional<double> z = readReal(units);
+        if (!z) {
+            badNumber(units);
+            return Status::failed(failure);
+        }
+        read.formulaUnits = *z;
+        read.formula = formulaCounts(line.substr(pos));
     }
     if (ownOperators) {
         structure = std::move(read);
@@ -207,6 +226,12 @@ Status writeStructureFile(const CrystalStructure& structure, const std::filesyst
     if (scaled) {
         out << ValencesHeader << '\n';
         for (const Site& site : structure.sites) out << formatText("  %8.5lf\n", site.valence);
+    }
+    if (!structure.formula.empty()) {
+        out << FormulaHeader << '\n' << formatText("  %g ", structure.formulaUnits);
+        for (const auto& [element, count] : structure.formula)
+            out << formatText(" %s%g", element.c_str(), count);
+        out << '\n';
     }
     out.close();
     if (!out) {

@@ -232,29 +232,37 @@ TEST(NativeFile, OperatorsOfAnOwnOriginTravelAfterTheSites) {
     EXPECT_TRUE(back.symmetryOperators.empty());
 }
 
-// A mixed site keeps its oxidation state beside its share of it, after the operators where the
-// file has them, so that the engine sums against the same valence the form showed; a file
-// without the section leaves every valence 0, as older files always did.
-TEST(NativeFile, OxidationStatesOfMixedSitesTravelAfterTheSites) {
+// A mixed site keeps its oxidation state beside its share of it, and the file's formula its
+// counts, after the operators where the file has them, so that the engine assigns and sums as
+// it would from the file the form was loaded from; a file without these sections leaves every
+// valence 0 and no formula, as older files always did.
+TEST(NativeFile, OxidationStatesAndFormulaTravelAfterTheSites) {
     TempDir dir;
-    for (const bool withOperators : {false, true}) {
+    for (int variant = 0; variant < 8; ++variant) {
         CrystalStructure s = sampleStructure();
-        if (withOperators) s.symmetryOperators = {"x,y,z", "-x,-y,-z"};
-        s.sites[0].g = 0.25;
-        s.sites[0].charge = 0.75;
-        s.sites[0].valence = 3;
-        s.sites[1].valence = -2;
+        if (variant & 1) s.symmetryOperators = {"x,y,z", "-x,-y,-z"};
+        if (variant & 2) {
+            s.sites[0].g = 0.25;
+            s.sites[0].charge = 0.75;
+            s.sites[0].valence = 3;
+            s.sites[1].valence = -2;
+        }
+        if (variant & 4) {
+            s.formula = {{"H", 1.8}, {"Mo", 2}, {"O", 10.9}, {"P", 2}, {"Rb", 1}};
+            s.formulaUnits = 4;
+        }
         std::string message;
         ASSERT_EQ(test::codeOf(writeStructureFile(s, dir / "mixed.inp"), message), 0) << message;
         CrystalStructure back;
         ASSERT_EQ(readNative(dir / "mixed.inp", back, message), 0) << message;
         EXPECT_EQ(back.symmetryOperators, s.symmetryOperators);
+        EXPECT_EQ(back.formula, s.formula);
+        EXPECT_EQ(back.formulaUnits, s.formulaUnits);
         ASSERT_EQ(back.siteCount(), 3);
-        EXPECT_EQ(back.sites[0].charge, 0.75);
-        EXPECT_EQ(back.sites[0].valence, 3);
-        EXPECT_EQ(back.sites[1].valence, -2);
-        EXPECT_EQ(back.sites[2].valence, 0);
-        EXPECT_EQ(formalValence(back.sites[0]), 3);
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(back.sites[i].charge, s.sites[i].charge) << variant;
+            EXPECT_EQ(back.sites[i].valence, s.sites[i].valence) << variant;
+        }
     }
     CrystalStructure back;
     std::string message;
