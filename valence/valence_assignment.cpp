@@ -289,13 +289,20 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     // 2000 lines made this a tenth of a run.
     std::set<std::string> elements;
     for (const Site& site : sites) elements.insert(site.element);
+    // The table keeps one cation's lines together: its presence is looked up once a run of them.
     ParameterTable own;
+    const std::string* cation = nullptr;
+    bool cationPresent = false;
     for (const ParameterLine& line : table.lines) {
-        if (elements.count(line.cation) && elements.count(line.anion)) own.lines.push_back(line);
+        if (cation == nullptr || line.cation != *cation) {
+            cation = &line.cation;
+            cationPresent = elements.count(line.cation) > 0;
+        }
+        if (cationPresent && elements.count(line.anion)) own.lines.push_back(line);
     }
 
     // Roles: a stated valence tells its sign, the chemistry decides elsewhere.
-    std::vector<bool> anion = anionSites(structure, bonds, table);
+    std::vector<bool> anion = anionSites(structure, bonds, own);
     for (std::size_t i = 0; i < n; ++i) {
         if (!ignoreStated && result.valences[i] != 0.0) anion[i] = result.valences[i] < 0.0;
     }
