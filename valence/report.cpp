@@ -187,8 +187,8 @@ std::string summaryText(const CalculationResult& result) {
                 assignment.charge);
         if (assignment.hiddenProtons > 0.0)
             text += formatText(
-                "  The formula holds %.2lf H per cell that no site places: the other ions keep "
-                "%+.2lf.\n",
+                "  The formula holds %.2lf H per cell outside the sums (no site, or no table "
+                "line): the other ions keep %+.2lf.\n",
                 assignment.hiddenProtons, assignment.charge);
         if (assignment.chargeLeft)
             text += formatText(

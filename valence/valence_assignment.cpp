@@ -138,6 +138,11 @@ const std::vector<int>* usualStates(const std::string& element) {
 // Below this occupancy a cation's sum does not choose its state.
 constexpr double SparseOccupancy = 0.5;
 
+// Hydrogen, deuterium (of neutron studies) or tritium.
+bool isHydrogen(const std::string& element) {
+    return element == "H" || element == "D" || element == "T";
+}
+
 // Protons per cell that the file's formula holds and no site places.
 struct UnplacedProtons {
     double count = 0.0;
@@ -150,8 +155,10 @@ struct UnplacedProtons {
 UnplacedProtons unplacedProtons(const CrystalStructure& structure, const OperatorTable& operators,
                                 const std::vector<Group>& groups,
                                 const std::vector<double>& weight) {
-    const auto h = structure.formula.find("H");
-    if (h == structure.formula.end()) return {};
+    double protons = 0.0;
+    for (const auto& [element, count] : structure.formula)
+        if (isHydrogen(element)) protons += count;
+    if (protons <= 0.0) return {};
     std::map<std::string, double> inCell;
     for (const Site& site : structure.sites) {
         if (!site.element.empty())
@@ -162,14 +169,14 @@ UnplacedProtons unplacedProtons(const CrystalStructure& structure, const Operato
     double z = structure.formulaUnits;
     for (const char* skip : {"O", ""}) {
         for (const auto& [element, count] : structure.formula) {
-            if (z > 0.0 || element == "H" || element == skip || count <= 0.0) continue;
+            if (z > 0.0 || isHydrogen(element) || element == skip || count <= 0.0) continue;
             if (const auto at = inCell.find(element); at != inCell.end()) z = at->second / count;
         }
     }
     if (z <= 0.0) return {};
     bool counted = true;
     for (const auto& [element, count] : structure.formula) {
-        if (element == "H") continue;
+        if (isHydrogen(element)) continue;
         const double expected = count * z;
         const auto at = inCell.find(element);
         if (at == inCell.end() || std::fabs(at->second - expected) > 0.05 * expected)
@@ -178,11 +185,11 @@ UnplacedProtons unplacedProtons(const CrystalStructure& structure, const Operato
     double placed = 0.0;
     for (const Group& group : groups) {
         for (int site : group.sites) {
-            if (structure.sites[static_cast<std::size_t>(site)].element == "H")
+            if (isHydrogen(structure.sites[static_cast<std::size_t>(site)].element))
                 placed += weight[static_cast<std::size_t>(site)];
         }
     }
-    return {std::max(0.0, h->second * z - placed), counted};
+    return {std::max(0.0, protons * z - placed), counted};
 }
 
 }  // namespace
@@ -617,16 +624,18 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     // charge per proton. Such a cell may keep an excess of anion charge up to two per oxygen,
     // and says how much. That is tried first where the formula says protons are missing
     // without saying how many (a cell neutral without them would need cations above their
-    // sums), else where no neutral assignment exists and hydrogen is possible: a site or the
-    // formula names it, or the file gives no formula.
+    // sums), else where no neutral assignment exists. Hydrogen is named where a site or the
+    // formula holds it, or where the file gives no formula.
     double hydroxylOxygen = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         if (anion[i] && sites[i].element == "O" && !candidates[i].empty())
             hydroxylOxygen += weight[i];
     }
-    const bool hydrogen = structure.formula.empty() || structure.formula.count("H") > 0 ||
+    const bool hydrogen = structure.formula.empty() ||
+                          std::any_of(structure.formula.begin(), structure.formula.end(),
+                                      [](const auto& item) { return isHydrogen(item.first); }) ||
                           std::any_of(sites.begin(), sites.end(),
-                                      [](const Site& site) { return site.element == "H"; });
+                                      [](const Site& site) { return isHydrogen(site.element); });
     const auto searchWithProtons = [&]() {
         protonsUnplaced = true;
         result.protonsMissing = true;
@@ -639,17 +648,17 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         result.protonsMissing = false;
         found = searchWithin(-tolerance, tolerance);
     }
-    if (!found && !exhausted && hydrogen && hydroxylOxygen > 0.0) {
-        found = searchWithProtons();
-    } else if (!found && !exhausted) {
-        // Partial occupancies (O6.9 of YBa₂Cu₃O₆.₉) can leave no whole-number assignment
-        // neutral: those nearest to neutral, within a twentieth of the anions' charge, then
-        // serve, and say what they leave.
+    // Partial occupancies (O6.9 of YBa₂Cu₃O₆.₉) can leave no whole-number assignment neutral:
+    // where no hydrogen is named, those nearest to neutral within a twentieth of the anions'
+    // charge serve, and say what they leave. Only beyond that may protons be missing after all:
+    // some formulas leave out the H of hydroxyl that no site places (antigorite).
+    if (!found && !exhausted && !hydrogen) {
         const double wide = std::max(tolerance, 0.05 * negative);
-        if (searchWithin(-wide, wide) && !exhausted)
-            searchWithin(-nearest - tolerance, nearest + tolerance);
-        result.chargeLeft = true;
+        found = searchWithin(-wide, wide) && !exhausted &&
+                searchWithin(-nearest - tolerance, nearest + tolerance);
+        result.chargeLeft = found;
     }
+    if (!found && !exhausted && hydroxylOxygen > 0.0) found = searchWithProtons();
     if (exhausted) {
         result.outcome = AssignmentOutcome::Failed;
         result.reason =
