@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <gemmi/cif.hpp>
 #include <gemmi/symmetry.hpp>
 #include <iterator>
@@ -520,8 +521,10 @@ Status readCifFile(std::istream& in, const std::filesystem::path& path, CrystalS
     structure.sgName = symbol ? oneLine(*symbol) : setting.name;
     structure.sites = std::move(read);
     structure.formula = counts;
-    if (const std::optional<std::string> z = valueOf(block, {"_cell_formula_units_Z"}))
-        structure.formulaUnits = readReal(*z).value_or(0.0);
+    if (const std::optional<std::string> z = valueOf(block, {"_cell_formula_units_Z"})) {
+        const double units = readReal(*z).value_or(0.0);
+        if (std::isfinite(units) && units > 0.0) structure.formulaUnits = units;
+    }
     if (choice.ownOperators) {
         structure.symmetryOperators = std::move(choice.operators);
         // Only the rhombohedral axes of a trigonal group make a setting other than the first

@@ -166,14 +166,14 @@ UnplacedProtons unplacedProtons(const CrystalStructure& structure, const Operato
     }
     // Formula units in the cell: Z where the file gives it, else what the sites make of the
     // formula's first element other than H and O (whose water the sites may miss), else of O.
-    double z = structure.formulaUnits;
+    double z = std::isfinite(structure.formulaUnits) ? structure.formulaUnits : 0.0;
     for (const char* skip : {"O", ""}) {
         for (const auto& [element, count] : structure.formula) {
             if (z > 0.0 || isHydrogen(element) || element == skip || count <= 0.0) continue;
             if (const auto at = inCell.find(element); at != inCell.end()) z = at->second / count;
         }
     }
-    if (z <= 0.0) return {};
+    if (!(z > 0.0) || !std::isfinite(z)) return {};
     bool counted = true;
     for (const auto& [element, count] : structure.formula) {
         if (isHydrogen(element)) continue;
