@@ -4,9 +4,8 @@
 
 #include <map>
 
-#include "engine/calculation.h"
-#include "settings/settings_file.h"
 #include "structure/structure_reader.h"
+#include "tests/engine_runs.h"
 
 namespace tarnell {
 namespace {
@@ -38,11 +37,8 @@ TEST(FirstShell, EndsAtTheLargestAtLeastTwofoldDropOfTheBondValences) {
 // realworld, sources in their SOURCES.md) with the shipped settings (D-max 3.5 Å), whose window
 // holds second-shell contacts: Si in forsterite has 11 of them.
 TEST(FirstShell, RealStructuresGiveTheCoordinationCrystallographersQuote) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
     const std::filesystem::path data = std::filesystem::path(TARNELL_SOURCE_DIR) / "tests" / "data";
-    Settings settings;
-    ASSERT_TRUE(readSettings(work / "Tarnell.ini", settings).ok());
-    const EngineInputs inputs = readEngineInputs(settings, work);
+    const EngineInputs inputs = test::builtInputs();
     const std::map<std::string, double> valences{{"Si", 4}, {"Mg", 2}, {"O", -2}, {"Ti", 4},
                                                  {"Ca", 2}, {"C", 4},  {"K", 1},  {"Cl", -1},
                                                  {"La", 3}, {"Zr", 4}, {"Al", 3}};
@@ -70,7 +66,7 @@ TEST(FirstShell, RealStructuresGiveTheCoordinationCrystallographersQuote) {
         SCOPED_TRACE(std::string(c.file) + " " + c.site);
         CrystalStructure structure;
         ASSERT_TRUE(readStructure(ReaderMode::CifFile, data / c.file, structure,
-                                  {settings.dMax, inputs.sgTransFile})
+                                  {inputs.settings.dMax, inputs.sgTransFile})
                         .ok());
         for (Site& site : structure.sites) {
             const auto v = valences.find(site.element);

@@ -5,8 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "engine/calculation.h"
-#include "settings/settings_file.h"
+#include "tests/engine_runs.h"
 
 namespace tarnell {
 namespace {
@@ -15,10 +14,7 @@ namespace {
 // O'Keeffe's line bj with b 0.45, so a JSON that wrote BV-B for every bond would give s values
 // that do not follow from its own r0, d and b.
 TEST(JsonReport, EachSummaryBondCarriesItsOwnLineCodeAndSigma) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
-    Settings settings;
-    ASSERT_TRUE(readSettings(work / "Tarnell.ini", settings).ok());
-    const EngineInputs inputs = readEngineInputs(settings, work);
+    const EngineInputs inputs = test::builtInputs();
     const std::filesystem::path file =
         std::filesystem::path(TARNELL_SOURCE_DIR) / "tests/data/realworld/La2Zr2O7.cif";
     const CalculationResult result = calculateFile(ReaderMode::CifFile, file, inputs);
