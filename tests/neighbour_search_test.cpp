@@ -47,16 +47,6 @@ struct SearchFixture {
         count = static_cast<int>(bonds.size());
         return status.code();
     }
-
-    // The bonds from the site labelled `centre` to the one labelled `neighbour`.
-    int between(const std::string& centre, const std::string& neighbour) const {
-        int n = 0;
-        for (const Bond& bond : bonds) {
-            n += structure.sites[static_cast<std::size_t>(bond.centre)].name == centre &&
-                 structure.sites[static_cast<std::size_t>(bond.neighbour)].name == neighbour;
-        }
-        return n;
-    }
 };
 
 TEST(NeighbourSearch, ElementSymbolOfALabel) {
@@ -98,20 +88,6 @@ TEST(NeighbourSearch, BothOrdersOfAPairGiveEntriesAtTheWindowEdge) {
     f.structure.sites[0].dLimit = f.structure.sites[1].dLimit = 1.99999;
     ASSERT_EQ(f.run(), 0);
     EXPECT_EQ(f.count, 0);
-}
-
-TEST(NeighbourSearch, SitesSharingAPositionAreAllCentresAndNeighbours) {
-    // Mg and Fe sharing the origin: each has its own two Cl, and Cl has both as neighbours.
-    SearchFixture f;
-    f.table = "Mg 2 Cl 1 2.080 b\nFe 2 Cl 1 2.060 b\n";
-    f.structure.sites = {Site{"Mg1", 0.6, 0, 0, 0, 0, 0, 0, 2, 2.0},
-                         Site{"Fe1", 0.4, 0, 0, 0, 0, 0, 0, 2, 2.0},
-                         Site{"Cl1", 1, 0.5, 0, 0, 0, 0, 0, -1, 2.0}};
-    ASSERT_EQ(f.run(), 0) << f.message;
-    EXPECT_EQ(f.count, 8);
-    for (const auto& [centre, neighbour] :
-         {std::pair{"Mg1", "Cl1"}, {"Fe1", "Cl1"}, {"Cl1", "Mg1"}, {"Cl1", "Fe1"}})
-        EXPECT_EQ(f.between(centre, neighbour), 2) << centre << " " << neighbour;
 }
 
 TEST(NeighbourSearch, SymmetryCodesStayReadableBeyondOneDigit) {
