@@ -96,6 +96,22 @@ private:
             if (then) then();
         });
     }
+    // After New, MgO in F m -3 m typed as the user types it: a only (the cubic group fixes the
+    // rest of the cell), Mg1 with `valence`, O1 without one, and D-max 2.2.
+    void typeMgOAfterNew(const QString& valence) {
+        m_view->OnFileNew();
+        typeInto("IDC_SG_NAME", "F m -3 m");
+        typeInto("IDC_SG_NUMBER", "225");
+        type(lattice(), 0, 1, "4.212");
+        QVERIFY(!command("ID_EXECUTE_CALCULATION")->isEnabled());  // no site yet
+        const QStringList rows[] = {{"Mg1", valence, "1", "0", "0", "0"},
+                                    {"O1", "", "1", "0.5", "0.5", "0.5"}};
+        for (int row = 0; row < 2; ++row) {
+            for (int column = 0; column < rows[row].size(); ++column)
+                type(sites(), row, column + 1, rows[row][column]);
+        }
+        typeInto("IDC_DMAX", "2.2");
+    }
     // Everything of a structure that its files keep, exactly.
     static QString describe(const CrystalStructure& s) {
         QString text = QString::fromStdString(s.title) + QString::asprintf("|%d", s.sgNumber);
@@ -534,17 +550,7 @@ void KestrinCommandsTest::cellsThatHoldNoNumberAreMarkedAndRefusedByName() {
 // No valence typed: no question, the engine assigns them, and the command writes them into the
 // Valence column.
 void KestrinCommandsTest::valencesAssignedByTheEngineGoIntoTheForm() {
-    m_view->OnFileNew();
-    typeInto("IDC_SG_NAME", "F m -3 m");
-    typeInto("IDC_SG_NUMBER", "225");
-    type(lattice(), 0, 1, "4.212");
-    const QStringList rows[] = {{"Mg1", "", "1", "0", "0", "0"},
-                                {"O1", "", "1", "0.5", "0.5", "0.5"}};
-    for (int row = 0; row < 2; ++row) {
-        for (int column = 0; column < rows[row].size(); ++column)
-            type(sites(), row, column + 1, rows[row][column]);
-    }
-    typeInto("IDC_DMAX", "2.2");
+    typeMgOAfterNew("");
     QVERIFY(!command("ID_USE_ASSIGNED_VALENCES")->isEnabled());
     command("ID_EXECUTE_CALCULATION")->trigger();
     QCOMPARE(m_questions, QStringList());
@@ -561,20 +567,8 @@ void KestrinCommandsTest::valencesAssignedByTheEngineGoIntoTheForm() {
 void KestrinCommandsTest::structureTypedAfterNewIsCalculated() {
     // First a file with uncertainties, so that nothing of it may leak into the typed structure.
     openForsterite();
-    m_view->OnFileNew();
-    typeInto("IDC_SG_NAME", "F m -3 m");
-    typeInto("IDC_SG_NUMBER", "225");
-    // Only a: the cubic group fixes the rest of the cell.
-    type(lattice(), 0, 1, "4.212");
-    QVERIFY(!command("ID_EXECUTE_CALCULATION")->isEnabled());  // no site yet
-    const QStringList rows[] = {{"Mg1", "2", "1", "0", "0", "0"},
-                                {"O1", "", "1", "0.5", "0.5", "0.5"}};
-    for (int row = 0; row < 2; ++row) {
-        for (int column = 0; column < rows[row].size(); ++column)
-            type(sites(), row, column + 1, rows[row][column]);
-    }
+    typeMgOAfterNew("2");
     QVERIFY(command("ID_EXECUTE_CALCULATION")->isEnabled());
-    typeInto("IDC_DMAX", "2.2");
 
     // O1 has no valence: the user is warned, and "no" leaves it uncalculated.
     m_answers = {false};
