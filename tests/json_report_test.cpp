@@ -62,6 +62,10 @@ TEST(JsonReport, NoIndexWhereNoSiteHasParameters) {
     result.summary.sites = {fe};
     result.summary.ionsWithValence = 4;
     const nlohmann::json json = nlohmann::json::parse(resultJson(result, {"9", "p.inp", "inp"}));
+    // The site keeps its row, saying why it has no sum.
+    ASSERT_EQ(json["valence_summary"]["sites"].size(), 1u);
+    EXPECT_EQ(json["valence_summary"]["sites"][0]["missing_parameters"], fe.missing);
+    EXPECT_TRUE(json["valence_summary"]["sites"][0]["bvs"].is_null());
     EXPECT_TRUE(json["valence_summary"]["gii"].is_null());
     EXPECT_TRUE(json["valence_summary"]["ions_in_cell"].is_null());
     EXPECT_EQ(json["valence_summary"]["ions_with_valence"], 4.0);
