@@ -130,12 +130,15 @@ private:
 
     std::unique_ptr<test::WorkDir> m_dir;
     QByteArray m_path;  // the PATH the suite started with
+    QTemporaryDir m_profile;
 };
 
 void KestrinCommandsTest::initTestCase() {
     if (*std::localeconv()->decimal_point != ',') qWarning("no decimal-comma locale to run in");
     setUpApplication();
     QStandardPaths::setTestModeEnabled(true);  // the file dialogs' history stays out of ~/.config
+    // The recent files of this run only: runs of the suite at once share ~/.qttest.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_profile.path());
     m_path = qgetenv("PATH");
 }
 
