@@ -10,11 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "crystal/operator_text.h"
-#include "settings/uncertain_number.h"
 #include "structure/space_group_lookup.h"
 #include "structure/structure_reader.h"
-#include "test_files.h"
+#include "tests/engine_runs.h"
 #include "valence/parameter_table.h"
 
 namespace tarnell {
@@ -58,97 +56,9 @@ TEST(HostileInput, TableLinesThatDoNotReadWholeAndPlausiblyRefuseTheTable) {
     EXPECT_EQ(table.lines[1].b, 0.37);
 }
 
-TEST(HostileInput, UncertaintyCountsInTheLastDigitOfTheMantissa) {
-    const struct {
-        const char* token;
-        double value, sigma;
-    } cases[] = {
-        {"5.6402(9)", 5.6402, 0.0009},    {"5.6402e0(9)", 5.6402, 0.0009},
-        {"56.402e-1(9)", 5.6402, 0.0009}, {"0.56402E+1(9)", 5.6402, 0.0009},
-        {"1.5e2(3)", 150.0, 30.0},        {"12(3)", 12.0, 3.0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.token);
-        const std::optional<UncertainNumber> read = readUncertainNumber(c.token, false);
-        ASSERT_TRUE(read.has_value());
-        EXPECT_NEAR(read->value, c.value, 1e-12);
-        EXPECT_NEAR(read->sigma, c.sigma, c.sigma * 1e-12);
-    }
-    EXPECT_FALSE(readUncertainNumber("1.0e(3)", false).has_value());
-}
-
-// NaCl's native file with one value of Na1 replaced.
-std::string nativeNaCl(const std::string& naLine, const std::string& naSigma) {
-    return "# Title\nNaCl\n# Name of space group\nF m -3 m\n# Number and setting number of "
-           "space group\n225   1\n# Unit cell parameters\n    5.64020     5.64020     5.64020    "
-           "90.00000    90.00000    90.00000\n    0.00010     0.00000     0.00000     0.00000     "
-           "0.00000     0.00000\n# Number of sites\n  2\n# Crystal data: name, g, x, y, z, "
-           "charge, d-limit\n  Na1 " +
-           naLine + "\n                   " + naSigma +
-           "\n  Cl1    1.00000   0.50000   0.50000   0.50000  -1.00000   3.20000\n"
-           "                   0.00000   0.00000   0.00000\n";
-}
-
-TEST(HostileInput, SiteValuesThatCannotBeComputedWithAreRefusedNamingThem) {
-    const std::string sigma0 = "0.00000   0.00000   0.00000";
-    const struct {
-        std::string na, sigma, words;
-    } cases[] = {
-        // One lattice translation from 0.16296, but with its fraction lost.
-        {"1.0 10000000.16296 0.0 0.0 1.0 3.2", sigma0, "Coordinate x = 10000000.16"},
-        {"1.0 0.0 -1e300 0.0 1.0 3.2", sigma0, "Coordinate y = -1e+300"},
-        {"1.0 0.0 0.0 0.0 1.0 3.2", "0.0 -0.001 0.0", "Uncertainty -0.001 of coordinate y"},
-        {"1.0 0.0 0.0 0.0 1.0 3.2", "0.0 0.0 1e300", "Uncertainty 1e+300 of coordinate z"},
-        {"-0.5 0.0 0.0 0.0 1.0 3.2", sigma0, "Occupancy -0.5 of species Na1"},
-        {"1e300 0.0 0.0 0.0 1.0 3.2", sigma0, "Occupancy 1e+300 of species Na1"},
-        {"1.2 0.0 0.0 0.0 1.0 3.2", sigma0, "Occupancy 1.2 of species Na1"},
-        {"1.0 0.0 0.0 0.0 1e10 3.2", sigma0, "Valence 1e+10 of species Na1"},
-        {"1.0 0.0 0.0 0.0 -9 3.2", sigma0, "Valence -9 of species Na1"},
-        {"1.0 0.0 0.0 0.0 1.0 -3.2", sigma0, "Distance limit -3.2 of species Na1"},
-        {"1.0 0.0 0.0 0.0 1.0 1e9", sigma0, "Distance limit 1e+09 of species Na1"},
-        {"1.0 0.0 0.0 0.0 1.0 10.5", sigma0,
-         "Distance limit 10.5 of species Na1 must lie from 0 to 10"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.words);
-        CrystalStructure structure;
-        std::string message;
-        const Status read = readStructureText(ReaderMode::NativeFile, nativeNaCl(c.na, c.sigma),
-                                              "NaCl.inp", structure, {3.5, {}});
-        EXPECT_EQ(test::codeOf(read, message), -1);
-        EXPECT_NE(message.find(c.words), std::string::npos) << message;
-    }
-    // Rounding of the file's figures passes.
-    CrystalStructure structure;
-    std::string message;
-    EXPECT_EQ(test::codeOf(readStructureText(ReaderMode::NativeFile,
-                                             nativeNaCl("1.04 0.0 0.0 0.0 1.0 3.2", sigma0),
-                                             "NaCl.inp", structure, {3.5, {}}),
-                           message),
-              0)
-        << message;
-}
-
-TEST(HostileInput, OperatorTranslationsThatLoseTheCellAreRefused) {
-    std::string reason;
-    EXPECT_FALSE(readOperatorText("x+99999999+1/2,y+1/2,z", reason).has_value());
-    EXPECT_NE(reason.find("component 1 translates by more than"), std::string::npos) << reason;
-    EXPECT_TRUE(readOperatorText("x+1/2,y-1,z+3/4", reason).has_value()) << reason;
-}
-
-// Runs Tarnell in `dir`, behind `prefix` (such as "timeout 20") when one is given.
-int runTarnell(const TempDir& dir, const std::string& arguments, const std::string& prefix = "") {
-    const std::string command = "cd '" + dir.path().string() + "' && " + prefix +
-                                " '" TARNELL_EXE "' " + arguments +
-                                " < /dev/null > console.txt 2>&1";
-    const int raw = std::system(command.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
+// The built working directory with the rock-salt example.
 void prepareWorkDir(const TempDir& dir) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
-    for (const char* file : {"Tarnell.ini", "BVTable", "spgra.dat", "sgtrans.dat"})
-        std::filesystem::copy_file(work / file, dir / file);
+    test::copyBuiltWorkDir(dir);
     std::filesystem::copy_file(std::filesystem::path(TARNELL_SOURCE_DIR) / "examples" / "NaCl.inp",
                                dir / "NaCl.inp");
 }
@@ -178,7 +88,8 @@ TEST(HostileInput, BatchOutputsThatCannotBeWrittenEndWithExitOne) {
         const std::string table = readFile(dir / "BVTable");
         const std::string settings = readFile(dir / "Tarnell.ini");
         c.prepare(dir);
-        EXPECT_EQ(runTarnell(dir, "--batch out NaCl.inp"), 1) << readFile(dir / "console.txt");
+        const test::Outcome run = test::runTarnell(dir, "--batch out NaCl.inp");
+        EXPECT_EQ(run.exitStatus, 1) << run.console;
         EXPECT_EQ(readFile(dir / "BVTable"), table);
         EXPECT_EQ(readFile(dir / "Tarnell.ini"), settings);
         for (const auto& entry : std::filesystem::directory_iterator(dir / "out"))
@@ -192,7 +103,8 @@ TEST(HostileInput, ListLinesAreTrimmedAndAFolderInAListIsExpanded) {
     std::filesystem::create_directory(dir / "more");
     std::filesystem::copy_file(dir / "NaCl.inp", dir / "more" / "rocksalt.inp");
     writeFile(dir / "list.txt", "NaCl.inp   \n  more\t\n\n");
-    EXPECT_EQ(runTarnell(dir, "--batch out @list.txt"), 0) << readFile(dir / "console.txt");
+    const test::Outcome run = test::runTarnell(dir, "--batch out @list.txt");
+    EXPECT_EQ(run.exitStatus, 0) << run.console;
     const std::string summary = readFile(dir / "out" / "summary.csv");
     EXPECT_NE(summary.find("NaCl.inp,"), std::string::npos) << summary;
     EXPECT_NE(summary.find("rocksalt.inp,"), std::string::npos) << summary;
@@ -249,8 +161,7 @@ TEST(HostileInput, FilesCutInsideTheirSitesAreRefusedAsIncomplete) {
         if (c.mode == ReaderMode::MorvekListing) end = whole.find('\n', end) + 1;
         CrystalStructure structure;
         std::string message;
-        const ReaderContext context{
-            3.5, std::filesystem::path(TARNELL_EXE).parent_path() / "sgtrans.dat"};
+        const ReaderContext context{3.5, test::builtWorkDir() / "sgtrans.dat"};
         ASSERT_EQ(
             test::codeOf(readStructureText(c.mode, whole, c.file, structure, context), message), 0)
             << message;
@@ -270,7 +181,7 @@ std::string reportOfNaCl(const std::string& bvB, const std::string& table) {
     settings.replace(settings.find("BV-B       =0.370"), 17, "BV-B       =" + bvB);
     writeFile(dir / "Tarnell.ini", settings);
     if (!table.empty()) writeFile(dir / "BVTable", table);
-    EXPECT_EQ(runTarnell(dir, "-b NaCl.inp out.txt -j out.json"), 0);
+    EXPECT_EQ(test::runTarnell(dir, "-b NaCl.inp out.txt -j out.json").exitStatus, 0);
     return readFile(dir / "out.txt") + readFile(dir / "out.json");
 }
 
@@ -306,7 +217,7 @@ TEST(HostileInput, SpaceGroupFileThatIsNoRegularFileIsNamedAndNeverWaitedFor) {
             std::filesystem::remove(dir / "spgra.dat");
             c.make(dir / "spgra.dat");
             // A read of the FIFO would wait for a writer that never comes.
-            runTarnell(dir, run, "timeout -k 9 20");
+            test::runTarnell(dir, run, "timeout -k 9 20");
             const std::string report = std::string(run).starts_with("-b")
                                            ? readFile(dir / "out.txt")
                                            : readFile(dir / "out" / "NaCl.out");
@@ -325,8 +236,8 @@ TEST(HostileInput, BatchReadsTheSpaceGroupFileAsASingleRunDoes) {
     ASSERT_NE(record, std::string::npos);
     data.insert(data.find('\n', record + 1) - 1, 1, '\0');
     writeFile(dir / "spgra.dat", data);
-    EXPECT_EQ(runTarnell(dir, "-b NaCl.inp out.txt"), 0);
-    EXPECT_EQ(runTarnell(dir, "--batch out NaCl.inp"), 0);
+    EXPECT_EQ(test::runTarnell(dir, "-b NaCl.inp out.txt").exitStatus, 0);
+    EXPECT_EQ(test::runTarnell(dir, "--batch out NaCl.inp").exitStatus, 0);
     EXPECT_EQ(readFile(dir / "out" / "NaCl.out"), readFile(dir / "out.txt"));
 }
 

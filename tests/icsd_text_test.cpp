@@ -45,14 +45,19 @@ TEST(UncertainNumber, TokenGivesValueAndUncertaintyOrNothing) {
                                                              {"12(3)", 12, 3},
                                                              {"1/3", 1.0 / 3, 0},
                                                              {"-1/4", -0.25, 0},
-                                                             {"+2", 2, 0}};
+                                                             {"+2", 2, 0},
+                                                             // In the mantissa's last digit.
+                                                             {"5.6402e0(9)", 5.6402, 0.0009},
+                                                             {"56.402e-1(9)", 5.6402, 0.0009},
+                                                             {"0.56402E+1(9)", 5.6402, 0.0009},
+                                                             {"1.5e2(3)", 150, 30}};
     for (const auto& [token, value, sigma] : cases) {
         const auto number = readUncertainNumber(token, true);
         ASSERT_TRUE(number) << token;
         EXPECT_DOUBLE_EQ(number->value, value) << token;
-        EXPECT_DOUBLE_EQ(number->sigma, sigma) << token;
+        EXPECT_NEAR(number->sigma, sigma, sigma * 1e-12) << token;
     }
-    for (const char* bad : {"1/0", "1/x", "/3", "0.25abc", "0.1(", "0.1()", "nan", ""})
+    for (const char* bad : {"1/0", "1/x", "/3", "0.25abc", "0.1(", "0.1()", "nan", "", "1.0e(3)"})
         EXPECT_FALSE(readUncertainNumber(bad, true)) << bad;
     EXPECT_FALSE(readUncertainNumber("1/4")) << "fractions are for coordinates only";
     // Gave every distance of the site a sigma(d) of nan.

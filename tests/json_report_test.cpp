@@ -5,8 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "engine/calculation.h"
-#include "settings/settings_file.h"
+#include "tests/engine_runs.h"
 
 namespace tarnell {
 namespace {
@@ -15,10 +14,7 @@ namespace {
 // O'Keeffe's line bj with b 0.45, so a JSON that wrote BV-B for every bond would give s values
 // that do not follow from its own r0, d and b.
 TEST(JsonReport, EachSummaryBondCarriesItsOwnLineCodeAndSigma) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
-    Settings settings;
-    ASSERT_TRUE(readSettings(work / "Tarnell.ini", settings).ok());
-    const EngineInputs inputs = readEngineInputs(settings, work);
+    const EngineInputs inputs = test::builtInputs();
     const std::filesystem::path file =
         std::filesystem::path(TARNELL_SOURCE_DIR) / "tests/data/realworld/La2Zr2O7.cif";
     const CalculationResult result = calculateFile(ReaderMode::CifFile, file, inputs);
@@ -66,6 +62,10 @@ TEST(JsonReport, NoIndexWhereNoSiteHasParameters) {
     result.summary.sites = {fe};
     result.summary.ionsWithValence = 4;
     const nlohmann::json json = nlohmann::json::parse(resultJson(result, {"9", "p.inp", "inp"}));
+    // The site keeps its row, saying why it has no sum.
+    ASSERT_EQ(json["valence_summary"]["sites"].size(), 1u);
+    EXPECT_EQ(json["valence_summary"]["sites"][0]["missing_parameters"], fe.missing);
+    EXPECT_TRUE(json["valence_summary"]["sites"][0]["bvs"].is_null());
     EXPECT_TRUE(json["valence_summary"]["gii"].is_null());
     EXPECT_TRUE(json["valence_summary"]["ions_in_cell"].is_null());
     EXPECT_EQ(json["valence_summary"]["ions_with_valence"], 4.0);

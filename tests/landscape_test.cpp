@@ -14,7 +14,7 @@
 #include "landscape/landscape_frame.h"
 #include "landscape/landscape_grid.h"
 #include "landscape/percolation.h"
-#include "test_files.h"
+#include "tests/engine_runs.h"
 #include "valence/parameter_table.h"
 
 namespace tarnell {
@@ -153,12 +153,9 @@ CrystalStructure smallStructure() {
 
 // Identity and inversion through the origin.
 std::vector<SymmetryOperator> inversionGroup() {
-    SymmetryOperator identity, inversion;
-    for (int i = 0; i < 3; ++i) {
-        identity.r[i][i] = 1.0;
-        inversion.r[i][i] = -1.0;
-    }
-    return {identity, inversion};
+    SymmetryOperator inversion;
+    for (int i = 0; i < 3; ++i) inversion.r[i][i] = -1.0;
+    return {test::identity(), inversion};
 }
 
 TEST(LandscapeFrame, RemovesTheMobileIonsSitesAndKeepsEveryOtherImageOnce) {
@@ -258,26 +255,31 @@ TEST(LandscapeFrame, TestIonsAreReadAsTheChemistWritesThem) {
     }
 }
 
-// The mismatch at a fractional position from the metric tensor and every image within five
-// cells: no Cartesian axes, no blocks, no cell list.
-double plainMismatch(const LandscapeFrame& frame, const std::array<double, 3>& x, double cutoff) {
-    const auto& c = frame.cell;
+// The square of a fractional difference's length, from the metric tensor of `c`.
+double squaredLength(const std::array<double, 6>& c, const std::array<double, 3>& d) {
     const double rad = 3.14159265358979323846 / 180.0;
     const double g[3][3] = {
         {c[0] * c[0], c[0] * c[1] * std::cos(c[5] * rad), c[0] * c[2] * std::cos(c[4] * rad)},
         {c[0] * c[1] * std::cos(c[5] * rad), c[1] * c[1], c[1] * c[2] * std::cos(c[3] * rad)},
         {c[0] * c[2] * std::cos(c[4] * rad), c[1] * c[2] * std::cos(c[3] * rad), c[2] * c[2]}};
+    double sq = 0.0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) sq += d[i] * g[i][j] * d[j];
+    return sq;
+}
+
+// The mismatch at a fractional position from every image within five cells: no Cartesian axes,
+// no blocks, no cell list.
+double plainMismatch(const LandscapeFrame& frame, const std::array<double, 3>& x, double cutoff) {
     double bvs = 0.0;
     for (const FrameIon& ion : frame.ions) {
         if (!ion.counterIon) continue;
         for (int u = -5; u <= 5; ++u)
             for (int v = -5; v <= 5; ++v)
                 for (int w = -5; w <= 5; ++w) {
-                    const double d[3] = {ion.position[0] + u - x[0], ion.position[1] + v - x[1],
-                                         ion.position[2] + w - x[2]};
-                    double sq = 0.0;
-                    for (int i = 0; i < 3; ++i)
-                        for (int j = 0; j < 3; ++j) sq += d[i] * g[i][j] * d[j];
+                    const double sq = squaredLength(
+                        frame.cell, {ion.position[0] + u - x[0], ion.position[1] + v - x[1],
+                                     ion.position[2] + w - x[2]});
                     if (sq < cutoff * cutoff)
                         bvs += ion.occupancy * std::exp((ion.r0 - std::sqrt(sq)) / ion.b);
                 }
@@ -306,20 +308,12 @@ TEST(LandscapeGrid, AgreesWithThePlainSumOverEveryImageAtEveryPoint) {
                 const float got = landscape.values[(std::size_t(i) * n[1] + j) * n[2] + k];
                 // Within 2 Å of Mg1 (at the cell's centre) or an image of it the point is no
                 // place for Li+.
-                const auto& c = s.cell;
-                const double rad = 3.14159265358979323846 / 180.0;
                 double sq = 1e9;
                 for (int u = -1; u <= 1; ++u)
                     for (int v = -1; v <= 1; ++v)
-                        for (int w = -1; w <= 1; ++w) {
-                            const double dx[3] = {x[0] - 0.5 + u, x[1] - 0.5 + v, x[2] - 0.5 + w};
-                            sq = std::min(
-                                sq, dx[0] * dx[0] * c[0] * c[0] + dx[1] * dx[1] * c[1] * c[1] +
-                                        dx[2] * dx[2] * c[2] * c[2] +
-                                        2 * dx[0] * dx[1] * c[0] * c[1] * std::cos(c[5] * rad) +
-                                        2 * dx[0] * dx[2] * c[0] * c[2] * std::cos(c[4] * rad) +
-                                        2 * dx[1] * dx[2] * c[1] * c[2] * std::cos(c[3] * rad));
-                        }
+                        for (int w = -1; w <= 1; ++w)
+                            sq = std::min(sq, squaredLength(s.cell, {x[0] - 0.5 + u, x[1] - 0.5 + v,
+                                                                     x[2] - 0.5 + w}));
                 if (sq < 4.0) {
                     ++blocked;
                     EXPECT_EQ(got, largest);
@@ -407,7 +401,7 @@ struct RealCase {
 };
 
 TEST(LandscapeRun, RealStructuresConductInTheDimensionsTheLiteratureKnows) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    const std::filesystem::path work = test::builtWorkDir();
     const std::filesystem::path data = std::filesystem::path(TARNELL_SOURCE_DIR) / "tests/data";
     using nlohmann::json;
     const std::vector<RealCase> cases = {
@@ -479,7 +473,7 @@ TEST(LandscapeRun, RealStructuresConductInTheDimensionsTheLiteratureKnows) {
 }
 
 TEST(LandscapeRun, CommandLinesThatMakeNoLandscapeSayWhy) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    const std::filesystem::path work = test::builtWorkDir();
     const std::string input =
         (std::filesystem::path(TARNELL_SOURCE_DIR) / "tests/data/landscape/LiFePO4-triphylite.inp")
             .string();
@@ -527,7 +521,7 @@ TEST(LandscapeRun, CommandLinesThatMakeNoLandscapeSayWhy) {
 // triphylite at BVS 0.9542 (the report of Tarnell -b on the same file, by its own neighbour
 // search and bond rule).
 TEST(LandscapeRun, AtARemovedSiteTheMismatchIsTheValenceSummarys) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
+    const std::filesystem::path work = test::builtWorkDir();
     test::TempDir dir;
     const std::vector<std::string> args = {
         "Tarnell",

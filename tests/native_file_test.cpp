@@ -177,6 +177,37 @@ TEST(NativeFile, EveryValueReadsWholeOrItsLineAndTokenAreNamed) {
         EXPECT_EQ(message, c.expected) << c.to;
         EXPECT_EQ(s.siteCount(), 0);
     }
+    // Numbers that cannot be computed with are refused naming them; their site line was
+    // "1.0  0.1  0.2  0.3  1.0  3.0" (g, x, y, z, charge, d-limit) and its uncertainties "0 0 0".
+    const std::string site = "1.0  0.1  0.2  0.3  1.0  3.0", sigma = "         0 0 0";
+    const std::pair<std::string, const char*> values[] = {
+        // One lattice translation from 0.16296, but with its fraction lost.
+        {"1.0 10000000.16296 0.2 0.3 1.0 3.0", "Coordinate x = 10000000.16"},
+        {"1.0 0.1 -1e300 0.3 1.0 3.0", "Coordinate y = -1e+300"},
+        {"         0 -0.001 0", "Uncertainty -0.001 of coordinate y"},
+        {"         0 0 1e300", "Uncertainty 1e+300 of coordinate z"},
+        {"-0.5 0.1 0.2 0.3 1.0 3.0", "Occupancy -0.5 of species Na1"},
+        {"1e300 0.1 0.2 0.3 1.0 3.0", "Occupancy 1e+300 of species Na1"},
+        {"1.2 0.1 0.2 0.3 1.0 3.0", "Occupancy 1.2 of species Na1"},
+        {"1.0 0.1 0.2 0.3 1e10 3.0", "Valence 1e+10 of species Na1"},
+        {"1.0 0.1 0.2 0.3 -9 3.0", "Valence -9 of species Na1"},
+        {"1.0 0.1 0.2 0.3 1.0 -3.2", "Distance limit -3.2 of species Na1"},
+        {"1.0 0.1 0.2 0.3 1.0 1e9", "Distance limit 1e+09 of species Na1"},
+        {"1.0 0.1 0.2 0.3 1.0 10.5", "Distance limit 10.5 of species Na1 must lie from 0 to 10"},
+        {"1.04 0.1 0.2 0.3 1.0 3.0", nullptr},  // an occupancy rounded in the file's figures
+    };
+    for (const auto& [to, words] : values) {
+        std::string text = good;
+        const std::string& from = to.starts_with("   ") ? sigma : site;
+        text.replace(text.find(from), from.size(), to);
+        writeFile(path, text);
+        CrystalStructure s;
+        std::string message;
+        EXPECT_EQ(readNative(path, s, message), words ? -1 : 0) << to << message;
+        if (words) {
+            EXPECT_NE(message.find(words), std::string::npos) << message;
+        }
+    }
     // The file as it stood reads; the front end words the same failure its own way.
     CrystalStructure s;
     std::string message;

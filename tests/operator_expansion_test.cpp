@@ -19,16 +19,6 @@ OperatorTable expand(Texts& texts, int flag, int centringCode, int lineCount = -
     return table;
 }
 
-TEST(OperatorExpansion, CountsMultiplyByInversionAndCentring) {
-    EXPECT_EQ(expandedOperatorCount(4, 1, 7), 32);
-    Texts f(24, "x,y,z");
-    ASSERT_EQ(expand(f, 1, 7).size(), 192u);
-    EXPECT_EQ(f[48], "x,y+1/2,z+1/2");
-    EXPECT_EQ(f[191], "-x+1/2,-y+1/2,-z");
-    Texts unknownCentring = {"x,y,z", "-x,y,-z"};
-    EXPECT_EQ(expand(unknownCentring, 0, 9).size(), 2u);
-}
-
 TEST(OperatorExpansion, CentringSumsAreReducedOnceWithSixDigitRhombohedralValues) {
     Texts r(6, "x,y,z");
     r[1] = "x+1/3,y,z";

@@ -25,6 +25,7 @@ TEST(OperatorText, TripletsAsFilesWriteThemReadAsTheirOperator) {
         {"x-y,x,z+1/6", {{{1, -1, 0}, {1, 0, 0}, {0, 0, 1}}}, {0, 0, 1.0 / 6}},
         {"-x+y,y,-z+0.5", {{{-1, 1, 0}, {0, 1, 0}, {0, 0, -1}}}, {0, 0, 0.5}},
         {"\tz-1/4,x+5/6,y", {{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}}, {-0.25, 5.0 / 6, 0}},
+        {"x+1/2,y-1,z+3/4", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0.5, -1, 0.75}},
     };
     for (const auto& c : cases) {
         std::string reason;
@@ -44,6 +45,8 @@ TEST(OperatorText, AnythingElseIsRefusedWithItsReason) {
         {"x<y,z", "it has 2 components instead of 3"},
         {"x<y,y,z", "\"<\" is not part of an operator"},
         {"x,y,-z+99999999999999999999/2", "the number 99999999999999999999 is too long"},
+        {"x+99999999+1/2,y+1/2,z",
+         "component 1 translates by more than 1e+06 cells, where the place in the cell is lost"},
         {"x,y,z,x+1/2", "it has 4 components instead of 3"},
         {"x,,z", "component 2 is empty"},
         {"x,y,z+", "component 3 ends with a sign"},

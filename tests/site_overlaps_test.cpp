@@ -2,18 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/calculation.h"
-#include "settings/settings_file.h"
 #include "settings/text.h"
-#include "tests/test_files.h"
+#include "tests/engine_runs.h"
 
 namespace tarnell {
 namespace {
 
 // The threefold axis of quartz's group: x,y,z; -y,x-y,z; -x+y,-x,z.
 OperatorTable threefold() {
-    SymmetryOperator identity, rotation, twice;
-    for (int i = 0; i < 3; ++i) identity.r[i][i] = 1;
+    SymmetryOperator rotation, twice;
     rotation.r[0][1] = -1;
     rotation.r[1][0] = 1;
     rotation.r[1][1] = -1;
@@ -22,7 +19,7 @@ OperatorTable threefold() {
     twice.r[0][1] = 1;
     twice.r[1][0] = -1;
     twice.r[2][2] = 1;
-    return {identity, rotation, twice};
+    return {test::identity(), rotation, twice};
 }
 
 Site site(const char* label, const char* element, double g, double x, double y, double z) {
@@ -124,9 +121,7 @@ TEST(SiteOverlaps, OneAtomListedTwiceAmongThousands) {
     for (int i = 0; i < 4000; ++i)
         oxygen(i + 1, (i % 16) / 16.0, (i / 16 % 16) / 16.0, (i / 256) / 16.0 + 0.01);
     oxygen(4001, 0.99999, 0.9375, 0.885);
-    SymmetryOperator identity;
-    for (int i = 0; i < 3; ++i) identity.r[i][i] = 1;
-    EXPECT_FALSE(resolveSiteOverlaps(structure, {identity}));
+    EXPECT_FALSE(resolveSiteOverlaps(structure, {test::identity()}));
     EXPECT_EQ(structure.sites.size(), 4000u);
     EXPECT_EQ(test::notesOf(structure),
               (std::vector<std::string>{
@@ -138,10 +133,7 @@ TEST(SiteOverlaps, OneAtomListedTwiceAmongThousands) {
 // operators of P n m a: it ended in "Number of distance entry exceed over 60" and now reads as its
 // five sites with a note naming the merged ones.
 TEST(SiteOverlaps, ACodFileListingTheWholeCellIsCalculatedOnItsOwnSites) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
-    Settings settings;
-    ASSERT_TRUE(readSettings(work / "Tarnell.ini", settings).ok());
-    const EngineInputs inputs = readEngineInputs(settings, work);
+    const EngineInputs inputs = test::builtInputs();
     const std::filesystem::path file = std::filesystem::path(TARNELL_SOURCE_DIR) /
                                        "tests/data/corpus/general/cod-5910314-CoO4S.cif";
     const CalculationResult result = calculateFile(ReaderMode::CifFile, file, inputs);

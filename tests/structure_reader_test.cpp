@@ -139,12 +139,6 @@ TEST(InputFile, OnlyReadableRegularFilesWithBoundedLinesAreRead) {
     EXPECT_FALSE(readLine(longest, line));
 }
 
-}  // namespace
-}  // namespace tarnell
-
-namespace tarnell {
-namespace {
-
 // A caller that holds the bytes (the Python module, a web service) gets what a file gives, for
 // every format, elements included.
 TEST(StructureReader, BytesReadAsTheFileThatHoldsThem) {

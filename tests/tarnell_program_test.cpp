@@ -1,7 +1,6 @@
 // Runs the built Tarnell as a user or Kestrin would: in its own working directory, with no
 // terminal on standard input, so it must never wait for a key.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,30 +13,16 @@
 #include "engine/run_sequence.h"
 #include "structure/native_file.h"
 #include "structure/structure_reader.h"
-#include "tests/test_files.h"
+#include "tests/engine_runs.h"
 
 namespace tarnell {
 namespace {
 
+using test::Outcome;
 using test::readFile;
+using test::runTarnell;
 using test::TempDir;
 using test::writeFile;
-
-struct Outcome {
-    int exitStatus = -1;
-    std::string console;
-};
-
-// Runs Tarnell with `arguments` (already quoted for the shell) in `dir`.
-Outcome runTarnell(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() + "' && '" TARNELL_EXE "' " +
-                                arguments + " < /dev/null > console.txt 2>&1";
-    const int raw = std::system(command.c_str());
-    Outcome outcome;
-    outcome.exitStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    outcome.console = readFile(dir / "console.txt");
-    return outcome;
-}
 
 TEST(TarnellProgram, UsageFailuresExitWith255WithoutWaitingOrTouchingTheOutput) {
     TempDir dir;
@@ -80,14 +65,6 @@ TEST(TarnellProgram, BundledExamplesGiveTheirCheckedReports) {
             reportOf("-b", Source / "examples" / (std::string(name) + ".inp"));
         EXPECT_TRUE(report == readFile(Expected / (std::string(name) + ".out"))) << name;
     }
-}
-
-// The working directory of the build, whose table knows every element of the examples and of
-// the real-world files.
-void prepareBuiltWorkDir(const TempDir& dir) {
-    const std::filesystem::path work = std::filesystem::path(TARNELL_EXE).parent_path();
-    for (const char* file : {"Tarnell.ini", "BVTable", "spgra.dat", "sgtrans.dat"})
-        std::filesystem::copy_file(work / file, dir / file);
 }
 
 // One structure in every format and every way real files write its group gives the distances and
@@ -174,7 +151,7 @@ TEST(TarnellProgram, TwentyEnginesInOneFolderGiveTheReportsOfRunsMadeAlone) {
     inputs.resize(20);
 
     TempDir dir;
-    prepareBuiltWorkDir(dir);
+    test::copyBuiltWorkDir(dir);
     std::string together = "cd '" + dir.path().string() + "' && (";
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         together += "'" TARNELL_EXE "' " + inputs[i].first + " '" + inputs[i].second.string() +
@@ -190,7 +167,7 @@ TEST(TarnellProgram, TwentyEnginesInOneFolderGiveTheReportsOfRunsMadeAlone) {
     EXPECT_EQ(test::fileNamesIn(dir.path()), expected);
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         TempDir own;
-        prepareBuiltWorkDir(own);
+        test::copyBuiltWorkDir(own);
         runTarnell(own, inputs[i].first + " '" + inputs[i].second.string() + "' out.txt");
         const std::string alone = readFile(own / "out.txt");
         EXPECT_NE(alone.find("  Bond valence sum:"), std::string::npos) << inputs[i].second;
@@ -210,7 +187,7 @@ std::vector<std::string> wordsOf(const std::string& line) {
 // printed value by at most half a unit of its last printed digit.
 TEST(TarnellProgram, JsonHoldsTheNumbersOfTheTextReport) {
     TempDir dir;
-    prepareBuiltWorkDir(dir);
+    test::copyBuiltWorkDir(dir);
     const std::filesystem::path monazite = Source / "examples" / "monazite_structured.txt";
     ASSERT_EQ(runTarnell(dir, "-i '" + monazite.string() + "' out.txt -j out.json").exitStatus, 0);
     const std::string report = readFile(dir / "out.txt");
@@ -333,7 +310,7 @@ TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
     for (const char* name : {"KCl.cif", "MgOH2-brucite.cif", "K2SO4-high.cif", "La2Zr2O7.cif"})
         files.push_back(realWorld / name);
     TempDir dir;
-    prepareBuiltWorkDir(dir);
+    test::copyBuiltWorkDir(dir);
     writeFile(dir / "broken.cif", "data_x\n_cell_length_a 4\n");
     files.insert(files.begin() + 2, dir / "broken.cif");
     files.push_back(dir / "notes.doc");
@@ -371,7 +348,7 @@ TEST(TarnellProgram, BatchEqualsSingleRunsAndGoesOnAfterAFailure) {
         if (i + 1 == files.size()) continue;
         const std::string name = files[i].stem().string();
         TempDir own;
-        prepareBuiltWorkDir(own);
+        test::copyBuiltWorkDir(own);
         runTarnell(own, "-c '" + files[i].string() + "' out.txt -j out.json");
         EXPECT_TRUE(readFile(dir / "out dir" / (name + ".out")) == readFile(own / "out.txt"));
         nlohmann::json batchJson =

@@ -115,28 +115,6 @@ TEST(ValenceSums, SumsUncertaintiesAndAlternativesOfEverySite) {
               "   Brese and O'Keeffe (1991)\n");
 }
 
-TEST(ValenceSums, OccupanciesWeighTheBondsAndSharedPositionsCountOnce) {
-    SumsFixture f;
-    const std::vector<BondParameter> mgO{{"Mg2+", "O2-", 1.693, "a"}};
-    const std::vector<BondParameter> fe2O{{"Fe2+", "O2-", 1.734, "a"}};
-    // O1 with Mg1 (g 0.6) and Fe1 (g 0.4) sharing each of two positions, both at r0: the bonds
-    // give 2·(0.6 + 0.4) = 2 v.u. from two positions. sigma = sqrt(2·(0.6² + 0.4²))·0.01/0.37.
-    ASSERT_EQ(f.run({"Mg1", "Fe1", "O1"},
-                    {
-                        {"O1", 1.693, 0.01, mgO, "Mg1", 0.1},
-                        {"O1", 1.734, 0.01, fe2O, "Fe1", 0.1},
-                        {"O1", 1.693, 0.01, mgO, "Mg1", 0.3},
-                        // A rounded copy of the position, 0.01 Å from it, is the same position.
-                        {"O1", 1.734, 0.01, fe2O, "Fe1", 0.301},
-                    },
-                    {0.6, 0.4, 1.0}),
-              0)
-        << f.message;
-    EXPECT_NE(f.section.find("  O1  :\n    1  BVS = 2.0000( 0.0276)  CN = 2   See ref. below;\n"),
-              std::string::npos)
-        << f.section;
-}
-
 TEST(ValenceSums, SixtyBondsAreSummedAndSixtyOneRefused) {
     SumsFixture f;
     // Keys longer than four characters and two-letter identifiers stand whole.
@@ -161,12 +139,6 @@ TEST(ValenceSums, SixtyBondsAreSummedAndSixtyOneRefused) {
               "  Bond valence sum:\n\n  Reference list:\n   Brown and Altermatt (1985)\n"
               "   Brese and O'Keeffe (1991)\n");
 }
-
-}  // namespace
-}  // namespace tarnell
-
-namespace tarnell {
-namespace {
 
 // The guards grow with what a run asks for: a wider window holds more neighbours of a site, a
 // larger structure more entries; at the old sizes they stand where they stood.

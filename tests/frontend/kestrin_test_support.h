@@ -6,12 +6,14 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,25 @@ inline CrystalStructure sampleStructure(int siteCount) {
     for (int i = 1; i <= siteCount; ++i)
         s.sites.push_back({"Na" + std::to_string(i), 1.0, 0.25, 0.5, 0.75, 0, 0, 0, 2.0, 3.0});
     return s;
+}
+
+// A picture with something drawn: more than `share` of its pixels unlike the background, in
+// several colours.
+inline void checkNotBlank(const QImage& picture, double share) {
+    const QRgb background = picture.pixel(1, 1);
+    std::set<QRgb> colours;
+    qsizetype drawn = 0;
+    for (int y = 0; y < picture.height(); y += 2) {
+        for (int x = 0; x < picture.width(); x += 2) {
+            const QRgb pixel = picture.pixel(x, y);
+            if (pixel != background) ++drawn;
+            colours.insert(pixel & 0xF0F0F0);
+        }
+    }
+    const qsizetype all = (picture.width() / 2) * (picture.height() / 2);
+    QVERIFY2(drawn > share * all,
+             qPrintable(QString::number(drawn) + " of " + QString::number(all)));
+    QVERIFY(colours.size() > 20);
 }
 
 // Kestrin's window on a working directory: its messages and questions are kept, and the
