@@ -36,7 +36,8 @@ struct Structure {
               "Ca 2 O 2 1.967", "N 3 O 2 1.361",  "N 5 O 2 1.432",  "Na 1 O 2 1.803",
               "Mg 2 O 2 1.693", "H 1 O 2 0.907",  "Li 1 H 1 1.21",  "Ti 3 O 2 1.791",
               "Ti 4 O 2 1.815", "Cu 1 O 2 1.593", "Cu 2 O 2 1.679", "P 3 Se 2 2.24",
-              "P 9 Se 2 2.26",  "P 4 O 2 1.60",   "P 5 O 2 1.617",  "Mg 2 Se 2 2.32"}) {
+              "P 9 Se 2 2.26",  "P 4 O 2 1.60",   "P 5 O 2 1.617",  "Mg 2 Se 2 2.32",
+              "Mn 3 O 2 1.760", "Mn 4 O 2 1.753", "Li 1 O 2 1.466"}) {
             char cation[3], anion[3];
             ParameterLine line;
             std::sscanf(text, "%2s %d %2s %d %lf", cation, &line.cationValence, anion,
@@ -269,18 +270,34 @@ TEST(ValenceAssignment, WhatTheSitesDoNotTellComesFromTheFormulaAndUsualStates) 
     goethite.structure.formula = {{"Fe", 1}, {"O", 3}, {"H", 3}};
     EXPECT_EQ(goethite.valences().at("Fe1"), 3);
 
-    // CuO0.97 names no H: Cu2+ leaves +0.06, the nearest to neutral, and says so, where
-    // allowing for protons would take Cu+.
-    Structure cuprite({"Cu1", "O1"});
-    cuprite.structure.sites[1].g = 0.97;
-    cuprite.bond("Cu1", "O1", 1.95, 4);
-    cuprite.structure.formula = {{"Cu", 1}, {"O", 0.97}};
-    cuprite.structure.formulaUnits = 1;
-    const ValenceAssignment left = cuprite.assign();
-    ASSERT_EQ(left.outcome, AssignmentOutcome::Assigned) << left.reason;
-    EXPECT_TRUE(left.chargeLeft);
-    EXPECT_EQ(left.valences[0], 2);
-    EXPECT_NEAR(left.charge, 0.06, 1e-9);
+    // CuO0.97 names no H and no whole-number state is neutral: Cu takes the average 1.94.
+    // CuO1.03 would need Cu beyond its usual states: Cu2+ leaves -0.06, the nearest to
+    // neutral, and says so.
+    for (const double oxygen : {0.97, 1.03}) {
+        Structure cuprite({"Cu1", "O1", "O2"});
+        cuprite.structure.sites[2].g = oxygen - 0.9;
+        cuprite.structure.sites[1].g = 0.9;
+        cuprite.bond("Cu1", "O1", 1.95, 4);
+        cuprite.bond("Cu1", "O2", 1.95);
+        cuprite.structure.formula = {{"Cu", 1}, {"O", oxygen}};
+        const ValenceAssignment a = cuprite.assign();
+        ASSERT_EQ(a.outcome, AssignmentOutcome::Assigned) << a.reason;
+        EXPECT_EQ(a.chargeLeft, oxygen > 1);
+        EXPECT_NEAR(a.valences[0], oxygen > 1 ? 2 : 1.94, 1e-9);
+        EXPECT_NEAR(a.charge, oxygen > 1 ? -0.06 : 0.0, 1e-9);
+    }
+    // Li0.5MnO2 (half of LiMn2O4): one Mn site between Mn3+ and Mn4+ takes 3.5.
+    Structure spinel({"Li1", "Mn1", "O1", "O2"});
+    spinel.structure.sites[0].g = 0.5;
+    for (const char* o : {"O1", "O2"}) {
+        spinel.bond("Mn1", o, 1.95, 3);
+        spinel.bond("Li1", o, 1.95, 2);
+    }
+    spinel.structure.formula = {{"Li", 0.5}, {"Mn", 1}, {"O", 2}};
+    const ValenceAssignment average = spinel.assign();
+    ASSERT_EQ(average.outcome, AssignmentOutcome::Assigned) << average.reason;
+    EXPECT_DOUBLE_EQ(average.valences[1], 3.5);
+    EXPECT_EQ(average.averagedGroupSites, std::vector<int>{1});
 
     // Ti at 4 % beside Mg: its bonds are Mg's, whose sum would call it Ti3+.
     Structure minor({"Mg1", "Ti1", "O1", "O2"});

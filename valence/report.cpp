@@ -190,6 +190,12 @@ std::string summaryText(const CalculationResult& result) {
                 "  The formula holds %.2lf H per cell outside the sums (no site, or no table "
                 "line): the other ions keep %+.2lf.\n",
                 assignment.hiddenProtons, assignment.charge);
+        if (!assignment.averagedGroupSites.empty())
+            text += formatText(
+                "  %s takes the average %.3lf: no whole-number states make the cell neutral.\n",
+                structure.sites[static_cast<std::size_t>(assignment.averagedGroupSites.front())]
+                    .element.c_str(),
+                assignment.average);
         if (assignment.chargeLeft)
             text += formatText(
                 "  No neutral assignment exists with the file's occupancies: the cell keeps "

@@ -520,8 +520,10 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     // Set while the search allows for protons no site places: an oxygen's shortfall may then be
     // its missing hydrogen's bond, and only an excess counts against the cations around it.
     bool protonsUnplaced = false;
-    const auto misfit = [&]() {
-        double total = 0.0;
+    // Each site's sum over the contacts whose other site has its choice; NaN where a pair of
+    // candidates has no line.
+    std::vector<double> sums(n, 0.0), nextSums(n, 0.0);
+    const auto fillSums = [&](std::vector<double>& into) {
         for (const Group& group : groups) {
             for (int site : group.sites) {
                 const auto i = static_cast<std::size_t>(site);
@@ -533,24 +535,79 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                     if (choice[m] < 0) continue;
                     bvs += pair.s[c * candidates[m].size() + static_cast<std::size_t>(choice[m])];
                 }
+                into[i] = bvs;
+            }
+        }
+    };
+    // Σ m·g·(BVS − V)², the sites of `averaged` (if any) at the valence `average`.
+    const auto misfitOf = [&](const std::vector<double>& bvsOf, std::ptrdiff_t averaged,
+                              double average) {
+        double total = 0.0;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            for (int site : groups[g].sites) {
+                const auto i = static_cast<std::size_t>(site);
+                const double bvs = bvsOf[i];
                 if (std::isnan(bvs)) return std::numeric_limits<double>::infinity();
                 // A paired anion's sum also holds the bond within its pair, which no line of the
                 // table covers: its state comes from the pair, not from its sum.
                 if (lineState[i] > 0) continue;
-                const double v = std::fabs(candidates[i][c]);
+                const double v =
+                    static_cast<std::ptrdiff_t>(g) == averaged
+                        ? average
+                        : std::fabs(candidates[i][static_cast<std::size_t>(choice[i])]);
                 if (protonsUnplaced && anion[i] && sites[i].element == "O" && bvs < v) continue;
                 total += weight[i] * (bvs - v) * (bvs - v);
             }
         }
         return total;
     };
+    const auto misfit = [&]() {
+        fillSums(sums);
+        return misfitOf(sums, -1, 0.0);
+    };
     // Branch over the groups, each taking its uniform options and, for `mixedGroup`, its mixed
-    // ones, pruning where the charge still open cannot reach neutrality.
+    // ones, pruning where the charge still open cannot reach neutrality. In the search for an
+    // average, the group `averaged` takes whatever valence within [averageLow, averageHigh]
+    // makes the cell neutral, its sums interpolated between the states on either side.
     std::vector<double> least(groups.size() + 1, 0.0), most(groups.size() + 1, 0.0);
     long evaluations = 0;
     bool exhausted = false;
     double lower = -tolerance, upper = tolerance;  // the window of Σ m·g·V searched
+    std::ptrdiff_t averaged = -1;
+    int averageLow = 0, averageHigh = 0;
+    double averagedWeight = 0.0, bestAverage = 0.0;
+    // The group's uniform option for state `v`, or none.
+    const auto uniformOption = [&](const Group& group, int v) -> const std::vector<int>* {
+        for (std::size_t o = 0; o < group.uniform; ++o) {
+            const auto first = static_cast<std::size_t>(group.sites[0]);
+            if (candidates[first][static_cast<std::size_t>(group.options[o][0])] == v)
+                return &group.options[o];
+        }
+        return nullptr;
+    };
+    const auto setOption = [&](const Group& group, const std::vector<int>& option) {
+        for (std::size_t s = 0; s < group.sites.size(); ++s)
+            choice[static_cast<std::size_t>(group.sites[s])] = option[s];
+    };
+    const auto averagedMisfit = [&](double charge, double& average) {
+        const Group& group = groups[static_cast<std::size_t>(averaged)];
+        average = -charge / averagedWeight;
+        if (average < averageLow - 1e-9 || average > averageHigh + 1e-9)
+            return std::numeric_limits<double>::infinity();
+        const int below = std::min(static_cast<int>(std::floor(average)), averageHigh - 1);
+        const std::vector<int>* low = uniformOption(group, below);
+        const std::vector<int>* high = uniformOption(group, below + 1);
+        if (low == nullptr || high == nullptr) return std::numeric_limits<double>::infinity();
+        setOption(group, *high);
+        fillSums(nextSums);
+        setOption(group, *low);
+        fillSums(sums);
+        const double share = average - below;
+        for (std::size_t i = 0; i < n; ++i) sums[i] += share * (nextSums[i] - sums[i]);
+        return misfitOf(sums, averaged, average);
+    };
     const auto search = [&](std::ptrdiff_t mixedGroup, double& bestMisfit, std::vector<int>& best) {
+        least[groups.size()] = most[groups.size()] = 0.0;
         for (std::size_t g = groups.size(); g-- > 0;) {
             const Group& group = groups[g];
             const std::size_t end =
@@ -560,8 +617,18 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                 lo = std::min(lo, group.charge[o]);
                 hi = std::max(hi, group.charge[o]);
             }
+            if (static_cast<std::ptrdiff_t>(g) == averaged) {
+                lo = averagedWeight * averageLow;
+                hi = averagedWeight * averageHigh;
+            }
             least[g] = least[g + 1] + (end ? lo : 0.0);
             most[g] = most[g + 1] + (end ? hi : 0.0);
+        }
+        // The averaged group adds its charge only at the leaf: the bounds after it still hold it.
+        for (std::size_t g = static_cast<std::size_t>(averaged + 1);
+             averaged >= 0 && g <= groups.size(); ++g) {
+            least[g] += averagedWeight * averageLow;
+            most[g] += averagedWeight * averageHigh;
         }
         std::function<void(std::size_t, double)> visit = [&](std::size_t g, double charge) {
             if (exhausted) return;
@@ -571,23 +638,31 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                     exhausted = true;
                     return;
                 }
-                nearest = std::min(nearest, std::fabs(charge));
-                const double value = misfit();
+                if (averaged < 0) nearest = std::min(nearest, std::fabs(charge));
+                double average = 0.0;
+                const double value = averaged >= 0 ? averagedMisfit(charge, average) : misfit();
                 if (value < bestMisfit) {
                     bestMisfit = value;
                     best = choice;
+                    bestAverage = average;
                 }
                 return;
             }
             const Group& group = groups[g];
+            if (static_cast<std::ptrdiff_t>(g) == averaged) {
+                // Its charge is what the others leave; the leaf works it out.
+                setOption(group, group.options[0]);
+                visit(g + 1, charge);
+                for (int site : group.sites) choice[static_cast<std::size_t>(site)] = -1;
+                return;
+            }
             const std::size_t begin =
                 static_cast<std::ptrdiff_t>(g) == mixedGroup ? group.uniform : 0;
             const std::size_t end =
                 static_cast<std::ptrdiff_t>(g) == mixedGroup ? group.options.size() : group.uniform;
             // The mixed group takes its uniform options only in the plain search.
             for (std::size_t o = begin; o < end; ++o) {
-                for (std::size_t s = 0; s < group.sites.size(); ++s)
-                    choice[static_cast<std::size_t>(group.sites[s])] = group.options[o][s];
+                setOption(group, group.options[o]);
                 visit(g + 1, charge + group.charge[o]);
             }
             for (int site : group.sites) choice[static_cast<std::size_t>(site)] = -1;
@@ -648,6 +723,51 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         result.protonsMissing = false;
         found = searchWithin(-tolerance, tolerance);
     }
+    // One element whose sites cannot all take one whole-number state (Mn^3.5+ of LiMn₂O₄, Cu of
+    // YBa₂Cu₃O₆.₉) takes the average that makes the cell neutral, within its usual states, the
+    // best fitting such element where several could. Not where protons are counted missing:
+    // they were allowed for above.
+    if (!found && !exhausted) {
+        double bestMisfit = std::numeric_limits<double>::infinity();
+        std::vector<int> best;
+        std::ptrdiff_t bestGroup = -1;
+        double chosenAverage = 0.0;
+        for (std::size_t g = 0; g < groups.size() && !exhausted; ++g) {
+            const Group& group = groups[g];
+            const std::string& element = sites[static_cast<std::size_t>(group.sites[0])].element;
+            const std::vector<int>* usual = usualStates(element);
+            if (anion[static_cast<std::size_t>(group.sites[0])] || usual == nullptr ||
+                group.uniform < 2)
+                continue;
+            averageLow = usual->front();
+            averageHigh = usual->back();
+            if (averageHigh <= averageLow) continue;
+            averagedWeight = 0.0;
+            for (int site : group.sites) averagedWeight += weight[static_cast<std::size_t>(site)];
+            if (averagedWeight <= 0.0) continue;
+            averaged = static_cast<std::ptrdiff_t>(g);
+            double value = std::numeric_limits<double>::infinity();
+            std::vector<int> option;
+            lower = -tolerance;
+            upper = tolerance;
+            search(-1, value, option);
+            if (value < bestMisfit) {
+                bestMisfit = value;
+                best = option;
+                bestGroup = averaged;
+                chosenAverage = bestAverage;
+            }
+        }
+        averaged = -1;
+        if (bestGroup >= 0 && !exhausted) {
+            found = true;
+            uniformMisfit = bestMisfit;
+            uniformBest = best;
+            mixedMisfit = std::numeric_limits<double>::infinity();
+            result.averagedGroupSites = groups[static_cast<std::size_t>(bestGroup)].sites;
+            result.average = chosenAverage;
+        }
+    }
     // Partial occupancies (O6.9 of YBa₂Cu₃O₆.₉) can leave no whole-number assignment neutral:
     // where no hydrogen is named, those nearest to neutral within a twentieth of the anions'
     // charge serve, and say what they leave. Only beyond that may protons be missing after all:
@@ -677,13 +797,19 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     result.outcome = AssignmentOutcome::Assigned;
     result.misfit = chosen;
     result.mixed = mixed;
+    std::vector<bool> isAveraged(n, false);
+    for (int site : result.averagedGroupSites) isAveraged[static_cast<std::size_t>(site)] = true;
+    const auto valenceOf = [&](std::size_t i) {
+        return isAveraged[i]
+                   ? result.average
+                   : static_cast<double>(candidates[i][static_cast<std::size_t>(best[i])]);
+    };
     for (std::size_t i = 0; i < n; ++i) {
-        if (best[i] >= 0)
-            result.charge += weight[i] * candidates[i][static_cast<std::size_t>(best[i])];
+        if (best[i] >= 0) result.charge += weight[i] * valenceOf(i);
     }
     for (std::size_t i = 0; i < n; ++i) {
         if (best[i] < 0) continue;
-        const double v = candidates[i][static_cast<std::size_t>(best[i])];
+        const double v = valenceOf(i);
         if (result.sources[i] == ValenceSource::File && !ignoreStated) continue;
         result.sources[i] = ValenceSource::Assigned;
         result.valences[i] = v;

@@ -40,6 +40,10 @@ struct ValenceAssignment {
     // Protons per cell that the file's formula holds and no site places: the assignment leaves
     // the cell that much negative.
     double hiddenProtons = 0.0;
+    // The sites of one element that take the non-integer `average` valence, where no
+    // whole-number states make the cell neutral; empty otherwise.
+    std::vector<int> averagedGroupSites;
+    double average = 0.0;
 };
 
 // Where the valences of `summary` come from: "stated", "assigned", "mixed" (some of each) or
