@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/engine_runs.h"
+#include "valence/report.h"
 
 namespace tarnell {
 namespace {
@@ -69,6 +70,50 @@ TEST(JsonReport, NoIndexWhereNoSiteHasParameters) {
     EXPECT_TRUE(json["valence_summary"]["gii"].is_null());
     EXPECT_TRUE(json["valence_summary"]["ions_in_cell"].is_null());
     EXPECT_EQ(json["valence_summary"]["ions_with_valence"], 4.0);
+}
+
+// Real files whose assignment is not balanced by whole-number states alone say how, in the report
+// and the JSON: portlandite's formula counts two protons no site places, an Fe-rich wadsleyite
+// (AMCSD 0002451, Fe2.33Si0.67O4) needs Fe at an average; calcite needs neither.
+TEST(JsonReport, HowTheAssignmentBalancedTheCellIsSaid) {
+    const EngineInputs inputs = test::builtInputs();
+    struct Case {
+        const char* file;
+        const char* line;  // of the report; empty: none of these lines
+        double protons;    // 0: null
+        const char* averaged;
+    };
+    for (const Case& c :
+         {Case{"general/cod-9009098-Portlandite.cif",
+               "The formula holds 2.00 H per cell outside the sums", 2.0, ""},
+          Case{"general/amcsd-0002451-Wadsleyite.cif", "Fe takes the average 2.283", 0.0, "Fe"},
+          Case{"named/calcite.cif", "", 0.0, ""}}) {
+        const std::filesystem::path file =
+            std::filesystem::path(TARNELL_SOURCE_DIR) / "tests/data/corpus" / c.file;
+        const CalculationResult result = calculateFile(ReaderMode::CifFile, file, inputs);
+        ASSERT_TRUE(result.summarised()) << c.file << result.status.text(Program::Engine);
+        const std::string report = reportText(result);
+        const nlohmann::json json = nlohmann::json::parse(resultJson(result, {"9", file, "cif"}));
+        const nlohmann::json& summary = json["valence_summary"];
+        if (*c.line == '\0') {
+            EXPECT_FALSE(summary.contains("assignment_balance")) << c.file;
+            continue;
+        }
+        EXPECT_NE(report.find(c.line), std::string::npos) << c.file;
+        ASSERT_TRUE(summary.contains("assignment_balance")) << c.file;
+        const nlohmann::json& balance = summary["assignment_balance"];
+        if (c.protons > 0.0) {
+            EXPECT_EQ(balance["protons_counted"], c.protons);
+            EXPECT_EQ(balance["charge_left"], -c.protons);
+        } else {
+            EXPECT_TRUE(balance["protons_counted"].is_null());
+        }
+        if (*c.averaged != '\0') {
+            EXPECT_EQ(balance["average_of"], c.averaged);
+            EXPECT_NEAR(balance["average"].get<double>(), (8 - 0.67 * 4) / 2.33, 0.01);
+            EXPECT_NEAR(balance["charge_left"].get<double>(), 0.0, 1e-9);
+        }
+    }
 }
 
 }  // namespace

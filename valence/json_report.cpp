@@ -273,6 +273,28 @@ void writeResult(DocumentWriter& out, const CalculationResult& result, const Run
         .field("valences_unassigned", result.assignment.outcome == AssignmentOutcome::Failed
                                           ? ordered_json(result.assignment.reason)
                                           : ordered_json(nullptr));
+    // How the assignment balanced the cell, where it did not do so with whole-number states
+    // alone: protons the formula counts outside the sums, protons that may be missing, the
+    // charge the file's occupancies leave, or one element's average valence.
+    const ValenceAssignment& a = result.assignment;
+    if (a.outcome == AssignmentOutcome::Assigned &&
+        (a.hiddenProtons > 0.0 || a.protonsMissing || a.chargeLeft ||
+         !a.averagedGroupSites.empty())) {
+        ordered_json balance;
+        balance["charge_left"] = a.charge;
+        balance["protons_counted"] =
+            a.hiddenProtons > 0.0 ? ordered_json(a.hiddenProtons) : ordered_json(nullptr);
+        balance["protons_may_be_missing"] = a.protonsMissing;
+        balance["average_of"] =
+            a.averagedGroupSites.empty()
+                ? ordered_json(nullptr)
+                : ordered_json(
+                      result.structure.sites[static_cast<std::size_t>(a.averagedGroupSites[0])]
+                          .element);
+        balance["average"] =
+            a.averagedGroupSites.empty() ? ordered_json(nullptr) : ordered_json(a.average);
+        out.field("assignment_balance", balance);
+    }
     out.endObject();
     if (result.check.outcome != AssignmentOutcome::NotNeeded)
         out.field("valence_check", checkJson(result));
