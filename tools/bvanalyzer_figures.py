@@ -11,10 +11,13 @@ agrees when every one of its sites gets the stated valence.
 A file for which BVAnalyzer raises (most often "Valences cannot be
 assigned!"), or which takes longer than --timeout seconds, counts as a
 failure and all its labels as disagreeing. A stated valence that is not an
-integer (YBCO's Cu 2.332) cannot be matched by an integer assignment and is
-counted as disagreeing too; the output names such labels.
+integer (YBCO's Cu 2.332) is judged as tests/valences/check_assigned.py judges
+Tarnell: the labels of one element that state the same average agree when the
+mean of the valences given to their sites, weighted by occupancy, lies within
+0.1 of it.
 
   /usr/bin/python3 tools/bvanalyzer_figures.py [--verbose] [--json OUT]
+      [--dir DIR --stated JSON ...]     (default: the corpus's valences set)
 """
 
 import argparse
@@ -117,7 +120,7 @@ def analyse(path, stated, timeout):
 
     orbits, lattice = label_orbits(path)
     owners = site_labels(structure, orbits, lattice)
-    got = {}  # label -> set of valences BVAnalyzer gave its sites
+    got = {}  # label -> [(valence BVAnalyzer gave one of its sites, occupancy)]
     for site, labs, val in zip(structure, owners, valences):
         if structure.is_ordered:
             per_el = {site.specie.symbol: val}
@@ -128,32 +131,55 @@ def analyse(path, stated, timeout):
             v = per_el.get(el)
             if v is None and len(per_el) == 1:
                 v = next(iter(per_el.values()))
-            got.setdefault(lab, set()).add(v)
+            occupancy = sum(amount for sp, amount in site.species.items() if sp.symbol == el) or 1.0
+            got.setdefault(lab, []).append((v, occupancy))
+
+    def average_agrees(lab, want):
+        same = [other for other, w in stated.items()
+                if abs(w - want) < 1e-6 and orbits.get(other, ("",))[0] == orbits[lab][0]]
+        pairs = [p for other in same for p in got.get(other, [])]
+        if not pairs or any(v is None for v, _ in pairs):
+            return False
+        mean = sum(v * o for v, o in pairs) / sum(o for _, o in pairs)
+        return abs(mean - want) <= 0.1 + 1e-9
+
     for lab, want in stated.items():
         vals = got.get(lab)
+        whole = abs(want - round(want)) < 1e-6
         res["labels"][lab] = {
             "stated": want,
-            "bvanalyzer": sorted(v for v in vals if v is not None) if vals else None,
-            "agrees": bool(vals) and all(v is not None and abs(v - want) < 1e-6 for v in vals),
+            "bvanalyzer": sorted({v for v, _ in vals if v is not None}) if vals else None,
+            "agrees": bool(vals) and (
+                all(v is not None and abs(v - want) < 1e-6 for v, _ in vals) if whole
+                else lab in orbits and average_agrees(lab, want)),
         }
     return res
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("--dir", default=os.path.join(cv.CORPUS, "valences"))
-    ap.add_argument("--stated", default=os.path.join(cv.CORPUS, "stated_valences.json"))
+    ap.add_argument("--dir", action="append")
+    ap.add_argument("--stated", action="append")
     ap.add_argument("--timeout", type=int, default=120)
     ap.add_argument("--json", help="write the per-file results here")
     ap.add_argument("--verbose", action="store_true")
     args = ap.parse_args()
 
-    stated = json.load(open(args.stated))
+    dirs = args.dir or [os.path.join(cv.CORPUS, "valences")]
+    stated_files = args.stated or [os.path.join(cv.CORPUS, "stated_valences.json")]
+    if len(dirs) != len(stated_files):
+        ap.error("give one --dir per --stated")
+    stated, folder = {}, {}
+    for directory, path in zip(dirs, stated_files):
+        with open(path, encoding="utf-8") as f:
+            for name, labels in json.load(f).items():
+                stated[name] = labels
+                folder[name] = directory
     t0 = time.time()
     results = []
     for f in sorted(stated):
         t = time.time()
-        r = analyse(os.path.join(args.dir, f), stated[f], args.timeout)
+        r = analyse(os.path.join(folder[f], f), stated[f], args.timeout)
         r["seconds"] = round(time.time() - t, 2)
         results.append(r)
         if args.verbose:
@@ -188,7 +214,7 @@ def main():
     a_ok = sum(sum(1 for c in r["labels"].values() if c["agrees"]) for r in answered)
     print("  of them in files it answered: %d / %d" % (a_ok, a_total))
     print("files wholly right:      %d / %d (%.1f %%)" % (len(files_ok), len(read), 100.0 * len(files_ok) / max(len(read), 1)))
-    print("labels stated with a non-integer valence (cannot agree): %d %s" % (len(nonint), ", ".join(nonint)))
+    print("labels stated with a non-integer valence (judged by the mean): %d %s" % (len(nonint), ", ".join(nonint)))
     print("time: %.1f s" % elapsed)
     if args.json:
         with open(args.json, "w") as out:
