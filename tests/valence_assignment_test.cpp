@@ -228,6 +228,31 @@ TEST(ValenceAssignment, StatedValencesStayAndNoNeutralChoiceIsSaid) {
     sulfate.structure.sites[1].charge = 4;
     EXPECT_EQ(sulfate.assign(true).valences[1], 6);
 
+    // Fe2+ and Fe3+ rows stated, O not: one element with two stated states still balances.
+    // Unstated, the two half-filled rows at one position take those states too, the lower for
+    // the row listed first (their sums, the same, cannot tell them apart).
+    for (const bool statedRows : {true, false}) {
+        Structure rows({"Fe1", "Fe2", "O1", "O2"});
+        rows.structure.sites[1].x = rows.structure.sites[0].x;
+        rows.structure.sites[0].g = rows.structure.sites[1].g = 0.5;
+        rows.structure.sites[3].g = 0.25;
+        if (statedRows) {
+            rows.structure.sites[0].charge = 2 * 0.5;
+            rows.structure.sites[0].valence = 2;
+            rows.structure.sites[1].charge = 3 * 0.5;
+            rows.structure.sites[1].valence = 3;
+        }
+        for (const char* fe : {"Fe1", "Fe2"}) {
+            rows.bond(fe, "O1", 2.02, 5);
+            rows.bond(fe, "O2", 2.02);
+        }
+        const ValenceAssignment a = rows.assign();
+        ASSERT_EQ(a.outcome, AssignmentOutcome::Assigned) << a.reason;
+        EXPECT_EQ(a.valences[0], 2) << statedRows;
+        EXPECT_EQ(a.valences[1], 3) << statedRows;
+        EXPECT_EQ(a.valences[2], -2) << statedRows;
+    }
+
     // FeS3 of the table's states: Fe would need 6+, which no line knows.
     Structure none({"Fe1", "S1", "S2", "S3"});
     for (const char* s : {"S1", "S2", "S3"}) none.bond("Fe1", s, 2.3, 2);

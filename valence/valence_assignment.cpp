@@ -470,7 +470,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
             count *= static_cast<long>(candidates[static_cast<std::size_t>(site)].size());
             if (count > MaxMixedOptions) break;
         }
-        if (group.sites.size() > 1 && count > 1 && count <= MaxMixedOptions) {
+        if (group.sites.size() > 1 && count <= MaxMixedOptions) {
             std::vector<int> option(group.sites.size(), 0);
             for (long k = 0; k < count; ++k) {
                 long rest = k;
@@ -488,6 +488,39 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                                                    [static_cast<std::size_t>(option[s])] == v0;
                 if (!uniform) group.options.push_back(option);
             }
+        }
+        // Two rows of one element at one position that together fill it at most: a file lists
+        // the element twice there only to tell the rows apart, by their states (Fe²⁺ and Fe³⁺
+        // from a chemical analysis or Mössbauer spectra), which their sums, being the same,
+        // cannot. The row listed first takes the lower state, as formulas write them.
+        std::vector<std::pair<std::size_t, std::size_t>> ordered;
+        for (std::size_t a = 0; a < group.sites.size(); ++a) {
+            for (std::size_t b = a + 1; b < group.sites.size(); ++b) {
+                const Site& first = sites[static_cast<std::size_t>(group.sites[a])];
+                const Site& second = sites[static_cast<std::size_t>(group.sites[b])];
+                if (std::fabs(first.x - second.x) < 1e-4 && std::fabs(first.y - second.y) < 1e-4 &&
+                    std::fabs(first.z - second.z) < 1e-4 && first.g + second.g <= 1.0 + 1e-6)
+                    ordered.emplace_back(a, b);
+            }
+        }
+        const auto inOrder = [&](const std::vector<int>& option) {
+            return std::all_of(ordered.begin(), ordered.end(), [&](const auto& pair) {
+                const auto a = static_cast<std::size_t>(group.sites[pair.first]);
+                const auto b = static_cast<std::size_t>(group.sites[pair.second]);
+                return candidates[a][static_cast<std::size_t>(option[pair.first])] <
+                       candidates[b][static_cast<std::size_t>(option[pair.second])];
+            });
+        };
+        if (!ordered.empty() && std::any_of(group.options.begin(), group.options.end(), inOrder)) {
+            std::size_t uniformKept = 0;
+            std::vector<std::vector<int>> kept;
+            for (std::size_t o = 0; o < group.options.size(); ++o) {
+                if (!inOrder(group.options[o])) continue;
+                uniformKept += o < group.uniform;
+                kept.push_back(group.options[o]);
+            }
+            group.options = std::move(kept);
+            group.uniform = uniformKept;
         }
         for (const std::vector<int>& option : group.options) {
             double q = 0.0;
