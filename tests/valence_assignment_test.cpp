@@ -324,6 +324,17 @@ TEST(ValenceAssignment, WhatTheSitesDoNotTellComesFromTheFormulaAndUsualStates) 
     EXPECT_DOUBLE_EQ(average.valences[1], 3.5);
     EXPECT_EQ(average.averagedGroupSites, std::vector<int>{1});
 
+    // Na with no contact in the window still carries its charge: the cell is neutral with it.
+    Structure far({"Na1", "Mg1", "O1", "O2"});
+    far.structure.sites[3].g = 0.5;
+    far.bond("Mg1", "O1", 2.10, 4);
+    far.bond("Mg1", "O2", 2.10, 2);
+    const ValenceAssignment counted = far.assign();
+    ASSERT_EQ(counted.outcome, AssignmentOutcome::Assigned) << counted.reason;
+    EXPECT_FALSE(counted.protonsMissing);
+    EXPECT_EQ(counted.valences[0], 1);
+    EXPECT_NEAR(counted.charge, 0.0, 1e-9);
+
     // Ti at 4 % beside Mg: its bonds are Mg's, whose sum would call it Ti3+.
     Structure minor({"Mg1", "Ti1", "O1", "O2"});
     minor.structure.sites[0].g = 0.96;

@@ -446,6 +446,15 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         }
         groups[at->second].sites.push_back(static_cast<int>(i));
     }
+    // A site without a contact in the window (Cs of CsSnCl3, whose Cl lie beyond 3.5 Å) still
+    // carries its charge: where its element has one state, the cell counts it.
+    std::vector<bool> fixed(n, false);
+    double fixedCharge = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (candidates[i].size() != 1 || !pairsOf[i].empty()) continue;
+        fixed[i] = true;
+        fixedCharge += weight[i] * candidates[i][0];
+    }
     if (groups.empty()) {
         result.outcome = AssignmentOutcome::Failed;
         result.reason = "no site has a cation\u2013anion contact with table parameters";
@@ -539,6 +548,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         for (double q : group.charge) most = std::max(most, q);
         positive += most;
     }
+    positive += std::max(0.0, fixedCharge);
     double tolerance = std::max(0.05, 0.01 * positive);
     // The anions' charge, each at its largest state: the scale of a charge left over.
     double negative = 0.0;
@@ -547,6 +557,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         for (double q : group.charge) least = std::min(least, q);
         negative -= least;
     }
+    negative -= std::min(0.0, fixedCharge);
     double nearest = std::numeric_limits<double>::infinity();  // |Σ m·g·V| of any leaf reached
 
     std::vector<int> choice(n, -1);
@@ -700,7 +711,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
             }
             for (int site : group.sites) choice[static_cast<std::size_t>(site)] = -1;
         };
-        visit(0, 0.0);
+        visit(0, fixedCharge);
     };
     double uniformMisfit = std::numeric_limits<double>::infinity();
     double mixedMisfit = uniformMisfit;
@@ -837,12 +848,13 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
                    ? result.average
                    : static_cast<double>(candidates[i][static_cast<std::size_t>(best[i])]);
     };
+    result.charge = fixedCharge;
     for (std::size_t i = 0; i < n; ++i) {
         if (best[i] >= 0) result.charge += weight[i] * valenceOf(i);
     }
     for (std::size_t i = 0; i < n; ++i) {
-        if (best[i] < 0) continue;
-        const double v = valenceOf(i);
+        if (best[i] < 0 && !fixed[i]) continue;
+        const double v = fixed[i] ? candidates[i][0] : valenceOf(i);
         if (result.sources[i] == ValenceSource::File && !ignoreStated) continue;
         result.sources[i] = ValenceSource::Assigned;
         result.valences[i] = v;
