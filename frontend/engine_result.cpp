@@ -107,6 +107,10 @@ void readSummary(const json& summary, EngineResult& result) {
     take(summary, "gii_doubtful", result.giiDoubtful);
     take(summary, "cation_valences", result.cationValences);
     take(summary, "anion_valences", result.anionValences);
+    take(summary, "valences_unassigned", result.valencesUnassigned);
+    for (const json& note : member(member(summary, "assignment_balance"), "notes")) {
+        if (note.is_string()) result.assignmentNotes.push_back(note.get<std::string>());
+    }
 }
 
 }  // namespace
@@ -215,6 +219,8 @@ bool hasGii(const EngineResult& result) {
 std::string whyNoGii(const EngineResult& result) {
     if (hasGii(result) || !result.ok) return {};
     if (!result.summaryMade) return "No GII: the sums could not be compared with the valences.";
+    if (result.valencesUnassigned)
+        return "No GII: no valences assigned by bond valence: " + *result.valencesUnassigned + ".";
     if (result.summary.empty()) {
         return "No GII: the summary needs formal valences of both signs (cations and anions).";
     }

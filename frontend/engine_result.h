@@ -90,6 +90,11 @@ struct EngineResult {
     std::optional<double> ionsWithValence;  // all ions of the summary, where the engine gives it
     bool giiDoubtful = false;               // sites overfill a position
     double cationValences = 0.0, anionValences = 0.0;
+    // Why the engine could assign no valences, where it had to and could not.
+    std::optional<std::string> valencesUnassigned;
+    // How an assignment balanced the cell where whole-number states alone did not, a sentence
+    // each, in the engine's words.
+    std::vector<std::string> assignmentNotes;
     std::vector<std::string> warnings;
 
     // The index of the site labelled `label`, or -1.

@@ -242,6 +242,8 @@ QString CResultsWindow::GiiText() const {
                                                *m_result.gii, ions);
         if (m_result.giiDoubtful)
             text += QStringLiteral("\nThe GII is doubtful: sites overfill a position.");
+        for (const std::string& note : m_result.assignmentNotes)
+            text += QLatin1Char('\n') + QString::fromStdString(note);
         return text;
     }
     const std::string why = whyNoGii(m_result);

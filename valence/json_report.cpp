@@ -293,6 +293,7 @@ void writeResult(DocumentWriter& out, const CalculationResult& result, const Run
                           .element);
         balance["average"] =
             a.averagedGroupSites.empty() ? ordered_json(nullptr) : ordered_json(a.average);
+        balance["notes"] = balanceLines(result.structure, a);
         out.field("assignment_balance", balance);
     }
     out.endObject();

@@ -180,27 +180,8 @@ std::string summaryText(const CalculationResult& result) {
         text += all ? "  V assigned by bond valence (the file states none), each marked a"
                     : "  V assigned by bond valence where the file states none, each marked a";
         text += assignment.mixed ? "; one element on sites of different valence.\n" : ".\n";
-        if (assignment.protonsMissing)
-            text += formatText(
-                "  No neutral assignment exists: the cell keeps %+.2lf, as if "
-                "hydrogen of its oxygen were not located.\n",
-                assignment.charge);
-        if (assignment.hiddenProtons > 0.0)
-            text += formatText(
-                "  The formula holds %.2lf H per cell outside the sums (no site, or no table "
-                "line): the other ions keep %+.2lf.\n",
-                assignment.hiddenProtons, assignment.charge);
-        if (!assignment.averagedGroupSites.empty())
-            text += formatText(
-                "  %s takes the average %.3lf: no whole-number states make the cell neutral.\n",
-                structure.sites[static_cast<std::size_t>(assignment.averagedGroupSites.front())]
-                    .element.c_str(),
-                assignment.average);
-        if (assignment.chargeLeft)
-            text += formatText(
-                "  No neutral assignment exists with the file's occupancies: the cell keeps "
-                "%+.2lf.\n",
-                assignment.charge);
+        for (const std::string& line : balanceLines(structure, assignment))
+            text += "  " + line + "\n";
         text += "\n";
     }
     if (summary.onlySign != 0 && summary.signUnoccupied) {

@@ -194,6 +194,32 @@ UnplacedProtons unplacedProtons(const CrystalStructure& structure, const Operato
 
 }  // namespace
 
+std::vector<std::string> balanceLines(const CrystalStructure& structure,
+                                      const ValenceAssignment& assignment) {
+    std::vector<std::string> lines;
+    if (assignment.outcome != AssignmentOutcome::Assigned) return lines;
+    if (assignment.protonsMissing)
+        lines.push_back(
+            formatText("The cell keeps %+.2lf, as if hydrogen of its oxygen were not located.",
+                       assignment.charge));
+    if (assignment.hiddenProtons > 0.0)
+        lines.push_back(
+            formatText("The formula holds %.2lf H per cell outside the sums (no site, "
+                       "or no table line): the other ions keep %+.2lf.",
+                       assignment.hiddenProtons, assignment.charge));
+    if (!assignment.averagedGroupSites.empty())
+        lines.push_back(formatText(
+            "%s takes the average %.3lf: no whole-number states make the cell neutral.",
+            structure.sites[static_cast<std::size_t>(assignment.averagedGroupSites.front())]
+                .element.c_str(),
+            assignment.average));
+    if (assignment.chargeLeft)
+        lines.push_back(formatText(
+            "No neutral assignment exists with the file's occupancies: the cell keeps %+.2lf.",
+            assignment.charge));
+    return lines;
+}
+
 const char* valencesOrigin(const ValenceSummary& summary, const ValenceAssignment& assignment) {
     if (summary.sites.empty()) return "none";
     bool stated = false, assigned = false;

@@ -50,6 +50,12 @@ struct ValenceAssignment {
 // "none" (no summary).
 const char* valencesOrigin(const ValenceSummary& summary, const ValenceAssignment& assignment);
 
+// How `assignment` balanced the cell where whole-number states alone did not, one sentence a
+// way (protons counted or possibly missing, one element's average, the charge left); none
+// otherwise. The report prints them, the JSON carries them for Kestrin.
+std::vector<std::string> balanceLines(const CrystalStructure& structure,
+                                      const ValenceAssignment& assignment);
+
 // Which sites of `structure` are anions: the element is an anion of the table and its nearest
 // contact in `bonds` is no more electronegative than itself (S of pyrite and FeS, not of a
 // sulfate; N of a nitride, not of a nitrate; H bonded to O is a cation).

@@ -213,6 +213,21 @@ void ResultsWindowTest::everySiteHasARowAndAMissingIndexIsSaidWhy() {
                             "Valences per cell: cations +8.500, anions -8.000"));
     QVERIFY(!window.GiiText().contains("GII ="));
     QCOMPARE(window.OutcomeText(), QStringLiteral("Calculation completed !"));
+
+    // Valences the engine had to assign and could not: its reason, not a guess at one.
+    window.ShowResult("r\n", parsed(runJson("", R"("gii":null,"ions_in_cell":null,
+        "valences_unassigned":"no charge-neutral assignment of the states the table lists")")));
+    QCOMPARE(window.GiiText(),
+             QStringLiteral("No GII: no valences assigned by bond valence: no charge-neutral "
+                            "assignment of the states the table lists.\n"
+                            "Valences per cell: cations +8.500, anions -8.000"));
+    // How an assignment balanced the cell follows the index, in the engine's words.
+    window.ShowResult("r\n", parsed(runJson(someMissing, R"("gii":0.05,"ions_in_cell":8.0,
+        "assignment_balance":{"notes":["Mn takes the average 3.500: no whole-number states make the cell neutral."]})")));
+    QCOMPARE(window.GiiText(),
+             QStringLiteral("GII = 0.0500 v.u. over 8.00 ions in the cell\n"
+                            "Mn takes the average 3.500: no whole-number states make the cell "
+                            "neutral."));
 }
 
 // Fields that other engines lack or add: read where they are, and nothing is made up where they
