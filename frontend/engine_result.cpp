@@ -236,16 +236,21 @@ std::string summaryTable(const EngineResult& result, char separator) {
         for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
         return quoted + '"';
     };
-    std::string table = "site" + sep + "V" + sep + "BVS" + sep + "sigma" + sep + "CN" + sep + "dV" +
-                        sep + "dV/V (%)" + sep + "mark\n";
+    // As the window shows them: the first-shell CN beside the window's, and where V comes from
+    // (file, form or assigned).
+    std::string table = "site" + sep + "V" + sep + "V from" + sep + "BVS" + sep + "sigma" + sep +
+                        "CN" + sep + "CN1" + sep + "dV" + sep + "dV/V (%)" + sep + "mark\n";
     for (const ResultSummarySite& site : result.summary) {
-        table += field(site.site) + sep + formatText("%.4f", site.valence) + sep;
+        const std::string cn = std::to_string(site.cn) + sep +
+                               (site.cnFirstShell ? std::to_string(*site.cnFirstShell) : "");
+        table += field(site.site) + sep + formatText("%.4f", site.valence) + sep +
+                 field(site.valenceSource.value_or("")) + sep;
         if (site.bvs && site.sigma && site.deltaV && site.relative) {
             table += formatText("%.4f", *site.bvs) + sep + formatText("%.4f", *site.sigma) + sep +
-                     std::to_string(site.cn) + sep + formatText("%.4f", *site.deltaV) + sep +
+                     cn + sep + formatText("%.4f", *site.deltaV) + sep +
                      formatText("%.2f", 100.0 * *site.relative) + sep + field(site.mark) + '\n';
         } else {
-            table += sep + sep + std::to_string(site.cn) + sep + sep +
+            table += sep + sep + cn + sep + sep +
                      field("no parameters for " + site.missingParameters.value_or("?")) + sep +
                      '\n';
         }
