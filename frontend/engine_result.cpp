@@ -236,23 +236,23 @@ std::string summaryTable(const EngineResult& result, char separator) {
         for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
         return quoted + '"';
     };
-    // As the window shows them: the first-shell CN beside the window's, and where V comes from
-    // (file, form or assigned).
-    std::string table = "site" + sep + "V" + sep + "V from" + sep + "BVS" + sep + "sigma" + sep +
-                        "CN" + sep + "CN1" + sep + "dV" + sep + "dV/V (%)" + sep + "mark\n";
+    // The first-shell CN and where V comes from (file, form or assigned) follow the columns that
+    // earlier tables had, so that a reader of those still finds each where it was.
+    std::string table = "site" + sep + "V" + sep + "BVS" + sep + "sigma" + sep + "CN" + sep + "dV" +
+                        sep + "dV/V (%)" + sep + "mark" + sep + "CN1" + sep + "V from\n";
     for (const ResultSummarySite& site : result.summary) {
-        const std::string cn = std::to_string(site.cn) + sep +
-                               (site.cnFirstShell ? std::to_string(*site.cnFirstShell) : "");
-        table += field(site.site) + sep + formatText("%.4f", site.valence) + sep +
-                 field(site.valenceSource.value_or("")) + sep;
+        const std::string added = sep +
+                                  (site.cnFirstShell ? std::to_string(*site.cnFirstShell) : "") +
+                                  sep + field(site.valenceSource.value_or("")) + '\n';
+        table += field(site.site) + sep + formatText("%.4f", site.valence) + sep;
         if (site.bvs && site.sigma && site.deltaV && site.relative) {
             table += formatText("%.4f", *site.bvs) + sep + formatText("%.4f", *site.sigma) + sep +
-                     cn + sep + formatText("%.4f", *site.deltaV) + sep +
-                     formatText("%.2f", 100.0 * *site.relative) + sep + field(site.mark) + '\n';
+                     std::to_string(site.cn) + sep + formatText("%.4f", *site.deltaV) + sep +
+                     formatText("%.2f", 100.0 * *site.relative) + sep + field(site.mark) + added;
         } else {
-            table += sep + sep + cn + sep + sep +
+            table += sep + sep + std::to_string(site.cn) + sep + sep +
                      field("no parameters for " + site.missingParameters.value_or("?")) + sep +
-                     '\n';
+                     added;
         }
     }
     if (hasGii(result)) table += "GII" + sep + formatText("%.4f", *result.gii) + '\n';

@@ -148,10 +148,10 @@ void ResultsWindowTest::summaryTableIsColouredCopiedAndSaved() {
     QCOMPARE(window.ConditionsText(), QStringLiteral("BV-B 0.370, D-min 0.500, D-max 3.500"));
 
     // Tabs on the clipboard, where a spreadsheet splits them into cells; commas in the file.
-    const QString lines[] = {"site|V|V from|BVS|sigma|CN|CN1|dV|dV/V (%)|mark\n",
-                             "Mg1|2.0000||2.0314|0.0026|4||0.0314|1.57|\n",
-                             "Si1|4.0000|assigned|4.6000|0.0026|5|4|0.6000|15.00|*\n",
-                             "O,1|-2.0000||-1.5000|0.0026|4||0.5000|-25.00|**\n", "GII|0.1234\n"};
+    const QString lines[] = {"site|V|BVS|sigma|CN|dV|dV/V (%)|mark|CN1|V from\n",
+                             "Mg1|2.0000|2.0314|0.0026|4|0.0314|1.57|||\n",
+                             "Si1|4.0000|4.6000|0.0026|5|0.6000|15.00|*|4|assigned\n",
+                             "O,1|-2.0000|-1.5000|0.0026|4|0.5000|-25.00|**||\n", "GII|0.1234\n"};
     QString tabs, csv;
     for (const QString& line : lines) {
         tabs += QString(line).replace('|', '\t');
@@ -197,7 +197,7 @@ void ResultsWindowTest::everySiteHasARowAndAMissingIndexIsSaidWhy() {
              QStringLiteral("Fe1|no parameters for Fe3+ – P3-"));
     window.CopyTable();
     QVERIFY(QApplication::clipboard()->text().contains(
-        "Fe1\t3.0000\t\t\t\t3\t\t\tno parameters for Fe3+ – P3-\t\n"));
+        "Fe1\t3.0000\t\t\t3\t\tno parameters for Fe3+ – P3-\t\t\t\n"));
     // Over part of the ions the index says so; overfilled positions make it doubtful.
     window.ShowResult("r\n", parsed(runJson(someMissing, R"("gii":0.05,"ions_in_cell":8.0,
         "ions_with_valence":12.0,"gii_doubtful":true)")));
