@@ -802,6 +802,7 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         std::vector<int> best;
         std::ptrdiff_t bestGroup = -1;
         double chosenAverage = 0.0;
+        const long spent = evaluations;
         for (std::size_t g = 0; g < groups.size() && !exhausted; ++g) {
             const Group& group = groups[g];
             const std::string& element = sites[static_cast<std::size_t>(group.sites[0])].element;
@@ -829,7 +830,13 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
             }
         }
         averaged = -1;
-        if (bestGroup >= 0 && !exhausted) {
+        // Too many to weigh for an average leaves the fall-backs below their own count.
+        if (exhausted) {
+            exhausted = false;
+            evaluations = spent;
+            bestGroup = -1;
+        }
+        if (bestGroup >= 0) {
             found = true;
             uniformMisfit = bestMisfit;
             uniformBest = best;
