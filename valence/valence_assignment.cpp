@@ -677,28 +677,22 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
         return misfitOf(sums, averaged, average);
     };
     const auto search = [&](std::ptrdiff_t mixedGroup, double& bestMisfit, std::vector<int>& best) {
-        least[groups.size()] = most[groups.size()] = 0.0;
+        // The averaged group adds its charge only at the leaf: every bound holds its range.
+        least[groups.size()] = averaged >= 0 ? averagedWeight * averageLow : 0.0;
+        most[groups.size()] = averaged >= 0 ? averagedWeight * averageHigh : 0.0;
         for (std::size_t g = groups.size(); g-- > 0;) {
             const Group& group = groups[g];
-            const std::size_t end =
-                static_cast<std::ptrdiff_t>(g) == mixedGroup ? group.options.size() : group.uniform;
+            const std::size_t end = static_cast<std::ptrdiff_t>(g) == averaged ? 0
+                                    : static_cast<std::ptrdiff_t>(g) == mixedGroup
+                                        ? group.options.size()
+                                        : group.uniform;
             double lo = std::numeric_limits<double>::max(), hi = -lo;
             for (std::size_t o = 0; o < end; ++o) {
                 lo = std::min(lo, group.charge[o]);
                 hi = std::max(hi, group.charge[o]);
             }
-            if (static_cast<std::ptrdiff_t>(g) == averaged) {
-                lo = averagedWeight * averageLow;
-                hi = averagedWeight * averageHigh;
-            }
             least[g] = least[g + 1] + (end ? lo : 0.0);
             most[g] = most[g + 1] + (end ? hi : 0.0);
-        }
-        // The averaged group adds its charge only at the leaf: the bounds after it still hold it.
-        for (std::size_t g = static_cast<std::size_t>(averaged + 1);
-             averaged >= 0 && g <= groups.size(); ++g) {
-            least[g] += averagedWeight * averageLow;
-            most[g] += averagedWeight * averageHigh;
         }
         std::function<void(std::size_t, double)> visit = [&](std::size_t g, double charge) {
             if (exhausted) return;
@@ -876,18 +870,12 @@ ValenceAssignment assignValences(const CrystalStructure& structure, const Operat
     result.mixed = mixed;
     std::vector<bool> isAveraged(n, false);
     for (int site : result.averagedGroupSites) isAveraged[static_cast<std::size_t>(site)] = true;
-    const auto valenceOf = [&](std::size_t i) {
-        return isAveraged[i]
-                   ? result.average
-                   : static_cast<double>(candidates[i][static_cast<std::size_t>(best[i])]);
-    };
-    result.charge = fixedCharge;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (best[i] >= 0) result.charge += weight[i] * valenceOf(i);
-    }
     for (std::size_t i = 0; i < n; ++i) {
         if (best[i] < 0 && !fixed[i]) continue;
-        const double v = fixed[i] ? candidates[i][0] : valenceOf(i);
+        const double v = fixed[i]        ? candidates[i][0]
+                         : isAveraged[i] ? result.average
+                                         : candidates[i][static_cast<std::size_t>(best[i])];
+        result.charge += weight[i] * v;
         if (result.sources[i] == ValenceSource::File && !ignoreStated) continue;
         result.sources[i] = ValenceSource::Assigned;
         result.valences[i] = v;
